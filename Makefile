@@ -1,0 +1,43 @@
+# ORVEL build entry points. `make` installs what is missing, configures and builds build/orvel.
+SHELL := /bin/bash
+JOBS ?= $(shell nproc)
+DEB_PACKAGES := cmake g++ ninja-build pkg-config libgtest-dev libsdl2-dev xvfb xdotool
+SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
+CMAKE_FLAGS ?=
+
+.PHONY: all deps build test test-plain test-sanitize demo clean
+
+all: build
+
+# Installs only the Debian packages that are missing; does nothing when all are present.
+deps:
+	@missing=""; for p in $(DEB_PACKAGES); do \
+	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "install ok installed" || missing="$$missing $$p"; \
+	done; \
+	if [ -n "$$missing" ]; then \
+	  echo "Installing:$$missing"; \
+	  $(SUDO) apt-get update -qq && DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq $$missing; \
+	fi
+
+build: deps
+	cmake -S . -B build -G Ninja $(CMAKE_FLAGS) >/dev/null
+	cmake --build build -j $(JOBS)
+
+build-asan/build.ninja: | deps
+	cmake -S . -B build-asan -G Ninja -DORVEL_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug >/dev/null
+
+test: test-plain test-sanitize
+
+test-plain: build
+	cd build && ctest --output-on-failure -j $(JOBS)
+
+test-sanitize: build-asan/build.ninja
+	cmake --build build-asan -j $(JOBS)
+	cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
+
+demo: build
+	@echo "(no sample night yet: running in an empty folder)"
+	mkdir -p demo && cd demo && ../build/orvel
+
+clean:
+	rm -rf build build-asan

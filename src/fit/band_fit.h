@@ -1,0 +1,14 @@
+// The straight-line fit of magnitude value against airmass for one band.
+#pragma once
+
+namespace orvel {
+
+struct BandFit {
+    float slope = 0.0f;      // magnitude value per unit airmass; k = -slope
+    float intercept = 0.0f;  // magnitude value at airmass 0 ("Mag" in the report)
+    float r2 = 0.0f;         // squared correlation coefficient of the analysed points
+    int analysed = 0;        // observations of the band with included flag 1
+    int files = 0;           // the band's file count from discovery
+};
+
+}  // namespace orvel

@@ -1,0 +1,26 @@
+// The values taken from one FITS primary header.
+#pragma once
+
+#include <cstdint>
+
+namespace orvel {
+
+struct ImageHeader {
+    int bitpix = 0;        // BITPIX: 8, 16, 32, -32 or -64 are decoded; 0 when absent
+    int columns = 0;       // NAXIS1: pixels per row
+    int rows = 0;          // value of the card right after NAXIS1: number of rows
+    float bscale = 1.0f;   // BSCALE, 1 when absent
+    float bzero = 0.0f;    // BZERO, 0 when absent
+    bool hasDate = false;  // a DATE-OBS card was found
+    int year = 0;          // DATE-OBS fields, UT, whole numbers as written
+    int month = 0;
+    int day = 0;
+    int hour = 0;
+    int minute = 0;
+    int second = 0;
+    float exposure = 0.0f;       // EXPTIME, seconds (logged only)
+    int cardCount = 0;           // 36 x number of header blocks
+    std::int64_t dataStart = 0;  // 1-based byte position of the first pixel byte
+};
+
+}  // namespace orvel
