@@ -1,0 +1,27 @@
+#include "analysis/image_display.h"
+
+#include "run/numeric.h"
+
+namespace orvel {
+
+bool showFirstImage(GraphicsWindow& window, const PixelImage& image,
+                    const std::vector<float>& grey, int sf, std::string_view caption) {
+    const double width = static_cast<double>(image.columns) / sf;
+    const double height = static_cast<double>(image.rows) / sf;
+    if (!window.create(caption, 0, 0, toInt(width), toInt(height))) return false;
+    window.attach(DrawMode::buffered);
+    window.clear({0, 0, 0});
+    // Decimation without averaging: window pixel (x, y) shows image pixel (sf*x, sf*y).
+    for (int row = 0; row < image.rows; row += sf) {
+        for (int column = 0; column < image.columns; column += sf) {
+            const std::size_t k = static_cast<std::size_t>(row) * image.columns + column;
+            const int g = toInt(grey[k]);
+            window.setPixel(static_cast<double>(column) / sf, static_cast<double>(row) / sf,
+                            {g, g, g});
+        }
+    }
+    window.redraw();
+    return true;
+}
+
+}  // namespace orvel

@@ -1,0 +1,51 @@
+// The pass over every listed frame: read, (first frame) show and pick, measure, store.
+#pragma once
+
+#include <array>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "analysis/star_selection.h"
+#include "fit/band_fit.h"
+#include "fits/image_header.h"
+#include "imageset/discovery.h"
+#include "imageset/file_observation.h"
+#include "observing/observing_setup.h"
+#include "platform/console.h"
+#include "platform/graphics_window.h"
+#include "run/run_log.h"
+
+namespace orvel {
+
+// Everything measured on one frame, for the results files.
+struct FileMeasurement {
+    std::string name;          // bare file name
+    int band = 0;              // 1 red, 2 green, 3 blue
+    bool measured = false;     // false when the file could not be used
+    std::string problem;       // why the file was not used (empty when measured)
+    ImageHeader header;        // DATE-OBS fields, size, scaling of the frame
+    float elevation = 0.0f;    // star elevation, degrees
+    float airmass = 0.0f;      // optical airmass X
+    int ringColumn = 0;        // ring centre (brightest pixel), image column
+    int ringRow = 0;           // ring centre, image row
+    float innerRadius = 0.0f;  // aperture radius, pixels
+    float skyLevel = 0.0f;     // median of the annulus, DC
+    float integratedDc = 0.0f; // sum of pixel minus sky over the aperture, DC
+    double magnitude = 0.0;    // natural log of the integrated DC, 0 when not positive
+};
+
+struct NightMeasurements {
+    std::vector<FileObservation> observations;  // one row per listed file, in list order
+    std::vector<FileMeasurement> details;       // the same files, everything measured
+    std::array<BandFit, 3> fits{};              // red, green, blue; refitted after removals
+    StarSelection selection;                    // picks made on the first usable frame
+    bool anyMeasured = false;                   // at least one frame was measured
+};
+
+// Runs one pass per listed file in order. The first usable file is shown and picked on.
+NightMeasurements processImageFiles(const ImageFileList& files, const ObservingSetup& setup,
+                                    DesktopSize desktop, const std::filesystem::path& folder,
+                                    Console& console, GraphicsWindow& window, RunLog& log);
+
+}  // namespace orvel

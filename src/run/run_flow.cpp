@@ -1,0 +1,79 @@
+#include "run/run_flow.h"
+
+#include "graph/graph_phase.h"
+#include "imageset/discovery.h"
+#include "imageset/file_loop.h"
+#include "observing/coordinates.h"
+#include "platform/session_end.h"
+#include "run/dialogue.h"
+#include "run/run_log.h"
+
+namespace orvel {
+
+namespace {
+
+constexpr std::string_view kTitle = "ORVEL Atmospheric Extinction Coefficient Calculator";
+constexpr std::string_view kLogName = "ORVEL_LOG.txt";
+
+RunLog openRunLog(const std::filesystem::path& folder, Console& console) {
+    RunLog log;
+    if (!log.openFile(folder / kLogName)) {
+        // The dialogue still runs; the user learns once that nothing will be recorded.
+        console.printLine("The log file ORVEL_LOG.txt cannot be created here; the run goes on "
+                          "without a log.");
+    }
+    return log;
+}
+
+// The desktop size scales the first image; without a display only the picks are impossible.
+DesktopSize measureDesktop(GraphicsWindow& window, Console& console, RunLog& log) {
+    const std::optional<DesktopSize> desktop = window.desktopSize();
+    if (!desktop) {
+        std::string reason = window.noDisplayReason();
+        console.printLine("No display is available" + (reason.empty() ? "" : ": " + reason) +
+                          " The star and background cannot be picked without one.");
+    }
+    const DesktopSize size = desktop.value_or(DesktopSize{});
+    log.end().line("Monitor Screen Size (Width, Height in pixels)-");
+    log.text("Width = ").numLong(size.width).text("     Height = ").numLong(size.height).end();
+    return size;
+}
+
+void closingPrompt(Console& console) {
+    do {
+        console.endLine();
+    } while (!askFor(console, "Program is finished. Enter X to terminate. ", 'X'));
+}
+
+}  // namespace
+
+int runOrvel(RunEnvironment& env) {
+    Console& console = env.console;
+    console.setTitle(kTitle);
+    printIntroduction(console);
+    try {
+        if (!askFor(console, "Do you want to continue (Enter Y or N)? ", 'Y')) return 0;
+    } catch (const SessionEnded&) {
+        return 0;  // nothing was written yet
+    }
+    RunLog log = openRunLog(env.folder, console);
+    try {
+        const DesktopSize desktop = measureDesktop(env.window, console, log);
+        const ObservingSetup setup = readObservingSetup(console, log);
+        const ImageFileList files = discoverImages(env.folder, log, console);
+        if (!files.names.empty()) {
+            NightMeasurements night =
+                processImageFiles(files, setup, desktop, env.folder, console, env.window, log);
+            runGraphPhase(night, files, env.folder, console, env.window, log);
+        }
+        closingPrompt(console);
+    } catch (const SessionEnded& ended) {
+        if (env.window.isOpen()) env.window.close();
+        console.endLine();
+        console.printLine(ended.reason + " The run ends; the log keeps everything measured.");
+        return 1;
+    }
+    return 0;
+}
+
+}  // namespace orvel

@@ -1,0 +1,60 @@
+#include "observing/coordinates.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/scripted_console.h"
+#include "support/test_support.h"
+
+namespace orvel {
+namespace {
+
+TEST(Coordinates, SignRuleAndDecimalValues) {
+    EXPECT_FLOAT_EQ(angleFromLine("-33,52,7", true).value, -(33.0f + (52.0f + 7.0f / 60) / 60));
+    EXPECT_EQ(angleFromLine("-33,52,7", true).sign, -1.0f);
+    // Minus zero is not negative: a site just south of the equator needs negative minutes.
+    EXPECT_EQ(angleFromLine("-0,30,0", true).value, 0.5f);
+    EXPECT_EQ(angleFromLine("0,-30,0", true).value, -0.5f);
+    EXPECT_EQ(angleFromLine("10,-30,0", true).value, 9.5f);
+    EXPECT_EQ(angleFromLine("33 52 7", true).value, 33.0f);
+    EXPECT_EQ(angleFromLine("33.5,0,0", true).value, 33.5f);
+    EXPECT_EQ(angleFromLine("-20,30,0", true).value, -20.5f);
+    EXPECT_EQ(angleFromLine("", true).value, 0.0f);
+    EXPECT_EQ(angleFromLine("abc,1", true).value, static_cast<float>(1.0 / 60));
+}
+
+TEST(Coordinates, RightAscensionHasNoSignRule) {
+    EXPECT_EQ(angleFromLine("-2,30,0", false).value, -1.5f);
+    EXPECT_EQ(angleFromLine("5,55,10", false).value, static_cast<float>(5 + (55 + 10 / 60.0) / 60));
+}
+
+TEST(Coordinates, PromptsAndEchoLines) {
+    ScriptedConsole console({"-33,52,7", "151,12,30", "5,55,10", "-20,30,0"});
+    RunLog log = RunLog::inMemory();
+    const ObservingSetup s = readObservingSetup(console, log);
+    EXPECT_EQ(console.transcript(),
+              "\nInput the Latitude of site (D,M,S, South is negative)- \n-33,52,7\n"
+              "\nInput the Longitude of site (D,M,S, West is negative)- \n151,12,30\n"
+              "\nInput the RA of target star (H,M,S)- \n5,55,10\n"
+              "\nInput the Dec of target star (D,M,S)- \n-20,30,0\n");
+    EXPECT_EQ(log.contents(),
+              "\r\n"
+              "Site Latitude (d,m,s) = -33 ,  52 ,  7 \r\n"
+              "Site Longitude (d,m,s) =  151 ,  12 ,  30 \r\n"
+              "Star RA (h,m,s) =  5 ,  55 ,  10 \r\n"
+              "Star Dec (d,m,s) = -20 ,  30 ,  0 \r\n");
+    EXPECT_FLOAT_EQ(s.declination.value, -20.5f);
+    EXPECT_FLOAT_EQ(s.longitude.value, 151.208333f);
+}
+
+TEST(Coordinates, MinusZeroDegreesEchoAsZero) {
+    ScriptedConsole console({"-0,30,0", "1.5,0,0", "", "x"});
+    RunLog log = RunLog::inMemory();
+    const ObservingSetup s = readObservingSetup(console, log);
+    EXPECT_EQ(s.latitude.value, 0.5f);
+    EXPECT_EQ(test::logLines(log.contents())[1], "Site Latitude (d,m,s) =  0 ,  30 ,  0 ");
+    EXPECT_EQ(test::logLines(log.contents())[2], "Site Longitude (d,m,s) =  1.5 ,  0 ,  0 ");
+    EXPECT_EQ(s.rightAscension.value, 0.0f);
+}
+
+}  // namespace
+}  // namespace orvel
