@@ -10,10 +10,10 @@ namespace {
 constexpr Rgb kRed{255, 0, 0};
 constexpr Rgb kBlue{0, 0, 255};
 
-void logClick(RunLog& log, std::string_view heading, const Click& click) {
+void logClick(RunLog& log, std::string_view heading, float x, float y) {
     log.end().line(heading);
-    log.text("   COLUMN = ").num(click.x).end();
-    log.text("      ROW = ").num(click.y).end();
+    log.text("   COLUMN = ").num(x).end();
+    log.text("      ROW = ").num(y).end();
 }
 
 void drawStarCircle(GraphicsWindow& window, const StarSelection& s, Rgb colour) {
@@ -37,7 +37,7 @@ void pickStar(GraphicsWindow& window, Console& console, RunLog& log, StarSelecti
         const Click click = window.waitForClick();
         s.starX = click.x;
         s.starY = click.y;
-        logClick(log, "Initial target star position:", click);
+        logStarPick(log, click.x, click.y);
         s.radius = 10.0f;
         drawStarCircle(window, s, kRed);
         console.toFront();
@@ -59,7 +59,7 @@ void pickBackground(GraphicsWindow& window, Console& console, RunLog& log, StarS
         const Click click = window.waitForClick();
         s.backgroundX = click.x;
         s.backgroundY = click.y;
-        logClick(log, "Initial background rectangle position:", click);
+        logBackgroundPick(log, click.x, click.y);
         placeBackgroundRectangle(s, columns, rows);
         drawBackgroundBox(window, s, kRed);
         console.toFront();
@@ -72,6 +72,14 @@ void pickBackground(GraphicsWindow& window, Console& console, RunLog& log, StarS
 }
 
 }  // namespace
+
+void logStarPick(RunLog& log, float x, float y) {
+    logClick(log, "Initial target star position:", x, y);
+}
+
+void logBackgroundPick(RunLog& log, float x, float y) {
+    logClick(log, "Initial background rectangle position:", x, y);
+}
 
 void placeBackgroundRectangle(StarSelection& s, int columns, int rows) {
     // Half-sizes are a fiftieth of the image in each direction.

@@ -13,6 +13,10 @@ namespace orvel {
 // own side to 1..columns and 1..rows.
 void placeBackgroundRectangle(StarSelection& selection, int columns, int rows);
 
+// The log lines of one pick (window pixels as clicked).
+void logStarPick(RunLog& log, float x, float y);
+void logBackgroundPick(RunLog& log, float x, float y);
+
 // Runs both picks, each confirmed on the console and repeated until confirmed; closes the
 // window at the end. Throws SessionEnded when the window is closed or the input ends.
 StarSelection selectStarAndBackground(GraphicsWindow& window, Console& console, RunLog& log,

@@ -1,11 +1,27 @@
 #include "graph/graph_phase.h"
 
 #include "fit/results_report.h"
-#include "graph/graph_render.h"
 #include "graph/outlier_dialogue.h"
 #include "run/dialogue.h"
 
 namespace orvel {
+
+GraphSession::GraphSession(NightMeasurements& night, const std::array<int, 3>& bandCounts,
+                           GraphicsWindow& window, Console& console, RunLog& log)
+    : night_(night), bandCounts_(bandCounts), window_(window), console_(console), log_(log) {
+    ranges_ = prepareGraph(night_.observations, log_);
+    openGraphWindow(window_);
+}
+
+void GraphSession::refit() {
+    fitAndReport(night_.observations, bandCounts_, night_.fits, log_, console_);
+    lines_ = lineEndPoints(night_.fits, ranges_);
+    draw(0);
+}
+
+void GraphSession::draw(int bandEdited) {
+    drawGraph(window_, night_.observations, lines_, bandEdited);
+}
 
 void offerGraphExport(GraphicsWindow& window, Console& console,
                       const std::filesystem::path& folder) {
@@ -21,18 +37,11 @@ void offerGraphExport(GraphicsWindow& window, Console& console,
 void runGraphPhase(NightMeasurements& night, const ImageFileList& files,
                    const std::filesystem::path& folder, Console& console, GraphicsWindow& window,
                    RunLog& log) {
-    std::span<FileObservation> observations(night.observations);
-    const GraphRanges ranges = prepareGraph(observations, log);
-    openGraphWindow(window);
-    std::array<LineEnds, 3> lines{};
-    const auto draw = [&](int band) { drawGraph(window, observations, lines, band); };
-    const auto refit = [&] {
-        fitAndReport(observations, files.bandCounts, night.fits, log, console);
-        lines = lineEndPoints(night.fits, ranges);
-        draw(0);
-    };
-    refit();
-    runOutlierDialogue(observations, console, window, refit, draw);
+    GraphSession graph(night, files.bandCounts, window, console, log);
+    graph.refit();
+    runOutlierDialogue(
+        night.observations, console, window, [&] { graph.refit(); },
+        [&](int band) { graph.draw(band); });
     offerGraphExport(window, console, folder);
 }
 

@@ -1,8 +1,10 @@
 // After the last frame: fit, report, graph, outlier removal and saving the graph.
 #pragma once
 
+#include <array>
 #include <filesystem>
 
+#include "graph/graph_render.h"
 #include "imageset/discovery.h"
 #include "imageset/file_loop.h"
 #include "platform/console.h"
@@ -10,6 +12,27 @@
 #include "run/run_log.h"
 
 namespace orvel {
+
+// The graph of one night: ranges logged and window opened on construction.
+class GraphSession {
+public:
+    GraphSession(NightMeasurements& night, const std::array<int, 3>& bandCounts,
+                 GraphicsWindow& window, Console& console, RunLog& log);
+
+    // Fits every band, writes the report, and repaints with all circles.
+    void refit();
+    // Repaints with only the circles of the band (all bands for 0).
+    void draw(int bandEdited);
+
+private:
+    NightMeasurements& night_;
+    std::array<int, 3> bandCounts_;
+    GraphicsWindow& window_;
+    Console& console_;
+    RunLog& log_;
+    GraphRanges ranges_;
+    std::array<LineEnds, 3> lines_{};
+};
 
 // Asks whether to save the graph and writes it to "ORVEL.bmp" in the folder on Y; closes the
 // window either way.

@@ -90,27 +90,28 @@ void measureFrame(const PixelImage& image, const StarSelection& selection,
     m.measured = true;
 }
 
-// Shows the first usable frame and lets the user pick the star and the background.
-StarSelection showAndPick(const PixelImage& image, const FileMeasurement& m, DesktopSize desktop,
-                          Console& console, GraphicsWindow& window, RunLog& log) {
-    const FirstImageStats stats = analyseFirstImage(image, log);
-    const std::vector<float> grey = greyLevels(image, stats.p1, stats.p999);
-    const int sf = screenFactor(image.columns, image.rows, desktop.width, desktop.height, log);
-    if (!showFirstImage(window, image, grey, sf, m.name)) {
-        std::string reason = window.noDisplayReason();
-        throw SessionEnded{"No window can be opened to pick the star" +
-                           (reason.empty() ? std::string(".") : ": " + reason)};
-    }
-    console.endLine();
-    return selectStarAndBackground(window, console, log, image.columns, image.rows,
-                                   static_cast<float>(sf));
-}
-
 }  // namespace
 
+StarPicker interactivePicker(DesktopSize desktop, Console& console, GraphicsWindow& window,
+                             RunLog& log) {
+    return [desktop, &console, &window, &log](const PixelImage& image, std::string_view name) {
+        const FirstImageStats stats = analyseFirstImage(image, log);
+        const std::vector<float> grey = greyLevels(image, stats.p1, stats.p999);
+        const int sf = screenFactor(image.columns, image.rows, desktop.width, desktop.height, log);
+        if (!showFirstImage(window, image, grey, sf, name)) {
+            std::string reason = window.noDisplayReason();
+            throw SessionEnded{"No window can be opened to pick the star" +
+                               (reason.empty() ? std::string(".") : ": " + reason)};
+        }
+        console.endLine();
+        return selectStarAndBackground(window, console, log, image.columns, image.rows,
+                                       static_cast<float>(sf));
+    };
+}
+
 NightMeasurements processImageFiles(const ImageFileList& files, const ObservingSetup& setup,
-                                    DesktopSize desktop, const std::filesystem::path& folder,
-                                    Console& console, GraphicsWindow& window, RunLog& log) {
+                                    const std::filesystem::path& folder, const StarPicker& pick,
+                                    Console& console, RunLog& log) {
     NightMeasurements night;
     const int n = static_cast<int>(files.names.size());
     night.observations.resize(files.names.size());
@@ -134,7 +135,7 @@ NightMeasurements processImageFiles(const ImageFileList& files, const ObservingS
         if (!readFrame(folder / m.name, m, reference, image, console, log)) continue;
         if (!reference.known) {
             reference = {true, m.header.columns, m.header.rows};
-            night.selection = showAndPick(image, m, desktop, console, window, log);
+            night.selection = pick(image, m.name);
         }
         measureFrame(image, night.selection, setup, m, log);
 

@@ -3,12 +3,15 @@
 
 #include <array>
 #include <filesystem>
+#include <functional>
+#include <string_view>
 #include <string>
 #include <vector>
 
 #include "analysis/star_selection.h"
 #include "fit/band_fit.h"
 #include "fits/image_header.h"
+#include "fits/pixel_image.h"
 #include "imageset/discovery.h"
 #include "imageset/file_observation.h"
 #include "observing/observing_setup.h"
@@ -43,9 +46,17 @@ struct NightMeasurements {
     bool anyMeasured = false;                   // at least one frame was measured
 };
 
-// Runs one pass per listed file in order. The first usable file is shown and picked on.
+// Chooses the star and background on the first usable frame (by the user, or from options),
+// writing the same log lines either way.
+using StarPicker = std::function<StarSelection(const PixelImage& image, std::string_view name)>;
+
+// The picker of the interactive program: statistics, the image in the window, mouse picks.
+StarPicker interactivePicker(DesktopSize desktop, Console& console, GraphicsWindow& window,
+                             RunLog& log);
+
+// Runs one pass per listed file in order. The first usable file is handed to the picker.
 NightMeasurements processImageFiles(const ImageFileList& files, const ObservingSetup& setup,
-                                    DesktopSize desktop, const std::filesystem::path& folder,
-                                    Console& console, GraphicsWindow& window, RunLog& log);
+                                    const std::filesystem::path& folder, const StarPicker& pick,
+                                    Console& console, RunLog& log);
 
 }  // namespace orvel

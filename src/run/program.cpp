@@ -1,7 +1,50 @@
 #include "run/program.h"
 
+#include <vector>
+
+#include "platform/terminal_console.h"
+#include "run/batch_run.h"
+#include "run/options.h"
+#include "run/run_flow.h"
+
+#ifdef ORVEL_WITH_SDL
+#include "platform/sdl_window.h"
+#else
+#include "platform/offscreen_window.h"
+#endif
+
 namespace orvel {
 
-int programMain(int, char**) { return 0; }
+int programMain(int argc, char** argv) {
+    const std::vector<std::string_view> args(argv + 1, argv + argc);
+    const CommandLine command = parseCommandLine(args);
+    TerminalConsole console;
+    switch (command.mode) {
+        case CommandLine::Mode::help:
+            console.print(helpText());
+            return 0;
+        case CommandLine::Mode::version:
+            console.print(versionText());
+            return 0;
+        case CommandLine::Mode::error: {
+            TerminalConsole errors(0, 2);
+            errors.printLine("orvel: " + command.error);
+            return 2;
+        }
+        case CommandLine::Mode::batch:
+            return runBatch(command.options, console);
+        case CommandLine::Mode::interactive:
+            break;
+    }
+#ifdef ORVEL_WITH_SDL
+    SdlWindow window;
+#else
+    OffscreenWindow window;
+#endif
+    // The window keeps painting and recording clicks while the console waits for a line.
+    console.setIdle([&window] { window.pumpEvents(); });
+    RunEnvironment env{console, window, std::filesystem::current_path()};
+    return runOrvel(env);
+}
 
 }  // namespace orvel

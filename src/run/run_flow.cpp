@@ -6,7 +6,9 @@
 #include "observing/coordinates.h"
 #include "platform/session_end.h"
 #include "run/dialogue.h"
+#include "run/phases.h"
 #include "run/run_log.h"
+#include "fit/results_files.h"
 
 namespace orvel {
 
@@ -14,6 +16,27 @@ namespace {
 
 constexpr std::string_view kTitle = "ORVEL Atmospheric Extinction Coefficient Calculator";
 constexpr std::string_view kLogName = "ORVEL_LOG.txt";
+
+// The desktop size scales the first image; without a display only the picks are impossible.
+DesktopSize measureDesktop(GraphicsWindow& window, Console& console, RunLog& log) {
+    const std::optional<DesktopSize> desktop = window.desktopSize();
+    if (!desktop) {
+        std::string reason = window.noDisplayReason();
+        if (reason.empty()) reason = "No graphics display is available.";
+        console.printLine(reason + " The star and the background can only be picked on a display.");
+    }
+    const DesktopSize size = desktop.value_or(DesktopSize{});
+    logScreenSize(log, size);
+    return size;
+}
+
+void closingPrompt(Console& console) {
+    do {
+        console.endLine();
+    } while (!askFor(console, "Program is finished. Enter X to terminate. ", 'X'));
+}
+
+}  // namespace
 
 RunLog openRunLog(const std::filesystem::path& folder, Console& console) {
     RunLog log;
@@ -25,27 +48,10 @@ RunLog openRunLog(const std::filesystem::path& folder, Console& console) {
     return log;
 }
 
-// The desktop size scales the first image; without a display only the picks are impossible.
-DesktopSize measureDesktop(GraphicsWindow& window, Console& console, RunLog& log) {
-    const std::optional<DesktopSize> desktop = window.desktopSize();
-    if (!desktop) {
-        std::string reason = window.noDisplayReason();
-        console.printLine("No display is available" + (reason.empty() ? "" : ": " + reason) +
-                          " The star and background cannot be picked without one.");
-    }
-    const DesktopSize size = desktop.value_or(DesktopSize{});
+void logScreenSize(RunLog& log, DesktopSize size) {
     log.end().line("Monitor Screen Size (Width, Height in pixels)-");
     log.text("Width = ").numLong(size.width).text("     Height = ").numLong(size.height).end();
-    return size;
 }
-
-void closingPrompt(Console& console) {
-    do {
-        console.endLine();
-    } while (!askFor(console, "Program is finished. Enter X to terminate. ", 'X'));
-}
-
-}  // namespace
 
 int runOrvel(RunEnvironment& env) {
     Console& console = env.console;
@@ -62,9 +68,13 @@ int runOrvel(RunEnvironment& env) {
         const ObservingSetup setup = readObservingSetup(console, log);
         const ImageFileList files = discoverImages(env.folder, log, console);
         if (!files.names.empty()) {
+            const StarPicker pick = interactivePicker(desktop, console, env.window, log);
             NightMeasurements night =
-                processImageFiles(files, setup, desktop, env.folder, console, env.window, log);
+                processImageFiles(files, setup, env.folder, pick, console, log);
             runGraphPhase(night, files, env.folder, console, env.window, log);
+            if (!writeResultsFiles(night, files.bandCounts, env.folder))
+                console.printLine("The results files ORVEL_results.csv and ORVEL_fit.csv could "
+                                  "not be written.");
         }
         closingPrompt(console);
     } catch (const SessionEnded& ended) {

@@ -1,0 +1,99 @@
+#include "run/batch_run.h"
+
+#include "analysis/image_statistics.h"
+#include "analysis/selection.h"
+#include "fit/results_files.h"
+#include "graph/graph_file.h"
+#include "graph/graph_phase.h"
+#include "imageset/discovery.h"
+#include "imageset/file_loop.h"
+#include "observing/coordinates.h"
+#include "platform/offscreen_window.h"
+#include "run/phases.h"
+
+namespace orvel {
+
+namespace {
+
+// The picks of an interactive run at a screen factor of 1, with the same log lines.
+StarPicker givenPicks(const BatchOptions& o, RunLog& log) {
+    return [&o, &log](const PixelImage& image, std::string_view) {
+        analyseFirstImage(image, log);
+        // No desktop: the factor is 1 and the log shows 0, as for a frame that fits the screen.
+        screenFactor(image.columns, image.rows, 0, 0, log);
+        StarSelection s;
+        s.screenFactor = 1.0f;
+        s.starX = o.starColumn;
+        s.starY = o.starRow;
+        logStarPick(log, s.starX, s.starY);
+        s.backgroundX = o.backgroundColumn;
+        s.backgroundY = o.backgroundRow;
+        logBackgroundPick(log, s.backgroundX, s.backgroundY);
+        placeBackgroundRectangle(s, image.columns, image.rows);
+        return s;
+    };
+}
+
+// Leaves the named frame out, as a confirmed click on its point would. False when the name is
+// not an included frame of this night.
+bool removeFrame(NightMeasurements& night, const std::string& name) {
+    for (std::size_t i = 0; i < night.details.size(); ++i) {
+        if (night.details[i].name != name || night.observations[i].included != 1.0f) continue;
+        night.observations[i].included = 0.0f;
+        return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+int runBatch(const BatchOptions& o, Console& console) {
+    RunLog log = openRunLog(o.folder, console);
+    logScreenSize(log, DesktopSize{});
+    ObservingSetup setup;
+    setup.latitude = angleFromLine(o.latitude, true);
+    setup.longitude = angleFromLine(o.longitude, true);
+    setup.rightAscension = angleFromLine(o.rightAscension, false);
+    setup.declination = angleFromLine(o.declination, true);
+    logObservingSetup(setup, log);
+
+    const ImageFileList files = discoverImages(o.folder, log, console);
+    if (files.names.empty()) {
+        console.printLine("orvel: no image files (*R.fit, *G.fit, *B.fit) in " +
+                          o.folder.string());
+        return 1;
+    }
+    NightMeasurements night =
+        processImageFiles(files, setup, o.folder, givenPicks(o, log), console, log);
+    int status = 0;
+    if (!night.anyMeasured) {
+        console.printLine("orvel: no frame could be measured");
+        status = 1;
+    } else {
+        OffscreenWindow window;
+        GraphSession graph(night, files.bandCounts, window, console, log);
+        graph.refit();
+        for (const std::string& name : o.removals) {
+            console.endLine();
+            if (!removeFrame(night, name)) {
+                console.printLine("orvel: --remove " + name +
+                                  ": no such frame in the fit; nothing removed");
+                continue;
+            }
+            console.printLine("Removed " + name + "; extinction coefficient re-calculated.");
+            graph.refit();
+        }
+        if (o.graphFile && !saveGraphFile(window.surface(), *o.graphFile)) {
+            console.printLine("orvel: the graph could not be written to " + o.graphFile->string());
+            status = 1;
+        }
+        window.close();
+    }
+    if (!writeResultsFiles(night, files.bandCounts, o.folder)) {
+        console.printLine("orvel: the results files could not be written in " + o.folder.string());
+        status = 1;
+    }
+    return status;
+}
+
+}  // namespace orvel

@@ -1,0 +1,174 @@
+#include "run/options.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <map>
+
+#include "platform/typed_line.h"
+
+namespace orvel {
+
+namespace {
+
+// A whole field that is a finite decimal number.
+bool isNumber(std::string_view text) {
+    if (text.empty()) return false;
+    const std::string s(text);
+    char* end = nullptr;
+    errno = 0;
+    const double v = std::strtod(s.c_str(), &end);
+    return end == s.c_str() + s.size() && errno == 0 && std::isfinite(v);
+}
+
+// "D,M,S": one to three numeric fields.
+bool isAngle(std::string_view text) {
+    std::size_t commas = 0;
+    for (char c : text) commas += c == ',';
+    if (commas > 2) return false;
+    for (int i = 1; i <= static_cast<int>(commas) + 1; ++i)
+        if (!isNumber(field(text, i))) return false;
+    return true;
+}
+
+// "COL,ROW": two numeric fields.
+bool isPixel(std::string_view text, float& column, float& row) {
+    std::size_t commas = 0;
+    for (char c : text) commas += c == ',';
+    if (commas != 1 || !isNumber(field(text, 1)) || !isNumber(field(text, 2))) return false;
+    column = static_cast<float>(numericValue(field(text, 1)));
+    row = static_cast<float>(numericValue(field(text, 2)));
+    return true;
+}
+
+CommandLine failure(std::string message) {
+    CommandLine c;
+    c.mode = CommandLine::Mode::error;
+    c.error = std::move(message);
+    return c;
+}
+
+}  // namespace
+
+CommandLine parseCommandLine(std::span<const std::string_view> args) {
+    CommandLine c;
+    if (args.empty()) return c;
+    std::map<std::string, std::string> given;
+    static const std::vector<std::string> kValued = {"--lat",  "--lon",        "--ra",
+                                                     "--dec",  "--star",       "--background",
+                                                     "--remove", "--graph",    "--dir"};
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        std::string_view arg = args[i];
+        if (arg == "--help" || arg == "-h") {
+            c.mode = CommandLine::Mode::help;
+            return c;
+        }
+        if (arg == "--version") {
+            c.mode = CommandLine::Mode::version;
+            return c;
+        }
+        std::string name(arg);
+        std::optional<std::string> value;
+        if (const std::size_t eq = arg.find('='); arg.starts_with("--") && eq != arg.npos) {
+            name = std::string(arg.substr(0, eq));
+            value = std::string(arg.substr(eq + 1));
+        }
+        bool known = false;
+        for (const std::string& k : kValued) known = known || k == name;
+        if (!known) return failure("unknown option '" + std::string(arg) + "' (see --help)");
+        if (!value) {
+            if (i + 1 >= args.size()) return failure("option " + name + " needs a value");
+            value = std::string(args[++i]);
+        }
+        if (name == "--remove") {
+            if (value->empty()) return failure("option --remove needs a frame name");
+            c.options.removals.push_back(*value);
+            continue;
+        }
+        if (given.count(name)) return failure("option " + name + " is given twice");
+        given[name] = *value;
+    }
+
+    BatchOptions& o = c.options;
+    const std::pair<const char*, std::string*> angles[] = {{"--lat", &o.latitude},
+                                                           {"--lon", &o.longitude},
+                                                           {"--ra", &o.rightAscension},
+                                                           {"--dec", &o.declination}};
+    for (const auto& [name, target] : angles) {
+        const auto it = given.find(name);
+        if (it == given.end()) return failure(std::string("option ") + name + " is missing");
+        if (!isAngle(it->second))
+            return failure(std::string("option ") + name + " '" + it->second +
+                           "' is not of the form D,M,S");
+        *target = it->second;
+    }
+    for (const char* name : {"--star", "--background"}) {
+        const auto it = given.find(name);
+        if (it == given.end()) return failure(std::string("option ") + name + " is missing");
+        const bool star = std::string_view(name) == "--star";
+        if (!isPixel(it->second, star ? o.starColumn : o.backgroundColumn,
+                     star ? o.starRow : o.backgroundRow))
+            return failure(std::string("option ") + name + " '" + it->second +
+                           "' is not of the form COL,ROW");
+    }
+    if (const auto it = given.find("--graph"); it != given.end()) {
+        if (it->second.empty()) return failure("option --graph needs a file name");
+        o.graphFile = it->second;
+    }
+    if (const auto it = given.find("--dir"); it != given.end()) {
+        std::error_code ec;
+        if (!std::filesystem::is_directory(it->second, ec))
+            return failure("option --dir '" + it->second + "' is not a folder");
+        o.folder = it->second;
+    }
+    c.mode = CommandLine::Mode::batch;
+    return c;
+}
+
+std::string versionText() { return "orvel 1.0\n"; }
+
+std::string helpText() {
+    return R"(Usage: orvel
+       orvel --lat D,M,S --lon D,M,S --ra H,M,S --dec D,M,S
+             --star COL,ROW --background COL,ROW [--remove NAME]... [--graph FILE] [--dir PATH]
+
+Measures the atmospheric extinction coefficients of the red, green and blue bands from a
+night's FITS frames of one star (names ending in R.fit, G.fit, B.fit).
+
+Without options ORVEL runs interactively in the current folder: it asks for the coordinates
+on the console and lets you pick the star, the sky background and outlier points with the
+mouse.
+
+With options it asks nothing, opens no window and needs no display. It writes the same log as
+an interactive run with the same typed values and the same clicks at a screen factor of 1.
+
+Options:
+  --lat D,M,S          site latitude, degrees, minutes, seconds (south negative)
+  --lon D,M,S          site longitude (west negative)
+  --ra H,M,S           right ascension of the star, hours, minutes, seconds
+  --dec D,M,S          declination of the star (south negative)
+  --star COL,ROW       the star's position in image pixels of the first frame
+  --background COL,ROW the centre of a patch of sky, image pixels of the first frame
+  --remove NAME        leave this frame out of the fit; may be repeated; each removal refits
+                       and reports again, in the order given
+  --graph FILE         save the graph: a PNG when FILE ends in .png, a BMP otherwise
+                       (relative to the current folder)
+  --dir PATH           the folder of frames (default: the current folder); the log and the
+                       results files are written there
+  --help               this text
+  --version            the program's version
+
+Files written in the frames' folder: ORVEL_LOG.txt (the whole run), ORVEL_results.csv (one
+row per frame), ORVEL_fit.csv (one row per band); ORVEL.bmp when saved interactively.
+
+Exit status: 0 on success, 1 when no frame could be measured or a file could not be written,
+2 for a missing or malformed option.
+
+Example:
+  orvel --lat 35,0,0 --lon -111,30,0 --ra 5,55,10 --dec 7,24,25 \
+        --star 312,240 --background 100,100 --remove NIGHT_0007_G.fit \
+        --graph night.png --dir /data/2026-03-15
+)";
+}
+
+}  // namespace orvel

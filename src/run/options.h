@@ -1,0 +1,40 @@
+// The command line: no arguments runs the interactive program; options run it unattended.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace orvel {
+
+struct BatchOptions {
+    std::string latitude;        // "D,M,S" as it would be typed
+    std::string longitude;       // "D,M,S"
+    std::string rightAscension;  // "H,M,S"
+    std::string declination;     // "D,M,S"
+    float starColumn = 0.0f;     // star pick, image pixels of the first frame
+    float starRow = 0.0f;
+    float backgroundColumn = 0.0f;  // background pick, image pixels of the first frame
+    float backgroundRow = 0.0f;
+    std::vector<std::string> removals;             // frame names to leave out, in order
+    std::optional<std::filesystem::path> graphFile;  // BMP, or PNG for a .png name
+    std::filesystem::path folder = ".";            // frames; log and results are written here
+};
+
+struct CommandLine {
+    enum class Mode { interactive, batch, help, version, error };
+    Mode mode = Mode::interactive;
+    BatchOptions options;  // for batch
+    std::string error;     // for error: one line naming the option
+};
+
+CommandLine parseCommandLine(std::span<const std::string_view> args);
+
+// The text of --help.
+std::string helpText();
+std::string versionText();
+
+}  // namespace orvel
