@@ -51,3 +51,35 @@ std::vector<std::string> logLines(std::string_view text) {
 }
 
 }  // namespace orvel::test
+
+#include <cmath>
+
+#include "fits/fits_writer.h"
+
+namespace orvel::test {
+
+std::string frameBytes(const FrameSpec& spec) {
+    std::vector<double> values(static_cast<std::size_t>(spec.columns) * spec.rows);
+    for (int r = 0; r < spec.rows; ++r) {
+        for (int c = 0; c < spec.columns; ++c) {
+            const double dx = c - spec.starColumn;
+            const double dy = r - spec.starRow;
+            const double star =
+                spec.starPeak * std::exp(-(dx * dx + dy * dy) / (2 * spec.sigma * spec.sigma));
+            values[static_cast<std::size_t>(r) * spec.columns + c] = std::round(spec.sky + star);
+        }
+    }
+    std::vector<std::string> cards = fitsImageCards(spec.bitpix, spec.columns, spec.rows);
+    const double bzero = spec.bitpix == 16 ? 32768.0 : 0.0;
+    cards.push_back(fitsRealCard("BSCALE", 1.0));
+    cards.push_back(fitsRealCard("BZERO", bzero));
+    cards.push_back(fitsStringCard("DATE-OBS", spec.date));
+    cards.push_back(fitsRealCard("EXPTIME", 30.0));
+    return fitsFileBytes(cards, encodeSamples(values, spec.bitpix, 1.0, bzero));
+}
+
+void writeFrame(const std::filesystem::path& path, const FrameSpec& spec) {
+    writeFile(path, frameBytes(spec));
+}
+
+}  // namespace orvel::test

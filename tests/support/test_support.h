@@ -29,3 +29,24 @@ std::string readFile(const std::filesystem::path& path);
 std::vector<std::string> logLines(std::string_view text);
 
 }  // namespace orvel::test
+
+namespace orvel::test {
+
+// A small synthetic frame: flat sky with a Gaussian star, written as a 16-bit FITS file with
+// BZERO 32768 and a DATE-OBS.
+struct FrameSpec {
+    int columns = 64;
+    int rows = 48;
+    double sky = 100.0;          // DC
+    double starColumn = 30.0;    // pixels
+    double starRow = 20.0;
+    double starPeak = 5000.0;    // DC above the sky at the centre
+    double sigma = 1.5;          // pixels
+    std::string date = "2026-03-15T20:00:00";
+    int bitpix = 16;
+};
+
+std::string frameBytes(const FrameSpec& spec);
+void writeFrame(const std::filesystem::path& path, const FrameSpec& spec);
+
+}  // namespace orvel::test
