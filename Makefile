@@ -35,9 +35,15 @@ test-sanitize: build-asan/build.ninja
 	cmake --build build-asan -j $(JOBS)
 	cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
 
+# A simulated night in demo/ (made once), what to type, then the program itself.
 demo: build
-	@echo "(no sample night yet: running in an empty folder)"
-	mkdir -p demo && cd demo && ../build/orvel
+	@if [ ! -f demo/what-to-type.txt ]; then \
+	  rm -rf demo && mkdir -p demo && \
+	  ./build/orvel-simulate --out demo > demo/what-to-type.txt.tmp && \
+	  mv demo/what-to-type.txt.tmp demo/what-to-type.txt; \
+	fi
+	@echo; cat demo/what-to-type.txt; echo
+	cd demo && ../build/orvel
 
 clean:
 	rm -rf build build-asan

@@ -1,0 +1,80 @@
+#include "fits/fits_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <string>
+#include <utility>
+
+namespace orvel {
+
+FitsFile::FitsFile(FitsFile&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)), size_(std::exchange(other.size_, 0)) {}
+
+FitsFile& FitsFile::operator=(FitsFile&& other) noexcept {
+    if (this != &other) {
+        close();
+        fd_ = std::exchange(other.fd_, -1);
+        size_ = std::exchange(other.size_, 0);
+    }
+    return *this;
+}
+
+FitsFile::~FitsFile() {
+    close();
+}
+
+bool FitsFile::open(const std::filesystem::path& path) {
+    close();
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat info {};
+    // A folder or a device has no byte layout to read a header from.
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return false;
+    }
+    fd_ = fd;
+    size_ = static_cast<std::int64_t>(info.st_size);
+    return true;
+}
+
+void FitsFile::close() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+    size_ = 0;
+}
+
+std::size_t FitsFile::readAt(std::int64_t offset, void* buf, std::size_t n) const {
+    if (fd_ < 0 || offset < 0) return 0;
+    auto* out = static_cast<unsigned char*>(buf);
+    std::size_t done = 0;
+    // pread may return fewer bytes than asked (large requests, signals): go on until the end.
+    while (done < n) {
+        const ssize_t got = ::pread(fd_, out + done, n - done,
+                                    static_cast<off_t>(offset) + static_cast<off_t>(done));
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) break;
+        done += static_cast<std::size_t>(got);
+    }
+    return done;
+}
+
+HeaderScan readHeaderBlocks(const FitsFile& file) {
+    HeaderScan scan;
+    std::string block(kFitsBlockBytes, '\0');
+    std::int64_t offset = 0;
+    // One block at a time, so a long file is read no further than its header.
+    for (;;) {
+        const std::size_t got = file.readAt(offset, block.data(), block.size());
+        if (got == 0) break;
+        if (addHeaderBlock(scan, std::string_view(block.data(), got))) break;
+        if (got < block.size()) break;
+        offset += kFitsBlockBytes;
+    }
+    return scan;
+}
+
+}  // namespace orvel

@@ -1,0 +1,44 @@
+// A FITS file opened read-only for positioned reads: the header blocks and the data array are
+// fetched where they lie, without moving a shared file position.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+
+#include "fits/fits_header.h"
+
+namespace orvel {
+
+class FitsFile {
+public:
+    FitsFile() = default;
+    explicit FitsFile(const std::filesystem::path& path) { open(path); }
+    FitsFile(FitsFile&& other) noexcept;
+    FitsFile& operator=(FitsFile&& other) noexcept;
+    FitsFile(const FitsFile&) = delete;
+    FitsFile& operator=(const FitsFile&) = delete;
+    ~FitsFile();
+
+    // Opens the file for reading (closing any file held before); false when it cannot be
+    // opened or is not a regular file, the object then stays closed.
+    bool open(const std::filesystem::path& path);
+    void close();
+    bool isOpen() const { return fd_ >= 0; }
+
+    // Size in bytes when opened; 0 for a closed file.
+    std::int64_t size() const { return size_; }
+
+    // Reads up to n bytes from the 0-based offset; fewer at the end of the file, 0 past it, on
+    // a closed file or on a read error.
+    std::size_t readAt(std::int64_t offset, void* buf, std::size_t n) const;
+
+private:
+    int fd_ = -1;
+    std::int64_t size_ = 0;
+};
+
+// Reads the header blocks from the start of the file until the end card or the end of the file.
+HeaderScan readHeaderBlocks(const FitsFile& file);
+
+}  // namespace orvel

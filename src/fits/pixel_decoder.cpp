@@ -1,0 +1,178 @@
+#include "fits/pixel_decoder.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "run/numeric.h"
+
+namespace orvel {
+
+namespace {
+
+// FITS stores samples most significant byte first, the reverse of this machine's order.
+inline std::uint8_t fromBigEndian(std::uint8_t w) {
+    return w;
+}
+inline std::uint16_t fromBigEndian(std::uint16_t w) {
+    return __builtin_bswap16(w);
+}
+inline std::uint32_t fromBigEndian(std::uint32_t w) {
+    return __builtin_bswap32(w);
+}
+inline std::uint64_t fromBigEndian(std::uint64_t w) {
+    return __builtin_bswap64(w);
+}
+
+// One linear pass with no branch per sample: the format is fixed by the template arguments.
+// Word is the raw unsigned word as stored, Value how its bits are read after the byte swap.
+template <typename Word, typename Value>
+void decodeRun(const unsigned char* in, std::int64_t n, double scale, double zero, float* out) {
+    static_assert(sizeof(Word) == sizeof(Value));
+    for (std::int64_t i = 0; i < n; ++i) {
+        Word w;
+        std::memcpy(&w, in + i * static_cast<std::int64_t>(sizeof(Word)), sizeof(Word));
+        const Value v = std::bit_cast<Value>(fromBigEndian(w));
+        out[i] = f32(scale * static_cast<double>(v) + zero);
+    }
+}
+
+// Picks the pass for the format once, outside the per-sample loop.
+void decodeWhole(const unsigned char* in, std::int64_t n, int bitpix, double scale, double zero,
+                 float* out) {
+    switch (bitpix) {
+        case 8:
+            decodeRun<std::uint8_t, std::uint8_t>(in, n, scale, zero, out);
+            break;
+        case 16:
+            decodeRun<std::uint16_t, std::int16_t>(in, n, scale, zero, out);
+            break;
+        case 32:
+            decodeRun<std::uint32_t, std::int32_t>(in, n, scale, zero, out);
+            break;
+        case -32:
+            decodeRun<std::uint32_t, float>(in, n, scale, zero, out);
+            break;
+        case -64:
+            decodeRun<std::uint64_t, double>(in, n, scale, zero, out);
+            break;
+        default:
+            break;
+    }
+}
+
+// Byte offset (0-based) of sample index k (0-based) of the data array.
+std::int64_t sampleOffset(const ImageHeader& header, std::int64_t k) {
+    return header.dataStart - 1 + k * bytesPerSample(header.bitpix);
+}
+
+// Reads and decodes samples first .. first + count - 1 of the data array into out.
+std::int64_t readAndDecode(const FitsFile& file, const ImageHeader& header, std::int64_t first,
+                           std::int64_t count, float* out) {
+    const int bps = bytesPerSample(header.bitpix);
+    const std::int64_t offset = sampleOffset(header, first);
+    // Only the bytes the file still holds are fetched; the decoder zero-fills the rest.
+    const std::int64_t available = std::max<std::int64_t>(0, file.size() - offset);
+    const std::int64_t wanted = std::min(count * bps, available);
+    const auto raw = std::make_unique_for_overwrite<unsigned char[]>(
+        static_cast<std::size_t>(std::max<std::int64_t>(wanted, 1)));
+    const std::size_t got = file.readAt(offset, raw.get(), static_cast<std::size_t>(wanted));
+    return decodeSamples(raw.get(), static_cast<std::int64_t>(got), header.bitpix, header.bscale,
+                         header.bzero, out, count);
+}
+
+void sizeImage(const ImageHeader& header, PixelImage& image, bool zeroFill) {
+    const int columns = std::max(header.columns, 0);
+    const int rows = std::max(header.rows, 0);
+    const auto count = static_cast<std::size_t>(headerPixelCount(header));
+    if (image.columns == columns && image.rows == rows && image.pixels.size() == count) return;
+    image.columns = columns;
+    image.rows = rows;
+    if (zeroFill) {
+        image.pixels.assign(count, 0.0f);
+    } else {
+        image.pixels.resize(count);
+    }
+}
+
+}  // namespace
+
+int bytesPerSample(int bitpix) {
+    switch (bitpix) {
+        case 8:
+            return 1;
+        case 16:
+            return 2;
+        case 32:
+            return 4;
+        case -32:
+            return 4;
+        case -64:
+            return 8;
+        default:
+            return 0;
+    }
+}
+
+std::int64_t headerPixelCount(const ImageHeader& header) {
+    return static_cast<std::int64_t>(std::max(header.columns, 0)) * std::max(header.rows, 0);
+}
+
+bool canDecode(const ImageHeader& header) {
+    return bytesPerSample(header.bitpix) != 0 && headerPixelCount(header) <= kMaxImagePixels;
+}
+
+std::int64_t decodeSamples(const unsigned char* bytes, std::int64_t byteCount, int bitpix,
+                           float bscale, float bzero, float* out, std::int64_t sampleCount) {
+    const int bps = bytesPerSample(bitpix);
+    if (bps == 0 || sampleCount <= 0) return 0;
+    const double scale = bscale;
+    const double zero = bzero;
+    const std::int64_t whole = std::min(std::max<std::int64_t>(byteCount, 0) / bps, sampleCount);
+    decodeWhole(bytes, whole, bitpix, scale, zero, out);
+    if (whole == sampleCount) return whole;
+    // A sample cut by the end of the file keeps its bytes and is completed with zeros.
+    unsigned char padded[8] = {};
+    const std::int64_t partial = std::max<std::int64_t>(byteCount, 0) - whole * bps;
+    if (partial > 0) std::memcpy(padded, bytes + whole * bps, static_cast<std::size_t>(partial));
+    decodeWhole(padded, 1, bitpix, scale, zero, out + whole);
+    // Every sample after it is all zero bytes, which decodes to bzero.
+    unsigned char zeros[8] = {};
+    float fill = 0.0f;
+    decodeWhole(zeros, 1, bitpix, scale, zero, &fill);
+    std::fill(out + whole + 1, out + sampleCount, fill);
+    return whole;
+}
+
+std::int64_t readPixels(const FitsFile& file, const ImageHeader& header, PixelImage& image,
+                        RunLog& log) {
+    if (!canDecode(header)) return -1;
+    sizeImage(header, image, false);
+    const std::int64_t count =
+        readAndDecode(file, header, 0, headerPixelCount(header), image.pixels.data());
+    log.end()
+        .text("Number of " + std::to_string(bytesPerSample(header.bitpix)) +
+              "-byte data strings read from file = ")
+        .numLong(static_cast<double>(count))
+        .end();
+    return count;
+}
+
+std::int64_t readPixelRows(const FitsFile& file, const ImageHeader& header, int firstRow,
+                           int rowCount, PixelImage& image) {
+    if (!canDecode(header)) return -1;
+    sizeImage(header, image, true);
+    const std::int64_t first = std::clamp<std::int64_t>(firstRow, 0, image.rows);
+    const std::int64_t last =
+        std::clamp<std::int64_t>(std::int64_t{firstRow} + std::max(rowCount, 0), first, image.rows);
+    const std::int64_t columns = image.columns;
+    const std::int64_t firstSample = first * columns;
+    const std::int64_t count = (last - first) * columns;
+    if (count == 0) return 0;
+    return readAndDecode(file, header, firstSample, count,
+                         image.pixels.data() + static_cast<std::size_t>(firstSample));
+}
+
+}  // namespace orvel

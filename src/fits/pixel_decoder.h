@@ -1,0 +1,47 @@
+// Turning a FITS primary data array into pixel values: big-endian samples of BITPIX 8, 16, 32,
+// -32 or -64, scaled by BSCALE and shifted by BZERO, one 32-bit float per pixel.
+#pragma once
+
+#include <cstdint>
+
+#include "fits/fits_file.h"
+#include "fits/image_header.h"
+#include "fits/pixel_image.h"
+#include "run/run_log.h"
+
+namespace orvel {
+
+// Largest image decoded (pixels); a header claiming more is taken as damaged.
+constexpr std::int64_t kMaxImagePixels = std::int64_t{1} << 29;
+
+// Bytes of one sample for a BITPIX value; 0 for a value that is not decoded.
+int bytesPerSample(int bitpix);
+
+// Pixels the header describes (columns x rows, negative sizes counting as 0).
+std::int64_t headerPixelCount(const ImageHeader& header);
+
+// Whether readPixels can decode the file this header describes: a known BITPIX and a size
+// within kMaxImagePixels.
+bool canDecode(const ImageHeader& header);
+
+// Decodes sampleCount big-endian samples into out: out[k] = f32(bscale * sample + bzero),
+// evaluated in double. Bytes beyond byteCount count as zero, so missing samples give bzero.
+// Returns the whole samples present in the bytes (at most sampleCount); 0 and nothing written
+// for an unknown BITPIX.
+std::int64_t decodeSamples(const unsigned char* bytes, std::int64_t byteCount, int bitpix,
+                           float bscale, float bzero, float* out, std::int64_t sampleCount);
+
+// Sizes the image to the header's columns x rows, reads the whole data array with one
+// positioned read from the data start, decodes it and logs the count line. Returns the count of
+// whole samples read; -1 (nothing read, nothing logged, image untouched) when !canDecode.
+std::int64_t readPixels(const FitsFile& file, const ImageHeader& header, PixelImage& image,
+                        RunLog& log);
+
+// Fills rows firstRow .. firstRow + rowCount - 1 (clipped to the image) from one positioned read
+// and leaves the other rows untouched; the image is resized (zero-filled) first only when its
+// size differs from the header's. No log line. Returns the whole samples read; -1 when
+// !canDecode.
+std::int64_t readPixelRows(const FitsFile& file, const ImageHeader& header, int firstRow,
+                           int rowCount, PixelImage& image);
+
+}  // namespace orvel

@@ -1,0 +1,177 @@
+// The night simulator: its sky geometry against textbook values, and its frames read back by
+// the header parser and pixel decoder with the intended header values and believable pixels.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "../../tools/simulate_sky.h"
+#include "fits_test_util.h"
+#include "platform/typed_line.h"
+
+namespace orvel {
+namespace {
+
+namespace sim = orvel::simulate;
+
+// Runs the simulator binary of this build; returns its exit status, stdout in `output`.
+int runSimulator(const test::TempDir& dir, const std::string& args, std::string& output) {
+    const std::string command = std::string(ORVEL_BINARY_DIR) + "/orvel-simulate " + args + " > " +
+                                (dir / "stdout.txt").string() + " 2>&1";
+    const int status = std::system(command.c_str());
+    output = test::readFile(dir / "stdout.txt");
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// The lines of a text file, split at line feeds.
+std::vector<std::string> textLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+float median(std::vector<float> values) {
+    const auto mid = values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2);
+    std::nth_element(values.begin(), mid, values.end());
+    return *mid;
+}
+
+// Sum of pixel values above the sky in a square window about a pixel.
+double windowSignal(const PixelImage& image, int cx, int cy, int half, double sky) {
+    double sum = 0.0;
+    for (int y = cy - half; y <= cy + half; ++y)
+        for (int x = cx - half; x <= cx + half; ++x)
+            if (image.contains(x, y)) sum += image.at(x, y) - sky;
+    return sum;
+}
+
+TEST(SimulatorSky, TimeAndAngleFormulasGiveTextbookValues) {
+    EXPECT_DOUBLE_EQ(sim::julianDate({2000, 1, 1, 12, 0, 0}), 2451545.0);
+    EXPECT_DOUBLE_EQ(sim::julianDate({1987, 4, 10, 0, 0, 0}), 2446895.5);
+    EXPECT_NEAR(sim::gmstDegrees(2451545.0), 280.46061837, 1e-8);
+    // 1987 April 10, 0h UT: 13h 10m 46.3668s (a worked textbook example).
+    EXPECT_NEAR(sim::gmstDegrees(2446895.5), (13 + 10 / 60.0 + 46.3668 / 3600.0) * 15, 1e-5);
+    EXPECT_NEAR(sim::hardieAirmass(90.0), 1.0, 1e-12);
+    EXPECT_NEAR(sim::hardieAirmass(30.0), 1.9945003, 1e-7);
+    EXPECT_NEAR(sim::hardieAirmass(20.0), 2.90392, 1e-5);
+    EXPECT_NEAR(sim::altitudeDegrees(35.0, 35.0, 0.0), 90.0, 1e-5);
+    EXPECT_NEAR(sim::altitudeDegrees(35.0, 34.5, -30.0), sim::altitudeDegrees(35.0, 34.5, 30.0),
+                1e-12);
+    const sim::CivilTime leap{2024, 2, 29, 23, 59, 59};
+    const sim::CivilTime back = sim::civilFromSeconds(sim::secondsFromCivil(leap));
+    EXPECT_EQ(sim::isoTime(back), "2024-02-29T23:59:59");
+    EXPECT_EQ(sim::isoTime(sim::civilFromSeconds(sim::secondsFromCivil(leap) + 1)),
+              "2024-03-01T00:00:00");
+    EXPECT_DOUBLE_EQ(2440587.5 + static_cast<double>(sim::secondsFromCivil(leap)) / 86400.0,
+                     sim::julianDate(leap));
+}
+
+TEST(Simulator, SixteenBitNightReadsBackWithItsHeaderAndStar) {
+    test::TempDir dir;
+    std::string output;
+    ASSERT_EQ(runSimulator(dir,
+                           "--out " + (dir / "night").string() +
+                               " --size 64x48 --frames 3 --star 30.3,20.6 --seed 7",
+                           output),
+              0)
+        << output;
+    EXPECT_NE(output.find("35,0,0"), std::string::npos);
+    EXPECT_NE(output.find("-106,30,0"), std::string::npos);
+    EXPECT_NE(output.find("9,5,0"), std::string::npos);
+    EXPECT_NE(output.find("34,30,0"), std::string::npos);
+    EXPECT_NE(output.find("30.30, 20.60"), std::string::npos);
+
+    const std::vector<std::string> truth = textLines(test::readFile(dir / "night" / "truth.csv"));
+    ASSERT_EQ(truth.size(), 15u);
+    EXPECT_EQ(truth[0], "file,band,ut,elevation_deg,airmass,flux_adu");
+    EXPECT_EQ(truth[11], "band,k,flux_above_atmosphere_adu");
+    EXPECT_EQ(truth[12], "R,0.25,200000.000");
+    const double k[3] = {0.25, 0.18, 0.12};
+    const double flux[3] = {2.0e5, 2.5e5, 1.5e5};
+    double previousAirmass = 0.0;
+    for (int i = 0; i < 9; ++i) {
+        const std::string& row = truth[static_cast<std::size_t>(i) + 1];
+        const std::string name = field(row, 1);
+        const int band = i % 3;
+        EXPECT_EQ(name, "NIGHT_000" + std::to_string(i + 1) + "_" + "RGB"[band] + ".fit");
+        const double airmass = numericValue(field(row, 5));
+        const double trueFlux = numericValue(field(row, 6));
+        EXPECT_GT(airmass, previousAirmass);
+        previousAirmass = airmass;
+        // The file rounds the airmass to 6 decimals.
+        EXPECT_NEAR(trueFlux, flux[band] * std::exp(-k[band] * airmass), 2e-6 * trueFlux);
+
+        const test::ReadResult r = test::readFitsFile(dir / "night" / name);
+        ASSERT_TRUE(r.scan.endFound) << name;
+        EXPECT_EQ(r.header.bitpix, 16);
+        EXPECT_EQ(r.header.columns, 64);
+        EXPECT_EQ(r.header.rows, 48);
+        EXPECT_EQ(r.header.bscale, 1.0f);
+        EXPECT_EQ(r.header.bzero, 32768.0f);
+        EXPECT_EQ(r.header.exposure, 30.0f);
+        EXPECT_TRUE(r.header.hasDate);
+        const std::string ut = field(row, 3);
+        EXPECT_EQ(r.header.year, 2026);
+        EXPECT_EQ(r.header.hour, std::stoi(ut.substr(11, 2)));
+        EXPECT_EQ(r.header.minute, std::stoi(ut.substr(14, 2)));
+        EXPECT_EQ(r.header.second, std::stoi(ut.substr(17, 2)));
+        EXPECT_EQ(r.count, 64 * 48);
+
+        // Sky near 800 ADU, the brightest pixel on the star, and its signal near the truth
+        // (the window's noise is about 0.6 % of the signal).
+        const float sky = median(r.image.pixels);
+        EXPECT_NEAR(sky, 800.0f, 5.0f);
+        const auto peak =
+            std::max_element(r.image.pixels.begin(), r.image.pixels.end()) - r.image.pixels.begin();
+        EXPECT_EQ(peak % 64, 30);
+        EXPECT_EQ(peak / 64, 21);
+        EXPECT_NEAR(windowSignal(r.image, 30, 21, 10, sky), trueFlux, 0.04 * trueFlux) << name;
+    }
+    EXPECT_NEAR(numericValue(field(truth[1], 5)), 1.0, 0.001);   // first frame near the zenith
+    EXPECT_NEAR(numericValue(field(truth[9], 5)), 2.904, 0.01);  // last near 20 degrees
+}
+
+TEST(Simulator, NoiselessFloatFramesHoldTheExpectedValues) {
+    test::TempDir dir;
+    std::string output;
+    ASSERT_EQ(runSimulator(dir,
+                           "--out=" + (dir / "f").string() +
+                               " --bitpix -32 --no-noise --size 40x30 --frames 1 "
+                               "--sky 100 --fwhm 2.5 --k 0.3,0.2,0.1 --flux 1000,2000,3000",
+                           output),
+              0)
+        << output;
+    const std::vector<std::string> truth = textLines(test::readFile(dir / "f" / "truth.csv"));
+    ASSERT_GE(truth.size(), 4u);
+    for (int i = 0; i < 3; ++i) {
+        const std::string& row = truth[static_cast<std::size_t>(i) + 1];
+        const test::ReadResult r = test::readFitsFile(dir / "f" / field(row, 1));
+        EXPECT_EQ(r.header.bitpix, -32);
+        EXPECT_EQ(r.header.bzero, 0.0f);
+        EXPECT_EQ(r.count, 40 * 30);
+        EXPECT_EQ(r.image.at(0, 0), 100.0f);
+        // The whole profile lies inside the frame, so the signal is the flux after extinction.
+        EXPECT_NEAR(windowSignal(r.image, 22, 14, 20, 100.0), numericValue(field(row, 6)), 0.05);
+    }
+}
+
+TEST(Simulator, HelpAndBadOptions) {
+    test::TempDir dir;
+    std::string output;
+    EXPECT_EQ(runSimulator(dir, "--help", output), 0);
+    EXPECT_NE(output.find("Usage: orvel-simulate"), std::string::npos);
+    EXPECT_EQ(runSimulator(dir, "--bitpix 12", output), 2);
+    EXPECT_NE(output.find("--bitpix must be 16 or -32"), std::string::npos);
+    EXPECT_EQ(runSimulator(dir, "--colour red", output), 2);
+    EXPECT_EQ(runSimulator(dir, "--out " + (dir / "x").string() + " --dec -60,0,0", output), 2);
+    EXPECT_NE(output.find("never rises"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace orvel

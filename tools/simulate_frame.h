@@ -1,0 +1,125 @@
+// One simulated frame: a star with a Gaussian profile integrated over each pixel, a flat sky,
+// photon noise and read noise, written row by row as a FITS file.
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "fits/fits_writer.h"
+#include "fits/pixel_decoder.h"
+
+namespace orvel::simulate {
+
+// What one frame shows and how it is stored.
+struct FrameSpec {
+    int columns = 640;        // NAXIS1
+    int rows = 480;           // NAXIS2
+    int bitpix = 16;          // 16 (stored shifted by BZERO 32768) or -32
+    double starX = 352.3;     // star centre, pixels: column index counted from 0
+    double starY = 216.6;     // star centre, pixels: row index from the first row in the file
+    double fwhm = 3.0;        // full width at half maximum of the profile, pixels
+    double starFlux = 1.0e5;  // star signal reaching the detector, ADU summed over the profile
+    double sky = 800.0;       // sky level, ADU per pixel
+    double readNoise = 8.0;   // read noise, ADU rms
+    bool noise = true;        // photon and read noise on (off: exact expected values)
+    std::uint64_t seed = 1;   // seed of this frame's noise
+};
+
+// Standard normal numbers by the Box-Muller transform over a 64-bit Mersenne Twister, two per
+// draw; written out here so the same seed gives the same frames with every standard library.
+class NormalSource {
+public:
+    explicit NormalSource(std::uint64_t seed) : engine_(seed) {}
+    double next() {
+        if (hasSpare_) {
+            hasSpare_ = false;
+            return spare_;
+        }
+        const std::uint64_t bits = engine_();
+        // Two 32-bit uniforms in (0, 1]; the first can never be 0, so its logarithm is finite.
+        const double u1 = (static_cast<double>(bits >> 32) + 1.0) / 4294967296.0;
+        const double u2 = static_cast<double>(bits & 0xffffffffu) / 4294967296.0;
+        const double r = std::sqrt(-2.0 * std::log(u1));
+        spare_ = r * std::sin(2.0 * 3.14159265358979323846 * u2);
+        hasSpare_ = true;
+        return r * std::cos(2.0 * 3.14159265358979323846 * u2);
+    }
+
+private:
+    std::mt19937_64 engine_;
+    double spare_ = 0.0;
+    bool hasSpare_ = false;
+};
+
+// Share of a unit Gaussian (centre c, sigma s) falling in the pixel [i - 0.5, i + 0.5].
+inline double pixelShare(int i, double c, double s) {
+    const double k = 1.0 / (s * std::sqrt(2.0));
+    return 0.5 * (std::erf((i + 0.5 - c) * k) - std::erf((i - 0.5 - c) * k));
+}
+
+// The profile's shares along one axis: zero outside a window of about five sigma.
+inline std::vector<double> axisShares(int length, double centre, double sigma) {
+    std::vector<double> shares(static_cast<std::size_t>(std::max(length, 0)), 0.0);
+    const int reach = static_cast<int>(std::ceil(6.0 * sigma)) + 2;
+    const int first = std::max(0, static_cast<int>(std::floor(centre)) - reach);
+    const int last = std::min(length - 1, static_cast<int>(std::ceil(centre)) + reach);
+    for (int i = first; i <= last; ++i)
+        shares[static_cast<std::size_t>(i)] = pixelShare(i, centre, sigma);
+    return shares;
+}
+
+// The largest expected pixel value of the frame (sky plus the star's brightest pixel).
+inline double expectedPeak(const FrameSpec& f) {
+    const double sigma = f.fwhm / (2.0 * std::sqrt(2.0 * std::log(2.0)));
+    const int cx = static_cast<int>(std::lround(f.starX));
+    const int cy = static_cast<int>(std::lround(f.starY));
+    return f.sky + f.starFlux * pixelShare(cx, f.starX, sigma) * pixelShare(cy, f.starY, sigma);
+}
+
+// Writes the frame with the given header cards; false when the file cannot be written.
+inline bool writeFrame(const std::filesystem::path& path, const FrameSpec& f,
+                       const std::vector<std::string>& cards) {
+    const auto closer = [](std::FILE* p) {
+        if (p != nullptr) std::fclose(p);
+    };
+    std::unique_ptr<std::FILE, decltype(closer)> out(std::fopen(path.c_str(), "wb"), closer);
+    if (!out) return false;
+    // A large buffer turns the row writes into few big writes.
+    std::setvbuf(out.get(), nullptr, _IOFBF, 1 << 22);
+    const std::string header = fitsHeader(cards);
+    bool ok = std::fwrite(header.data(), 1, header.size(), out.get()) == header.size();
+
+    const double sigma = f.fwhm / (2.0 * std::sqrt(2.0 * std::log(2.0)));
+    const std::vector<double> xs = axisShares(f.columns, f.starX, sigma);
+    const std::vector<double> ys = axisShares(f.rows, f.starY, sigma);
+    const double bzero = f.bitpix == 16 ? 32768.0 : 0.0;
+    const auto width = static_cast<std::size_t>(f.columns);
+    std::vector<double> row(width);
+    std::vector<unsigned char> bytes(width * static_cast<std::size_t>(bytesPerSample(f.bitpix)));
+    NormalSource normal(f.seed);
+    const double readVariance = f.readNoise * f.readNoise;
+    for (int r = 0; r < f.rows && ok; ++r) {
+        const double rowShare = ys[static_cast<std::size_t>(r)] * f.starFlux;
+        for (std::size_t c = 0; c < width; ++c) {
+            const double mean = f.sky + rowShare * xs[c];
+            // Photon noise (normal approximation, gain 1 electron per ADU) and read noise
+            // add their variances.
+            row[c] = f.noise ? mean + std::sqrt(std::max(mean, 0.0) + readVariance) * normal.next()
+                             : mean;
+        }
+        encodeSamples(row.data(), f.columns, f.bitpix, 1.0, bzero, bytes.data());
+        ok = std::fwrite(bytes.data(), 1, bytes.size(), out.get()) == bytes.size();
+    }
+    const std::int64_t dataBytes = static_cast<std::int64_t>(bytes.size()) * f.rows;
+    const std::vector<char> padding(static_cast<std::size_t>(fitsDataPadding(dataBytes)), '\0');
+    if (ok) ok = std::fwrite(padding.data(), 1, padding.size(), out.get()) == padding.size();
+    return std::fclose(out.release()) == 0 && ok;
+}
+
+}  // namespace orvel::simulate
