@@ -68,19 +68,28 @@ std::int64_t sampleOffset(const ImageHeader& header, std::int64_t k) {
     return header.dataStart - 1 + k * bytesPerSample(header.bitpix);
 }
 
-// Reads and decodes samples first .. first + count - 1 of the data array into out.
+// Reads and decodes samples first .. first + count - 1 of the data array into out, in pieces
+// of a few megabytes so no copy of the whole raw array is held. Returns the whole samples the
+// file holds of that range.
 std::int64_t readAndDecode(const FitsFile& file, const ImageHeader& header, std::int64_t first,
                            std::int64_t count, float* out) {
     const int bps = bytesPerSample(header.bitpix);
-    const std::int64_t offset = sampleOffset(header, first);
-    // Only the bytes the file still holds are fetched; the decoder zero-fills the rest.
-    const std::int64_t available = std::max<std::int64_t>(0, file.size() - offset);
-    const std::int64_t wanted = std::min(count * bps, available);
+    constexpr std::int64_t kPieceSamples = std::int64_t{1} << 19;
     const auto raw = std::make_unique_for_overwrite<unsigned char[]>(
-        static_cast<std::size_t>(std::max<std::int64_t>(wanted, 1)));
-    const std::size_t got = file.readAt(offset, raw.get(), static_cast<std::size_t>(wanted));
-    return decodeSamples(raw.get(), static_cast<std::int64_t>(got), header.bitpix, header.bscale,
-                         header.bzero, out, count);
+        static_cast<std::size_t>(std::min(count, kPieceSamples) * bps + 1));
+    std::int64_t whole = 0;
+    for (std::int64_t done = 0; done < count; done += kPieceSamples) {
+        const std::int64_t n = std::min(kPieceSamples, count - done);
+        const std::int64_t offset = sampleOffset(header, first + done);
+        // Only the bytes the file still holds are fetched; the decoder zero-fills the rest.
+        const std::int64_t available = std::max<std::int64_t>(0, file.size() - offset);
+        const std::int64_t wanted = std::min(n * bps, available);
+        const std::size_t got =
+            wanted > 0 ? file.readAt(offset, raw.get(), static_cast<std::size_t>(wanted)) : 0;
+        whole += decodeSamples(raw.get(), static_cast<std::int64_t>(got), header.bitpix,
+                               header.bscale, header.bzero, out + done, n);
+    }
+    return whole;
 }
 
 void sizeImage(const ImageHeader& header, PixelImage& image, bool zeroFill) {
@@ -150,29 +159,42 @@ std::int64_t readPixels(const FitsFile& file, const ImageHeader& header, PixelIm
                         RunLog& log) {
     if (!canDecode(header)) return -1;
     sizeImage(header, image, false);
+    image.firstRow = 0;
     const std::int64_t count =
         readAndDecode(file, header, 0, headerPixelCount(header), image.pixels.data());
+    logSampleCount(header, count, log);
+    return count;
+}
+
+std::int64_t samplesInFile(const FitsFile& file, const ImageHeader& header) {
+    if (!canDecode(header)) return -1;
+    const std::int64_t available = std::max<std::int64_t>(0, file.size() - sampleOffset(header, 0));
+    return std::min(headerPixelCount(header), available / bytesPerSample(header.bitpix));
+}
+
+void logSampleCount(const ImageHeader& header, std::int64_t count, RunLog& log) {
     log.end()
         .text("Number of " + std::to_string(bytesPerSample(header.bitpix)) +
               "-byte data strings read from file = ")
         .numLong(static_cast<double>(count))
         .end();
-    return count;
 }
 
 std::int64_t readPixelRows(const FitsFile& file, const ImageHeader& header, int firstRow,
                            int rowCount, PixelImage& image) {
     if (!canDecode(header)) return -1;
-    sizeImage(header, image, true);
+    image.columns = std::max(header.columns, 0);
+    image.rows = std::max(header.rows, 0);
     const std::int64_t first = std::clamp<std::int64_t>(firstRow, 0, image.rows);
     const std::int64_t last =
         std::clamp<std::int64_t>(std::int64_t{firstRow} + std::max(rowCount, 0), first, image.rows);
     const std::int64_t columns = image.columns;
-    const std::int64_t firstSample = first * columns;
     const std::int64_t count = (last - first) * columns;
+    // Only the window is held: memory stays small whatever the frame size.
+    image.firstRow = static_cast<int>(first);
+    image.pixels.resize(static_cast<std::size_t>(count));
     if (count == 0) return 0;
-    return readAndDecode(file, header, firstSample, count,
-                         image.pixels.data() + static_cast<std::size_t>(firstSample));
+    return readAndDecode(file, header, first * columns, count, image.pixels.data());
 }
 
 }  // namespace orvel

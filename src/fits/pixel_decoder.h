@@ -37,10 +37,16 @@ std::int64_t decodeSamples(const unsigned char* bytes, std::int64_t byteCount, i
 std::int64_t readPixels(const FitsFile& file, const ImageHeader& header, PixelImage& image,
                         RunLog& log);
 
-// Fills rows firstRow .. firstRow + rowCount - 1 (clipped to the image) from one positioned read
-// and leaves the other rows untouched; the image is resized (zero-filled) first only when its
-// size differs from the header's. No log line. Returns the whole samples read; -1 when
-// !canDecode.
+// Whole samples of the data array that the file holds (what readPixels would count), from the
+// file size alone; -1 when !canDecode.
+std::int64_t samplesInFile(const FitsFile& file, const ImageHeader& header);
+
+// The count line: "Number of 2-byte data strings read from file = " and the count.
+void logSampleCount(const ImageHeader& header, std::int64_t count, RunLog& log);
+
+// Reads a window of the image: rows firstRow .. firstRow + rowCount - 1 (clipped to the
+// image). The image keeps the header's columns and rows as its size but holds only those rows
+// (firstRow set). No log line. Returns the whole samples read; -1 when !canDecode.
 std::int64_t readPixelRows(const FitsFile& file, const ImageHeader& header, int firstRow,
                            int rowCount, PixelImage& image);
 

@@ -7,20 +7,23 @@
 namespace orvel {
 
 struct PixelImage {
-    int columns = 0;            // pixels per row
-    int rows = 0;               // number of rows
-    std::vector<float> pixels;  // columns x rows values, column fastest, row 0 first in the file
+    int columns = 0;            // pixels per row of the whole image
+    int rows = 0;               // number of rows of the whole image
+    std::vector<float> pixels;  // the rows held, column fastest, from firstRow on
+    int firstRow = 0;           // image row held at pixels[0]; 0 for a whole image, more for a
+                                // window of rows read around a region to be measured
 
     bool contains(long long column, long long row) const {
         return column >= 0 && row >= 0 && column < columns && row < rows;
     }
-    float at(long long column, long long row) const {
-        return pixels[static_cast<std::size_t>(row) * static_cast<std::size_t>(columns) +
-                      static_cast<std::size_t>(column)];
-    }
-    float& at(long long column, long long row) {
-        return pixels[static_cast<std::size_t>(row) * static_cast<std::size_t>(columns) +
-                      static_cast<std::size_t>(column)];
+    // Pixel (column, row) of the image; the row must be one held.
+    float at(long long column, long long row) const { return pixels[index(column, row)]; }
+    float& at(long long column, long long row) { return pixels[index(column, row)]; }
+
+private:
+    std::size_t index(long long column, long long row) const {
+        return static_cast<std::size_t>(row - firstRow) * static_cast<std::size_t>(columns) +
+               static_cast<std::size_t>(column);
     }
 };
 

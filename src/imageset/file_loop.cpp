@@ -1,5 +1,14 @@
 #include "imageset/file_loop.h"
 
+#include <algorithm>
+#include <cmath>
+#include <condition_variable>
+#include <exception>
+#include <map>
+#include <mutex>
+#include <thread>
+
+#include "analysis/background.h"
 #include "analysis/image_display.h"
 #include "analysis/image_statistics.h"
 #include "analysis/ring_photometry.h"
@@ -8,10 +17,10 @@
 #include "fits/fits_file.h"
 #include "fits/fits_header.h"
 #include "fits/pixel_decoder.h"
-#include "fits/pixel_image.h"
 #include "observing/airmass.h"
 #include "platform/session_end.h"
 #include "run/number_format.h"
+#include "run/numeric.h"
 
 namespace orvel {
 
@@ -22,6 +31,19 @@ struct ReferenceSize {
     bool known = false;
     int columns = 0;
     int rows = 0;
+};
+
+// A console that only collects what is written, for a frame measured beside the dialogue.
+class CollectingConsole : public Console {
+public:
+    void setTitle(std::string_view) override {}
+    void print(std::string_view text) override { text_.append(text); }
+    std::optional<std::string> readLine() override { return std::nullopt; }
+    void toFront() override {}
+    const std::string& text() const { return text_; }
+
+private:
+    std::string text_;
 };
 
 // Why a frame cannot take part, or empty when it can.
@@ -49,12 +71,20 @@ void reportUnusable(FileMeasurement& m, std::string reason, Console& console, Ru
     log.end().line(line);
 }
 
-// Opens, reads the header and decodes the pixels of one frame. False (after reporting why)
-// when the frame cannot take part.
-bool readFrame(const std::filesystem::path& path, FileMeasurement& m,
-               const ReferenceSize& reference, PixelImage& image, Console& console,
-               RunLog& log) {
-    FitsFile file;
+// The lines that open each pass, in the log and on the console.
+void announce(int i, int n, const FileMeasurement& m, Console& console, RunLog& log) {
+    log.end().text("Current file number = ").num(i).text("  (").text(m.name).text(")").end();
+    log.end().text("File type = ").num(m.band).end();
+    console.print("PROCESSING FILE ");
+    console.printNumber(i);
+    console.print(" OF ");
+    console.printNumber(n);
+    console.endLine();
+}
+
+// Opens the frame and reads its header. False (after reporting why) when it cannot take part.
+bool readHeader(FitsFile& file, const std::filesystem::path& path, FileMeasurement& m,
+                const ReferenceSize& reference, Console& console, RunLog& log) {
     if (!file.open(path)) {
         reportUnusable(m, "it cannot be opened", console, log);
         return false;
@@ -69,17 +99,25 @@ bool readFrame(const std::filesystem::path& path, FileMeasurement& m,
         reportUnusable(m, std::move(problem), console, log);
         return false;
     }
-    readPixels(file, m.header, image, log);
     return true;
 }
 
-// Background, star, rings and airmass of one frame with the picks in force.
-void measureFrame(const PixelImage& image, const StarSelection& selection,
-                  const ObservingSetup& setup, FileMeasurement& m, RunLog& log) {
-    const BackgroundAndStar bs = measureBackgroundAndStar(image, selection, log);
-    m.ringColumn = bs.star.brightestColumn;
-    m.ringRow = bs.star.brightestRow;
-    const RingPhotometry rings = measureRings(image, m.ringColumn, m.ringRow, log);
+// Rings grow to at most 100 and the sky annulus reaches sqrt(2) x 101 pixels from the centre.
+int ringReach() {
+    const double largest = kMaxRings + 1;
+    return toInt(std::sqrt(2.0 * largest * largest)) + 1;
+}
+
+// Background, star, rings and airmass of one frame. The background may be measured on a
+// window of rows of its own; the star and rings on another.
+void measure(const PixelImage& backgroundRows, const PixelImage& starRows,
+             const StarSelection& selection, const ObservingSetup& setup, FileMeasurement& m,
+             RunLog& log) {
+    const BackgroundStats background = measureBackground(backgroundRows, selection, log);
+    const StarPosition star = locateStar(starRows, selection, background.median, log);
+    m.ringColumn = star.brightestColumn;
+    m.ringRow = star.brightestRow;
+    const RingPhotometry rings = measureRings(starRows, m.ringColumn, m.ringRow, log);
     m.innerRadius = static_cast<float>(rings.innerRadius);
     m.skyLevel = rings.skyLevel;
     m.integratedDc = rings.integratedDC;
@@ -88,6 +126,121 @@ void measureFrame(const PixelImage& image, const StarSelection& selection,
     m.elevation = sky.elevation;
     m.airmass = sky.airmass;
     m.measured = true;
+}
+
+// A later frame read only where it is measured: the rows of the background rectangle, and the
+// rows of the search square with the largest rings and annulus about any pixel in it.
+void measureFromWindows(FitsFile& file, const StarSelection& selection,
+                        const ObservingSetup& setup, FileMeasurement& m, PixelImage& backgroundRows,
+                        PixelImage& starRows, RunLog& log) {
+    logSampleCount(m.header, samplesInFile(file, m.header), log);
+    const int top = truncToInt(selection.y1);
+    readPixelRows(file, m.header, top, truncToInt(selection.y2) - top + 1, backgroundRows);
+    const double sf = selection.screenFactor;
+    const int clickRow = toInt(sf * selection.starY);
+    const double half = sf * selection.radius;
+    const int first = toInt(clickRow - half) - ringReach();
+    const int last = toInt(clickRow + half) + ringReach();
+    readPixelRows(file, m.header, first, last - first + 1, starRows);
+    measure(backgroundRows, starRows, selection, setup, m, log);
+}
+
+// What one later frame gives: its log section, its console lines and its results.
+struct FrameOutcome {
+    std::string logSection;
+    std::string consoleText;
+    FileMeasurement measurement;
+};
+
+// Buffers of one worker, reused from frame to frame.
+struct FrameBuffers {
+    PixelImage backgroundRows;
+    PixelImage starRows;
+};
+
+FrameOutcome measureLaterFrame(int i, int n, FileMeasurement m,
+                               const std::filesystem::path& folder,
+                               const ReferenceSize& reference, const StarSelection& selection,
+                               const ObservingSetup& setup, FrameBuffers& buffers) {
+    RunLog log = RunLog::inMemory();
+    CollectingConsole console;
+    announce(i, n, m, console, log);
+    try {
+        FitsFile file;
+        if (readHeader(file, folder / m.name, m, reference, console, log))
+            measureFromWindows(file, selection, setup, m, buffers.backgroundRows,
+                               buffers.starRows, log);
+    } catch (const std::exception& e) {
+        // Out of memory or a failed read: this frame is reported, the night goes on.
+        m.measured = false;
+        reportUnusable(m, std::string("it could not be read (") + e.what() + ")", console, log);
+    }
+    return {log.contents(), console.text(), std::move(m)};
+}
+
+// Measures frames [first, n] with several workers and hands each outcome over in file order,
+// as soon as it and all before it are ready. At most a few frames wait to be handed over.
+template <typename Deliver>
+void measureInParallel(int first, int n, int workers, const std::vector<FileMeasurement>& start,
+                       const std::filesystem::path& folder, const ReferenceSize& reference,
+                       const StarSelection& selection, const ObservingSetup& setup,
+                       Deliver&& deliver) {
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::map<int, FrameOutcome> ready;
+    int nextToTake = first;
+    int nextToDeliver = first;
+    const int window = 4 * workers;
+    auto work = [&] {
+        FrameBuffers buffers;
+        for (;;) {
+            int i;
+            {
+                std::unique_lock lock(mutex);
+                // Do not run too far ahead of the frame being handed over.
+                changed.wait(lock, [&] { return nextToTake > n || nextToTake < nextToDeliver + window; });
+                if (nextToTake > n) return;
+                i = nextToTake++;
+            }
+            FrameOutcome outcome =
+                measureLaterFrame(i, n, start[static_cast<std::size_t>(i - 1)], folder, reference,
+                                  selection, setup, buffers);
+            {
+                std::lock_guard lock(mutex);
+                ready.emplace(i, std::move(outcome));
+            }
+            changed.notify_all();
+        }
+    };
+    std::vector<std::jthread> pool;
+    for (int w = 0; w < workers; ++w) pool.emplace_back(work);
+    while (nextToDeliver <= n) {
+        FrameOutcome outcome;
+        {
+            std::unique_lock lock(mutex);
+            changed.wait(lock, [&] { return ready.count(nextToDeliver) > 0; });
+            auto it = ready.find(nextToDeliver);
+            outcome = std::move(it->second);
+            ready.erase(it);
+        }
+        deliver(nextToDeliver, std::move(outcome));
+        {
+            std::lock_guard lock(mutex);
+            ++nextToDeliver;
+        }
+        changed.notify_all();
+    }
+}
+
+void store(NightMeasurements& night, int i, const FileMeasurement& m) {
+    if (!m.measured) return;
+    FileObservation& o = night.observations[static_cast<std::size_t>(i - 1)];
+    o.band = static_cast<float>(m.band);
+    o.airmass = m.airmass;
+    o.magnitude = static_cast<float>(m.magnitude);
+    o.included = 1.0f;
+    o.measured = true;
+    night.anyMeasured = true;
 }
 
 }  // namespace
@@ -111,42 +264,61 @@ StarPicker interactivePicker(DesktopSize desktop, Console& console, GraphicsWind
 
 NightMeasurements processImageFiles(const ImageFileList& files, const ObservingSetup& setup,
                                     const std::filesystem::path& folder, const StarPicker& pick,
-                                    Console& console, RunLog& log) {
+                                    Console& console, RunLog& log, LoopOptions options) {
     NightMeasurements night;
     const int n = static_cast<int>(files.names.size());
     night.observations.resize(files.names.size());
     night.details.resize(files.names.size());
-    ReferenceSize reference;
-    PixelImage image;
-    int band = 0;  // kept from the previous name when a name carries no band letter
+    int band = 0;  // a name without a band letter keeps the previous name's band
     for (int i = 1; i <= n; ++i) {
         FileMeasurement& m = night.details[static_cast<std::size_t>(i - 1)];
         m.name = files.names[static_cast<std::size_t>(i - 1)];
-        log.end().text("Current file number = ").num(i).text("  (").text(m.name).text(")").end();
         if (const int b = bandOfName(m.name); b != 0) band = b;
         m.band = band;
-        log.end().text("File type = ").num(band).end();
-        console.print("PROCESSING FILE ");
-        console.printNumber(i);
-        console.print(" OF ");
-        console.printNumber(n);
-        console.endLine();
+    }
 
-        if (!readFrame(folder / m.name, m, reference, image, console, log)) continue;
-        if (!reference.known) {
+    // Every frame up to the first usable one is read whole, one at a time: that frame is shown
+    // and picked on.
+    ReferenceSize reference;
+    int i = 1;
+    {
+        PixelImage image;
+        for (; i <= n && !reference.known; ++i) {
+            FileMeasurement& m = night.details[static_cast<std::size_t>(i - 1)];
+            announce(i, n, m, console, log);
+            FitsFile file;
+            if (!readHeader(file, folder / m.name, m, reference, console, log)) continue;
+            readPixels(file, m.header, image, log);
             reference = {true, m.header.columns, m.header.rows};
             night.selection = pick(image, m.name);
+            measure(image, image, night.selection, setup, m, log);
+            store(night, i, m);
         }
-        measureFrame(image, night.selection, setup, m, log);
-
-        FileObservation& o = night.observations[static_cast<std::size_t>(i - 1)];
-        o.band = static_cast<float>(m.band);
-        o.airmass = m.airmass;
-        o.magnitude = static_cast<float>(m.magnitude);
-        o.included = 1.0f;
-        o.measured = true;
-        night.anyMeasured = true;
+        if (options.wholeFrames) {
+            for (; i <= n; ++i) {
+                FileMeasurement& m = night.details[static_cast<std::size_t>(i - 1)];
+                announce(i, n, m, console, log);
+                FitsFile file;
+                if (!readHeader(file, folder / m.name, m, reference, console, log)) continue;
+                readPixels(file, m.header, image, log);
+                measure(image, image, night.selection, setup, m, log);
+                store(night, i, m);
+            }
+            return night;
+        }
     }
+    if (i > n) return night;
+    int workers = options.workers > 0 ? options.workers
+                                      : static_cast<int>(std::thread::hardware_concurrency());
+    workers = std::clamp(workers, 1, n - i + 1);
+    measureInParallel(i, n, workers, night.details, folder, reference, night.selection, setup,
+                      [&](int k, FrameOutcome outcome) {
+                          log.raw(outcome.logSection);
+                          console.print(outcome.consoleText);
+                          night.details[static_cast<std::size_t>(k - 1)] =
+                              std::move(outcome.measurement);
+                          store(night, k, night.details[static_cast<std::size_t>(k - 1)]);
+                      });
     return night;
 }
 

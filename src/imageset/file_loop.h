@@ -54,9 +54,17 @@ using StarPicker = std::function<StarSelection(const PixelImage& image, std::str
 StarPicker interactivePicker(DesktopSize desktop, Console& console, GraphicsWindow& window,
                              RunLog& log);
 
-// Runs one pass per listed file in order. The first usable file is handed to the picker.
+// How the frames after the first are read. The log and the results are the same either way.
+struct LoopOptions {
+    bool wholeFrames = false;  // read and decode every pixel of every frame, one at a time
+    int workers = 0;           // frames measured at once after the first; 0 = one per core
+};
+
+// Runs one pass per listed file in order. The first usable file is read whole and handed to
+// the picker; the later ones are read only where they are measured, several at a time, and
+// their log sections and console lines are written in file order as each is ready.
 NightMeasurements processImageFiles(const ImageFileList& files, const ObservingSetup& setup,
                                     const std::filesystem::path& folder, const StarPicker& pick,
-                                    Console& console, RunLog& log);
+                                    Console& console, RunLog& log, LoopOptions options = {});
 
 }  // namespace orvel

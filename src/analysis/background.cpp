@@ -1,0 +1,65 @@
+#include "analysis/background.h"
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "analysis/order_statistics.h"
+#include "run/numeric.h"
+
+namespace orvel {
+
+BackgroundStats measureBackground(const PixelImage& image, const StarSelection& selection,
+                                  RunLog& log) {
+    BackgroundStats st;
+    // The planned count truncates only the width: round((y2 - y1) x trunc(x2 - x1)).
+    const double width = std::trunc(static_cast<double>(selection.x2) - selection.x1);
+    st.planned = std::max(0, toInt((static_cast<double>(selection.y2) - selection.y1) * width));
+    // Pixels outside the image are left out and do not count toward n, so the visit is
+    // limited to the part of the rectangle that lies inside the image.
+    const int firstRow = std::max(truncToInt(selection.y1), 0);
+    const int lastRow = std::min(truncToInt(selection.y2), image.rows - 1);
+    const int firstColumn = std::max(truncToInt(selection.x1), 0);
+    const int lastColumn = std::min(truncToInt(selection.x2), image.columns - 1);
+    // The visit may cover more pixels than planned; it stops once n have been taken.
+    std::vector<float> values;
+    if (firstRow <= lastRow && firstColumn <= lastColumn) {
+        const long long inside = (static_cast<long long>(lastRow) - firstRow + 1) *
+                                 (static_cast<long long>(lastColumn) - firstColumn + 1);
+        values.reserve(static_cast<std::size_t>(std::min<long long>(inside, st.planned)));
+    }
+    float sum = 0.0f;
+    float sumOfSquares = 0.0f;
+    for (int row = firstRow; row <= lastRow && st.taken < st.planned; ++row) {
+        for (int column = firstColumn; column <= lastColumn && st.taken < st.planned; ++column) {
+            const float v = image.at(column, row);
+            values.push_back(v);
+            ++st.taken;
+            if (v > st.largest) st.largest = v;
+            if (v < st.smallest) st.smallest = v;
+            // Sums are rounded to 32 bits after every addition.
+            sum = f32(static_cast<double>(sum) + v);
+            sumOfSquares = f32(sumOfSquares + static_cast<double>(v) * v);
+        }
+    }
+    log.end();
+    log.text("Largest pixel value in background rectangle  = ").num(st.largest).end();
+    log.text("Smallest pixel value in background rectangle = ").num(st.smallest).end();
+    // Population moments over the pixels actually taken; none taken gives NaN, as IEEE says.
+    const double n = static_cast<double>(st.taken);
+    st.mean = f32(sum / n);
+    const float variance = f32(sumOfSquares / n - static_cast<double>(st.mean) * st.mean);
+    // A variance made negative by rounding is reported as it is, without a root.
+    st.standardDeviation = f32(safeSqrt(variance));
+    log.text("Average background rectangle DC = ").num(st.mean).end();
+    log.text("STD DEV background rectangle DC = ").num(st.standardDeviation).end();
+    // The median is robust against stars inside the rectangle: it is the background level.
+    // The heap sort is used because floating-point images may hold NaN pixels, whose place
+    // in the sorted list depends on its exact comparisons.
+    SortAscending(values);
+    st.median = MedianOfSorted(values);
+    log.text("Median pixel value in background rectangle (background)= ").num(st.median).end();
+    return st;
+}
+
+}  // namespace orvel

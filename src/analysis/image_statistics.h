@@ -1,0 +1,39 @@
+// Statistics of the first image, its grey levels for display and the screen factor that fits it
+// on the desktop.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "fits/pixel_image.h"
+#include "run/run_log.h"
+
+namespace orvel {
+
+struct FirstImageStats {
+    std::int64_t pixelCount = 0;     // N = columns x rows, pixels
+    std::int64_t includedCount = 0;  // n = pixels neither exactly 0 nor NaN, pixels
+    float largest = -64000.0f;       // largest included value, DC (-64000 when none is larger)
+    float smallest = 64000.0f;       // smallest included value, DC (64000 when none is smaller)
+    float mean = 0.0f;               // sum / n, DC (NaN when n = 0)
+    float variance = 0.0f;           // population variance, DC squared
+    float standardDeviation = 0.0f;  // square root of the variance, DC; a negative variance as is
+    float median = 0.0f;             // median of the included values, DC (0 when n = 0)
+    float p1 = 0.0f;                 // 1 percentile (low display cut), DC
+    float p999 = 0.0f;               // 99.9 percentile (high display cut), DC
+};
+
+// Describes the non-zero pixels of the first image and writes the description to the log.
+// Costs one pass over the pixels, one list of the included values and one selection on it.
+FirstImageStats analyseFirstImage(const PixelImage& image, RunLog& log);
+
+// Grey level 0..255 of every pixel (the display image), a linear stretch between the cuts p1
+// and p999; NaN pixels are white. Same layout as image.pixels.
+std::vector<float> greyLevels(const PixelImage& image, float p1, float p999);
+
+// Whole-number reduction that fits the image on the desktop. Logs an empty line and
+// "Screen Factor = " with the larger of columns/width and rows/height (truncated); returns
+// that value + 1. A desktop size of 0 or less in either direction logs 0 and gives 1.
+int screenFactor(int columns, int rows, int desktopWidth, int desktopHeight, RunLog& log);
+
+}  // namespace orvel

@@ -1,0 +1,36 @@
+// Sorting and order statistics: the robust levels (medians, percentiles) that reduce a set of
+// pixel values to one number.
+#pragma once
+
+#include <span>
+
+namespace orvel {
+
+// Sorts the values ascending in place with a heap sort (strict greater-than comparisons between
+// 32-bit floats, no extra memory). Lists that may hold NaN must use this sort: where a NaN ends
+// up depends on these exact comparisons. Fewer than two values are left as they are.
+void SortAscending(std::span<float> values);
+
+// Median of a list sorted by SortAscending: the middle value, or the mean of the two middle
+// values for an even count. An empty list has no median and gives 0.
+float MedianOfSorted(std::span<const float> values);
+
+// The value at 1-based position round(fraction x count) (halves to even, the product formed
+// from the 32-bit fraction in double precision). A position below 1 takes the first value, one
+// above the count the last; an empty list gives 0.
+float PercentileOfSorted(std::span<const float> values, float fraction);
+
+// The three order statistics the first image needs.
+struct OrderStats {
+    float median = 0.0f;  // same value as MedianOfSorted on the sorted list
+    float low = 0.0f;     // same value as PercentileOfSorted(sorted, lowFraction)
+    float high = 0.0f;    // same value as PercentileOfSorted(sorted, highFraction)
+};
+
+// The same median and percentiles as SortAscending followed by MedianOfSorted and
+// PercentileOfSorted, found by selection instead of a full sort (linear time on average). The
+// values are reordered in place, no copy is made. The list must not hold NaN: without NaN every
+// position has one well-defined value, whichever method finds it.
+OrderStats selectOrderStatistics(std::span<float> values, float lowFraction, float highFraction);
+
+}  // namespace orvel

@@ -1,0 +1,117 @@
+#include "analysis/ring_photometry.h"
+
+#include <cmath>
+#include <vector>
+
+#include "analysis/order_statistics.h"
+#include "run/numeric.h"
+
+namespace orvel {
+
+namespace {
+
+// Below this relative change between ring medians the star has merged into the sky.
+constexpr float kMedianChangeLimit = 0.01f;
+
+// Distance of a pixel from the centre, stored as a 32-bit float: every membership test
+// compares this value.
+float distance(long long dColumn, long long dRow) {
+    return f32(std::sqrt(static_cast<double>(dRow * dRow + dColumn * dColumn)));
+}
+
+// Calls take(value, d) for every pixel of the square of half-size `half` about the centre
+// that lies inside the image, rows then columns ascending.
+template <typename Take>
+void visitSquare(const PixelImage& image, int xc, int yc, int half, Take take) {
+    for (long long row = static_cast<long long>(yc) - half;
+         row <= static_cast<long long>(yc) + half; ++row) {
+        if (row < 0 || row >= image.rows) continue;
+        for (long long column = static_cast<long long>(xc) - half;
+             column <= static_cast<long long>(xc) + half; ++column) {
+            // Pixels outside the image are left out.
+            if (column < 0 || column >= image.columns) continue;
+            take(image.at(column, row), distance(column - xc, row - yc));
+        }
+    }
+}
+
+// Relative change of a median from an earlier one, divided by the earlier one with its sign.
+float relativeChange(float median, float earlier) {
+    return f32(std::fabs(static_cast<double>(median) - earlier) / earlier);
+}
+
+// Grows rings until their medians stop changing; returns the inner ring radius.
+int growRings(const PixelImage& image, int xc, int yc, RunLog& log, int& ringsExamined) {
+    log.end().line("Data for rings:");
+    float oldMedian = 0.0f;
+    float oldMedian2 = 0.0f;
+    std::vector<float> ring;
+    for (int k = 1; k <= kMaxRings; ++k) {
+        // Ring k: pixels whose distance lies strictly within half a pixel of k.
+        ring.clear();
+        visitSquare(image, xc, yc, k, [&](float v, float d) {
+            if (k - 0.5 < d && d < k + 0.5) ring.push_back(v);
+        });
+        // The heap sort, because NaN pixels land where its exact comparisons put them.
+        SortAscending(ring);
+        const float median = MedianOfSorted(ring);
+        ringsExamined = k;
+        log.text("  Ring # ")
+            .num(k)
+            .text(" pixels in ring = ")
+            .numLong(static_cast<double>(ring.size()));
+        log.text(" median DC = ").num(median).text(" old median = ").num(oldMedian);
+        log.text(" old median 2 = ").num(oldMedian2).end();
+        // Stop when the median differs by less than 1% from both of the two rings before it.
+        if (k >= 3 && relativeChange(median, oldMedian) < kMedianChangeLimit &&
+            relativeChange(median, oldMedian2) < kMedianChangeLimit) {
+            return k;
+        }
+        oldMedian2 = oldMedian;
+        oldMedian = median;
+    }
+    return kMaxRings + 1;
+}
+
+}  // namespace
+
+RingPhotometry measureRings(const PixelImage& image, int centreColumn, int centreRow, RunLog& log) {
+    RingPhotometry r;
+    const int xc = centreColumn;
+    const int yc = centreRow;
+    const int k = growRings(image, xc, yc, log, r.ringsExamined);
+    r.innerRadius = k;
+    // The sky annulus reaches out to sqrt(2) times the aperture: equal areas inside and out.
+    const float rin = static_cast<float>(k);
+    r.outerRadius = f32(std::sqrt(2.0 * rin * rin));
+    log.end().text("Inner ring radius = ").num(rin).end();
+    log.text("Outer ring radius = ").num(r.outerRadius).end();
+    r.outerLimit = toInt(r.outerRadius);
+
+    // Sky level: median of the pixels strictly outside the aperture, up to Ro.
+    std::vector<float> annulus;
+    const double inner = k;
+    const double outer = r.outerLimit;
+    visitSquare(image, xc, yc, r.outerLimit, [&](float v, float d) {
+        if (inner < d && d <= outer) annulus.push_back(v);
+    });
+    r.annulusCount = static_cast<int>(annulus.size());
+    SortAscending(annulus);
+    r.skyLevel = MedianOfSorted(annulus);
+    log.text("Number of pixels in outer ring = ").numLong(r.annulusCount).end();
+    log.text("Median background DC = ").num(r.skyLevel).end();
+
+    // Integrated signal: every aperture pixel minus the sky, rounded to 32 bits per pixel.
+    float integrated = 0.0f;
+    visitSquare(image, xc, yc, k, [&](float v, float d) {
+        if (d <= inner) integrated = f32((static_cast<double>(v) + integrated) - r.skyLevel);
+    });
+    r.integratedDC = integrated;
+    log.text("Integrated star DC - background = ").num(integrated).end();
+    // The magnitude value is the natural logarithm; no positive finite signal gives 0.
+    r.magnitude = std::isfinite(integrated) ? safeLog(integrated) : 0.0;
+    log.text("Stellar Magnitude = ").numLong(r.magnitude).end();
+    return r;
+}
+
+}  // namespace orvel

@@ -1,0 +1,168 @@
+#include "analysis/image_statistics.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "support/test_support.h"
+
+namespace orvel {
+namespace {
+
+const float kNaN = std::numeric_limits<float>::quiet_NaN();
+const float kInf = std::numeric_limits<float>::infinity();
+
+PixelImage imageOf(int columns, int rows, std::vector<float> pixels) {
+    PixelImage image;
+    image.columns = columns;
+    image.rows = rows;
+    image.pixels = std::move(pixels);
+    return image;
+}
+
+std::vector<std::string> statisticsLog(const PixelImage& image, FirstImageStats* out = nullptr) {
+    RunLog log = RunLog::inMemory();
+    const FirstImageStats st = analyseFirstImage(image, log);
+    if (out) *out = st;
+    return test::logLines(log.contents());
+}
+
+TEST(FirstImageStatistics, ZeroAndNaNPixelsAreLeftOutNegativeValuesCount) {
+    const PixelImage image = imageOf(4, 3,
+                                     {0, 1, 2, 3,      //
+                                      kNaN, 4, -5, 6,  //
+                                      7, 8, 0, 9});
+    FirstImageStats st;
+    const std::vector<std::string> expected = {
+        "",
+        "Scale first image for display- ",
+        "# pixels in image =  12 ",
+        "# pixels included in analysis =  9 ",
+        "Largest pixel value in image  =  9 ",
+        "Smallest pixel value (>0) in image = -5 ",
+        "Average DC =  3.888889 ",
+        "STD DEV DC =  4.067335 ",
+        "Median pixel value =  4 ",
+        "1 Percentile DC value =    -5 ",
+        "99.9 Percentile DC value =  9 ",
+    };
+    EXPECT_EQ(statisticsLog(image, &st), expected);
+    EXPECT_EQ(st.pixelCount, 12);
+    EXPECT_EQ(st.includedCount, 9);
+    EXPECT_FLOAT_EQ(st.variance, 285.0f / 9 - (35.0f / 9) * (35.0f / 9));
+}
+
+TEST(FirstImageStatistics, EvenCountMedianAndPercentilePositions) {
+    // 150 values: the 1 percentile is position 1; 151 values: position 2.
+    std::vector<float> values;
+    for (int i = 1; i <= 150; ++i) values.push_back(static_cast<float>(151 - i));
+    FirstImageStats st;
+    statisticsLog(imageOf(150, 1, values), &st);
+    EXPECT_EQ(st.p1, 1.0f);
+    EXPECT_EQ(st.p999, 150.0f);
+    EXPECT_EQ(st.median, 75.5f);
+    values.push_back(151.0f);
+    const std::vector<std::string> lines = statisticsLog(imageOf(151, 1, values), &st);
+    EXPECT_EQ(lines[9], "1 Percentile DC value =     2 ");
+    EXPECT_EQ(lines[8], "Median pixel value =  76 ");
+}
+
+TEST(FirstImageStatistics, ThousandValuesCutAtTenAndNineHundredNinetyNine) {
+    std::vector<float> values;
+    for (int i = 0; i < 1000; ++i) values.push_back(static_cast<float>((i * 337) % 1000 + 1));
+    FirstImageStats st;
+    statisticsLog(imageOf(40, 25, values), &st);
+    EXPECT_EQ(st.p1, 10.0f);
+    EXPECT_EQ(st.p999, 999.0f);
+}
+
+TEST(FirstImageStatistics, NegativeVarianceIsReportedWithoutTheRoot) {
+    // Two equal values whose rounded sums make the variance slightly negative.
+    const float v = 0.001f + 0.1f;
+    FirstImageStats st;
+    const std::vector<std::string> lines = statisticsLog(imageOf(2, 1, {v, v}), &st);
+    ASSERT_LT(st.variance, 0.0f);
+    EXPECT_EQ(st.standardDeviation, st.variance);
+    EXPECT_EQ(lines[7].rfind("STD DEV DC = -", 0), 0u) << lines[7];
+}
+
+TEST(FirstImageStatistics, AllZeroImageDoesNotCrash) {
+    FirstImageStats st;
+    const std::vector<std::string> lines = statisticsLog(imageOf(3, 2, std::vector<float>(6)), &st);
+    EXPECT_EQ(st.includedCount, 0);
+    EXPECT_TRUE(std::isnan(st.mean));
+    EXPECT_EQ(lines[4], "Largest pixel value in image  = -64000 ");
+    EXPECT_EQ(lines[5], "Smallest pixel value (>0) in image =  64000 ");
+    EXPECT_EQ(lines[6], "Average DC =  0 ");
+    EXPECT_EQ(lines[8], "Median pixel value =  0 ");
+    EXPECT_EQ(lines[9], "1 Percentile DC value =     0 ");
+}
+
+TEST(FirstImageStatistics, InfiniteAndNaNImagesFlowIntoTheLog) {
+    FirstImageStats st;
+    const std::vector<std::string> lines =
+        statisticsLog(imageOf(2, 2, {kInf, 1.0f, kNaN, -kInf}), &st);
+    EXPECT_EQ(st.includedCount, 3);
+    EXPECT_EQ(lines[4], "Largest pixel value in image  =  9.999999E+998 ");
+    EXPECT_EQ(lines[5], "Smallest pixel value (>0) in image = -9.999999E+998 ");
+    EXPECT_EQ(st.median, 1.0f);
+    const std::vector<std::string> allNaN = statisticsLog(imageOf(2, 1, {kNaN, kNaN}), &st);
+    EXPECT_EQ(st.includedCount, 0);
+    EXPECT_EQ(allNaN.size(), 11u);
+}
+
+TEST(GreyLevels, LinearStretchBetweenTheCuts) {
+    const PixelImage image = imageOf(6, 1, {100, 300, 200, 50, 0, kNaN});
+    const std::vector<float> grey = greyLevels(image, 100, 300);
+    EXPECT_EQ(grey, (std::vector<float>{0, 255, 127.5f, 0, 0, 255}));
+    // Beyond the cuts the levels stay at 0 and 255.
+    EXPECT_EQ(greyLevels(imageOf(2, 1, {-1e9f, 1e9f}), 100, 300), (std::vector<float>{0, 255}));
+}
+
+TEST(GreyLevels, EqualCutsNeverDivide) {
+    const std::vector<float> grey = greyLevels(imageOf(3, 1, {4, 5, 6}), 5, 5);
+    EXPECT_EQ(grey, (std::vector<float>{0, 255, 255}));
+}
+
+int factorLogged(int columns, int rows, int width, int height, int* sf) {
+    RunLog log = RunLog::inMemory();
+    *sf = screenFactor(columns, rows, width, height, log);
+    const std::vector<std::string> lines = test::logLines(log.contents());
+    EXPECT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0], "");
+    EXPECT_EQ(lines[1].rfind("Screen Factor = ", 0), 0u);
+    return std::stoi(lines[1].substr(16));
+}
+
+TEST(ScreenFactor, ImagesAreReducedByWholeDesktops) {
+    int sf = 0;
+    EXPECT_EQ(factorLogged(1000, 800, 1920, 1080, &sf), 0);
+    EXPECT_EQ(sf, 1);
+    EXPECT_EQ(factorLogged(3000, 2000, 1920, 1080, &sf), 1);
+    EXPECT_EQ(sf, 2);
+    EXPECT_EQ(factorLogged(6000, 4000, 1920, 1080, &sf), 3);
+    EXPECT_EQ(sf, 4);
+    // Exactly as wide as the desktop already spans one whole desktop.
+    EXPECT_EQ(factorLogged(1920, 100, 1920, 1080, &sf), 1);
+    EXPECT_EQ(sf, 2);
+    // The taller direction decides.
+    EXPECT_EQ(factorLogged(100, 3300, 1920, 1080, &sf), 3);
+    EXPECT_EQ(sf, 4);
+}
+
+TEST(ScreenFactor, UnknownDesktopSizeShowsTheImageUnreduced) {
+    int sf = 0;
+    EXPECT_EQ(factorLogged(6000, 4000, 0, 0, &sf), 0);
+    EXPECT_EQ(sf, 1);
+    EXPECT_EQ(factorLogged(6000, 4000, 1920, -5, &sf), 0);
+    EXPECT_EQ(sf, 1);
+    RunLog log = RunLog::inMemory();
+    screenFactor(1000, 800, 1920, 1080, log);
+    EXPECT_EQ(log.contents(), "\r\nScreen Factor =  0 \r\n");
+}
+
+}  // namespace
+}  // namespace orvel
