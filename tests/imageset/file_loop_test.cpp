@@ -1,0 +1,172 @@
+// The per-file loop: bad files are reported and skipped, and reading only the rows that are
+// measured, several frames at a time, gives the same log as reading every frame whole.
+#include "imageset/file_loop.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include "analysis/selection.h"
+#include "fits/fits_writer.h"
+#include "observing/coordinates.h"
+#include "platform/scripted_console.h"
+#include "support/test_support.h"
+
+namespace orvel {
+namespace {
+
+using test::TempDir;
+
+// Picks at fixed image positions, logging as the dialogue does.
+StarPicker fixedPicks(float starX, float starY, float bx, float by, RunLog& log) {
+    return [=, &log](const PixelImage& image, std::string_view) {
+        StarSelection s;
+        s.starX = starX;
+        s.starY = starY;
+        logStarPick(log, starX, starY);
+        s.backgroundX = bx;
+        s.backgroundY = by;
+        logBackgroundPick(log, bx, by);
+        placeBackgroundRectangle(s, image.columns, image.rows);
+        return s;
+    };
+}
+
+struct Night {
+    std::string log;
+    std::string console;
+    NightMeasurements night;
+};
+
+Night runLoop(const TempDir& dir, LoopOptions options) {
+    RunLog log = RunLog::inMemory();
+    ScriptedConsole console;
+    const ImageFileList files = discoverImages(dir.path(), log, console);
+    ObservingSetup setup;
+    setup.latitude = angleFromLine("35,0,0", true);
+    setup.rightAscension = angleFromLine("6,0,0", false);
+    setup.declination = angleFromLine("30,0,0", true);
+    Night out;
+    out.night = processImageFiles(files, setup, dir.path(), fixedPicks(150, 200, 40, 30, log),
+                                  console, log, options);
+    out.log = log.contents();
+    out.console = console.transcript();
+    return out;
+}
+
+// A night of 300 x 260 frames with the star low in the frame and the sky patch near the top,
+// with bad files among the good ones.
+void writeNight(const TempDir& dir) {
+    for (int i = 0; i < 12; ++i) {
+        test::FrameSpec f;
+        f.columns = 300;
+        f.rows = 260;
+        f.starColumn = 150.3 + 0.1 * i;
+        f.starRow = 200.6;
+        f.starPeak = 2000.0 + 150.0 * i;
+        f.bitpix = i % 3 == 0 ? -32 : 16;
+        char date[32];
+        std::snprintf(date, sizeof date, "2026-03-15T%02d:%02d:07", 18 + i / 2, (i * 17) % 60);
+        f.date = date;
+        char name[32];
+        std::snprintf(name, sizeof name, "n%02d_%c.fit", i, "RGB"[i % 3]);
+        test::writeFrame(dir / name, f);
+    }
+    test::FrameSpec small;
+    small.columns = 100;
+    test::writeFrame(dir / "n20_R.fit", small);  // another size
+    test::FrameSpec undated;
+    undated.columns = 300;
+    undated.rows = 260;
+    undated.date = "2026-13-01T00:00:00";  // month 13
+    test::writeFrame(dir / "n21_G.fit", undated);
+    std::string dated = test::frameBytes([] {
+        test::FrameSpec f;
+        f.columns = 300;
+        f.rows = 260;
+        f.starColumn = 150;
+        f.starRow = 200;
+        return f;
+    }());
+    dated.resize(2880 + 300 * 250 * 2);  // the star's rows are partly missing
+    test::writeFile(dir / "n22_B.fit", dated);
+    test::writeFile(dir / "n23_B.fit", std::string(100, 'x'));  // no END card
+    test::writeFile(dir / "n24_R.fit",
+                    fitsHeader({fitsIntCard("BITPIX", 12), fitsIntCard("NAXIS1", 300),
+                                fitsIntCard("NAXIS2", 260)}));
+}
+
+TEST(FileLoop, WindowsAndWorkersGiveTheLogOfWholeFramesReadInTurn) {
+    TempDir dir;
+    writeNight(dir);
+    const Night whole = runLoop(dir, {.wholeFrames = true});
+    for (int workers : {1, 2, 3, 8}) {
+        const Night fast = runLoop(dir, {.wholeFrames = false, .workers = workers});
+        EXPECT_EQ(fast.log, whole.log) << workers << " workers";
+        EXPECT_EQ(fast.console, whole.console) << workers << " workers";
+        ASSERT_EQ(fast.night.observations.size(), whole.night.observations.size());
+        for (std::size_t i = 0; i < fast.night.observations.size(); ++i) {
+            EXPECT_EQ(fast.night.observations[i].magnitude, whole.night.observations[i].magnitude);
+            EXPECT_EQ(fast.night.observations[i].airmass, whole.night.observations[i].airmass);
+        }
+    }
+}
+
+TEST(FileLoop, BadFilesAreReportedOnceAndLeftOut) {
+    TempDir dir;
+    writeNight(dir);
+    const Night n = runLoop(dir, {});
+    const auto& d = n.night.details;
+    const auto problem = [&](std::string_view name) {
+        for (const FileMeasurement& m : d)
+            if (m.name == name) return m.problem;
+        return std::string("(not listed)");
+    };
+    EXPECT_EQ(problem("n20_R.fit"),
+              "its image size 100 x 48 differs from the first image's 300 x 260 ");
+    EXPECT_EQ(problem("n21_G.fit"), "its DATE-OBS month 13 is outside 1-12");
+    EXPECT_EQ(problem("n22_B.fit"), "");
+    EXPECT_EQ(problem("n23_B.fit"), "its header has no END card before the end of the file");
+    EXPECT_EQ(problem("n24_R.fit"), "its BITPIX value 12 is not 8, 16, 32, -32 or -64");
+    EXPECT_NE(n.console.find("File n24_R.fit is not used: its BITPIX value 12 is not 8, 16, 32, "
+                             "-32 or -64.\n"),
+              std::string::npos);
+    EXPECT_NE(n.log.find("\r\nFile n23_B.fit is not used: its header has no END card before the "
+                         "end of the file.\r\n"),
+              std::string::npos);
+    int measured = 0;
+    for (std::size_t i = 0; i < d.size(); ++i) {
+        EXPECT_EQ(n.night.observations[i].measured, d[i].measured);
+        EXPECT_EQ(n.night.observations[i].included, d[i].measured ? 1.0f : 0.0f);
+        measured += d[i].measured;
+    }
+    EXPECT_EQ(measured, 13);
+    // The truncated frame's missing samples are counted from the file size.
+    EXPECT_NE(n.log.find("Number of 2-byte data strings read from file =  75000 "),
+              std::string::npos);
+}
+
+TEST(FileLoop, AnUnusableFirstFileLeavesThePicksToTheNextOne) {
+    TempDir dir;
+    test::writeFile(dir / "a_R.fit", "SIMPLE");
+    test::FrameSpec f;
+    test::writeFrame(dir / "b_R.fit", f);
+    test::writeFrame(dir / "c_G.fit", f);
+    RunLog log = RunLog::inMemory();
+    ScriptedConsole console;
+    const ImageFileList files = discoverImages(dir.path(), log, console);
+    std::vector<std::string> picked;
+    const StarPicker pick = [&](const PixelImage& image, std::string_view name) {
+        picked.emplace_back(name);
+        return fixedPicks(30, 20, 50, 40, log)(image, name);
+    };
+    const NightMeasurements night =
+        processImageFiles(files, ObservingSetup{}, dir.path(), pick, console, log);
+    EXPECT_EQ(picked, std::vector<std::string>{"b_R.fit"});
+    EXPECT_FALSE(night.details[0].measured);
+    EXPECT_TRUE(night.details[1].measured);
+    EXPECT_TRUE(night.details[2].measured);
+}
+
+}  // namespace
+}  // namespace orvel
