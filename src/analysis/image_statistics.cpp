@@ -1,6 +1,8 @@
 #include "analysis/image_statistics.h"
 
 #include <algorithm>
+#include <array>
+#include <cstdint>
 #include <cmath>
 #include <span>
 
@@ -24,21 +26,81 @@ struct PixelSums {
     float sumOfSquares = 0.0f;
 };
 
-// Copies the included pixels into the list (visiting order) and gathers extremes and sums.
-PixelSums collectIncluded(const std::vector<float>& pixels, std::vector<float>& included) {
+constexpr std::size_t kBuckets = std::size_t{1} << 16;
+
+// Exact zeros (no data) and NaN (undefined) pixels take no part in the statistics.
+bool included(float v) { return v != 0.0f && !std::isnan(v); }
+
+// One pass: extremes, sums, and the included values counted by the upper half of their key.
+PixelSums collectSums(const std::vector<float>& pixels, std::vector<std::uint32_t>& upper) {
     PixelSums s;
     for (const float v : pixels) {
-        // Exact zeros (no data) and NaN (undefined) pixels take no part in the statistics.
-        if (v == 0.0f || std::isnan(v)) continue;
-        included.push_back(v);
+        if (!included(v)) continue;
+        ++s.count;
         if (v > s.largest) s.largest = v;
         if (v < s.smallest) s.smallest = v;
         // Sums are rounded to 32 bits after every addition, as the stored values are.
         s.sum = f32(static_cast<double>(s.sum) + v);
         s.sumOfSquares = f32(s.sumOfSquares + static_cast<double>(v) * v);
+        ++upper[orderKey(v) >> 16];
     }
-    s.count = static_cast<std::int64_t>(included.size());
     return s;
+}
+
+// The values at the given 0-based ranks of the included pixels in ascending order, found
+// without sorting or copying: the upper counts locate each rank's bucket, a second pass counts
+// the values of those few buckets by the lower half of their key, which fixes each value
+// exactly. The result equals what a full sort would put at those positions.
+template <std::size_t N>
+std::array<float, N> valuesAtRanks(const std::vector<float>& pixels,
+                                   const std::vector<std::uint32_t>& upper,
+                                   const std::array<std::size_t, N>& ranks) {
+    std::array<std::size_t, N> bucket{};
+    std::array<std::size_t, N> within{};
+    for (std::size_t r = 0; r < N; ++r) {
+        std::size_t before = 0;
+        std::size_t b = 0;
+        while (before + upper[b] <= ranks[r]) before += upper[b++];
+        bucket[r] = b;
+        within[r] = ranks[r] - before;
+    }
+    // Slot of each bucket that holds a wanted rank (0 = none), and its lower-half counts.
+    std::vector<std::uint8_t> slotOf(kBuckets, 0);
+    std::size_t slots = 0;
+    for (std::size_t r = 0; r < N; ++r)
+        if (slotOf[bucket[r]] == 0) slotOf[bucket[r]] = static_cast<std::uint8_t>(++slots);
+    std::vector<std::uint32_t> lower(slots * kBuckets, 0);
+    for (const float v : pixels) {
+        if (!included(v)) continue;
+        const std::uint32_t key = orderKey(v);
+        if (const std::uint8_t slot = slotOf[key >> 16]; slot != 0)
+            ++lower[(slot - 1) * kBuckets + (key & 0xffffu)];
+    }
+    std::array<float, N> found{};
+    for (std::size_t r = 0; r < N; ++r) {
+        const std::uint32_t* counts = lower.data() + (slotOf[bucket[r]] - 1) * kBuckets;
+        std::size_t before = 0;
+        std::size_t low = 0;
+        while (before + counts[low] <= within[r]) before += counts[low++];
+        found[r] = valueOfKey(static_cast<std::uint32_t>(bucket[r] << 16 | low));
+    }
+    return found;
+}
+
+// Median and the two cuts of the included pixels, as sorting them all would give.
+OrderStats imageOrderStatistics(const std::vector<float>& pixels,
+                                const std::vector<std::uint32_t>& upper, std::size_t n) {
+    OrderStats stats;
+    if (n == 0) return stats;
+    const std::size_t mid = n / 2;
+    const std::array<std::size_t, 4> ranks = {percentilePosition(n, kLowCutFraction) - 1,
+                                              n % 2 == 0 ? mid - 1 : mid, mid,
+                                              percentilePosition(n, kHighCutFraction) - 1};
+    const std::array<float, 4> v = valuesAtRanks(pixels, upper, ranks);
+    stats.low = v[0];
+    stats.median = n % 2 == 1 ? v[2] : f32((static_cast<double>(v[1]) + v[2]) * 0.5);
+    stats.high = v[3];
+    return stats;
 }
 
 }  // namespace
@@ -46,10 +108,8 @@ PixelSums collectIncluded(const std::vector<float>& pixels, std::vector<float>& 
 FirstImageStats analyseFirstImage(const PixelImage& image, RunLog& log) {
     FirstImageStats st;
     st.pixelCount = static_cast<std::int64_t>(image.columns) * image.rows;
-    // One list with room for every pixel: the only full-size working copy.
-    std::vector<float> included;
-    included.reserve(image.pixels.size());
-    const PixelSums sums = collectIncluded(image.pixels, included);
+    std::vector<std::uint32_t> upper(kBuckets, 0);
+    const PixelSums sums = collectSums(image.pixels, upper);
     st.includedCount = sums.count;
     st.largest = sums.largest;
     st.smallest = sums.smallest;
@@ -70,8 +130,8 @@ FirstImageStats analyseFirstImage(const PixelImage& image, RunLog& log) {
     log.text("Average DC = ").num(st.mean).end();
     log.text("STD DEV DC = ").num(st.standardDeviation).end();
 
-    // Selection gives the same median and cuts as sorting the whole list would.
-    const OrderStats order = selectOrderStatistics(included, kLowCutFraction, kHighCutFraction);
+    const OrderStats order =
+        imageOrderStatistics(image.pixels, upper, static_cast<std::size_t>(st.includedCount));
     st.median = order.median;
     st.p1 = order.low;
     st.p999 = order.high;

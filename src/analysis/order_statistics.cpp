@@ -11,9 +11,6 @@
 
 namespace orvel {
 
-namespace {
-
-// 1-based position of a percentile in a list of count values, limited to the list.
 std::size_t percentilePosition(std::size_t count, float fraction) {
     // The 32-bit fraction times the count, rounded half to even: 150 x 0.01f lies below 1.5.
     const std::int64_t position =
@@ -29,6 +26,13 @@ std::uint32_t orderKey(float v) {
     const std::uint32_t bits = std::bit_cast<std::uint32_t>(v);
     return (bits & 0x80000000u) != 0 ? ~bits : bits | 0x80000000u;
 }
+
+float valueOfKey(std::uint32_t key) {
+    const std::uint32_t bits = (key & 0x80000000u) != 0 ? key & 0x7fffffffu : ~key;
+    return std::bit_cast<float>(bits);
+}
+
+namespace {
 
 // Bucket of a value: the upper 16 bits of its key.
 std::size_t bucketOf(float v) {

@@ -2,6 +2,8 @@
 // pixel values to one number.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <span>
 
 namespace orvel {
@@ -19,6 +21,16 @@ float MedianOfSorted(std::span<const float> values);
 // from the 32-bit fraction in double precision). A position below 1 takes the first value, one
 // above the count the last; an empty list gives 0.
 float PercentileOfSorted(std::span<const float> values, float fraction);
+
+// 1-based position of a percentile in a list of count values: the 32-bit fraction times the
+// count rounded half to even, limited to 1..count.
+std::size_t percentilePosition(std::size_t count, float fraction);
+
+// A key whose unsigned order is the order of the float values (NaN excepted): the sign bit
+// flipped for positive values, all bits flipped for negative ones. -0 and +0 get different
+// keys; callers that need them equal leave zeros out.
+std::uint32_t orderKey(float v);
+float valueOfKey(std::uint32_t key);
 
 // The three order statistics the first image needs.
 struct OrderStats {

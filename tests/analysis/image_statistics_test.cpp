@@ -3,6 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
+#include <random>
+
+#include "analysis/order_statistics.h"
 #include <limits>
 #include <string>
 #include <vector>
@@ -162,6 +166,43 @@ TEST(ScreenFactor, UnknownDesktopSizeShowsTheImageUnreduced) {
     RunLog log = RunLog::inMemory();
     screenFactor(1000, 800, 1920, 1080, log);
     EXPECT_EQ(log.contents(), "\r\nScreen Factor =  0 \r\n");
+}
+
+}  // namespace
+}  // namespace orvel
+
+namespace orvel {
+namespace {
+
+// The counting selection over the image gives the values a full sort of the included pixels
+// would put at the median and cut positions, for any mix of values.
+TEST(FirstImageStatistics, OrderStatisticsEqualThoseOfTheSortedList) {
+    std::mt19937 random(11);
+    const std::vector<std::function<float()>> kinds = {
+        [&] { return static_cast<float>(std::uniform_int_distribution<int>(0, 65535)(random)); },
+        [&] { return std::normal_distribution<float>(0.0f, 1e-3f)(random); },
+        [&] { return std::ldexp(std::uniform_real_distribution<float>(-1, 1)(random),
+                                std::uniform_int_distribution<int>(-140, 120)(random)); },
+        [&] { return static_cast<float>(std::uniform_int_distribution<int>(-3, 3)(random)); },
+    };
+    for (const auto& kind : kinds) {
+        for (int n : {1, 2, 3, 50, 51, 150, 151, 1000, 4097}) {
+            PixelImage image;
+            image.columns = n;
+            image.rows = 1;
+            for (int i = 0; i < n; ++i) image.pixels.push_back(i % 7 == 3 ? 0.0f : kind());
+            RunLog log = RunLog::inMemory();
+            const FirstImageStats st = analyseFirstImage(image, log);
+            std::vector<float> list;
+            for (float v : image.pixels)
+                if (v != 0.0f) list.push_back(v);
+            SortAscending(list);
+            if (list.empty()) continue;
+            EXPECT_EQ(st.median, MedianOfSorted(list)) << n;
+            EXPECT_EQ(st.p1, PercentileOfSorted(list, 0.01f)) << n;
+            EXPECT_EQ(st.p999, PercentileOfSorted(list, 0.999f)) << n;
+        }
+    }
 }
 
 }  // namespace
