@@ -5,7 +5,7 @@ DEB_PACKAGES := cmake g++ ninja-build pkg-config libgtest-dev libsdl2-dev libpng
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build test test-plain test-sanitize demo clean
+.PHONY: all deps build test test-plain test-sanitize demo bench clean
 
 all: build
 
@@ -44,6 +44,11 @@ demo: build
 	fi
 	@echo; cat demo/what-to-type.txt; echo
 	cd demo && ../build/orvel
+
+# Speed and memory against baselines measured in the same run (writes about 7 GB of frames
+# under build/bench-data the first time).
+bench: build
+	python3 bench/run_bench.py build
 
 clean:
 	rm -rf build build-asan

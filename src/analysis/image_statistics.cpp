@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cmath>
 #include <span>
+#include <thread>
 
 #include "analysis/order_statistics.h"
 #include "run/numeric.h"
@@ -31,19 +32,51 @@ constexpr std::size_t kBuckets = std::size_t{1} << 16;
 // Exact zeros (no data) and NaN (undefined) pixels take no part in the statistics.
 bool included(float v) { return v != 0.0f && !std::isnan(v); }
 
-// One pass: extremes, sums, and the included values counted by the upper half of their key.
-PixelSums collectSums(const std::vector<float>& pixels, std::vector<std::uint32_t>& upper) {
-    PixelSums s;
+// The two rounded running sums: each addition depends on the one before, so this pass is
+// bound by the latency of one addition and two roundings per pixel.
+void collectRoundedSums(const std::vector<float>& pixels, PixelSums& s) {
+    float sum = 0.0f;
+    float sumOfSquares = 0.0f;
     for (const float v : pixels) {
         if (!included(v)) continue;
-        ++s.count;
-        if (v > s.largest) s.largest = v;
-        if (v < s.smallest) s.smallest = v;
-        // Sums are rounded to 32 bits after every addition, as the stored values are.
-        s.sum = f32(static_cast<double>(s.sum) + v);
-        s.sumOfSquares = f32(s.sumOfSquares + static_cast<double>(v) * v);
+        // Rounded to 32 bits after every addition; a float addition rounds exactly as the
+        // double sum of two floats rounded to 32 bits would.
+        sum += v;
+        sumOfSquares = f32(sumOfSquares + static_cast<double>(v) * v);
+    }
+    s.sum = sum;
+    s.sumOfSquares = sumOfSquares;
+}
+
+// Count, extremes, and the included values counted by the upper half of their key.
+void collectCounts(const std::vector<float>& pixels, PixelSums& s,
+                   std::vector<std::uint32_t>& upper) {
+    std::int64_t count = 0;
+    float largest = -64000.0f;
+    float smallest = 64000.0f;
+    for (const float v : pixels) {
+        if (!included(v)) continue;
+        ++count;
+        if (v > largest) largest = v;
+        if (v < smallest) smallest = v;
         ++upper[orderKey(v) >> 16];
     }
+    s.count = count;
+    s.largest = largest;
+    s.smallest = smallest;
+}
+
+// One pass in two halves run side by side: the rounded sums, and everything else.
+PixelSums collectSums(const std::vector<float>& pixels, std::vector<std::uint32_t>& upper) {
+    PixelSums s;
+    constexpr std::size_t kWorthAThread = std::size_t{1} << 20;
+    if (pixels.size() < kWorthAThread) {
+        collectRoundedSums(pixels, s);
+        collectCounts(pixels, s, upper);
+        return s;
+    }
+    std::jthread sums([&] { collectRoundedSums(pixels, s); });
+    collectCounts(pixels, s, upper);
     return s;
 }
 
