@@ -5,7 +5,6 @@
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
-#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -31,7 +30,7 @@ enum class DrawMode { immediate, buffered };
 // The drawing operations, the latch and the surface are common to every implementation; a
 // platform supplies only the native window (open, present, focus, events, close).
 class GraphicsWindow {
-public:
+  public:
     virtual ~GraphicsWindow() = default;
 
     // Size of the whole desktop; empty when no display can be reached.
@@ -73,7 +72,7 @@ public:
 
     const Raster& surface() const { return surface_; }
 
-protected:
+  protected:
     // Records a left-button press (flag becomes exactly 1) or a double click (bit 2 added).
     void recordPress(int x, int y);
     void recordDoubleClick(int x, int y);
@@ -83,16 +82,19 @@ protected:
     void markClosedByUser() { closedByUser_ = true; }
     bool closedByUser() const { return closedByUser_; }
 
-    virtual bool openNative(std::string_view caption, int left, int top, int width,
-                            int height) = 0;
+    virtual bool openNative(std::string_view caption, int left, int top, int width, int height) = 0;
+    // Shows the surface in the window now (after create and on redraw).
     virtual void present(const Raster& surface) = 0;
+    // Shows the surface after an operation in immediate mode; a window may gather a burst of
+    // such operations into one update, as long as it shows them before it next waits.
+    virtual void presentSoon(const Raster& surface) { present(surface); }
     virtual void focusNative() {}
     virtual void closeNative() = 0;
     // Called by waitForClick when no click is pending: false when no click can ever come
     // (a scripted window out of clicks). The default sleeps briefly and returns true.
     virtual bool idleWhileWaiting();
 
-private:
+  private:
     void afterDraw();
 
     Raster surface_;
@@ -106,9 +108,5 @@ private:
 
 // Default colour of a new window's client area until the program clears it.
 inline constexpr Rgb kDefaultWindowColour{240, 240, 240};
-
-// The window of this desktop: SDL2 where the program was built with it, otherwise a window
-// that reports that no display is available.
-std::unique_ptr<GraphicsWindow> makeDesktopWindow();
 
 }  // namespace orvel

@@ -1,0 +1,83 @@
+// A graphics window for tests: no screen, the desktop size is set by the test, and the user's
+// clicks (and closing the window) come from a script that the test writes in advance.
+#pragma once
+
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "platform/graphics_window.h"
+
+namespace orvel {
+
+// One window the program created.
+struct CreatedWindow {
+    std::string caption;
+    int left = 0;    // desktop pixels
+    int top = 0;     // desktop pixels
+    int width = 0;   // client pixels
+    int height = 0;  // client pixels
+};
+
+class ScriptedWindow : public GraphicsWindow {
+  public:
+    explicit ScriptedWindow(std::optional<DesktopSize> desktop = DesktopSize{1920, 1080});
+
+    std::optional<DesktopSize> desktopSize() override { return desktop_; }
+    std::string noDisplayReason() override;
+    void setDesktopSize(std::optional<DesktopSize> desktop) { desktop_ = desktop; }
+    // Makes the next create() fail, as when the windowing system refuses a window.
+    void setOpenFails(bool fails) { openFails_ = fails; }
+
+    // Script. Each step is delivered by one pumpEvents() while the latch is empty, so every
+    // scripted click ends exactly one wait for a click.
+    void addClick(int x, int y);
+    // A double click: the press (flag 1) and the double-click bit (2) at the same position.
+    void addDoubleClick(int x, int y);
+    // The user closes the window; waits after this step end the session.
+    void addClose();
+    // A click that happens right now, for example while the console waits for an answer.
+    void clickNow(int x, int y) { recordPress(x, y); }
+    void doubleClickNow(int x, int y);
+    void closeNow() { markClosedByUser(); }
+    std::size_t stepsLeft() const { return script_.size(); }
+
+    // Delivers the next scripted step when no click is pending.
+    void pumpEvents() override;
+
+    // What the program did with its windows.
+    const std::vector<CreatedWindow>& created() const { return created_; }
+    // The surface as last shown on the (pretend) screen: differs from surface() in buffered
+    // mode until redraw().
+    const Raster& shown() const { return shown_; }
+    int presentCount() const { return presentCount_; }
+    int focusCount() const { return focusCount_; }
+    int closeCount() const { return closeCount_; }
+
+  protected:
+    bool openNative(std::string_view caption, int left, int top, int width, int height) override;
+    void present(const Raster& surface) override;
+    void focusNative() override { ++focusCount_; }
+    void closeNative() override;
+    // A wait with nothing left in the script can never end: the session ends instead.
+    bool idleWhileWaiting() override { return !script_.empty(); }
+
+  private:
+    enum class Step { click, doubleClick, close };
+    struct ScriptStep {
+        Step step = Step::click;
+        int x = 0;  // client pixels
+        int y = 0;  // client pixels
+    };
+
+    std::optional<DesktopSize> desktop_;
+    bool openFails_ = false;
+    std::deque<ScriptStep> script_;
+    std::vector<CreatedWindow> created_;
+    Raster shown_;
+    int presentCount_ = 0;
+    int focusCount_ = 0;
+    int closeCount_ = 0;
+};
+
+}  // namespace orvel
