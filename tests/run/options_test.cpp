@@ -1,0 +1,82 @@
+#include "run/options.h"
+
+#include <gtest/gtest.h>
+
+#include "support/test_support.h"
+
+namespace orvel {
+namespace {
+
+CommandLine parse(std::vector<std::string_view> args) { return parseCommandLine(args); }
+
+const std::vector<std::string_view> kComplete = {
+    "--lat", "-33,52,7", "--lon=151,12,30", "--ra", "5,55,10", "--dec", "-7,24,25",
+    "--star", "312,240", "--background", "100.5,99"};
+
+std::vector<std::string_view> complete(std::vector<std::string_view> more = {}) {
+    std::vector<std::string_view> args = kComplete;
+    args.insert(args.end(), more.begin(), more.end());
+    return args;
+}
+
+TEST(Options, NoArgumentsIsTheInteractiveProgram) {
+    EXPECT_EQ(parse({}).mode, CommandLine::Mode::interactive);
+    EXPECT_EQ(parse({"--help"}).mode, CommandLine::Mode::help);
+    EXPECT_EQ(parse({"--lat", "1,2,3", "--version"}).mode, CommandLine::Mode::version);
+}
+
+TEST(Options, ACompleteSetRunsUnattended) {
+    test::TempDir dir;
+    const std::string folder = dir.path().string();
+    const CommandLine c = parse(complete({"--remove", "a_R.fit", "--remove=b_G.fit", "--graph",
+                                          "g.png", "--dir", folder}));
+    ASSERT_EQ(c.mode, CommandLine::Mode::batch) << c.error;
+    EXPECT_EQ(c.options.latitude, "-33,52,7");
+    EXPECT_EQ(c.options.longitude, "151,12,30");
+    EXPECT_EQ(c.options.declination, "-7,24,25");
+    EXPECT_EQ(c.options.starColumn, 312.0f);
+    EXPECT_EQ(c.options.starRow, 240.0f);
+    EXPECT_EQ(c.options.backgroundColumn, 100.5f);
+    EXPECT_EQ(c.options.removals, (std::vector<std::string>{"a_R.fit", "b_G.fit"}));
+    EXPECT_EQ(c.options.graphFile->string(), "g.png");
+    EXPECT_EQ(c.options.folder, dir.path());
+    EXPECT_EQ(parse(complete()).options.folder, ".");
+}
+
+TEST(Options, MissingAndMalformedOptionsAreNamed) {
+    const auto error = [](std::vector<std::string_view> args) {
+        const CommandLine c = parseCommandLine(args);
+        EXPECT_EQ(c.mode, CommandLine::Mode::error);
+        return c.error;
+    };
+    EXPECT_EQ(error({"--lat", "1,2,3"}), "option --lon is missing");
+    EXPECT_EQ(error({"--dir", "."}), "option --lat is missing");
+    EXPECT_EQ(error(complete({"--frobnicate"})), "unknown option '--frobnicate' (see --help)");
+    EXPECT_EQ(error(complete({"extra"})), "unknown option 'extra' (see --help)");
+    EXPECT_EQ(error(complete({"--graph"})), "option --graph needs a value");
+    EXPECT_EQ(error(complete({"--lat", "1,2,3"})), "option --lat is given twice");
+    EXPECT_EQ(error(complete({"--dir", "/nonexistent/orvel"})),
+              "option --dir '/nonexistent/orvel' is not a folder");
+    EXPECT_EQ(error(complete({"--remove", ""})), "option --remove needs a frame name");
+    std::vector<std::string_view> args = complete();
+    args[1] = "33 52 7";
+    EXPECT_EQ(error(args), "option --lat '33 52 7' is not of the form D,M,S");
+    args[1] = "1,2,3,4";
+    EXPECT_EQ(error(args), "option --lat '1,2,3,4' is not of the form D,M,S");
+    args = complete();
+    args[8] = "312";
+    EXPECT_EQ(error(args), "option --star '312' is not of the form COL,ROW");
+    args[8] = "x,1";
+    EXPECT_EQ(error(args), "option --star 'x,1' is not of the form COL,ROW");
+}
+
+TEST(Options, HelpNamesEveryOptionWithAnExample) {
+    const std::string help = helpText();
+    for (const char* option : {"--lat", "--lon", "--ra", "--dec", "--star", "--background",
+                               "--remove", "--graph", "--dir", "--help", "--version"})
+        EXPECT_NE(help.find(option), std::string::npos) << option;
+    EXPECT_NE(help.find("Example:\n  orvel --lat"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace orvel
