@@ -278,35 +278,30 @@ NightMeasurements processImageFiles(const ImageFileList& files, const ObservingS
     }
 
     // Every frame up to the first usable one is read whole, one at a time: that frame is shown
-    // and picked on.
+    // and picked on. In the whole-frame mode every later frame is read the same way.
     ReferenceSize reference;
-    int i = 1;
-    {
-        PixelImage image;
-        for (; i <= n && !reference.known; ++i) {
-            FileMeasurement& m = night.details[static_cast<std::size_t>(i - 1)];
-            announce(i, n, m, console, log);
-            FitsFile file;
-            if (!readHeader(file, folder / m.name, m, reference, console, log)) continue;
-            readPixels(file, m.header, image, log);
+    PixelImage image;
+    const auto readWholeAndMeasure = [&](int k) {
+        FileMeasurement& m = night.details[static_cast<std::size_t>(k - 1)];
+        announce(k, n, m, console, log);
+        FitsFile file;
+        if (!readHeader(file, folder / m.name, m, reference, console, log)) return;
+        readPixels(file, m.header, image, log);
+        if (!reference.known) {
             reference = {true, m.header.columns, m.header.rows};
             night.selection = pick(image, m.name);
-            measure(image, image, night.selection, setup, m, log);
-            store(night, i, m);
         }
-        if (options.wholeFrames) {
-            for (; i <= n; ++i) {
-                FileMeasurement& m = night.details[static_cast<std::size_t>(i - 1)];
-                announce(i, n, m, console, log);
-                FitsFile file;
-                if (!readHeader(file, folder / m.name, m, reference, console, log)) continue;
-                readPixels(file, m.header, image, log);
-                measure(image, image, night.selection, setup, m, log);
-                store(night, i, m);
-            }
-            return night;
-        }
+        measure(image, image, night.selection, setup, m, log);
+        store(night, k, m);
+    };
+    int i = 1;
+    while (i <= n && !reference.known) readWholeAndMeasure(i++);
+    if (options.wholeFrames) {
+        while (i <= n) readWholeAndMeasure(i++);
+        return night;
     }
+    // The first frame's pixels are no longer needed: later frames hold only windows of rows.
+    image = PixelImage{};
     if (i > n) return night;
     int workers = options.workers > 0 ? options.workers
                                       : static_cast<int>(std::thread::hardware_concurrency());
