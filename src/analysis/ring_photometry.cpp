@@ -19,6 +19,9 @@ float distance(long long dColumn, long long dRow) {
     return f32(std::sqrt(static_cast<double>(dRow * dRow + dColumn * dColumn)));
 }
 
+// A square reached rows of the image that a window of rows does not hold.
+struct RowsNotHeld {};
+
 // Calls take(value, d) for every pixel of the square of half-size `half` about the centre
 // that lies inside the image, rows then columns ascending.
 template <typename Take>
@@ -26,6 +29,7 @@ void visitSquare(const PixelImage& image, int xc, int yc, int half, Take take) {
     for (long long row = static_cast<long long>(yc) - half;
          row <= static_cast<long long>(yc) + half; ++row) {
         if (row < 0 || row >= image.rows) continue;
+        if (!image.holdsRow(row)) throw RowsNotHeld{};
         for (long long column = static_cast<long long>(xc) - half;
              column <= static_cast<long long>(xc) + half; ++column) {
             // Pixels outside the image are left out.
@@ -112,6 +116,15 @@ RingPhotometry measureRings(const PixelImage& image, int centreColumn, int centr
     r.magnitude = std::isfinite(integrated) ? safeLog(integrated) : 0.0;
     log.text("Stellar Magnitude = ").numLong(r.magnitude).end();
     return r;
+}
+
+std::optional<RingPhotometry> measureRingsInWindow(const PixelImage& rows, int centreColumn,
+                                                  int centreRow, RunLog& log) {
+    try {
+        return measureRings(rows, centreColumn, centreRow, log);
+    } catch (const RowsNotHeld&) {
+        return std::nullopt;
+    }
 }
 
 }  // namespace orvel

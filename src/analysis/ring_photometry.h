@@ -2,6 +2,8 @@
 // the magnitude value.
 #pragma once
 
+#include <optional>
+
 #include "fits/pixel_image.h"
 #include "run/run_log.h"
 
@@ -27,5 +29,10 @@ struct RingPhotometry {
 // level, integrated DC and magnitude value to the log. Pixels outside the image are left out
 // of every ring, annulus and aperture; an empty ring or annulus has median 0.
 RingPhotometry measureRings(const PixelImage& image, int centreColumn, int centreRow, RunLog& log);
+
+// The same on a window of rows: empty (with a partial log) when the rings, annulus or aperture
+// reach rows of the image that the window does not hold.
+std::optional<RingPhotometry> measureRingsInWindow(const PixelImage& rows, int centreColumn,
+                                                  int centreRow, RunLog& log);
 
 }  // namespace orvel

@@ -16,6 +16,11 @@ struct PixelImage {
     bool contains(long long column, long long row) const {
         return column >= 0 && row >= 0 && column < columns && row < rows;
     }
+    // Whether the row's pixels are held (always, for a whole image).
+    bool holdsRow(long long row) const {
+        const long long held = columns > 0 ? static_cast<long long>(pixels.size()) / columns : 0;
+        return row >= firstRow && row < firstRow + held;
+    }
     // Pixel (column, row) of the image; the row must be one held.
     float at(long long column, long long row) const { return pixels[index(column, row)]; }
     float& at(long long column, long long row) { return pixels[index(column, row)]; }

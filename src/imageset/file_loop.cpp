@@ -108,28 +108,38 @@ int ringReach() {
     return toInt(std::sqrt(2.0 * largest * largest)) + 1;
 }
 
-// Background, star, rings and airmass of one frame. The background may be measured on a
-// window of rows of its own; the star and rings on another.
-void measure(const PixelImage& backgroundRows, const PixelImage& starRows,
-             const StarSelection& selection, const ObservingSetup& setup, FileMeasurement& m,
-             RunLog& log) {
-    const BackgroundStats background = measureBackground(backgroundRows, selection, log);
-    const StarPosition star = locateStar(starRows, selection, background.median, log);
-    m.ringColumn = star.brightestColumn;
-    m.ringRow = star.brightestRow;
-    const RingPhotometry rings = measureRings(starRows, m.ringColumn, m.ringRow, log);
+void keepRings(const RingPhotometry& rings, FileMeasurement& m) {
     m.innerRadius = static_cast<float>(rings.innerRadius);
     m.skyLevel = rings.skyLevel;
     m.integratedDc = rings.integratedDC;
     m.magnitude = rings.magnitude;
+}
+
+void measureAirmass(const ObservingSetup& setup, FileMeasurement& m, RunLog& log) {
     const SkyPosition sky = computeAirmass(m.header, setup, log);
     m.elevation = sky.elevation;
     m.airmass = sky.airmass;
     m.measured = true;
 }
 
+// Background, star, rings and airmass of a frame held whole.
+void measure(const PixelImage& image, const StarSelection& selection,
+             const ObservingSetup& setup, FileMeasurement& m, RunLog& log) {
+    const BackgroundAndStar bs = measureBackgroundAndStar(image, selection, log);
+    m.ringColumn = bs.star.brightestColumn;
+    m.ringRow = bs.star.brightestRow;
+    keepRings(measureRings(image, m.ringColumn, m.ringRow, log), m);
+    measureAirmass(setup, m, log);
+}
+
+
+// Rows read about the star first: enough for rings up to about 20 pixels, which is where the
+// growth stops for most stars.
+constexpr int kFirstRingReach = 32;
+
 // A later frame read only where it is measured: the rows of the background rectangle, and the
-// rows of the search square with the largest rings and annulus about any pixel in it.
+// rows of the search square with the rings about any pixel in it. When the rings grow beyond
+// those rows, the rows of the largest rings and annulus are read and the rings measured again.
 void measureFromWindows(FitsFile& file, const StarSelection& selection,
                         const ObservingSetup& setup, FileMeasurement& m, PixelImage& backgroundRows,
                         PixelImage& starRows, RunLog& log) {
@@ -139,10 +149,28 @@ void measureFromWindows(FitsFile& file, const StarSelection& selection,
     const double sf = selection.screenFactor;
     const int clickRow = toInt(sf * selection.starY);
     const double half = sf * selection.radius;
-    const int first = toInt(clickRow - half) - ringReach();
-    const int last = toInt(clickRow + half) + ringReach();
-    readPixelRows(file, m.header, first, last - first + 1, starRows);
-    measure(backgroundRows, starRows, selection, setup, m, log);
+    const auto readStarRows = [&](int reach) {
+        const int first = toInt(clickRow - half) - reach;
+        const int last = toInt(clickRow + half) + reach;
+        readPixelRows(file, m.header, first, last - first + 1, starRows);
+    };
+    readStarRows(kFirstRingReach);
+
+    const BackgroundStats background = measureBackground(backgroundRows, selection, log);
+    const StarPosition star = locateStar(starRows, selection, background.median, log);
+    m.ringColumn = star.brightestColumn;
+    m.ringRow = star.brightestRow;
+    RunLog ringLog = RunLog::inMemory();
+    std::optional<RingPhotometry> rings =
+        measureRingsInWindow(starRows, m.ringColumn, m.ringRow, ringLog);
+    if (!rings) {
+        readStarRows(ringReach());
+        ringLog.clear();
+        rings = measureRings(starRows, m.ringColumn, m.ringRow, ringLog);
+    }
+    log.raw(ringLog.contents());
+    keepRings(*rings, m);
+    measureAirmass(setup, m, log);
 }
 
 // What one later frame gives: its log section, its console lines and its results.
@@ -291,7 +319,7 @@ NightMeasurements processImageFiles(const ImageFileList& files, const ObservingS
             reference = {true, m.header.columns, m.header.rows};
             night.selection = pick(image, m.name);
         }
-        measure(image, image, night.selection, setup, m, log);
+        measure(image, night.selection, setup, m, log);
         store(night, k, m);
     };
     int i = 1;

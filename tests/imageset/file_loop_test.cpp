@@ -72,6 +72,19 @@ void writeNight(const TempDir& dir) {
         std::snprintf(name, sizeof name, "n%02d_%c.fit", i, "RGB"[i % 3]);
         test::writeFrame(dir / name, f);
     }
+    // Rings that grow far beyond the first rows read about the star, and rings that never
+    // stop growing on an empty frame.
+    test::FrameSpec wide;
+    wide.columns = 300;
+    wide.rows = 260;
+    wide.starColumn = 150;
+    wide.starRow = 200;
+    wide.sigma = 14.0;
+    wide.starPeak = 30000.0;
+    test::writeFrame(dir / "n12_G.fit", wide);
+    wide.sky = 0.0;
+    wide.starPeak = 0.0;
+    test::writeFrame(dir / "n13_B.fit", wide);
     test::FrameSpec small;
     small.columns = 100;
     test::writeFrame(dir / "n20_R.fit", small);  // another size
@@ -122,6 +135,15 @@ TEST(FileLoop, BadFilesAreReportedOnceAndLeftOut) {
             if (m.name == name) return m.problem;
         return std::string("(not listed)");
     };
+    for (const FileMeasurement& m : d) {
+        // These frames take the second, wider read of rows about the star.
+        if (m.name == "n12_G.fit") {
+            EXPECT_GT(m.innerRadius, 23.0f);
+        }
+        if (m.name == "n13_B.fit") {
+            EXPECT_EQ(m.innerRadius, 101.0f);
+        }
+    }
     EXPECT_EQ(problem("n20_R.fit"),
               "its image size 100 x 48 differs from the first image's 300 x 260 ");
     EXPECT_EQ(problem("n21_G.fit"), "its DATE-OBS month 13 is outside 1-12");
@@ -140,7 +162,7 @@ TEST(FileLoop, BadFilesAreReportedOnceAndLeftOut) {
         EXPECT_EQ(n.night.observations[i].included, d[i].measured ? 1.0f : 0.0f);
         measured += d[i].measured;
     }
-    EXPECT_EQ(measured, 13);
+    EXPECT_EQ(measured, 15);
     // The truncated frame's missing samples are counted from the file size.
     EXPECT_NE(n.log.find("Number of 2-byte data strings read from file =  75000 "),
               std::string::npos);
