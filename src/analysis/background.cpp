@@ -54,10 +54,14 @@ BackgroundStats measureBackground(const PixelImage& image, const StarSelection& 
     log.text("Average background rectangle DC = ").num(st.mean).end();
     log.text("STD DEV background rectangle DC = ").num(st.standardDeviation).end();
     // The median is robust against stars inside the rectangle: it is the background level.
-    // The heap sort is used because floating-point images may hold NaN pixels, whose place
-    // in the sorted list depends on its exact comparisons.
-    SortAscending(values);
-    st.median = MedianOfSorted(values);
+    // Without NaN a selection finds the same median as the sort, in linear time; with NaN the
+    // heap sort is used, because the place of NaN in the list depends on its exact comparisons.
+    if (std::none_of(values.begin(), values.end(), [](float v) { return std::isnan(v); })) {
+        st.median = selectOrderStatistics(values, 0.0f, 0.0f).median;
+    } else {
+        SortAscending(values);
+        st.median = MedianOfSorted(values);
+    }
     log.text("Median pixel value in background rectangle (background)= ").num(st.median).end();
     return st;
 }
