@@ -207,3 +207,42 @@ TEST(FirstImageStatistics, OrderStatisticsEqualThoseOfTheSortedList) {
 
 }  // namespace
 }  // namespace orvel
+
+namespace orvel {
+namespace {
+
+// A frame large enough for the sums to run beside the counting, with zero and NaN pixels
+// scattered in it: mean and variance are those of the plain rule, a sum rounded to 32 bits
+// after every addition.
+TEST(FirstImageStatistics, LargeFrameSumsFollowTheRoundingRule) {
+    std::mt19937 random(5);
+    PixelImage image;
+    image.columns = 1100;
+    image.rows = 1000;
+    std::normal_distribution<float> sky(800.0f, 30.0f);
+    for (int i = 0; i < image.columns * image.rows; ++i) {
+        float v = std::round(sky(random));
+        if (i % 5000 == 17) v = 0.0f;
+        if (i % 7919 == 3) v = std::nanf("");
+        if (i % 100003 == 5) v = 1e30f;
+        image.pixels.push_back(v);
+    }
+    float sum = 0.0f;
+    float sumOfSquares = 0.0f;
+    double n = 0;
+    for (float v : image.pixels) {
+        if (v == 0.0f || std::isnan(v)) continue;
+        sum = static_cast<float>(static_cast<double>(sum) + v);
+        sumOfSquares = static_cast<float>(sumOfSquares + static_cast<double>(v) * v);
+        ++n;
+    }
+    RunLog log = RunLog::inMemory();
+    const FirstImageStats st = analyseFirstImage(image, log);
+    const float mean = static_cast<float>(sum / n);
+    EXPECT_EQ(st.includedCount, static_cast<std::int64_t>(n));
+    EXPECT_EQ(st.mean, mean);
+    EXPECT_EQ(st.variance, static_cast<float>(sumOfSquares / n - static_cast<double>(mean) * mean));
+}
+
+}  // namespace
+}  // namespace orvel
