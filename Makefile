@@ -1,11 +1,12 @@
 # ORVEL build entry points. `make` installs what is missing, configures and builds build/orvel.
 SHELL := /bin/bash
 JOBS ?= $(shell nproc)
-DEB_PACKAGES := cmake g++ ninja-build pkg-config libgtest-dev libsdl2-dev libpng-dev xvfb xdotool
+DEB_PACKAGES := cmake g++ ninja-build pkg-config libgtest-dev libsdl2-dev libpng-dev xvfb xdotool \
+                python3 clang libclang-rt-14-dev
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build test test-plain test-sanitize demo bench clean
+.PHONY: all deps build test test-plain test-sanitize test-fuzz fuzz demo bench clean
 
 all: build
 
@@ -26,7 +27,7 @@ build: deps
 build-asan/build.ninja: | deps
 	cmake -S . -B build-asan -G Ninja -DORVEL_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug >/dev/null
 
-test: test-plain test-sanitize
+test: test-plain test-sanitize test-fuzz
 
 test-plain: build
 	cd build && ctest --output-on-failure -j $(JOBS)
@@ -34,6 +35,15 @@ test-plain: build
 test-sanitize: build-asan/build.ninja
 	cmake --build build-asan -j $(JOBS)
 	cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
+
+# libFuzzer on the FITS reading path and the typed-line path: 30 s each in `make test`,
+# FUZZ_SECONDS (default 300) each with `make fuzz`.
+FUZZ_SECONDS ?= 300
+test-fuzz: deps
+	bash tests/fuzz/run_fuzz.sh 30
+
+fuzz: deps
+	bash tests/fuzz/run_fuzz.sh $(FUZZ_SECONDS)
 
 # A simulated night in demo/ (made once), what to type, then the program itself.
 demo: build

@@ -1,5 +1,7 @@
 #include "analysis/image_display.h"
 
+#include <algorithm>
+
 #include "run/numeric.h"
 
 namespace orvel {
@@ -8,7 +10,9 @@ bool showFirstImage(GraphicsWindow& window, const PixelImage& image,
                     const std::vector<float>& grey, int sf, std::string_view caption) {
     const double width = static_cast<double>(image.columns) / sf;
     const double height = static_cast<double>(image.rows) / sf;
-    if (!window.create(caption, 0, 0, toInt(width), toInt(height))) return false;
+    // A frame narrower or lower than the screen factor still gets a window of one pixel.
+    if (!window.create(caption, 0, 0, std::max(1, toInt(width)), std::max(1, toInt(height))))
+        return false;
     window.attach(DrawMode::buffered);
     window.clear({0, 0, 0});
     // Decimation without averaging: window pixel (x, y) shows image pixel (sf*x, sf*y).

@@ -218,6 +218,7 @@ void measureInParallel(int first, int n, int workers, const std::vector<FileMeas
     std::map<int, FrameOutcome> ready;
     int nextToTake = first;
     int nextToDeliver = first;
+    bool stopping = false;  // the delivery failed: workers stop taking frames
     const int window = 4 * workers;
     auto work = [&] {
         FrameBuffers buffers;
@@ -226,8 +227,10 @@ void measureInParallel(int first, int n, int workers, const std::vector<FileMeas
             {
                 std::unique_lock lock(mutex);
                 // Do not run too far ahead of the frame being handed over.
-                changed.wait(lock, [&] { return nextToTake > n || nextToTake < nextToDeliver + window; });
-                if (nextToTake > n) return;
+                changed.wait(lock, [&] {
+                    return stopping || nextToTake > n || nextToTake < nextToDeliver + window;
+                });
+                if (stopping || nextToTake > n) return;
                 i = nextToTake++;
             }
             FrameOutcome outcome =
@@ -242,21 +245,31 @@ void measureInParallel(int first, int n, int workers, const std::vector<FileMeas
     };
     std::vector<std::jthread> pool;
     for (int w = 0; w < workers; ++w) pool.emplace_back(work);
-    while (nextToDeliver <= n) {
-        FrameOutcome outcome;
-        {
-            std::unique_lock lock(mutex);
-            changed.wait(lock, [&] { return ready.count(nextToDeliver) > 0; });
-            auto it = ready.find(nextToDeliver);
-            outcome = std::move(it->second);
-            ready.erase(it);
+    try {
+        while (nextToDeliver <= n) {
+            FrameOutcome outcome;
+            {
+                std::unique_lock lock(mutex);
+                changed.wait(lock, [&] { return ready.count(nextToDeliver) > 0; });
+                auto it = ready.find(nextToDeliver);
+                outcome = std::move(it->second);
+                ready.erase(it);
+            }
+            deliver(nextToDeliver, std::move(outcome));
+            {
+                std::lock_guard lock(mutex);
+                ++nextToDeliver;
+            }
+            changed.notify_all();
         }
-        deliver(nextToDeliver, std::move(outcome));
+    } catch (...) {
+        // Waiting workers are woken and told to stop, so the pool can be joined.
         {
             std::lock_guard lock(mutex);
-            ++nextToDeliver;
+            stopping = true;
         }
         changed.notify_all();
+        throw;
     }
 }
 

@@ -17,6 +17,7 @@ namespace {
 constexpr int kPollMs = 20;          // longest pause between two calls of the idle hook
 constexpr int kToFrontWaitMs = 100;  // pause before the console is raised
 constexpr std::size_t kReadChunk = 4096;
+constexpr std::size_t kCompactPendingAt = 4 * kMaxLineLength;  // bytes of an unended line
 
 void writeAll(int fd, std::string_view text) {
     std::size_t done = 0;
@@ -115,6 +116,9 @@ std::optional<std::string> TerminalConsole::takeLine(bool atEnd) {
     }
     const std::size_t end = pending_.find_first_of("\r\n");
     if (end == std::string::npos) {
+        // A line that never ends is kept in its edited form, which is never longer than 10000
+        // characters: editing the edited text and then the rest gives the same line.
+        if (pending_.size() > kCompactPendingAt) pending_ = editLine(pending_);
         // A last line without a line end still counts as a line.
         if (!atEnd || pending_.empty()) return std::nullopt;
         std::string line = editLine(pending_);

@@ -1,5 +1,9 @@
 #include "run/batch_run.h"
 
+#include <exception>
+#include <new>
+#include <string>
+
 #include "analysis/image_statistics.h"
 #include "analysis/selection.h"
 #include "fit/results_files.h"
@@ -45,10 +49,8 @@ bool removeFrame(NightMeasurements& night, const std::string& name) {
     return false;
 }
 
-}  // namespace
-
-int runBatch(const BatchOptions& o, Console& console) {
-    RunLog log = openRunLog(o.folder, console);
+// Everything after the log is open: coordinates, frames, fit, removals, graph, results.
+int measureNight(const BatchOptions& o, Console& console, RunLog& log) {
     logScreenSize(log, DesktopSize{});
     ObservingSetup setup;
     setup.latitude = angleFromLine(o.latitude, true);
@@ -94,6 +96,23 @@ int runBatch(const BatchOptions& o, Console& console) {
         status = 1;
     }
     return status;
+}
+
+}  // namespace
+
+int runBatch(const BatchOptions& o, Console& console) {
+    RunLog log = openRunLog(o.folder, console);
+    try {
+        return measureNight(o, console, log);
+    } catch (const std::bad_alloc&) {
+        // A frame claiming more pixels than memory holds must not take the log with it.
+        console.printLine("orvel: there is not enough memory to go on; the log keeps everything "
+                          "measured");
+    } catch (const std::exception& e) {
+        console.printLine(std::string("orvel: the run cannot go on (") + e.what() +
+                          "); the log keeps everything measured");
+    }
+    return 1;
 }
 
 }  // namespace orvel

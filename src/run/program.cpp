@@ -1,5 +1,6 @@
 #include "run/program.h"
 
+#include <csignal>
 #include <vector>
 
 #include "platform/terminal_console.h"
@@ -16,6 +17,9 @@
 namespace orvel {
 
 int programMain(int argc, char** argv) {
+    // Console output that nobody reads any more (a closed pipe) is lost, as the console says;
+    // the run itself goes on and finishes its log and results.
+    std::signal(SIGPIPE, SIG_IGN);
     const std::vector<std::string_view> args(argv + 1, argv + argc);
     const CommandLine command = parseCommandLine(args);
     TerminalConsole console;

@@ -1,5 +1,9 @@
 #include "run/run_flow.h"
 
+#include <exception>
+#include <new>
+#include <string>
+
 #include "graph/graph_phase.h"
 #include "imageset/discovery.h"
 #include "imageset/file_loop.h"
@@ -28,6 +32,14 @@ DesktopSize measureDesktop(GraphicsWindow& window, Console& console, RunLog& log
     const DesktopSize size = desktop.value_or(DesktopSize{});
     logScreenSize(log, size);
     return size;
+}
+
+// Ends the run before its closing question: the window goes, the log stays as written.
+int endEarly(RunEnvironment& env, const std::string& reason) {
+    if (env.window.isOpen()) env.window.close();
+    env.console.endLine();
+    env.console.printLine(reason + " The run ends; the log keeps everything measured.");
+    return 1;
 }
 
 void closingPrompt(Console& console) {
@@ -78,10 +90,12 @@ int runOrvel(RunEnvironment& env) {
         }
         closingPrompt(console);
     } catch (const SessionEnded& ended) {
-        if (env.window.isOpen()) env.window.close();
-        console.endLine();
-        console.printLine(ended.reason + " The run ends; the log keeps everything measured.");
-        return 1;
+        return endEarly(env, ended.reason);
+    } catch (const std::bad_alloc&) {
+        // A frame claiming more pixels than memory holds must not take the log with it.
+        return endEarly(env, "There is not enough memory to go on.");
+    } catch (const std::exception& e) {
+        return endEarly(env, std::string("The run cannot go on (") + e.what() + ").");
     }
     return 0;
 }

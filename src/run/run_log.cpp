@@ -18,6 +18,7 @@ RunLog RunLog::inMemory() {
 
 RunLog::RunLog(RunLog&& other) noexcept
     : fd_(std::exchange(other.fd_, -1)),
+      fileSize_(other.fileSize_),
       memory_(other.memory_),
       writeFailed_(other.writeFailed_),
       buffer_(std::move(other.buffer_)) {}
@@ -26,6 +27,7 @@ RunLog& RunLog::operator=(RunLog&& other) noexcept {
     if (this != &other) {
         if (fd_ >= 0) ::close(fd_);
         fd_ = std::exchange(other.fd_, -1);
+        fileSize_ = other.fileSize_;
         memory_ = other.memory_;
         writeFailed_ = other.writeFailed_;
         buffer_ = std::move(other.buffer_);
@@ -42,6 +44,7 @@ bool RunLog::openFile(const std::filesystem::path& path) {
     if (fd < 0) return false;
     if (fd_ >= 0) ::close(fd_);
     fd_ = fd;
+    fileSize_ = 0;
     memory_ = false;
     line("ORVEL LOG");
     return true;
@@ -54,19 +57,20 @@ RunLog& RunLog::raw(std::string_view bytes) {
     }
     if (fd_ < 0) return *this;
     // Unbuffered: the bytes are with the kernel when this returns.
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
-        if (n < 0) {
-            if (errno == EINTR) continue;
+    std::size_t written = 0;
+    while (written < bytes.size()) {
+        const ssize_t n = ::write(fd_, bytes.data() + written, bytes.size() - written);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            // A full disk may take part of an item: cut it off again, so that the failed write
+            // has no effect and the file holds only whole items.
             writeFailed_ = true;
-            break;
+            if (written > 0 && ::ftruncate(fd_, fileSize_) == 0) ::lseek(fd_, fileSize_, SEEK_SET);
+            return *this;
         }
-        if (n == 0) {
-            writeFailed_ = true;
-            break;
-        }
-        bytes.remove_prefix(static_cast<size_t>(n));
+        written += static_cast<std::size_t>(n);
     }
+    fileSize_ += static_cast<std::int64_t>(written);
     return *this;
 }
 

@@ -2,6 +2,7 @@
 // handed to the operating system at once so that an abrupt end loses nothing already written.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -43,6 +44,7 @@ public:
 
 private:
     int fd_ = -1;
+    std::int64_t fileSize_ = 0;  // bytes of whole items in the file
     bool memory_ = false;
     bool writeFailed_ = false;
     std::string buffer_;

@@ -1,0 +1,184 @@
+// The FITS reading and measuring path run on any bytes, with the properties it must keep.
+// Shared by the fuzz target tests/fuzz/fits_fuzz.cpp and the replay test of the saved inputs.
+//
+// The parameters a user would give (picks, desktop size, coordinates) are taken from the end of
+// the input; the bytes before them are the image file. Its header blocks are scanned and parsed
+// with the keyword lines going to an in-memory log, the pixels are decoded when the header
+// describes a decodable image of at most 2^20 pixels, and the frame is then measured as the
+// program measures its frames: first-image statistics, grey levels, screen factor, the image in
+// a window, the picks, background and star, rings and (for a usable DATE-OBS) the airmass.
+#pragma once
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "analysis/image_display.h"
+#include "analysis/image_statistics.h"
+#include "analysis/ring_photometry.h"
+#include "analysis/selection.h"
+#include "analysis/star_position.h"
+#include "fits/fits_header.h"
+#include "fits/pixel_decoder.h"
+#include "fits/pixel_image.h"
+#include "fuzz/property.h"
+#include "fuzz/tail_reader.h"
+#include "observing/airmass.h"
+#include "platform/offscreen_window.h"
+#include "run/run_log.h"
+
+namespace orvel::fuzz {
+
+inline constexpr std::int64_t kMaxFuzzPixels = std::int64_t{1} << 20;  // larger: not measured
+
+// What the user (or the command line) would give, read from the end of the input.
+struct FuzzPicks {
+    bool rawValues = false;       // picks are any float bits, not window pixels
+    std::int32_t starColumn = 0;  // window pixels before mapping into the picture
+    std::int32_t starRow = 0;
+    std::int32_t backgroundColumn = 0;
+    std::int32_t backgroundRow = 0;
+    std::uint32_t rawBits[4] = {};  // star x, y, background x, y as float bits
+    int desktopWidth = 0;           // pixels; 0 or less means no desktop
+    int desktopHeight = 0;
+    float latitude = 0.0f;        // degrees
+    float longitude = 0.0f;       // degrees
+    float rightAscension = 0.0f;  // hours
+    float declination = 0.0f;     // degrees
+};
+
+inline FuzzPicks readPicks(TailReader& in) {
+    FuzzPicks p;
+    p.rawValues = in.boolean();
+    p.starColumn = in.integral<std::int32_t>();
+    p.starRow = in.integral<std::int32_t>();
+    p.backgroundColumn = in.integral<std::int32_t>();
+    p.backgroundRow = in.integral<std::int32_t>();
+    for (std::uint32_t& bits : p.rawBits) bits = in.integral<std::uint32_t>();
+    p.desktopWidth = in.integralInRange<int>(-1, 4000);
+    p.desktopHeight = in.integralInRange<int>(-1, 3000);
+    p.latitude = in.floatInRange(-90.0f, 90.0f);
+    p.longitude = in.floatInRange(-180.0f, 180.0f);
+    p.rightAscension = in.floatInRange(0.0f, 24.0f);
+    p.declination = in.floatInRange(-90.0f, 90.0f);
+    return p;
+}
+
+// A window pixel within, or up to 20 pixels beyond, the reduced picture of `extent` pixels.
+inline float windowPixel(std::int32_t raw, int extent, int screenFactor) {
+    const std::int64_t span = std::int64_t{extent} / screenFactor + 40;
+    return static_cast<float>(std::int64_t{raw} % span - 20);
+}
+
+inline StarSelection fuzzSelection(const FuzzPicks& p, const PixelImage& image, int sf) {
+    StarSelection s;
+    s.screenFactor = static_cast<float>(sf);
+    if (p.rawValues) {
+        s.starX = std::bit_cast<float>(p.rawBits[0]);
+        s.starY = std::bit_cast<float>(p.rawBits[1]);
+        s.backgroundX = std::bit_cast<float>(p.rawBits[2]);
+        s.backgroundY = std::bit_cast<float>(p.rawBits[3]);
+    } else {
+        s.starX = windowPixel(p.starColumn, image.columns, sf);
+        s.starY = windowPixel(p.starRow, image.rows, sf);
+        s.backgroundX = windowPixel(p.backgroundColumn, image.columns, sf);
+        s.backgroundY = windowPixel(p.backgroundRow, image.rows, sf);
+    }
+    placeBackgroundRectangle(s, image.columns, image.rows);
+    return s;
+}
+
+inline ObservingSetup fuzzSetup(const FuzzPicks& p) {
+    ObservingSetup setup;
+    setup.latitude.value = p.latitude;
+    setup.longitude.value = p.longitude;
+    setup.rightAscension.value = p.rightAscension;
+    setup.declination.value = p.declination;
+    return setup;
+}
+
+// Blocks, keyword scans and card positions agree with the bytes.
+inline void checkHeader(std::string_view file, const HeaderScan& scan, const ImageHeader& header) {
+    FUZZ_REQUIRE(scan.text.size() <= file.size());
+    FUZZ_REQUIRE(file.substr(0, scan.text.size()) == scan.text);
+    FUZZ_REQUIRE(scan.cardCount % kFitsCardsPerBlock == 0);
+    FUZZ_REQUIRE(header.cardCount == scan.cardCount);
+    FUZZ_REQUIRE(header.dataStart == std::int64_t{kFitsCardBytes} * scan.cardCount + 1);
+    for (int j = 0; j <= scan.cardCount + 1; ++j) {
+        const std::string_view card = headerCard(scan.text, j);
+        FUZZ_REQUIRE(card.size() <= static_cast<std::size_t>(kFitsCardBytes));
+        FUZZ_REQUIRE(cardValueField(card).size() <= 20);
+    }
+}
+
+// Decodes the data array of a small image straight from the input bytes.
+inline bool decodeFuzzImage(std::string_view file, const ImageHeader& header, PixelImage& image) {
+    if (!canDecode(header) || header.columns <= 0 || header.rows <= 0) return false;
+    const std::int64_t count = headerPixelCount(header);
+    if (count > kMaxFuzzPixels) return false;
+    image.columns = header.columns;
+    image.rows = header.rows;
+    image.pixels.assign(static_cast<std::size_t>(count), -1.0f);
+    const std::int64_t size = static_cast<std::int64_t>(file.size());
+    const std::int64_t offset = header.dataStart - 1;
+    const std::int64_t available = offset < size ? size - offset : 0;
+    const auto* bytes =
+        reinterpret_cast<const unsigned char*>(file.data()) + (available > 0 ? offset : 0);
+    const std::int64_t whole = decodeSamples(bytes, available, header.bitpix, header.bscale,
+                                             header.bzero, image.pixels.data(), count);
+    FUZZ_REQUIRE(whole == std::min(count, available / bytesPerSample(header.bitpix)));
+    return true;
+}
+
+inline void measureFuzzImage(const FuzzPicks& p, const PixelImage& image, const ImageHeader& header,
+                             RunLog& log) {
+    const FirstImageStats stats = analyseFirstImage(image, log);
+    FUZZ_REQUIRE(stats.pixelCount == static_cast<std::int64_t>(image.pixels.size()));
+    FUZZ_REQUIRE(stats.includedCount <= stats.pixelCount);
+    const std::vector<float> grey = greyLevels(image, stats.p1, stats.p999);
+    FUZZ_REQUIRE(grey.size() == image.pixels.size());
+    // Black to white; only a stretch between infinite cuts has no grey level.
+    for (const float g : grey) FUZZ_REQUIRE(std::isnan(g) || (g >= 0.0f && g <= 255.0f));
+    const int sf = screenFactor(image.columns, image.rows, p.desktopWidth, p.desktopHeight, log);
+    FUZZ_REQUIRE(sf >= 1);
+    OffscreenWindow window;
+    // Every decodable frame can be shown for the picks, however small.
+    FUZZ_REQUIRE(showFirstImage(window, image, grey, sf, "fuzz"));
+
+    const StarSelection selection = fuzzSelection(p, image, sf);
+    const BackgroundAndStar bs = measureBackgroundAndStar(image, selection, log);
+    FUZZ_REQUIRE(bs.background.taken >= 0 && bs.background.taken <= bs.background.planned);
+    const RingPhotometry rings =
+        measureRings(image, bs.star.brightestColumn, bs.star.brightestRow, log);
+    FUZZ_REQUIRE(rings.innerRadius >= 3 && rings.innerRadius <= kMaxRings + 1);
+    FUZZ_REQUIRE(std::isfinite(rings.magnitude));
+    // The file loop measures the airmass only for frames with a usable DATE-OBS.
+    if (header.hasDate && header.month >= 1 && header.month <= 12)
+        computeAirmass(header, fuzzSetup(p), log);
+}
+
+// Runs the whole path on one input; empty when every property held, else the failed one.
+inline std::string checkFitsInput(std::string_view input) {
+    try {
+        TailReader in(input);
+        const FuzzPicks picks = readPicks(in);
+        const std::string_view file = in.rest();
+        RunLog log = RunLog::inMemory();
+        const HeaderScan scan = scanHeaderBlocks(file);
+        ImageHeader header;
+        parseHeader(scan, header, log);
+        checkHeader(file, scan, header);
+        PixelImage image;
+        if (decodeFuzzImage(file, header, image)) measureFuzzImage(picks, image, header, log);
+    } catch (const PropertyFailed& failed) {
+        return failed.what;
+    }
+    return {};
+}
+
+}  // namespace orvel::fuzz
