@@ -29,6 +29,8 @@ struct PixelSums {
 };
 
 constexpr std::size_t kBuckets = std::size_t{1} << 16;
+constexpr std::size_t kCounterSets = 2;
+constexpr std::size_t kWorthAThread = std::size_t{1} << 20;  // pixels
 
 // Exact zeros (no data) and NaN (undefined) pixels take no part in the statistics.
 bool included(float v) { return v != 0.0f && !std::isnan(v); }
@@ -137,22 +139,21 @@ void collectRoundedSums(const std::vector<float>& pixels, PixelSums& s) {
     s.sumOfSquares = sumOfSquares;
 }
 
-// Count, extremes, and the included values counted by the upper half of their key.
+// The included values counted by the upper half of their key, and their number.
 void collectCounts(const std::vector<float>& pixels, PixelSums& s,
                    std::vector<std::uint32_t>& upper) {
-    std::int64_t count = 0;
-    float largest = -64000.0f;
-    float smallest = 64000.0f;
-    for (const float v : pixels) {
-        if (!included(v)) continue;
-        ++count;
-        if (v > largest) largest = v;
-        if (v < smallest) smallest = v;
-        ++upper[orderKey(v) >> 16];
+    // Neighbouring pixels of a frame mostly fall into one bucket: four sets of counters, used
+    // in turn, let the increments run without waiting for each other.
+    std::vector<std::uint32_t> counters(kCounterSets * kBuckets, 0);
+    for (std::size_t i = 0; i < pixels.size(); ++i) {
+        const float v = pixels[i];
+        if (included(v)) ++counters[(i % kCounterSets) * kBuckets + (orderKey(v) >> 16)];
     }
+    std::int64_t count = 0;
+    for (std::size_t set = 0; set < kCounterSets; ++set)
+        for (std::size_t b = 0; b < kBuckets; ++b) upper[b] += counters[set * kBuckets + b];
+    for (const std::uint32_t c : upper) count += c;
     s.count = count;
-    s.largest = largest;
-    s.smallest = smallest;
 }
 
 // The values at the given 0-based ranks of the included pixels in ascending order, found
@@ -177,12 +178,26 @@ std::array<float, N> valuesAtRanks(const std::vector<float>& pixels,
     std::size_t slots = 0;
     for (std::size_t r = 0; r < N; ++r)
         if (slotOf[bucket[r]] == 0) slotOf[bucket[r]] = static_cast<std::uint8_t>(++slots);
+    const auto countLower = [&](std::size_t from, std::size_t to, std::uint32_t* lower) {
+        for (std::size_t i = from; i < to; ++i) {
+            const float v = pixels[i];
+            if (!included(v)) continue;
+            const std::uint32_t key = orderKey(v);
+            if (const std::uint8_t slot = slotOf[key >> 16]; slot != 0)
+                ++lower[(slot - 1) * kBuckets + (key & 0xffffu)];
+        }
+    };
     std::vector<std::uint32_t> lower(slots * kBuckets, 0);
-    for (const float v : pixels) {
-        if (!included(v)) continue;
-        const std::uint32_t key = orderKey(v);
-        if (const std::uint8_t slot = slotOf[key >> 16]; slot != 0)
-            ++lower[(slot - 1) * kBuckets + (key & 0xffffu)];
+    if (pixels.size() < kWorthAThread) {
+        countLower(0, pixels.size(), lower.data());
+    } else {
+        // Two halves counted side by side, then added.
+        std::vector<std::uint32_t> second(slots * kBuckets, 0);
+        const std::size_t half = pixels.size() / 2;
+        std::jthread other([&] { countLower(half, pixels.size(), second.data()); });
+        countLower(0, half, lower.data());
+        other.join();
+        for (std::size_t k = 0; k < lower.size(); ++k) lower[k] += second[k];
     }
     std::array<float, N> found{};
     for (std::size_t r = 0; r < N; ++r) {
@@ -195,19 +210,26 @@ std::array<float, N> valuesAtRanks(const std::vector<float>& pixels,
     return found;
 }
 
-// Median and the two cuts of the included pixels, as sorting them all would give.
+// Median, the two cuts and the extremes of the included pixels, as sorting them would give.
 OrderStats imageOrderStatistics(const std::vector<float>& pixels,
-                                const std::vector<std::uint32_t>& upper, std::size_t n) {
+                                const std::vector<std::uint32_t>& upper, std::size_t n,
+                                float& smallest, float& largest) {
     OrderStats stats;
     if (n == 0) return stats;
     const std::size_t mid = n / 2;
-    const std::array<std::size_t, 4> ranks = {percentilePosition(n, kLowCutFraction) - 1,
-                                              n % 2 == 0 ? mid - 1 : mid, mid,
-                                              percentilePosition(n, kHighCutFraction) - 1};
-    const std::array<float, 4> v = valuesAtRanks(pixels, upper, ranks);
+    // The smallest and largest values are the first and last ranks.
+    const std::array<std::size_t, 6> ranks = {percentilePosition(n, kLowCutFraction) - 1,
+                                              n % 2 == 0 ? mid - 1 : mid,
+                                              mid,
+                                              percentilePosition(n, kHighCutFraction) - 1,
+                                              0,
+                                              n - 1};
+    const std::array<float, 6> v = valuesAtRanks(pixels, upper, ranks);
     stats.low = v[0];
     stats.median = n % 2 == 1 ? v[2] : f32((static_cast<double>(v[1]) + v[2]) * 0.5);
     stats.high = v[3];
+    smallest = v[4];
+    largest = v[5];
     return stats;
 }
 
@@ -223,9 +245,14 @@ Measured measureImage(const std::vector<float>& pixels) {
     std::vector<std::uint32_t> upper(kBuckets, 0);
     const auto countAndSelect = [&] {
         collectCounts(pixels, m.sums, upper);
-        m.order = imageOrderStatistics(pixels, upper, static_cast<std::size_t>(m.sums.count));
+        float smallest = 64000.0f;
+        float largest = -64000.0f;
+        m.order = imageOrderStatistics(pixels, upper, static_cast<std::size_t>(m.sums.count),
+                                       smallest, largest);
+        // The extremes start at +-64000 and are only replaced by values beyond them.
+        m.sums.smallest = std::min(smallest, 64000.0f);
+        m.sums.largest = std::max(largest, -64000.0f);
     };
-    constexpr std::size_t kWorthAThread = std::size_t{1} << 20;
     if (pixels.size() < kWorthAThread) {
         collectRoundedSums(pixels, m.sums);
         countAndSelect();

@@ -20,18 +20,6 @@ std::size_t percentilePosition(std::size_t count, float fraction) {
     return static_cast<std::size_t>(position);
 }
 
-// Sort key that orders the bit patterns of floats as the values are ordered (negative values
-// reversed, the sign bit flipped), so that any value, NaN included, has a definite rank.
-std::uint32_t orderKey(float v) {
-    const std::uint32_t bits = std::bit_cast<std::uint32_t>(v);
-    return (bits & 0x80000000u) != 0 ? ~bits : bits | 0x80000000u;
-}
-
-float valueOfKey(std::uint32_t key) {
-    const std::uint32_t bits = (key & 0x80000000u) != 0 ? key & 0x7fffffffu : ~key;
-    return std::bit_cast<float>(bits);
-}
-
 namespace {
 
 // Bucket of a value: the upper 16 bits of its key.

@@ -2,6 +2,7 @@
 // pixel values to one number.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -29,8 +30,14 @@ std::size_t percentilePosition(std::size_t count, float fraction);
 // A key whose unsigned order is the order of the float values (NaN excepted): the sign bit
 // flipped for positive values, all bits flipped for negative ones. -0 and +0 get different
 // keys; callers that need them equal leave zeros out.
-std::uint32_t orderKey(float v);
-float valueOfKey(std::uint32_t key);
+inline std::uint32_t orderKey(float v) {
+    const std::uint32_t bits = std::bit_cast<std::uint32_t>(v);
+    return (bits & 0x80000000u) != 0 ? ~bits : bits | 0x80000000u;
+}
+inline float valueOfKey(std::uint32_t key) {
+    const std::uint32_t bits = (key & 0x80000000u) != 0 ? key & 0x7fffffffu : ~key;
+    return std::bit_cast<float>(bits);
+}
 
 // The three order statistics the first image needs.
 struct OrderStats {
