@@ -58,28 +58,28 @@ std::vector<std::string> logLines(std::string_view text) {
 
 namespace orvel::test {
 
-std::string frameBytes(const FrameSpec& spec) {
-    std::vector<double> values(static_cast<std::size_t>(spec.columns) * spec.rows);
-    for (int r = 0; r < spec.rows; ++r) {
-        for (int c = 0; c < spec.columns; ++c) {
-            const double dx = c - spec.starColumn;
-            const double dy = r - spec.starRow;
+std::string frameBytes(const FrameSpec& frame) {
+    std::vector<double> values(static_cast<std::size_t>(frame.columns) * frame.rows);
+    for (int r = 0; r < frame.rows; ++r) {
+        for (int c = 0; c < frame.columns; ++c) {
+            const double dx = c - frame.starColumn;
+            const double dy = r - frame.starRow;
             const double star =
-                spec.starPeak * std::exp(-(dx * dx + dy * dy) / (2 * spec.sigma * spec.sigma));
-            values[static_cast<std::size_t>(r) * spec.columns + c] = std::round(spec.sky + star);
+                frame.starPeak * std::exp(-(dx * dx + dy * dy) / (2 * frame.sigma * frame.sigma));
+            values[static_cast<std::size_t>(r) * frame.columns + c] = std::round(frame.sky + star);
         }
     }
-    std::vector<std::string> cards = fitsImageCards(spec.bitpix, spec.columns, spec.rows);
-    const double bzero = spec.bitpix == 16 ? 32768.0 : 0.0;
+    std::vector<std::string> cards = fitsImageCards(frame.bitpix, frame.columns, frame.rows);
+    const double bzero = frame.bitpix == 16 ? 32768.0 : 0.0;
     cards.push_back(fitsRealCard("BSCALE", 1.0));
     cards.push_back(fitsRealCard("BZERO", bzero));
-    cards.push_back(fitsStringCard("DATE-OBS", spec.date));
+    cards.push_back(fitsStringCard("DATE-OBS", frame.date));
     cards.push_back(fitsRealCard("EXPTIME", 30.0));
-    return fitsFileBytes(cards, encodeSamples(values, spec.bitpix, 1.0, bzero));
+    return fitsFileBytes(cards, encodeSamples(values, frame.bitpix, 1.0, bzero));
 }
 
-void writeFrame(const std::filesystem::path& path, const FrameSpec& spec) {
-    writeFile(path, frameBytes(spec));
+void writeFrame(const std::filesystem::path& path, const FrameSpec& frame) {
+    writeFile(path, frameBytes(frame));
 }
 
 }  // namespace orvel::test

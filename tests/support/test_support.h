@@ -46,7 +46,7 @@ struct FrameSpec {
     int bitpix = 16;
 };
 
-std::string frameBytes(const FrameSpec& spec);
-void writeFrame(const std::filesystem::path& path, const FrameSpec& spec);
+std::string frameBytes(const FrameSpec& frame);
+void writeFrame(const std::filesystem::path& path, const FrameSpec& frame);
 
 }  // namespace orvel::test
