@@ -178,33 +178,35 @@ std::array<float, N> valuesAtRanks(const std::vector<float>& pixels,
     std::size_t slots = 0;
     for (std::size_t r = 0; r < N; ++r)
         if (slotOf[bucket[r]] == 0) slotOf[bucket[r]] = static_cast<std::uint8_t>(++slots);
-    const auto countLower = [&](std::size_t from, std::size_t to, std::uint32_t* lower) {
+    // Counts of slot s start at (s) x kBuckets: slot 0, the values of every other bucket, is
+    // counted too and never read, so the loop has no branch that depends on the data.
+    const auto countLower = [&](std::size_t from, std::size_t to, std::uint32_t* counts) {
         for (std::size_t i = from; i < to; ++i) {
             const float v = pixels[i];
             if (!included(v)) continue;
             const std::uint32_t key = orderKey(v);
-            if (const std::uint8_t slot = slotOf[key >> 16]; slot != 0)
-                ++lower[(slot - 1) * kBuckets + (key & 0xffffu)];
+            ++counts[slotOf[key >> 16] * kBuckets + (key & 0xffffu)];
         }
     };
-    std::vector<std::uint32_t> lower(slots * kBuckets, 0);
+    std::vector<std::uint32_t> counts((slots + 1) * kBuckets, 0);
     if (pixels.size() < kWorthAThread) {
-        countLower(0, pixels.size(), lower.data());
+        countLower(0, pixels.size(), counts.data());
     } else {
         // Two halves counted side by side, then added.
-        std::vector<std::uint32_t> second(slots * kBuckets, 0);
+        std::vector<std::uint32_t> second((slots + 1) * kBuckets, 0);
         const std::size_t half = pixels.size() / 2;
         std::jthread other([&] { countLower(half, pixels.size(), second.data()); });
-        countLower(0, half, lower.data());
+        countLower(0, half, counts.data());
         other.join();
-        for (std::size_t k = 0; k < lower.size(); ++k) lower[k] += second[k];
+        for (std::size_t k = 0; k < counts.size(); ++k) counts[k] += second[k];
     }
+    const std::uint32_t* lower = counts.data() + kBuckets;
     std::array<float, N> found{};
     for (std::size_t r = 0; r < N; ++r) {
-        const std::uint32_t* counts = lower.data() + (slotOf[bucket[r]] - 1) * kBuckets;
+        const std::uint32_t* counted = lower + (slotOf[bucket[r]] - 1) * kBuckets;
         std::size_t before = 0;
         std::size_t low = 0;
-        while (before + counts[low] <= within[r]) before += counts[low++];
+        while (before + counted[low] <= within[r]) before += counted[low++];
         found[r] = valueOfKey(static_cast<std::uint32_t>(bucket[r] << 16 | low));
     }
     return found;
