@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <array>
 #include <bit>
-#include <cstdint>
 #include <cmath>
+#include <cstdint>
 #include <span>
 #include <thread>
 
-#include "analysis/order_statistics.h"
+#include "analysis/included_order.h"
 #include "run/numeric.h"
 
 namespace orvel {
@@ -19,21 +19,18 @@ namespace {
 constexpr float kLowCutFraction = 0.01f;
 constexpr float kHighCutFraction = 0.999f;
 
-// Running extremes and sums of the included pixels, gathered in one pass.
+// Running sums of the included pixels, each rounded to 32 bits after every addition.
 struct PixelSums {
-    std::int64_t count = 0;
-    float largest = -64000.0f;
-    float smallest = 64000.0f;
     float sum = 0.0f;
     float sumOfSquares = 0.0f;
 };
 
-constexpr std::size_t kBuckets = std::size_t{1} << 16;
-constexpr std::size_t kCounterSets = 2;
 constexpr std::size_t kWorthAThread = std::size_t{1} << 20;  // pixels
 
 // Exact zeros (no data) and NaN (undefined) pixels take no part in the statistics.
-bool included(float v) { return v != 0.0f && !std::isnan(v); }
+bool included(float v) {
+    return v != 0.0f && !std::isnan(v);
+}
 
 // The next sum of squares exactly as stored: the square in double, the sum rounded to 32 bits.
 float nextSumOfSquares(float sumOfSquares, float v) {
@@ -46,7 +43,7 @@ constexpr std::size_t kBlock = 4096;  // values summed between checks
 // value: four cycles a step instead of an addition and two conversions. after[k] receives the
 // sum of squares after value k.
 __attribute__((target("fma"))) void fusedSums(const float* v, std::size_t n, float& sum,
-                                               float& sumOfSquares, float* after) {
+                                              float& sumOfSquares, float* after) {
     float s = sum;
     float q = sumOfSquares;
     for (std::size_t k = 0; k < n; ++k) {
@@ -139,130 +136,23 @@ void collectRoundedSums(const std::vector<float>& pixels, PixelSums& s) {
     s.sumOfSquares = sumOfSquares;
 }
 
-// The included values counted by the upper half of their key, and their number.
-void collectCounts(const std::vector<float>& pixels, PixelSums& s,
-                   std::vector<std::uint32_t>& upper) {
-    // Neighbouring pixels of a frame mostly fall into one bucket: four sets of counters, used
-    // in turn, let the increments run without waiting for each other.
-    std::vector<std::uint32_t> counters(kCounterSets * kBuckets, 0);
-    for (std::size_t i = 0; i < pixels.size(); ++i) {
-        const float v = pixels[i];
-        if (included(v)) ++counters[(i % kCounterSets) * kBuckets + (orderKey(v) >> 16)];
-    }
-    std::int64_t count = 0;
-    for (std::size_t set = 0; set < kCounterSets; ++set)
-        for (std::size_t b = 0; b < kBuckets; ++b) upper[b] += counters[set * kBuckets + b];
-    for (const std::uint32_t c : upper) count += c;
-    s.count = count;
-}
-
-// The values at the given 0-based ranks of the included pixels in ascending order, found
-// without sorting or copying: the upper counts locate each rank's bucket, a second pass counts
-// the values of those few buckets by the lower half of their key, which fixes each value
-// exactly. The result equals what a full sort would put at those positions.
-template <std::size_t N>
-std::array<float, N> valuesAtRanks(const std::vector<float>& pixels,
-                                   const std::vector<std::uint32_t>& upper,
-                                   const std::array<std::size_t, N>& ranks) {
-    std::array<std::size_t, N> bucket{};
-    std::array<std::size_t, N> within{};
-    for (std::size_t r = 0; r < N; ++r) {
-        std::size_t before = 0;
-        std::size_t b = 0;
-        while (before + upper[b] <= ranks[r]) before += upper[b++];
-        bucket[r] = b;
-        within[r] = ranks[r] - before;
-    }
-    // Slot of each bucket that holds a wanted rank (0 = none), and its lower-half counts.
-    std::vector<std::uint8_t> slotOf(kBuckets, 0);
-    std::size_t slots = 0;
-    for (std::size_t r = 0; r < N; ++r)
-        if (slotOf[bucket[r]] == 0) slotOf[bucket[r]] = static_cast<std::uint8_t>(++slots);
-    // Counts of slot s start at (s) x kBuckets: slot 0, the values of every other bucket, is
-    // counted too and never read, so the loop has no branch that depends on the data.
-    const auto countLower = [&](std::size_t from, std::size_t to, std::uint32_t* counts) {
-        for (std::size_t i = from; i < to; ++i) {
-            const float v = pixels[i];
-            if (!included(v)) continue;
-            const std::uint32_t key = orderKey(v);
-            ++counts[slotOf[key >> 16] * kBuckets + (key & 0xffffu)];
-        }
-    };
-    std::vector<std::uint32_t> counts((slots + 1) * kBuckets, 0);
-    if (pixels.size() < kWorthAThread) {
-        countLower(0, pixels.size(), counts.data());
-    } else {
-        // Two halves counted side by side, then added.
-        std::vector<std::uint32_t> second((slots + 1) * kBuckets, 0);
-        const std::size_t half = pixels.size() / 2;
-        std::jthread other([&] { countLower(half, pixels.size(), second.data()); });
-        countLower(0, half, counts.data());
-        other.join();
-        for (std::size_t k = 0; k < counts.size(); ++k) counts[k] += second[k];
-    }
-    const std::uint32_t* lower = counts.data() + kBuckets;
-    std::array<float, N> found{};
-    for (std::size_t r = 0; r < N; ++r) {
-        const std::uint32_t* counted = lower + (slotOf[bucket[r]] - 1) * kBuckets;
-        std::size_t before = 0;
-        std::size_t low = 0;
-        while (before + counted[low] <= within[r]) before += counted[low++];
-        found[r] = valueOfKey(static_cast<std::uint32_t>(bucket[r] << 16 | low));
-    }
-    return found;
-}
-
-// Median, the two cuts and the extremes of the included pixels, as sorting them would give.
-OrderStats imageOrderStatistics(const std::vector<float>& pixels,
-                                const std::vector<std::uint32_t>& upper, std::size_t n,
-                                float& smallest, float& largest) {
-    OrderStats stats;
-    if (n == 0) return stats;
-    const std::size_t mid = n / 2;
-    // The smallest and largest values are the first and last ranks.
-    const std::array<std::size_t, 6> ranks = {percentilePosition(n, kLowCutFraction) - 1,
-                                              n % 2 == 0 ? mid - 1 : mid,
-                                              mid,
-                                              percentilePosition(n, kHighCutFraction) - 1,
-                                              0,
-                                              n - 1};
-    const std::array<float, 6> v = valuesAtRanks(pixels, upper, ranks);
-    stats.low = v[0];
-    stats.median = n % 2 == 1 ? v[2] : f32((static_cast<double>(v[1]) + v[2]) * 0.5);
-    stats.high = v[3];
-    smallest = v[4];
-    largest = v[5];
-    return stats;
-}
-
-// The rounded sums run beside the counting and the selection: they are one long chain of
-// dependent additions, the rest is independent work.
+// The rounded sums run beside the order statistics: they are one long chain of dependent
+// additions, the rest is independent work.
 struct Measured {
     PixelSums sums;
-    OrderStats order;
+    IncludedOrder order;
 };
 
 Measured measureImage(const std::vector<float>& pixels) {
     Measured m;
-    std::vector<std::uint32_t> upper(kBuckets, 0);
-    const auto countAndSelect = [&] {
-        collectCounts(pixels, m.sums, upper);
-        float smallest = 64000.0f;
-        float largest = -64000.0f;
-        m.order = imageOrderStatistics(pixels, upper, static_cast<std::size_t>(m.sums.count),
-                                       smallest, largest);
-        // The extremes start at +-64000 and are only replaced by values beyond them.
-        m.sums.smallest = std::min(smallest, 64000.0f);
-        m.sums.largest = std::max(largest, -64000.0f);
-    };
+    const auto order = [&] { m.order = includedOrder(pixels, kLowCutFraction, kHighCutFraction); };
     if (pixels.size() < kWorthAThread) {
         collectRoundedSums(pixels, m.sums);
-        countAndSelect();
-        return m;
+        order();
+    } else {
+        std::jthread sums([&] { collectRoundedSums(pixels, m.sums); });
+        order();
     }
-    std::jthread sums([&] { collectRoundedSums(pixels, m.sums); });
-    countAndSelect();
-    sums.join();
     return m;
 }
 
@@ -273,9 +163,13 @@ FirstImageStats analyseFirstImage(const PixelImage& image, RunLog& log) {
     st.pixelCount = static_cast<std::int64_t>(image.columns) * image.rows;
     const Measured measured = measureImage(image.pixels);
     const PixelSums& sums = measured.sums;
-    st.includedCount = sums.count;
-    st.largest = sums.largest;
-    st.smallest = sums.smallest;
+    const IncludedOrder& order = measured.order;
+    st.includedCount = order.count;
+    // The extremes start at +-64000 and are only replaced by values beyond them.
+    if (order.count > 0) {
+        st.largest = std::max(order.largest, -64000.0f);
+        st.smallest = std::min(order.smallest, 64000.0f);
+    }
     log.end().line("Scale first image for display- ");
     log.text("# pixels in image = ").numLong(static_cast<double>(st.pixelCount)).end();
     log.text("# pixels included in analysis = ")
@@ -293,9 +187,9 @@ FirstImageStats analyseFirstImage(const PixelImage& image, RunLog& log) {
     log.text("Average DC = ").num(st.mean).end();
     log.text("STD DEV DC = ").num(st.standardDeviation).end();
 
-    st.median = measured.order.median;
-    st.p1 = measured.order.low;
-    st.p999 = measured.order.high;
+    st.median = order.median;
+    st.p1 = order.low;
+    st.p999 = order.high;
     log.text("Median pixel value = ").num(st.median).end();
     log.text("1 Percentile DC value =    ").num(st.p1).end();
     log.text("99.9 Percentile DC value = ").num(st.p999).end();

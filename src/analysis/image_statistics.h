@@ -24,7 +24,7 @@ struct FirstImageStats {
 };
 
 // Describes the non-zero pixels of the first image and writes the description to the log.
-// Costs one pass over the pixels, one list of the included values and one selection on it.
+// Makes no copy of the pixels: the sums and the order statistics run side by side.
 FirstImageStats analyseFirstImage(const PixelImage& image, RunLog& log);
 
 // Grey level 0..255 of every pixel (the display image), a linear stretch between the cuts p1

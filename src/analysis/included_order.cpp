@@ -1,0 +1,431 @@
+#include "analysis/included_order.h"
+
+#include <immintrin.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <optional>
+#include <thread>
+#include <vector>
+
+#include "analysis/order_statistics.h"
+#include "run/numeric.h"
+
+namespace orvel {
+
+namespace {
+
+constexpr std::size_t kBuckets = std::size_t{1} << 16;
+constexpr std::size_t kCounterSets = 2;
+constexpr std::size_t kWorthAThread = std::size_t{1} << 20;  // pixels
+constexpr std::size_t kWorthASample = std::size_t{1} << 20;  // pixels
+
+// Exact zeros (no data) and NaN (undefined) pixels take no part in the statistics.
+bool included(float v) {
+    return v != 0.0f && !std::isnan(v);
+}
+
+// 0-based ranks of the wanted values among count ascending values (count > 0).
+struct WantedRanks {
+    std::size_t low;
+    std::size_t belowMiddle;  // the lower middle value; the middle one itself for an odd count
+    std::size_t middle;
+    std::size_t high;
+};
+
+WantedRanks wantedRanks(std::size_t count, float lowFraction, float highFraction) {
+    const std::size_t mid = count / 2;
+    return {percentilePosition(count, lowFraction) - 1, count % 2 == 0 ? mid - 1 : mid, mid,
+            percentilePosition(count, highFraction) - 1};
+}
+
+// The median from the two middle values, as MedianOfSorted forms it.
+float medianOf(std::size_t count, float belowMiddle, float middle) {
+    return count % 2 == 1 ? middle : f32((static_cast<double>(belowMiddle) + middle) * 0.5);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Counting: exact for any image, two passes over it.
+
+// The included values counted by the upper half of their key; returns their number.
+std::int64_t countUpperKeys(std::span<const float> pixels, std::vector<std::uint32_t>& upper) {
+    // Neighbouring pixels of a frame mostly fall into one bucket: sets of counters used in
+    // turn let the increments run without waiting for each other.
+    std::vector<std::uint32_t> counters(kCounterSets * kBuckets, 0);
+    for (std::size_t i = 0; i < pixels.size(); ++i) {
+        const float v = pixels[i];
+        if (included(v)) ++counters[(i % kCounterSets) * kBuckets + (orderKey(v) >> 16)];
+    }
+    for (std::size_t set = 0; set < kCounterSets; ++set)
+        for (std::size_t b = 0; b < kBuckets; ++b) upper[b] += counters[set * kBuckets + b];
+    std::int64_t count = 0;
+    for (const std::uint32_t c : upper) count += c;
+    return count;
+}
+
+// The values at the given 0-based ranks of the included pixels in ascending order: the upper
+// counts locate each rank's bucket, a second pass counts the values of those few buckets by
+// the lower half of their key, which fixes each value exactly.
+template <std::size_t N>
+std::array<float, N> valuesAtRanks(std::span<const float> pixels,
+                                   const std::vector<std::uint32_t>& upper,
+                                   const std::array<std::size_t, N>& ranks) {
+    std::array<std::size_t, N> bucket{};
+    std::array<std::size_t, N> within{};
+    for (std::size_t r = 0; r < N; ++r) {
+        std::size_t before = 0;
+        std::size_t b = 0;
+        while (before + upper[b] <= ranks[r]) before += upper[b++];
+        bucket[r] = b;
+        within[r] = ranks[r] - before;
+    }
+    // Slot of each bucket that holds a wanted rank (0 = none), and its lower-half counts.
+    std::vector<std::uint8_t> slotOf(kBuckets, 0);
+    std::size_t slots = 0;
+    for (std::size_t r = 0; r < N; ++r)
+        if (slotOf[bucket[r]] == 0) slotOf[bucket[r]] = static_cast<std::uint8_t>(++slots);
+    // Counts of slot s start at s x kBuckets: slot 0, the values of every other bucket, is
+    // counted too and never read, so the loop has no branch that depends on the data.
+    const auto countLower = [&](std::size_t from, std::size_t to, std::uint32_t* counts) {
+        for (std::size_t i = from; i < to; ++i) {
+            const float v = pixels[i];
+            if (!included(v)) continue;
+            const std::uint32_t key = orderKey(v);
+            ++counts[slotOf[key >> 16] * kBuckets + (key & 0xffffu)];
+        }
+    };
+    std::vector<std::uint32_t> counts((slots + 1) * kBuckets, 0);
+    if (pixels.size() < kWorthAThread) {
+        countLower(0, pixels.size(), counts.data());
+    } else {
+        // Two halves counted side by side, then added.
+        std::vector<std::uint32_t> second((slots + 1) * kBuckets, 0);
+        const std::size_t half = pixels.size() / 2;
+        std::jthread other([&] { countLower(half, pixels.size(), second.data()); });
+        countLower(0, half, counts.data());
+        other.join();
+        for (std::size_t k = 0; k < counts.size(); ++k) counts[k] += second[k];
+    }
+    const std::uint32_t* lower = counts.data() + kBuckets;
+    std::array<float, N> found{};
+    for (std::size_t r = 0; r < N; ++r) {
+        const std::uint32_t* counted = lower + (slotOf[bucket[r]] - 1) * kBuckets;
+        std::size_t before = 0;
+        std::size_t low = 0;
+        while (before + counted[low] <= within[r]) before += counted[low++];
+        found[r] = valueOfKey(static_cast<std::uint32_t>(bucket[r] << 16 | low));
+    }
+    return found;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Sample and windows: one vectorised pass over a large image.
+
+constexpr std::size_t kWindows = 3;           // low cut, middle, high cut
+constexpr std::size_t kSampleRuns = 16384;    // evenly spaced runs of neighbouring pixels
+constexpr std::size_t kSampleRunLength = 16;  // pixels per run: one cache line
+constexpr std::size_t kBlock = 256;           // pixels counted between appends
+constexpr double kWindowSigmas = 6.0;         // half-width of a window, in standard errors
+
+// A range of values expected to hold one wanted rank, and what the pass found about it.
+struct Window {
+    float lo = 0.0f;            // smallest value inside
+    float hi = 0.0f;            // largest value inside
+    std::int64_t below = 0;     // included pixels below lo
+    std::vector<float> inside;  // included pixels from lo to hi, in no order
+    std::size_t used = 0;       // values of inside filled; the rest is room to append
+};
+
+// Included values of evenly spaced runs of pixels: a picture of the whole value distribution
+// for the cost of a few cache lines per run.
+std::vector<float> samplePixels(std::span<const float> pixels) {
+    std::vector<float> sample;
+    sample.reserve(kSampleRuns * kSampleRunLength);
+    const std::size_t span = pixels.size() - kSampleRunLength;
+    for (std::size_t r = 0; r < kSampleRuns; ++r) {
+        const std::size_t start = span / kSampleRuns * r + span % kSampleRuns * r / kSampleRuns;
+        for (std::size_t k = start; k < start + kSampleRunLength; ++k)
+            if (included(pixels[k])) sample.push_back(pixels[k]);
+    }
+    return sample;
+}
+
+// The sample value at position at, moved into place by selection among [from, end).
+float sampleValueAt(std::vector<float>& sample, std::size_t from, std::size_t at) {
+    std::nth_element(sample.begin() + static_cast<std::ptrdiff_t>(from),
+                     sample.begin() + static_cast<std::ptrdiff_t>(at), sample.end());
+    return sample[at];
+}
+
+// Windows around the sample's values at the three fractions, wide enough that the image's
+// own values at those fractions fall inside unless the sample was unrepresentative.
+std::array<Window, kWindows> windowsFromSample(std::vector<float>& sample,
+                                               std::array<double, kWindows> fractions) {
+    const double m = static_cast<double>(sample.size());
+    std::array<std::size_t, 2 * kWindows> at{};
+    for (std::size_t w = 0; w < kWindows; ++w) {
+        const double p = fractions[w];
+        // Standard error of a sample quantile's rank, with room for neighbouring pixels that
+        // are alike, plus a few ranks so that tiny samples are never cut too fine.
+        const double margin = kWindowSigmas * std::sqrt(p * (1.0 - p) * m) + 8.0;
+        at[2 * w] = static_cast<std::size_t>(std::clamp(p * m - margin, 0.0, m - 1.0));
+        at[2 * w + 1] = static_cast<std::size_t>(std::clamp(p * m + margin, 0.0, m - 1.0));
+    }
+    // Select the positions in ascending order, each among what lies above the one before.
+    std::array<std::size_t, 2 * kWindows> order{};
+    for (std::size_t k = 0; k < order.size(); ++k) order[k] = k;
+    std::sort(order.begin(), order.end(),
+              [&](std::size_t a, std::size_t b) { return at[a] < at[b]; });
+    std::array<float, 2 * kWindows> value{};
+    std::size_t from = 0;
+    for (const std::size_t k : order) {
+        value[k] = sampleValueAt(sample, from, at[k]);
+        from = at[k];
+    }
+    std::array<Window, kWindows> windows;
+    for (std::size_t w = 0; w < kWindows; ++w) {
+        windows[w].lo = value[2 * w];
+        windows[w].hi = value[2 * w + 1];
+    }
+    return windows;
+}
+
+// Running totals of the pass over the image.
+struct PassTotals {
+    std::int64_t count = 0;
+    float smallest = std::numeric_limits<float>::infinity();
+    float largest = -std::numeric_limits<float>::infinity();
+};
+
+// Counts of one block.
+struct BlockCounts {
+    int count = 0;
+    std::array<int, kWindows> below{};
+    std::array<int, kWindows> inside{};
+    float smallest = std::numeric_limits<float>::infinity();
+    float largest = -std::numeric_limits<float>::infinity();
+};
+
+// Eight pixels at a time in vector registers: a comparison gives -1 in the lanes where it
+// holds, so subtracting masks counts.
+using Floats = float __attribute__((vector_size(32)));
+using Ints = int __attribute__((vector_size(32)));
+constexpr std::size_t kLanes = 8;
+
+// One block's counts: every comparison is false for NaN, and zeros are masked out. The three
+// windows are written out so that all their counters stay in registers.
+[[gnu::always_inline]] inline void countBlockBody(const float* v,
+                                                  const std::array<float, kWindows>& lo,
+                                                  const std::array<float, kWindows>& hi,
+                                                  BlockCounts& c) {
+    static_assert(kWindows == 3);
+    constexpr float kInf = std::numeric_limits<float>::infinity();
+    const Floats zero{};
+    const Floats lo0 = zero + lo[0], lo1 = zero + lo[1], lo2 = zero + lo[2];
+    const Floats hi0 = zero + hi[0], hi1 = zero + hi[1], hi2 = zero + hi[2];
+    Ints count{}, below0{}, below1{}, below2{}, inside0{}, inside1{}, inside2{};
+    Floats smallest = zero + kInf;
+    Floats largest = zero - kInf;
+    for (std::size_t k = 0; k < kBlock; k += kLanes) {
+        Floats x;
+        std::memcpy(&x, v + k, sizeof x);
+        const Ints in = (x != zero) & (x == x);
+        count -= in;
+        smallest = in ? (x < smallest ? x : smallest) : smallest;
+        largest = in ? (x > largest ? x : largest) : largest;
+        below0 -= (x < lo0) & in;
+        below1 -= (x < lo1) & in;
+        below2 -= (x < lo2) & in;
+        inside0 -= (x >= lo0) & (x <= hi0) & in;
+        inside1 -= (x >= lo1) & (x <= hi1) & in;
+        inside2 -= (x >= lo2) & (x <= hi2) & in;
+    }
+    for (std::size_t lane = 0; lane < kLanes; ++lane) {
+        c.count += count[lane];
+        c.smallest = std::min(c.smallest, smallest[lane]);
+        c.largest = std::max(c.largest, largest[lane]);
+        c.below[0] += below0[lane];
+        c.below[1] += below1[lane];
+        c.below[2] += below2[lane];
+        c.inside[0] += inside0[lane];
+        c.inside[1] += inside1[lane];
+        c.inside[2] += inside2[lane];
+    }
+}
+
+__attribute__((target("avx2"))) void countBlockWide(const float* v,
+                                                    const std::array<float, kWindows>& lo,
+                                                    const std::array<float, kWindows>& hi,
+                                                    BlockCounts& c) {
+    countBlockBody(v, lo, hi, c);
+}
+
+void countBlockPlain(const float* v, const std::array<float, kWindows>& lo,
+                     const std::array<float, kWindows>& hi, BlockCounts& c) {
+    countBlockBody(v, lo, hi, c);
+}
+
+// Appends the block's values inside the window without a branch on the data: every value is
+// written, and the end moves on only past those inside.
+void appendInsidePlain(const float* v, Window& w) {
+    float* out = w.inside.data() + w.used;
+    std::size_t j = 0;
+    for (std::size_t k = 0; k < kBlock; ++k) {
+        const float x = v[k];
+        out[j] = x;
+        j += static_cast<std::size_t>((x >= w.lo) & (x <= w.hi) & (x != 0.0f));
+    }
+    w.used += j;
+}
+
+// The same, eight values at a time: the lanes inside are packed to the front of a register
+// (their lane numbers gathered from the mask by pext) and the whole register is stored.
+__attribute__((target("avx2,bmi,bmi2,popcnt"))) void appendInsideWide(const float* v, Window& w) {
+    const __m256 lo = _mm256_set1_ps(w.lo);
+    const __m256 hi = _mm256_set1_ps(w.hi);
+    const __m256 zero = _mm256_setzero_ps();
+    float* out = w.inside.data() + w.used;
+    std::size_t j = 0;
+    for (std::size_t k = 0; k < kBlock; k += kLanes) {
+        const __m256 x = _mm256_loadu_ps(v + k);
+        const __m256 in = _mm256_and_ps(
+            _mm256_and_ps(_mm256_cmp_ps(x, lo, _CMP_GE_OQ), _mm256_cmp_ps(x, hi, _CMP_LE_OQ)),
+            _mm256_cmp_ps(x, zero, _CMP_NEQ_OQ));
+        const auto mask = static_cast<std::uint64_t>(_mm256_movemask_ps(in));
+        // One byte of ones per lane inside, then the byte lane numbers of those lanes.
+        const std::uint64_t bytes = _pdep_u64(mask, 0x0101010101010101u) * 0xffu;
+        const std::uint64_t lanes = _pext_u64(0x0706050403020100u, bytes);
+        const __m256i order =
+            _mm256_cvtepu8_epi32(_mm_cvtsi64_si128(static_cast<long long>(lanes)));
+        _mm256_storeu_ps(out + j, _mm256_permutevar8x32_ps(x, order));
+        j += static_cast<std::size_t>(_mm_popcnt_u64(mask));
+    }
+    w.used += j;
+}
+
+// The one pass: included count, extremes, and for each window the count below it and the
+// values inside it. Gives up (nullopt) when the windows would keep more than a set share of
+// the image, so memory stays a fraction of one frame.
+std::optional<PassTotals> passOverImage(std::span<const float> pixels,
+                                        std::array<Window, kWindows>& windows) {
+    const bool wide = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi2");
+    const std::size_t limit = pixels.size() / 8;
+    std::array<float, kWindows> lo{};
+    std::array<float, kWindows> hi{};
+    for (std::size_t w = 0; w < kWindows; ++w) {
+        lo[w] = windows[w].lo;
+        hi[w] = windows[w].hi;
+    }
+    PassTotals totals;
+    std::array<float, kBlock> tail{};
+    for (std::size_t i = 0; i < pixels.size(); i += kBlock) {
+        const std::size_t n = std::min(kBlock, pixels.size() - i);
+        const float* block = pixels.data() + i;
+        if (n < kBlock) {
+            // The last, short block is counted from a copy padded with zeros, which count as
+            // nothing.
+            std::copy(block, block + n, tail.begin());
+            block = tail.data();
+        }
+        BlockCounts c;
+        if (wide)
+            countBlockWide(block, lo, hi, c);
+        else
+            countBlockPlain(block, lo, hi, c);
+        totals.count += c.count;
+        totals.smallest = std::min(totals.smallest, c.smallest);
+        totals.largest = std::max(totals.largest, c.largest);
+        for (std::size_t w = 0; w < kWindows; ++w) {
+            Window& win = windows[w];
+            win.below += c.below[w];
+            // A window of one value needs only its count; the others keep their values.
+            if (c.inside[w] == 0) continue;
+            if (win.lo == win.hi) {
+                win.used += static_cast<std::size_t>(c.inside[w]);
+                continue;
+            }
+            if (win.used + kBlock > win.inside.size()) {
+                if (win.used + kBlock > limit) return std::nullopt;
+                win.inside.resize(
+                    std::min(limit, std::max(2 * win.inside.size(), win.used + kBlock)));
+            }
+            if (wide)
+                appendInsideWide(block, win);
+            else
+                appendInsidePlain(block, win);
+        }
+    }
+    return totals;
+}
+
+// The value at 0-based rank r of the included pixels if the window holds it.
+std::optional<float> valueInWindow(Window& w, std::size_t r) {
+    const auto below = static_cast<std::size_t>(w.below);
+    if (r < below || r >= below + w.used) return std::nullopt;
+    if (w.lo == w.hi) return w.lo;
+    const auto at = w.inside.begin() + static_cast<std::ptrdiff_t>(r - below);
+    std::nth_element(w.inside.begin(), at, w.inside.begin() + static_cast<std::ptrdiff_t>(w.used));
+    return *at;
+}
+
+std::optional<IncludedOrder> includedOrderBySample(std::span<const float> pixels, float lowFraction,
+                                                   float highFraction) {
+    std::vector<float> sample = samplePixels(pixels);
+    if (sample.empty()) return std::nullopt;
+    std::array<Window, kWindows> windows =
+        windowsFromSample(sample, {lowFraction, 0.5, highFraction});
+    sample = {};
+    const std::optional<PassTotals> totals = passOverImage(pixels, windows);
+    if (!totals || totals->count == 0) return std::nullopt;
+    const auto count = static_cast<std::size_t>(totals->count);
+    const WantedRanks ranks = wantedRanks(count, lowFraction, highFraction);
+    const std::optional<float> middle = valueInWindow(windows[1], ranks.middle);
+    const std::optional<float> belowMiddle = valueInWindow(windows[1], ranks.belowMiddle);
+    const std::optional<float> low = valueInWindow(windows[0], ranks.low);
+    const std::optional<float> high = valueInWindow(windows[2], ranks.high);
+    if (!middle || !belowMiddle || !low || !high) return std::nullopt;
+    IncludedOrder order;
+    order.count = totals->count;
+    order.smallest = totals->smallest;
+    order.largest = totals->largest;
+    order.median = medianOf(count, *belowMiddle, *middle);
+    order.low = *low;
+    order.high = *high;
+    return order;
+}
+
+}  // namespace
+
+IncludedOrder includedOrderByCounting(std::span<const float> pixels, float lowFraction,
+                                      float highFraction) {
+    IncludedOrder order;
+    std::vector<std::uint32_t> upper(kBuckets, 0);
+    order.count = countUpperKeys(pixels, upper);
+    if (order.count == 0) return order;
+    const auto count = static_cast<std::size_t>(order.count);
+    const WantedRanks r = wantedRanks(count, lowFraction, highFraction);
+    // The smallest and largest values are the first and last ranks.
+    const std::array<float, 6> v = valuesAtRanks(
+        pixels, upper,
+        std::array<std::size_t, 6>{r.low, r.belowMiddle, r.middle, r.high, 0, count - 1});
+    order.low = v[0];
+    order.median = medianOf(count, v[1], v[2]);
+    order.high = v[3];
+    order.smallest = v[4];
+    order.largest = v[5];
+    return order;
+}
+
+IncludedOrder includedOrder(std::span<const float> pixels, float lowFraction, float highFraction) {
+    if (pixels.size() >= kWorthASample) {
+        if (const std::optional<IncludedOrder> order =
+                includedOrderBySample(pixels, lowFraction, highFraction))
+            return *order;
+    }
+    return includedOrderByCounting(pixels, lowFraction, highFraction);
+}
+
+}  // namespace orvel

@@ -1,0 +1,30 @@
+// Order statistics of the included pixels of an image (neither exactly 0 nor NaN): their
+// number, extremes, median and two percentiles, exactly as a full sort of them would give,
+// found without sorting or copying the image.
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+namespace orvel {
+
+struct IncludedOrder {
+    std::int64_t count = 0;  // included pixels
+    float smallest = 0.0f;   // first value in ascending order (0 when count = 0)
+    float largest = 0.0f;    // last value in ascending order (0 when count = 0)
+    float median = 0.0f;     // middle value, or the mean of the two middle ones (0 when count = 0)
+    float low = 0.0f;        // percentile at lowFraction, as PercentileOfSorted gives it
+    float high = 0.0f;       // percentile at highFraction, as PercentileOfSorted gives it
+};
+
+// Large images are measured by a sample first, then one pass that counts the pixels below a
+// narrow window around each wanted rank and keeps only those inside it; the counting method
+// below serves small images and any image whose sample misled.
+IncludedOrder includedOrder(std::span<const float> pixels, float lowFraction, float highFraction);
+
+// The same results by counting alone: two passes that count the pixels by the upper, then by
+// the lower half of their order key. Exact for any image.
+IncludedOrder includedOrderByCounting(std::span<const float> pixels, float lowFraction,
+                                      float highFraction);
+
+}  // namespace orvel
