@@ -310,8 +310,10 @@ __attribute__((target("avx2,bmi,bmi2,popcnt"))) void appendInsideWide(const floa
 // values inside it. Gives up (nullopt) when the windows would keep more than a set share of
 // the image, so memory stays a fraction of one frame.
 std::optional<PassTotals> passOverImage(std::span<const float> pixels,
-                                        std::array<Window, kWindows>& windows) {
-    const bool wide = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi2");
+                                        std::array<Window, kWindows>& windows,
+                                        VectorCode vectorCode) {
+    const bool wide = vectorCode == VectorCode::widest && __builtin_cpu_supports("avx2") &&
+                      __builtin_cpu_supports("bmi2");
     const std::size_t limit = pixels.size() / 8;
     std::array<float, kWindows> lo{};
     std::array<float, kWindows> hi{};
@@ -372,13 +374,13 @@ std::optional<float> valueInWindow(Window& w, std::size_t r) {
 }
 
 std::optional<IncludedOrder> includedOrderBySample(std::span<const float> pixels, float lowFraction,
-                                                   float highFraction) {
+                                                   float highFraction, VectorCode vectorCode) {
     std::vector<float> sample = samplePixels(pixels);
     if (sample.empty()) return std::nullopt;
     std::array<Window, kWindows> windows =
         windowsFromSample(sample, {lowFraction, 0.5, highFraction});
     sample = {};
-    const std::optional<PassTotals> totals = passOverImage(pixels, windows);
+    const std::optional<PassTotals> totals = passOverImage(pixels, windows, vectorCode);
     if (!totals || totals->count == 0) return std::nullopt;
     const auto count = static_cast<std::size_t>(totals->count);
     const WantedRanks ranks = wantedRanks(count, lowFraction, highFraction);
@@ -419,10 +421,11 @@ IncludedOrder includedOrderByCounting(std::span<const float> pixels, float lowFr
     return order;
 }
 
-IncludedOrder includedOrder(std::span<const float> pixels, float lowFraction, float highFraction) {
+IncludedOrder includedOrder(std::span<const float> pixels, float lowFraction, float highFraction,
+                            VectorCode vectorCode) {
     if (pixels.size() >= kWorthASample) {
         if (const std::optional<IncludedOrder> order =
-                includedOrderBySample(pixels, lowFraction, highFraction))
+                includedOrderBySample(pixels, lowFraction, highFraction, vectorCode))
             return *order;
     }
     return includedOrderByCounting(pixels, lowFraction, highFraction);

@@ -17,10 +17,15 @@ struct IncludedOrder {
     float high = 0.0f;       // percentile at highFraction, as PercentileOfSorted gives it
 };
 
+// Which code runs the pass over a large image: the widest vector instructions the processor
+// has, or the portable code every processor runs (same results).
+enum class VectorCode { widest, portable };
+
 // Large images are measured by a sample first, then one pass that counts the pixels below a
 // narrow window around each wanted rank and keeps only those inside it; the counting method
 // below serves small images and any image whose sample misled.
-IncludedOrder includedOrder(std::span<const float> pixels, float lowFraction, float highFraction);
+IncludedOrder includedOrder(std::span<const float> pixels, float lowFraction, float highFraction,
+                            VectorCode vectorCode = VectorCode::widest);
 
 // The same results by counting alone: two passes that count the pixels by the upper, then by
 // the lower half of their order key. Exact for any image.

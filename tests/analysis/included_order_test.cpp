@@ -41,6 +41,7 @@ void expectSameAsSorting(const std::vector<float>& pixels, const std::string& wh
     const IncludedOrder want = sortedReference(pixels);
     const std::pair<IncludedOrder, std::string> results[] = {
         {includedOrder(pixels, kLow, kHigh), " (sampled)"},
+        {includedOrder(pixels, kLow, kHigh, VectorCode::portable), " (sampled, portable code)"},
         {includedOrderByCounting(pixels, kLow, kHigh), " (counted)"}};
     for (const auto& [got, method] : results) {
         EXPECT_EQ(got.count, want.count) << what << method;
@@ -72,13 +73,14 @@ TEST(IncludedOrder, LargeSkyFramesEqualTheSortedList) {
     }
 }
 
-// Continuous values of both signs, and a frame of two levels, where each window holds a single
+// Continuous values of both signs with zero (dead) pixels among them, and a frame of two levels, where each window holds a single
 // value.
 TEST(IncludedOrder, LargeContinuousAndTwoLevelFramesEqualTheSortedList) {
     std::mt19937 random(3);
     std::vector<float> continuous(kLarge + 1);
     std::normal_distribution<float> small(0.0f, 1e-3f);
-    for (float& v : continuous) v = small(random);
+    for (std::size_t i = 0; i < continuous.size(); ++i)
+        continuous[i] = i % 97 == 5 ? 0.0f : small(random);
     expectSameAsSorting(continuous, "continuous");
 
     std::vector<float> two(kLarge + 5);
