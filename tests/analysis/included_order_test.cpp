@@ -73,8 +73,8 @@ TEST(IncludedOrder, LargeSkyFramesEqualTheSortedList) {
     }
 }
 
-// Continuous values of both signs with zero (dead) pixels among them, and a frame of two levels, where each window holds a single
-// value.
+// Continuous values of both signs with zero (dead) pixels among them, and a frame of two levels,
+// where each window holds a single value.
 TEST(IncludedOrder, LargeContinuousAndTwoLevelFramesEqualTheSortedList) {
     std::mt19937 random(3);
     std::vector<float> continuous(kLarge + 1);
