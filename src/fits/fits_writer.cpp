@@ -11,6 +11,7 @@
 
 #include "fits/fits_header.h"
 #include "fits/pixel_decoder.h"
+#include "fits/sample_format.h"
 
 namespace orvel {
 
@@ -21,20 +22,6 @@ constexpr std::size_t kValueEnd = 30;  // card column where a right-aligned valu
 std::string padCard(std::string card) {
     card.resize(kFitsCardBytes, ' ');
     return card;
-}
-
-// FITS stores samples most significant byte first, the reverse of this machine's order.
-inline std::uint8_t toBigEndian(std::uint8_t w) {
-    return w;
-}
-inline std::uint16_t toBigEndian(std::uint16_t w) {
-    return __builtin_bswap16(w);
-}
-inline std::uint32_t toBigEndian(std::uint32_t w) {
-    return __builtin_bswap32(w);
-}
-inline std::uint64_t toBigEndian(std::uint64_t w) {
-    return __builtin_bswap64(w);
 }
 
 // Integer samples are rounded half to even and held inside the type's range.
@@ -56,7 +43,7 @@ void encodeRun(const double* values, std::int64_t n, double scale, double zero,
                unsigned char* out) {
     for (std::int64_t i = 0; i < n; ++i) {
         const Word w =
-            toBigEndian(std::bit_cast<Word>(toSample<Value>((values[i] - zero) / scale)));
+            swapBigEndian(std::bit_cast<Word>(toSample<Value>((values[i] - zero) / scale)));
         std::memcpy(out + i * static_cast<std::int64_t>(sizeof(Word)), &w, sizeof(Word));
     }
 }
@@ -141,25 +128,9 @@ std::int64_t fitsDataPadding(std::int64_t dataBytes) {
 
 void encodeSamples(const double* values, std::int64_t n, int bitpix, double bscale, double bzero,
                    unsigned char* out) {
-    switch (bitpix) {
-        case 8:
-            encodeRun<std::uint8_t, std::uint8_t>(values, n, bscale, bzero, out);
-            break;
-        case 16:
-            encodeRun<std::uint16_t, std::int16_t>(values, n, bscale, bzero, out);
-            break;
-        case 32:
-            encodeRun<std::uint32_t, std::int32_t>(values, n, bscale, bzero, out);
-            break;
-        case -32:
-            encodeRun<std::uint32_t, float>(values, n, bscale, bzero, out);
-            break;
-        case -64:
-            encodeRun<std::uint64_t, double>(values, n, bscale, bzero, out);
-            break;
-        default:
-            break;
-    }
+    withSampleFormat(bitpix, [&]<typename Format>(Format) {
+        encodeRun<typename Format::Word, typename Format::Value>(values, n, bscale, bzero, out);
+    });
 }
 
 std::string encodeSamples(const std::vector<double>& values, int bitpix, double bscale,

@@ -6,35 +6,20 @@
 #include <memory>
 #include <string>
 
+#include "fits/sample_format.h"
 #include "run/numeric.h"
 
 namespace orvel {
 
 namespace {
 
-// FITS stores samples most significant byte first, the reverse of this machine's order.
-inline std::uint8_t fromBigEndian(std::uint8_t w) {
-    return w;
-}
-inline std::uint16_t fromBigEndian(std::uint16_t w) {
-    return __builtin_bswap16(w);
-}
-inline std::uint32_t fromBigEndian(std::uint32_t w) {
-    return __builtin_bswap32(w);
-}
-inline std::uint64_t fromBigEndian(std::uint64_t w) {
-    return __builtin_bswap64(w);
-}
-
 // One linear pass with no branch per sample: the format is fixed by the template arguments.
-// Word is the raw unsigned word as stored, Value how its bits are read after the byte swap.
 template <typename Word, typename Value>
 void decodeRun(const unsigned char* in, std::int64_t n, double scale, double zero, float* out) {
-    static_assert(sizeof(Word) == sizeof(Value));
     for (std::int64_t i = 0; i < n; ++i) {
         Word w;
         std::memcpy(&w, in + i * static_cast<std::int64_t>(sizeof(Word)), sizeof(Word));
-        const Value v = std::bit_cast<Value>(fromBigEndian(w));
+        const Value v = std::bit_cast<Value>(swapBigEndian(w));
         out[i] = f32(scale * static_cast<double>(v) + zero);
     }
 }
@@ -42,25 +27,9 @@ void decodeRun(const unsigned char* in, std::int64_t n, double scale, double zer
 // Picks the pass for the format once, outside the per-sample loop.
 void decodeWhole(const unsigned char* in, std::int64_t n, int bitpix, double scale, double zero,
                  float* out) {
-    switch (bitpix) {
-        case 8:
-            decodeRun<std::uint8_t, std::uint8_t>(in, n, scale, zero, out);
-            break;
-        case 16:
-            decodeRun<std::uint16_t, std::int16_t>(in, n, scale, zero, out);
-            break;
-        case 32:
-            decodeRun<std::uint32_t, std::int32_t>(in, n, scale, zero, out);
-            break;
-        case -32:
-            decodeRun<std::uint32_t, float>(in, n, scale, zero, out);
-            break;
-        case -64:
-            decodeRun<std::uint64_t, double>(in, n, scale, zero, out);
-            break;
-        default:
-            break;
-    }
+    withSampleFormat(bitpix, [&]<typename Format>(Format) {
+        decodeRun<typename Format::Word, typename Format::Value>(in, n, scale, zero, out);
+    });
 }
 
 // Byte offset (0-based) of sample index k (0-based) of the data array.
@@ -109,20 +78,10 @@ void sizeImage(const ImageHeader& header, PixelImage& image, bool zeroFill) {
 }  // namespace
 
 int bytesPerSample(int bitpix) {
-    switch (bitpix) {
-        case 8:
-            return 1;
-        case 16:
-            return 2;
-        case 32:
-            return 4;
-        case -32:
-            return 4;
-        case -64:
-            return 8;
-        default:
-            return 0;
-    }
+    int bytes = 0;
+    withSampleFormat(bitpix,
+                     [&]<typename Format>(Format) { bytes = sizeof(typename Format::Word); });
+    return bytes;
 }
 
 std::int64_t headerPixelCount(const ImageHeader& header) {
