@@ -5,7 +5,6 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
-#include <span>
 #include <thread>
 
 #include "analysis/included_order.h"
@@ -26,11 +25,6 @@ struct PixelSums {
 };
 
 constexpr std::size_t kWorthAThread = std::size_t{1} << 20;  // pixels
-
-// Exact zeros (no data) and NaN (undefined) pixels take no part in the statistics.
-bool included(float v) {
-    return v != 0.0f && !std::isnan(v);
-}
 
 // The next sum of squares exactly as stored: the square in double, the sum rounded to 32 bits.
 float nextSumOfSquares(float sumOfSquares, float v) {
@@ -112,7 +106,7 @@ void collectRoundedSums(const std::vector<float>& pixels, PixelSums& s) {
     float sumOfSquares = 0.0f;
     if (!(__builtin_cpu_supports("fma") && __builtin_cpu_supports("avx2"))) {
         for (const float v : pixels) {
-            if (!included(v)) continue;
+            if (!isIncluded(v)) continue;
             sum += v;
             sumOfSquares = nextSumOfSquares(sumOfSquares, v);
         }
@@ -126,7 +120,7 @@ void collectRoundedSums(const std::vector<float>& pixels, PixelSums& s) {
             if (!allIncluded(block, m)) {
                 n = 0;
                 for (std::size_t k = 0; k < m; ++k)
-                    if (included(block[k])) kept[n++] = block[k];
+                    if (isIncluded(block[k])) kept[n++] = block[k];
                 block = kept.data();
             }
             fusedBlockSums(block, n, sum, sumOfSquares);

@@ -23,11 +23,6 @@ constexpr std::size_t kCounterSets = 2;
 constexpr std::size_t kWorthAThread = std::size_t{1} << 20;  // pixels
 constexpr std::size_t kWorthASample = std::size_t{1} << 20;  // pixels
 
-// Exact zeros (no data) and NaN (undefined) pixels take no part in the statistics.
-bool included(float v) {
-    return v != 0.0f && !std::isnan(v);
-}
-
 // 0-based ranks of the wanted values among count ascending values (count > 0).
 struct WantedRanks {
     std::size_t low;
@@ -57,7 +52,7 @@ std::int64_t countUpperKeys(std::span<const float> pixels, std::vector<std::uint
     std::vector<std::uint32_t> counters(kCounterSets * kBuckets, 0);
     for (std::size_t i = 0; i < pixels.size(); ++i) {
         const float v = pixels[i];
-        if (included(v)) ++counters[(i % kCounterSets) * kBuckets + (orderKey(v) >> 16)];
+        if (isIncluded(v)) ++counters[(i % kCounterSets) * kBuckets + (orderKey(v) >> 16)];
     }
     for (std::size_t set = 0; set < kCounterSets; ++set)
         for (std::size_t b = 0; b < kBuckets; ++b) upper[b] += counters[set * kBuckets + b];
@@ -92,7 +87,7 @@ std::array<float, N> valuesAtRanks(std::span<const float> pixels,
     const auto countLower = [&](std::size_t from, std::size_t to, std::uint32_t* counts) {
         for (std::size_t i = from; i < to; ++i) {
             const float v = pixels[i];
-            if (!included(v)) continue;
+            if (!isIncluded(v)) continue;
             const std::uint32_t key = orderKey(v);
             ++counts[slotOf[key >> 16] * kBuckets + (key & 0xffffu)];
         }
@@ -148,7 +143,7 @@ std::vector<float> samplePixels(std::span<const float> pixels) {
     for (std::size_t r = 0; r < kSampleRuns; ++r) {
         const std::size_t start = span / kSampleRuns * r + span % kSampleRuns * r / kSampleRuns;
         for (std::size_t k = start; k < start + kSampleRunLength; ++k)
-            if (included(pixels[k])) sample.push_back(pixels[k]);
+            if (isIncluded(pixels[k])) sample.push_back(pixels[k]);
     }
     return sample;
 }
@@ -385,7 +380,9 @@ std::optional<IncludedOrder> includedOrderBySample(std::span<const float> pixels
     const auto count = static_cast<std::size_t>(totals->count);
     const WantedRanks ranks = wantedRanks(count, lowFraction, highFraction);
     const std::optional<float> middle = valueInWindow(windows[1], ranks.middle);
-    const std::optional<float> belowMiddle = valueInWindow(windows[1], ranks.belowMiddle);
+    // For an odd count both middle ranks are the same value.
+    const std::optional<float> belowMiddle =
+        ranks.belowMiddle == ranks.middle ? middle : valueInWindow(windows[1], ranks.belowMiddle);
     const std::optional<float> low = valueInWindow(windows[0], ranks.low);
     const std::optional<float> high = valueInWindow(windows[2], ranks.high);
     if (!middle || !belowMiddle || !low || !high) return std::nullopt;

@@ -3,10 +3,16 @@
 // found without sorting or copying the image.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <span>
 
 namespace orvel {
+
+// Exact zeros (no data) and NaN (undefined) pixels take no part in the statistics.
+inline bool isIncluded(float v) {
+    return v != 0.0f && !std::isnan(v);
+}
 
 struct IncludedOrder {
     std::int64_t count = 0;  // included pixels
