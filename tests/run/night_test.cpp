@@ -18,23 +18,6 @@ using test::logLines;
 using test::readFile;
 using test::TempDir;
 
-// Three frames per band an hour apart; the star dims as it sets.
-void writeNight(const TempDir& dir) {
-    const char bands[] = {'R', 'G', 'B'};
-    for (int b = 0; b < 3; ++b) {
-        for (int i = 0; i < 3; ++i) {
-            test::FrameSpec f;
-            char date[32];
-            std::snprintf(date, sizeof date, "2026-03-15T%02d:%02d:00", 19 + 2 * i, 10 * b);
-            f.date = date;
-            f.starPeak = (3000.0 + 1000.0 * b) * std::exp(-0.3 * i);
-            char name[32];
-            std::snprintf(name, sizeof name, "n_%04d_%c.fit", i + 1, bands[b]);
-            test::writeFrame(dir / name, f);
-        }
-    }
-}
-
 const std::vector<std::string> kCoordinates = {"35,0,0", "0,0,0", "6,0,0", "35,0,0"};
 
 std::vector<std::string> with(std::vector<std::string> a, const std::vector<std::string>& b) {
@@ -59,9 +42,9 @@ std::string withoutScreenSize(const std::string& log) {
 
 TEST(Night, WholeDialogueWithRejectedPickRemovalAndSavedGraph) {
     TempDir dir;
-    writeNight(dir);
-    ScriptedConsole console(with(with({"y"}, kCoordinates),
-                                 {"n", "Y", "y", "", "2", "no", "y", "N", "Y", "X"}));
+    test::writeSmallNight(dir);
+    ScriptedConsole console(
+        with(with({"y"}, kCoordinates), {"n", "Y", "y", "", "2", "no", "y", "N", "Y", "X"}));
     ScriptedWindow window;
     window.addClick(10, 10);   // star pick, rejected
     window.addClick(30, 20);   // star pick
@@ -107,21 +90,12 @@ TEST(Night, WholeDialogueWithRejectedPickRemovalAndSavedGraph) {
 TEST(Night, UnattendedRunWritesTheLogOfTheSameDialogue) {
     TempDir interactive;
     TempDir unattended;
-    writeNight(interactive);
-    writeNight(unattended);
+    test::writeSmallNight(interactive);
+    test::writeSmallNight(unattended);
 
-    BatchOptions o;
-    o.latitude = "35,0,0";
-    o.longitude = "0,0,0";
-    o.rightAscension = "6,0,0";
-    o.declination = "35,0,0";
-    o.starColumn = 30;
-    o.starRow = 20;
-    o.backgroundColumn = 50;
-    o.backgroundRow = 40;
+    BatchOptions o = test::smallNightOptions(unattended.path());
     o.removals = {"n_0002_B.fit"};
     o.graphFile = unattended / "graph.png";
-    o.folder = unattended.path();
     ScriptedConsole out;
     ASSERT_EQ(runBatch(o, out), 0);
     EXPECT_EQ(readFile(unattended / "graph.png").substr(1, 3), "PNG");
@@ -146,7 +120,8 @@ TEST(Night, UnattendedRunWritesTheLogOfTheSameDialogue) {
     const double x = (airmass - xFrom) / (xTo - xFrom) * 640;
     const double y = 480 - (magnitude - yFrom) / (yTo - yFrom) * 480;
 
-    ScriptedConsole console(with(with({"y"}, kCoordinates), {"Y", "Y", "y", "3", "Y", "N", "N", "X"}));
+    ScriptedConsole console(
+        with(with({"y"}, kCoordinates), {"Y", "Y", "y", "3", "Y", "N", "N", "X"}));
     ScriptedWindow window;
     window.addClick(30, 20);
     window.addClick(50, 40);

@@ -22,24 +22,6 @@ namespace {
 using test::readFile;
 using test::TempDir;
 
-// Frames per band (two unless asked) an hour or more apart; the star dims as it sets.
-void writeNight(const TempDir& dir, int perBand = 2) {
-    const char bands[] = {'R', 'G', 'B'};
-    for (int b = 0; b < 3; ++b) {
-        for (int i = 0; i < perBand; ++i) {
-            test::FrameSpec f;
-            char date[32];
-            std::snprintf(date, sizeof date, "2026-03-15T%02d:%02d:00", 19 + 2 * (i % 3),
-                          10 * b + i);
-            f.date = date;
-            f.starPeak = (3000.0 + 1000.0 * b) * std::exp(-0.3 * i);
-            char name[32];
-            std::snprintf(name, sizeof name, "n_%04d_%c.fit", i + 1, bands[b]);
-            test::writeFrame(dir / name, f);
-        }
-    }
-}
-
 // Every kind of question of the dialogue, in the order a whole run asks them, with its answer.
 struct Question {
     const char* kind;
@@ -93,7 +75,7 @@ struct Outcome {
 
 Outcome runNight(ScriptedConsole& console, ScriptedWindow& window) {
     TempDir dir;
-    writeNight(dir);
+    test::writeSmallNight(dir, 2);
     RunEnvironment env{console, window, dir.path()};
     Outcome o;
     o.status = runOrvel(env);
@@ -236,17 +218,8 @@ TEST(SessionEnd, AFailureBelowTheDialogueEndsTheRunCleanly) {
 TEST(SessionEnd, AFailureBelowTheUnattendedRunEndsItCleanly) {
     TempDir dir;
     // Enough frames that workers are still waiting for their turn when the failure comes.
-    writeNight(dir, 20);
-    BatchOptions o;
-    o.latitude = "35,0,0";
-    o.longitude = "0,0,0";
-    o.rightAscension = "6,0,0";
-    o.declination = "35,0,0";
-    o.starColumn = 30;
-    o.starRow = 20;
-    o.backgroundColumn = 50;
-    o.backgroundRow = 40;
-    o.folder = dir.path();
+    test::writeSmallNight(dir, 20);
+    const BatchOptions o = test::smallNightOptions(dir.path());
     FailingConsole console({}, 99, "PROCESSING FILE  3 ");
     EXPECT_EQ(runBatch(o, console), 1);
     EXPECT_TRUE(console.transcript().ends_with(

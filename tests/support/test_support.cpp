@@ -53,6 +53,7 @@ std::vector<std::string> logLines(std::string_view text) {
 }  // namespace orvel::test
 
 #include <cmath>
+#include <cstdio>
 
 #include "fits/fits_writer.h"
 
@@ -80,6 +81,37 @@ std::string frameBytes(const FrameSpec& frame) {
 
 void writeFrame(const std::filesystem::path& path, const FrameSpec& frame) {
     writeFile(path, frameBytes(frame));
+}
+
+void writeSmallNight(const TempDir& dir, int perBand) {
+    const char bands[] = {'R', 'G', 'B'};
+    for (int b = 0; b < 3; ++b) {
+        for (int i = 0; i < perBand; ++i) {
+            FrameSpec f;
+            char date[32];
+            std::snprintf(date, sizeof date, "2026-03-15T%02d:%02d:00", 19 + 2 * (i % 3),
+                          10 * b + i);
+            f.date = date;
+            f.starPeak = (3000.0 + 1000.0 * b) * std::exp(-0.3 * i);
+            char name[32];
+            std::snprintf(name, sizeof name, "n_%04d_%c.fit", i + 1, bands[b]);
+            writeFrame(dir / name, f);
+        }
+    }
+}
+
+BatchOptions smallNightOptions(const std::filesystem::path& folder) {
+    BatchOptions o;
+    o.latitude = "35,0,0";
+    o.longitude = "0,0,0";
+    o.rightAscension = "6,0,0";
+    o.declination = "35,0,0";
+    o.starColumn = 30;
+    o.starRow = 20;
+    o.backgroundColumn = 50;
+    o.backgroundRow = 40;
+    o.folder = folder;
+    return o;
 }
 
 }  // namespace orvel::test

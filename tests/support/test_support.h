@@ -6,11 +6,13 @@
 #include <string_view>
 #include <vector>
 
+#include "run/options.h"
+
 namespace orvel::test {
 
 // A fresh folder under the system temporary folder, removed with its contents at scope end.
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
@@ -18,7 +20,7 @@ public:
     const std::filesystem::path& path() const { return path_; }
     std::filesystem::path operator/(std::string_view name) const { return path_ / name; }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 
@@ -37,16 +39,24 @@ namespace orvel::test {
 struct FrameSpec {
     int columns = 64;
     int rows = 48;
-    double sky = 100.0;          // DC
-    double starColumn = 30.0;    // pixels
+    double sky = 100.0;        // DC
+    double starColumn = 30.0;  // pixels
     double starRow = 20.0;
-    double starPeak = 5000.0;    // DC above the sky at the centre
-    double sigma = 1.5;          // pixels
+    double starPeak = 5000.0;  // DC above the sky at the centre
+    double sigma = 1.5;        // pixels
     std::string date = "2026-03-15T20:00:00";
     int bitpix = 16;
 };
 
 std::string frameBytes(const FrameSpec& frame);
 void writeFrame(const std::filesystem::path& path, const FrameSpec& frame);
+
+// A small night: perBand frames of each band (n_0001_R.fit ...), two hours apart, the star
+// at column 30, row 20 dimming as it sets.
+void writeSmallNight(const TempDir& dir, int perBand = 3);
+
+// An unattended run over that night from the folder: site 35 N 0 E, star at 6 h +35 degrees,
+// the star and the sky patch (50, 40) picked.
+BatchOptions smallNightOptions(const std::filesystem::path& folder);
 
 }  // namespace orvel::test
