@@ -22,13 +22,7 @@ PixelImage placeImage(int columns, int rows) {
     return image;
 }
 
-PixelImage flatImage(int columns, int rows, float value) {
-    PixelImage image;
-    image.columns = columns;
-    image.rows = rows;
-    image.pixels.assign(static_cast<std::size_t>(columns) * rows, value);
-    return image;
-}
+using test::flatImage;
 
 StarSelection rectangle(float x1, float y1, float x2, float y2) {
     StarSelection s;

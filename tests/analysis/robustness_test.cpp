@@ -26,13 +26,7 @@ constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 constexpr float kInf = std::numeric_limits<float>::infinity();
 constexpr float kSky = 100.0f;  // DC of the generated flat sky
 
-PixelImage flatImage(int columns, int rows, float value) {
-    PixelImage image;
-    image.columns = columns;
-    image.rows = rows;
-    image.pixels.assign(static_cast<std::size_t>(columns) * rows, value);
-    return image;
-}
+using test::flatImage;
 
 // A flat sky with a Gaussian star (whole DC values, peak 5000 above the sky, sigma 1.5 pixels)
 // centred on a pixel.

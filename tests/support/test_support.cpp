@@ -83,6 +83,14 @@ void writeFrame(const std::filesystem::path& path, const FrameSpec& frame) {
     writeFile(path, frameBytes(frame));
 }
 
+PixelImage flatImage(int columns, int rows, float value) {
+    PixelImage image;
+    image.columns = columns;
+    image.rows = rows;
+    image.pixels.assign(static_cast<std::size_t>(columns) * rows, value);
+    return image;
+}
+
 void writeSmallNight(const TempDir& dir, int perBand) {
     const char bands[] = {'R', 'G', 'B'};
     for (int b = 0; b < 3; ++b) {

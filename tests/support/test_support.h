@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "fits/pixel_image.h"
 #include "run/options.h"
 
 namespace orvel::test {
@@ -50,6 +51,9 @@ struct FrameSpec {
 
 std::string frameBytes(const FrameSpec& frame);
 void writeFrame(const std::filesystem::path& path, const FrameSpec& frame);
+
+// An image of the given size with every pixel at value.
+PixelImage flatImage(int columns, int rows, float value);
 
 // A small night: perBand frames of each band (n_0001_R.fit ...), two hours apart, the star
 // at column 30, row 20 dimming as it sets.
