@@ -35,14 +35,14 @@ struct ReferenceSize {
 
 // A console that only collects what is written, for a frame measured beside the dialogue.
 class CollectingConsole : public Console {
-public:
+  public:
     void setTitle(std::string_view) override {}
     void print(std::string_view text) override { text_.append(text); }
     std::optional<std::string> readLine() override { return std::nullopt; }
     void toFront() override {}
     const std::string& text() const { return text_; }
 
-private:
+  private:
     std::string text_;
 };
 
@@ -123,8 +123,8 @@ void measureAirmass(const ObservingSetup& setup, FileMeasurement& m, RunLog& log
 }
 
 // Background, star, rings and airmass of a frame held whole.
-void measure(const PixelImage& image, const StarSelection& selection,
-             const ObservingSetup& setup, FileMeasurement& m, RunLog& log) {
+void measure(const PixelImage& image, const StarSelection& selection, const ObservingSetup& setup,
+             FileMeasurement& m, RunLog& log) {
     const BackgroundAndStar bs = measureBackgroundAndStar(image, selection, log);
     m.ringColumn = bs.star.brightestColumn;
     m.ringRow = bs.star.brightestRow;
@@ -132,27 +132,37 @@ void measure(const PixelImage& image, const StarSelection& selection,
     measureAirmass(setup, m, log);
 }
 
-
 // Rows read about the star first: enough for rings up to about 20 pixels, which is where the
 // growth stops for most stars.
 constexpr int kFirstRingReach = 32;
 
+// Reads image rows from..to (whole numbers, either of which may lie far outside the image).
+// The span is held inside the image before it becomes an integer, so no pick can overflow.
+void readRowSpan(const FitsFile& file, const ImageHeader& header, double from, double to,
+                 PixelImage& rows) {
+    const double rowCount = std::max(header.rows, 0);
+    // fmax and fmin pass over NaN, which reads nothing rather than converting it.
+    const double first = std::fmin(std::fmax(from, 0.0), rowCount);
+    const double last = std::fmin(std::fmax(to, first - 1.0), rowCount - 1.0);
+    readPixelRows(file, header, static_cast<int>(first), static_cast<int>(last - first + 1.0),
+                  rows);
+}
+
 // A later frame read only where it is measured: the rows of the background rectangle, and the
 // rows of the search square with the rings about any pixel in it. When the rings grow beyond
 // those rows, the rows of the largest rings and annulus are read and the rings measured again.
-void measureFromWindows(FitsFile& file, const StarSelection& selection,
-                        const ObservingSetup& setup, FileMeasurement& m, PixelImage& backgroundRows,
-                        PixelImage& starRows, RunLog& log) {
+void measureFromWindows(FitsFile& file, const StarSelection& selection, const ObservingSetup& setup,
+                        FileMeasurement& m, PixelImage& backgroundRows, PixelImage& starRows,
+                        RunLog& log) {
     logSampleCount(m.header, samplesInFile(file, m.header), log);
-    const int top = truncToInt(selection.y1);
-    readPixelRows(file, m.header, top, truncToInt(selection.y2) - top + 1, backgroundRows);
+    readRowSpan(file, m.header, std::trunc(static_cast<double>(selection.y1)),
+                std::trunc(static_cast<double>(selection.y2)), backgroundRows);
     const double sf = selection.screenFactor;
     const int clickRow = toInt(sf * selection.starY);
     const double half = sf * selection.radius;
     const auto readStarRows = [&](int reach) {
-        const int first = toInt(clickRow - half) - reach;
-        const int last = toInt(clickRow + half) + reach;
-        readPixelRows(file, m.header, first, last - first + 1, starRows);
+        readRowSpan(file, m.header, roundHalfEven(clickRow - half) - reach,
+                    roundHalfEven(clickRow + half) + reach, starRows);
     };
     readStarRows(kFirstRingReach);
 
@@ -186,8 +196,7 @@ struct FrameBuffers {
     PixelImage starRows;
 };
 
-FrameOutcome measureLaterFrame(int i, int n, FileMeasurement m,
-                               const std::filesystem::path& folder,
+FrameOutcome measureLaterFrame(int i, int n, FileMeasurement m, const std::filesystem::path& folder,
                                const ReferenceSize& reference, const StarSelection& selection,
                                const ObservingSetup& setup, FrameBuffers& buffers) {
     RunLog log = RunLog::inMemory();
@@ -196,8 +205,8 @@ FrameOutcome measureLaterFrame(int i, int n, FileMeasurement m,
     try {
         FitsFile file;
         if (readHeader(file, folder / m.name, m, reference, console, log))
-            measureFromWindows(file, selection, setup, m, buffers.backgroundRows,
-                               buffers.starRows, log);
+            measureFromWindows(file, selection, setup, m, buffers.backgroundRows, buffers.starRows,
+                               log);
     } catch (const std::exception& e) {
         // Out of memory or a failed read: this frame is reported, the night goes on.
         m.measured = false;
@@ -233,9 +242,8 @@ void measureInParallel(int first, int n, int workers, const std::vector<FileMeas
                 if (stopping || nextToTake > n) return;
                 i = nextToTake++;
             }
-            FrameOutcome outcome =
-                measureLaterFrame(i, n, start[static_cast<std::size_t>(i - 1)], folder, reference,
-                                  selection, setup, buffers);
+            FrameOutcome outcome = measureLaterFrame(i, n, start[static_cast<std::size_t>(i - 1)],
+                                                     folder, reference, selection, setup, buffers);
             {
                 std::lock_guard lock(mutex);
                 ready.emplace(i, std::move(outcome));

@@ -38,7 +38,15 @@ struct Night {
     NightMeasurements night;
 };
 
-Night runLoop(const TempDir& dir, LoopOptions options) {
+// Where the star and the sky patch are picked, in image pixels.
+struct Picks {
+    float starX = 150;
+    float starY = 200;
+    float backgroundX = 40;
+    float backgroundY = 30;
+};
+
+Night runLoop(const TempDir& dir, LoopOptions options, Picks picks = {}) {
     RunLog log = RunLog::inMemory();
     ScriptedConsole console;
     const ImageFileList files = discoverImages(dir.path(), log, console);
@@ -47,8 +55,10 @@ Night runLoop(const TempDir& dir, LoopOptions options) {
     setup.rightAscension = angleFromLine("6,0,0", false);
     setup.declination = angleFromLine("30,0,0", true);
     Night out;
-    out.night = processImageFiles(files, setup, dir.path(), fixedPicks(150, 200, 40, 30, log),
-                                  console, log, options);
+    out.night = processImageFiles(
+        files, setup, dir.path(),
+        fixedPicks(picks.starX, picks.starY, picks.backgroundX, picks.backgroundY, log), console,
+        log, options);
     out.log = log.contents();
     out.console = console.transcript();
     return out;
@@ -122,6 +132,19 @@ TEST(FileLoop, WindowsAndWorkersGiveTheLogOfWholeFramesReadInTurn) {
             EXPECT_EQ(fast.night.observations[i].magnitude, whole.night.observations[i].magnitude);
             EXPECT_EQ(fast.night.observations[i].airmass, whole.night.observations[i].airmass);
         }
+    }
+}
+
+// Picks far outside the frame (typed options accept any finite number) read no rows beyond it
+// and give the same log both ways.
+TEST(FileLoop, PicksFarOutsideTheFrameReadNothingBeyondIt) {
+    TempDir dir;
+    writeNight(dir);
+    for (const Picks picks : {Picks{1, 3e9f, -3e9f, 5e9f}, Picks{-2e9f, -3e9f, 1e30f, -1e30f}}) {
+        const Night whole = runLoop(dir, {.wholeFrames = true}, picks);
+        const Night fast = runLoop(dir, {.wholeFrames = false, .workers = 2}, picks);
+        EXPECT_EQ(fast.log, whole.log);
+        EXPECT_EQ(fast.console, whole.console);
     }
 }
 
