@@ -252,8 +252,10 @@ void measureInParallel(int first, int n, int workers, const std::vector<FileMeas
         }
     };
     std::vector<std::jthread> pool;
-    for (int w = 0; w < workers; ++w) pool.emplace_back(work);
     try {
+        // Started inside the try: if a thread cannot be made, those already running are
+        // stopped below before the pool is joined.
+        for (int w = 0; w < workers; ++w) pool.emplace_back(work);
         while (nextToDeliver <= n) {
             FrameOutcome outcome;
             {
