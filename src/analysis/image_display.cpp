@@ -2,12 +2,13 @@
 
 #include <algorithm>
 
+#include "analysis/image_statistics.h"
 #include "run/numeric.h"
 
 namespace orvel {
 
-bool showFirstImage(GraphicsWindow& window, const PixelImage& image,
-                    const std::vector<float>& grey, int sf, std::string_view caption) {
+bool showFirstImage(GraphicsWindow& window, const PixelImage& image, float p1, float p999, int sf,
+                    std::string_view caption) {
     const double width = static_cast<double>(image.columns) / sf;
     const double height = static_cast<double>(image.rows) / sf;
     // A frame narrower or lower than the screen factor still gets a window of one pixel.
@@ -15,11 +16,12 @@ bool showFirstImage(GraphicsWindow& window, const PixelImage& image,
         return false;
     window.attach(DrawMode::buffered);
     window.clear({0, 0, 0});
-    // Decimation without averaging: window pixel (x, y) shows image pixel (sf*x, sf*y).
+    // Decimation without averaging: window pixel (x, y) shows image pixel (sf*x, sf*y), so only
+    // the pixels shown are stretched.
     for (int row = 0; row < image.rows; row += sf) {
         for (int column = 0; column < image.columns; column += sf) {
             const std::size_t k = static_cast<std::size_t>(row) * image.columns + column;
-            const int g = toInt(grey[k]);
+            const int g = toInt(greyLevel(image.pixels[k], p1, p999));
             window.setPixel(static_cast<double>(column) / sf, static_cast<double>(row) / sf,
                             {g, g, g});
         }

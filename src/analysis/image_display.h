@@ -2,7 +2,6 @@
 #pragma once
 
 #include <string_view>
-#include <vector>
 
 #include "fits/pixel_image.h"
 #include "platform/graphics_window.h"
@@ -10,8 +9,9 @@
 namespace orvel {
 
 // Opens the window at (0,0) with columns/sf x rows/sf pixels (buffered mode, black) and draws
-// every sf-th pixel of every sf-th row, then makes it visible. False when no window opens.
-bool showFirstImage(GraphicsWindow& window, const PixelImage& image,
-                    const std::vector<float>& grey, int screenFactor, std::string_view caption);
+// the grey level (stretched between the cuts p1 and p999) of every sf-th pixel of every sf-th
+// row, then makes it visible. False when no window opens.
+bool showFirstImage(GraphicsWindow& window, const PixelImage& image, float p1, float p999,
+                    int screenFactor, std::string_view caption);
 
 }  // namespace orvel

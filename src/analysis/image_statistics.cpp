@@ -190,22 +190,16 @@ FirstImageStats analyseFirstImage(const PixelImage& image, RunLog& log) {
     return st;
 }
 
-std::vector<float> greyLevels(const PixelImage& image, float p1, float p999) {
-    std::vector<float> grey(image.pixels.size(), 0.0f);
-    const double cutRange = static_cast<double>(p999) - p1;
-    for (std::size_t i = 0; i < image.pixels.size(); ++i) {
-        const float v = image.pixels[i];
-        // NaN fails every comparison below; it is shown white, like a value above the high cut.
-        if (std::isnan(v)) {
-            grey[i] = 255.0f;
-            continue;
-        }
-        // The rules apply in order; the stretch only strictly between the cuts, so equal cuts
-        // never divide by zero.
-        if (v <= p1) grey[i] = 0.0f;
-        if (v >= p999) grey[i] = 255.0f;
-        if (p1 < v && v < p999) grey[i] = f32((static_cast<double>(v) - p1) * 255.0 / cutRange);
-    }
+float greyLevel(float v, float p1, float p999) {
+    // NaN fails every comparison below; it is shown white, like a value above the high cut.
+    if (std::isnan(v)) return 255.0f;
+    // The rules apply in order; the stretch only strictly between the cuts, so equal cuts
+    // never divide by zero.
+    float grey = 0.0f;
+    if (v <= p1) grey = 0.0f;
+    if (v >= p999) grey = 255.0f;
+    if (p1 < v && v < p999)
+        grey = f32((static_cast<double>(v) - p1) * 255.0 / (static_cast<double>(p999) - p1));
     return grey;
 }
 

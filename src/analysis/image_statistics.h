@@ -27,9 +27,9 @@ struct FirstImageStats {
 // Makes no copy of the pixels: the sums and the order statistics run side by side.
 FirstImageStats analyseFirstImage(const PixelImage& image, RunLog& log);
 
-// Grey level 0..255 of every pixel (the display image), a linear stretch between the cuts p1
-// and p999; NaN pixels are white. Same layout as image.pixels.
-std::vector<float> greyLevels(const PixelImage& image, float p1, float p999);
+// Grey level 0..255 of a pixel value on the display, a linear stretch between the cuts p1 and
+// p999; NaN is white.
+float greyLevel(float v, float p1, float p999);
 
 // Whole-number reduction that fits the image on the desktop. Logs an empty line and
 // "Screen Factor = " with the larger of columns/width and rows/height (truncated); returns

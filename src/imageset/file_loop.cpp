@@ -300,9 +300,8 @@ StarPicker interactivePicker(DesktopSize desktop, Console& console, GraphicsWind
                              RunLog& log) {
     return [desktop, &console, &window, &log](const PixelImage& image, std::string_view name) {
         const FirstImageStats stats = analyseFirstImage(image, log);
-        const std::vector<float> grey = greyLevels(image, stats.p1, stats.p999);
         const int sf = screenFactor(image.columns, image.rows, desktop.width, desktop.height, log);
-        if (!showFirstImage(window, image, grey, sf, name)) {
+        if (!showFirstImage(window, image, stats.p1, stats.p999, sf, name)) {
             std::string reason = window.noDisplayReason();
             throw SessionEnded{"No window can be opened to pick the star" +
                                (reason.empty() ? std::string(".") : ": " + reason)};

@@ -4,13 +4,12 @@
 
 #include <cmath>
 #include <functional>
-#include <random>
-
-#include "analysis/order_statistics.h"
 #include <limits>
+#include <random>
 #include <string>
 #include <vector>
 
+#include "analysis/order_statistics.h"
 #include "support/test_support.h"
 
 namespace orvel {
@@ -118,16 +117,21 @@ TEST(FirstImageStatistics, InfiniteAndNaNImagesFlowIntoTheLog) {
     EXPECT_EQ(allNaN.size(), 11u);
 }
 
+std::vector<float> greyLevelsOf(const std::vector<float>& values, float p1, float p999) {
+    std::vector<float> grey;
+    for (const float v : values) grey.push_back(greyLevel(v, p1, p999));
+    return grey;
+}
+
 TEST(GreyLevels, LinearStretchBetweenTheCuts) {
-    const PixelImage image = imageOf(6, 1, {100, 300, 200, 50, 0, kNaN});
-    const std::vector<float> grey = greyLevels(image, 100, 300);
+    const std::vector<float> grey = greyLevelsOf({100, 300, 200, 50, 0, kNaN}, 100, 300);
     EXPECT_EQ(grey, (std::vector<float>{0, 255, 127.5f, 0, 0, 255}));
     // Beyond the cuts the levels stay at 0 and 255.
-    EXPECT_EQ(greyLevels(imageOf(2, 1, {-1e9f, 1e9f}), 100, 300), (std::vector<float>{0, 255}));
+    EXPECT_EQ(greyLevelsOf({-1e9f, 1e9f}, 100, 300), (std::vector<float>{0, 255}));
 }
 
 TEST(GreyLevels, EqualCutsNeverDivide) {
-    const std::vector<float> grey = greyLevels(imageOf(3, 1, {4, 5, 6}), 5, 5);
+    const std::vector<float> grey = greyLevelsOf({4, 5, 6}, 5, 5);
     EXPECT_EQ(grey, (std::vector<float>{0, 255, 255}));
 }
 
@@ -181,8 +185,10 @@ TEST(FirstImageStatistics, OrderStatisticsEqualThoseOfTheSortedList) {
     const std::vector<std::function<float()>> kinds = {
         [&] { return static_cast<float>(std::uniform_int_distribution<int>(0, 65535)(random)); },
         [&] { return std::normal_distribution<float>(0.0f, 1e-3f)(random); },
-        [&] { return std::ldexp(std::uniform_real_distribution<float>(-1, 1)(random),
-                                std::uniform_int_distribution<int>(-140, 120)(random)); },
+        [&] {
+            return std::ldexp(std::uniform_real_distribution<float>(-1, 1)(random),
+                              std::uniform_int_distribution<int>(-140, 120)(random));
+        },
         [&] { return static_cast<float>(std::uniform_int_distribution<int>(-3, 3)(random)); },
     };
     for (const auto& kind : kinds) {
