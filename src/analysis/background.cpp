@@ -57,7 +57,7 @@ BackgroundStats measureBackground(const PixelImage& image, const StarSelection& 
     // Without NaN a selection finds the same median as the sort, in linear time; with NaN the
     // heap sort is used, because the place of NaN in the list depends on its exact comparisons.
     if (std::none_of(values.begin(), values.end(), [](float v) { return std::isnan(v); })) {
-        st.median = selectOrderStatistics(values, 0.0f, 0.0f).median;
+        st.median = selectMedian(values);
     } else {
         SortAscending(values);
         st.median = MedianOfSorted(values);

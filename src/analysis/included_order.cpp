@@ -37,11 +37,6 @@ WantedRanks wantedRanks(std::size_t count, float lowFraction, float highFraction
             percentilePosition(count, highFraction) - 1};
 }
 
-// The median from the two middle values, as MedianOfSorted forms it.
-float medianOf(std::size_t count, float belowMiddle, float middle) {
-    return count % 2 == 1 ? middle : f32((static_cast<double>(belowMiddle) + middle) * 0.5);
-}
-
 // ---------------------------------------------------------------------------------------------
 // Counting: exact for any image, two passes over it.
 
@@ -390,7 +385,7 @@ std::optional<IncludedOrder> includedOrderBySample(std::span<const float> pixels
     order.count = totals->count;
     order.smallest = totals->smallest;
     order.largest = totals->largest;
-    order.median = medianOf(count, *belowMiddle, *middle);
+    order.median = medianOfMiddle(count, *belowMiddle, *middle);
     order.low = *low;
     order.high = *high;
     return order;
@@ -411,7 +406,7 @@ IncludedOrder includedOrderByCounting(std::span<const float> pixels, float lowFr
         pixels, upper,
         std::array<std::size_t, 6>{r.low, r.belowMiddle, r.middle, r.high, 0, count - 1});
     order.low = v[0];
-    order.median = medianOf(count, v[1], v[2]);
+    order.median = medianOfMiddle(count, v[1], v[2]);
     order.high = v[3];
     order.smallest = v[4];
     order.largest = v[5];

@@ -1,11 +1,8 @@
 #include "analysis/order_statistics.h"
 
 #include <algorithm>
-#include <array>
-#include <bit>
 #include <cstddef>
 #include <cstdint>
-#include <vector>
 
 #include "run/numeric.h"
 
@@ -19,72 +16,6 @@ std::size_t percentilePosition(std::size_t count, float fraction) {
     if (static_cast<std::size_t>(position) > count) return count;
     return static_cast<std::size_t>(position);
 }
-
-namespace {
-
-// Bucket of a value: the upper 16 bits of its key.
-std::size_t bucketOf(float v) {
-    return orderKey(v) >> 16;
-}
-
-constexpr std::size_t kBuckets = 1u << 16;
-
-// Values at the given 0-based ranks of the ascending order, found by a radix selection in
-// place: one pass counts the values per bucket, a second pass moves the values of the few
-// buckets that hold a wanted rank to the front, and only those are searched.
-std::array<float, 4> selectRanks(std::span<float> values, std::array<std::size_t, 4> wanted) {
-    // Work through the ranks in ascending order, remembering where each answer belongs.
-    std::array<std::size_t, 4> slot = {0, 1, 2, 3};
-    std::sort(slot.begin(), slot.end(),
-              [&wanted](std::size_t a, std::size_t b) { return wanted[a] < wanted[b]; });
-    std::array<std::size_t, 4> ranks{};
-    for (std::size_t i = 0; i < ranks.size(); ++i) ranks[i] = wanted[slot[i]];
-    // Counting pass: how many values fall into each bucket.
-    std::vector<std::size_t> counts(kBuckets, 0);
-    for (const float v : values) ++counts[bucketOf(v)];
-    // Each rank lies in the bucket where the running count first passes it.
-    std::array<std::size_t, 4> bucket{};
-    std::array<std::size_t, 4> below{};  // values in lower buckets
-    std::size_t cumulative = 0;
-    std::size_t r = 0;
-    for (std::size_t b = 0; b < kBuckets && r < ranks.size(); ++b) {
-        while (r < ranks.size() && ranks[r] < cumulative + counts[b]) {
-            bucket[r] = b;
-            below[r] = cumulative;
-            ++r;
-        }
-        cumulative += counts[b];
-    }
-    // Gathering pass: the values of the wanted buckets are moved to the front of the list;
-    // the rest of the list is not looked at again.
-    auto begin = values.begin();
-    auto gatheredEnd = std::partition(begin, values.end(), [&bucket](float v) {
-        const std::size_t b = bucketOf(v);
-        return b == bucket[0] || b == bucket[1] || b == bucket[2] || b == bucket[3];
-    });
-    std::array<float, 4> found{};
-    auto keyLess = [](float a, float b) { return orderKey(a) < orderKey(b); };
-    auto groupStart = begin;
-    auto groupEnd = begin;
-    std::size_t groupBucket = kBuckets;
-    for (std::size_t i = 0; i < ranks.size(); ++i) {
-        // The gathered values of one bucket are brought together, bucket by bucket upward.
-        if (bucket[i] != groupBucket) {
-            groupBucket = bucket[i];
-            groupStart = groupEnd;
-            groupEnd = std::partition(groupStart, gatheredEnd, [groupBucket](float v) {
-                return bucketOf(v) == groupBucket;
-            });
-        }
-        // Within its bucket the rank is found by an ordinary selection on the keys.
-        const auto kth = groupStart + static_cast<std::ptrdiff_t>(ranks[i] - below[i]);
-        std::nth_element(groupStart, kth, groupEnd, keyLess);
-        found[slot[i]] = *kth;
-    }
-    return found;
-}
-
-}  // namespace
 
 void SortAscending(std::span<float> values) {
     const std::size_t n = values.size();
@@ -133,10 +64,13 @@ float MedianOfSorted(std::span<const float> values) {
     // An empty list has no middle value; 0 keeps the log and later steps defined.
     if (n == 0) return 0.0f;
     const std::size_t m = n / 2;
-    // Odd count: the middle value (1-based m + 1).
-    if (n % 2 == 1) return values[m];
-    // Even count: the mean of the two middle values (1-based m and m + 1).
-    return f32((static_cast<double>(values[m - 1]) + values[m]) * 0.5);
+    // The middle value (1-based m + 1), with the one before it (1-based m) for an even count.
+    return medianOfMiddle(n, values[n % 2 == 1 ? m : m - 1], values[m]);
+}
+
+float medianOfMiddle(std::size_t count, float lowerMiddle, float middle) {
+    // Odd count: the middle value; even count: the mean of the two middle values.
+    return count % 2 == 1 ? middle : f32((static_cast<double>(lowerMiddle) + middle) * 0.5);
 }
 
 float PercentileOfSorted(std::span<const float> values, float fraction) {
@@ -145,20 +79,17 @@ float PercentileOfSorted(std::span<const float> values, float fraction) {
     return values[percentilePosition(values.size(), fraction) - 1];
 }
 
-OrderStats selectOrderStatistics(std::span<float> values, float lowFraction, float highFraction) {
-    OrderStats stats;
+float selectMedian(std::span<float> values) {
     const std::size_t n = values.size();
-    if (n == 0) return stats;
-    // 0-based ranks wanted: the middle one or two, and the two percentile positions.
-    const std::size_t mid = n / 2;
-    const std::size_t lowRank = percentilePosition(n, lowFraction) - 1;
-    const std::size_t highRank = percentilePosition(n, highFraction) - 1;
-    const std::array<std::size_t, 4> ranks = {lowRank, n % 2 == 0 ? mid - 1 : mid, mid, highRank};
-    const std::array<float, 4> found = selectRanks(values, ranks);
-    stats.low = found[0];
-    stats.median = n % 2 == 1 ? found[2] : f32((static_cast<double>(found[1]) + found[2]) * 0.5);
-    stats.high = found[3];
-    return stats;
+    if (n == 0) return 0.0f;
+    // The key order is a strict order on every value but NaN, so the value at each rank is
+    // the one a sort would put there.
+    const auto keyLess = [](float a, float b) { return orderKey(a) < orderKey(b); };
+    const auto middle = values.begin() + static_cast<std::ptrdiff_t>(n / 2);
+    std::nth_element(values.begin(), middle, values.end(), keyLess);
+    if (n % 2 == 1) return *middle;
+    // Everything before the middle is not above it: the lower middle value is their largest.
+    return medianOfMiddle(n, *std::max_element(values.begin(), middle, keyLess), *middle);
 }
 
 }  // namespace orvel

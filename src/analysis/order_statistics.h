@@ -18,6 +18,10 @@ void SortAscending(std::span<float> values);
 // values for an even count. An empty list has no median and gives 0.
 float MedianOfSorted(std::span<const float> values);
 
+// The median of count values from its middle value and the one before it in ascending order
+// (the same value twice for an odd count).
+float medianOfMiddle(std::size_t count, float lowerMiddle, float middle);
+
 // The value at 1-based position round(fraction x count) (halves to even, the product formed
 // from the 32-bit fraction in double precision). A position below 1 takes the first value, one
 // above the count the last; an empty list gives 0.
@@ -39,17 +43,9 @@ inline float valueOfKey(std::uint32_t key) {
     return std::bit_cast<float>(bits);
 }
 
-// The three order statistics the first image needs.
-struct OrderStats {
-    float median = 0.0f;  // same value as MedianOfSorted on the sorted list
-    float low = 0.0f;     // same value as PercentileOfSorted(sorted, lowFraction)
-    float high = 0.0f;    // same value as PercentileOfSorted(sorted, highFraction)
-};
-
-// The same median and percentiles as SortAscending followed by MedianOfSorted and
-// PercentileOfSorted, found by selection instead of a full sort (linear time on average). The
-// values are reordered in place, no copy is made. The list must not hold NaN: without NaN every
-// position has one well-defined value, whichever method finds it.
-OrderStats selectOrderStatistics(std::span<float> values, float lowFraction, float highFraction);
+// Median of a list that holds no NaN, the same value as SortAscending followed by
+// MedianOfSorted, found by selection in linear time; the values are reordered in place. An
+// empty list gives 0.
+float selectMedian(std::span<float> values);
 
 }  // namespace orvel
