@@ -61,8 +61,7 @@ int measureNight(const BatchOptions& o, Console& console, RunLog& log) {
 
     const ImageFileList files = discoverImages(o.folder, log, console);
     if (files.names.empty()) {
-        console.printLine("orvel: no image files (*R.fit, *G.fit, *B.fit) in " +
-                          o.folder.string());
+        console.printLine("orvel: no image files (*R.fit, *G.fit, *B.fit) in " + o.folder.string());
         return 1;
     }
     NightMeasurements night =
@@ -78,8 +77,10 @@ int measureNight(const BatchOptions& o, Console& console, RunLog& log) {
         for (const std::string& name : o.removals) {
             console.endLine();
             if (!removeFrame(night, name)) {
+                // The fit then still holds a frame the caller meant to leave out.
                 console.printLine("orvel: --remove " + name +
                                   ": no such frame in the fit; nothing removed");
+                status = 1;
                 continue;
             }
             console.printLine("Removed " + name + "; extinction coefficient re-calculated.");
@@ -103,11 +104,21 @@ int measureNight(const BatchOptions& o, Console& console, RunLog& log) {
 int runBatch(const BatchOptions& o, Console& console) {
     RunLog log = openRunLog(o.folder, console);
     try {
-        return measureNight(o, console, log);
+        int status = measureNight(o, console, log);
+        // The log is the record of an unattended run: a run without all of it did not
+        // succeed. A log that could not be created was said when it was opened.
+        if (!log.isOpen()) status = 1;
+        if (log.writeFailed()) {
+            console.printLine("orvel: the log could not be written in full in " +
+                              o.folder.string());
+            status = 1;
+        }
+        return status;
     } catch (const std::bad_alloc&) {
         // A frame claiming more pixels than memory holds must not take the log with it.
-        console.printLine("orvel: there is not enough memory to go on; the log keeps everything "
-                          "measured");
+        console.printLine(
+            "orvel: there is not enough memory to go on; the log keeps everything "
+            "measured");
     } catch (const std::exception& e) {
         console.printLine(std::string("orvel: the run cannot go on (") + e.what() +
                           "); the log keeps everything measured");

@@ -54,9 +54,9 @@ CommandLine parseCommandLine(std::span<const std::string_view> args) {
     CommandLine c;
     if (args.empty()) return c;
     std::map<std::string, std::string> given;
-    static const std::vector<std::string> kValued = {"--lat",  "--lon",        "--ra",
-                                                     "--dec",  "--star",       "--background",
-                                                     "--remove", "--graph",    "--dir"};
+    static const std::vector<std::string> kValued = {"--lat",    "--lon",   "--ra",
+                                                     "--dec",    "--star",  "--background",
+                                                     "--remove", "--graph", "--dir"};
     for (std::size_t i = 0; i < args.size(); ++i) {
         std::string_view arg = args[i];
         if (arg == "--help" || arg == "-h") {
@@ -125,7 +125,9 @@ CommandLine parseCommandLine(std::span<const std::string_view> args) {
     return c;
 }
 
-std::string versionText() { return "orvel 1.0\n"; }
+std::string versionText() {
+    return "orvel 1.0\n";
+}
 
 std::string helpText() {
     return R"(Usage: orvel
@@ -161,8 +163,8 @@ Options:
 Files written in the frames' folder: ORVEL_LOG.txt (the whole run), ORVEL_results.csv (one
 row per frame), ORVEL_fit.csv (one row per band); ORVEL.bmp when saved interactively.
 
-Exit status: 0 on success, 1 when no frame could be measured or a file could not be written,
-2 for a missing or malformed option.
+Exit status: 0 on success, 1 when no frame could be measured, a file could not be written or
+a --remove name matched no frame of the fit, 2 for a missing or malformed option.
 
 Example:
   orvel --lat 35,0,0 --lon -111,30,0 --ra 5,55,10 --dec 7,24,25 \

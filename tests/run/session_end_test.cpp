@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <new>
 #include <stdexcept>
 #include <string>
@@ -213,6 +214,29 @@ TEST(SessionEnd, AFailureBelowTheDialogueEndsTheRunCleanly) {
         "The run cannot go on (the console failed). The run ends; the log keeps everything "
         "measured.\n"));
     EXPECT_TRUE(full.log.starts_with(o2.log));
+}
+
+// An unattended run is judged by its files: a log that cannot be made, or a frame to remove
+// that is not in the fit, ends it with status 1 although the results are written.
+TEST(SessionEnd, AnUnattendedRunWithoutItsLogOrWithAnUnknownRemovalFails) {
+    TempDir dir;
+    test::writeSmallNight(dir, 2);
+    std::filesystem::create_directory(dir / "ORVEL_LOG.txt");
+    ScriptedConsole console;
+    EXPECT_EQ(runBatch(test::smallNightOptions(dir.path()), console), 1);
+    EXPECT_NE(console.transcript().find("ORVEL_LOG.txt cannot be created"), std::string::npos);
+    EXPECT_TRUE(std::filesystem::exists(dir / "ORVEL_fit.csv"));
+
+    std::filesystem::remove(dir / "ORVEL_LOG.txt");
+    BatchOptions o = test::smallNightOptions(dir.path());
+    o.removals = {"n_0009_R.fit"};
+    ScriptedConsole second;
+    EXPECT_EQ(runBatch(o, second), 1);
+    EXPECT_NE(second.transcript().find("orvel: --remove n_0009_R.fit: no such frame in the fit"),
+              std::string::npos);
+    o.removals = {"n_0002_R.fit"};
+    ScriptedConsole third;
+    EXPECT_EQ(runBatch(o, third), 0);
 }
 
 TEST(SessionEnd, AFailureBelowTheUnattendedRunEndsItCleanly) {
