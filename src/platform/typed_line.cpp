@@ -33,32 +33,46 @@ std::string field(std::string_view line, int n) {
 
 namespace {
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
-double basedValue(std::string_view text, std::size_t i) {
+// A whole number in base 16, 8 or 2 from text[i] on (after the "&").
+LeadingNumber basedValue(std::string_view text, std::size_t i) {
     int base = 8;
     if (i < text.size()) {
         const char c = static_cast<char>(text[i] & ~0x20);
-        if (c == 'H') base = 16, ++i;
-        else if (c == 'O' || c == 'Q') base = 8, ++i;
-        else if (c == 'B') base = 2, ++i;
+        if (c == 'H')
+            base = 16, ++i;
+        else if (c == 'O' || c == 'Q')
+            base = 8, ++i;
+        else if (c == 'B')
+            base = 2, ++i;
     }
-    double value = 0.0;
+    LeadingNumber n;
     for (; i < text.size(); ++i) {
         const char c = text[i];
         int d = -1;
-        if (isDigit(c)) d = c - '0';
-        else if (c >= 'a' && c <= 'f') d = c - 'a' + 10;
-        else if (c >= 'A' && c <= 'F') d = c - 'A' + 10;
+        if (isDigit(c))
+            d = c - '0';
+        else if (c >= 'a' && c <= 'f')
+            d = c - 'a' + 10;
+        else if (c >= 'A' && c <= 'F')
+            d = c - 'A' + 10;
         if (d < 0 || d >= base) break;
-        value = value * base + d;
+        n.value = n.value * base + d;
+        n.length = i + 1;
     }
-    return value;
+    return n;
 }
 
 }  // namespace
 
 double numericValue(std::string_view text) {
+    return leadingNumber(text).value;
+}
+
+LeadingNumber leadingNumber(std::string_view text) {
     std::size_t i = 0;
     while (i < text.size() && (text[i] == ' ' || text[i] == '\t' || text[i] == '\n')) ++i;
     if (i < text.size() && text[i] == '&') return basedValue(text, i + 1);
@@ -80,7 +94,8 @@ double numericValue(std::string_view text) {
             break;
         }
     }
-    if (!anyDigit) return 0.0;
+    if (!anyDigit) return {};
+    std::size_t end = i;
     if (i < text.size() && (text[i] == 'E' || text[i] == 'e' || text[i] == 'D' || text[i] == 'd')) {
         std::size_t j = i + 1;
         std::string exponent = "e";
@@ -90,9 +105,12 @@ double numericValue(std::string_view text) {
             exponent.push_back(text[j]);
             expDigits = true;
         }
-        if (expDigits) canon += exponent;
+        if (expDigits) {
+            canon += exponent;
+            end = j;
+        }
     }
-    return std::strtod(canon.c_str(), nullptr);
+    return {std::strtod(canon.c_str(), nullptr), end};
 }
 
 std::string upperCase(std::string_view text) {

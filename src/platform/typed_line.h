@@ -17,6 +17,14 @@ std::string field(std::string_view line, int n);
 // 0 when the text does not begin with a number.
 double numericValue(std::string_view text);
 
+// The number at the start of a text, as numericValue reads it, and how many characters of the
+// text (leading blanks included) it takes; 0 characters when there is no digit to read.
+struct LeadingNumber {
+    double value = 0.0;
+    std::size_t length = 0;
+};
+LeadingNumber leadingNumber(std::string_view text);
+
 // The letters a-z replaced by A-Z.
 std::string upperCase(std::string_view text);
 

@@ -1,8 +1,6 @@
 #include "run/options.h"
 
-#include <cerrno>
 #include <cmath>
-#include <cstdlib>
 #include <map>
 
 #include "platform/typed_line.h"
@@ -11,14 +9,10 @@ namespace orvel {
 
 namespace {
 
-// A whole field that is a finite decimal number.
+// A whole field that is a finite number, read by the same rules as a typed answer.
 bool isNumber(std::string_view text) {
-    if (text.empty()) return false;
-    const std::string s(text);
-    char* end = nullptr;
-    errno = 0;
-    const double v = std::strtod(s.c_str(), &end);
-    return end == s.c_str() + s.size() && errno == 0 && std::isfinite(v);
+    const LeadingNumber n = leadingNumber(text);
+    return n.length > 0 && n.length == text.size() && std::isfinite(n.value);
 }
 
 // "D,M,S": one to three numeric fields.

@@ -7,11 +7,13 @@
 namespace orvel {
 namespace {
 
-CommandLine parse(std::vector<std::string_view> args) { return parseCommandLine(args); }
+CommandLine parse(std::vector<std::string_view> args) {
+    return parseCommandLine(args);
+}
 
 const std::vector<std::string_view> kComplete = {
-    "--lat", "-33,52,7", "--lon=151,12,30", "--ra", "5,55,10", "--dec", "-7,24,25",
-    "--star", "312,240", "--background", "100.5,99"};
+    "--lat",    "-33,52,7", "--lon=151,12,30", "--ra",         "5,55,10", "--dec",
+    "-7,24,25", "--star",   "312,240",         "--background", "100.5,99"};
 
 std::vector<std::string_view> complete(std::vector<std::string_view> more = {}) {
     std::vector<std::string_view> args = kComplete;
@@ -28,8 +30,8 @@ TEST(Options, NoArgumentsIsTheInteractiveProgram) {
 TEST(Options, ACompleteSetRunsUnattended) {
     test::TempDir dir;
     const std::string folder = dir.path().string();
-    const CommandLine c = parse(complete({"--remove", "a_R.fit", "--remove=b_G.fit", "--graph",
-                                          "g.png", "--dir", folder}));
+    const CommandLine c = parse(
+        complete({"--remove", "a_R.fit", "--remove=b_G.fit", "--graph", "g.png", "--dir", folder}));
     ASSERT_EQ(c.mode, CommandLine::Mode::batch) << c.error;
     EXPECT_EQ(c.options.latitude, "-33,52,7");
     EXPECT_EQ(c.options.longitude, "151,12,30");
@@ -68,6 +70,24 @@ TEST(Options, MissingAndMalformedOptionsAreNamed) {
     EXPECT_EQ(error(args), "option --star '312' is not of the form COL,ROW");
     args[8] = "x,1";
     EXPECT_EQ(error(args), "option --star 'x,1' is not of the form COL,ROW");
+    // Numbers are those a typed answer accepts, whole: no C hexadecimal, no trailing letters.
+    args[8] = "0x40,10";
+    EXPECT_EQ(error(args), "option --star '0x40,10' is not of the form COL,ROW");
+    args[8] = "1e,10";
+    EXPECT_EQ(error(args), "option --star '1e,10' is not of the form COL,ROW");
+    args[8] = "1e999,10";
+    EXPECT_EQ(error(args), "option --star '1e999,10' is not of the form COL,ROW");
+}
+
+TEST(Options, NumbersAreReadAsTypedAnswersAreRead) {
+    std::vector<std::string_view> args = complete();
+    args[1] = "1D1,&H1E,.5";
+    args[8] = "3.125E2,&B11";
+    const CommandLine c = parse(args);
+    ASSERT_EQ(c.mode, CommandLine::Mode::batch) << c.error;
+    EXPECT_EQ(c.options.latitude, "1D1,&H1E,.5");
+    EXPECT_EQ(c.options.starColumn, 312.5f);
+    EXPECT_EQ(c.options.starRow, 3.0f);
 }
 
 TEST(Options, HelpNamesEveryOptionWithAnExample) {
