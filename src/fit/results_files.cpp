@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "fit/band_regression.h"
-#include "platform/raster.h"
+#include "platform/file_io.h"
 
 namespace orvel {
 

@@ -2,6 +2,7 @@
 
 #include <png.h>
 
+#include "platform/file_io.h"
 #include "platform/typed_line.h"
 
 namespace orvel {

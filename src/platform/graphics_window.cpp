@@ -5,6 +5,7 @@
 #include <cmath>
 #include <thread>
 
+#include "platform/file_io.h"
 #include "platform/session_end.h"
 #include "run/numeric.h"
 
@@ -34,10 +35,6 @@ Click unpackLatch(std::uint64_t word) {
     return {static_cast<int>(word & kFlagMask), field(word >> 2), field(word >> (2 + kFieldBits))};
 }
 
-Rgb clamped(Rgb c) {
-    return {std::clamp(c.r, 0, 255), std::clamp(c.g, 0, 255), std::clamp(c.b, 0, 255)};
-}
-
 bool allFinite(std::initializer_list<double> values) {
     return std::all_of(values.begin(), values.end(), [](double v) { return std::isfinite(v); });
 }
@@ -50,24 +47,37 @@ struct Segment {
 // Liang–Barsky: cuts the segment to the rectangle [lo, hiX] x [lo, hiY]; false when it misses.
 // Used for end points too far away to round to whole pixels without losing the direction.
 bool clipSegment(Segment& s, double lo, double hiX, double hiY) {
-    const double dx = s.x2 - s.x1, dy = s.y2 - s.y1;
-    double t0 = 0.0, t1 = 1.0;
-    const double p[4] = {-dx, dx, -dy, dy};
+    // Half the differences, so that end points near opposite ends of the double range still
+    // give a finite direction; the parameter then runs from 0 to 2.
+    const double hx = s.x2 / 2 - s.x1 / 2, hy = s.y2 / 2 - s.y1 / 2;
+    const double p[4] = {-hx, hx, -hy, hy};
     const double q[4] = {s.x1 - lo, hiX - s.x1, s.y1 - lo, hiY - s.y1};
+    const double edge[4] = {lo, hiX, lo, hiY};
+    double t[4] = {};
+    double t0 = 0.0, t1 = 2.0;
     for (int i = 0; i < 4; ++i) {
         if (p[i] == 0.0) {
             if (q[i] < 0.0) return false;  // parallel to this edge and outside it
             continue;
         }
-        const double t = q[i] / p[i];
+        t[i] = q[i] / p[i];
         if (p[i] < 0.0) {
-            t0 = std::max(t0, t);  // entering through this edge
+            t0 = std::max(t0, t[i]);  // entering through this edge
         } else {
-            t1 = std::min(t1, t);  // leaving through this edge
+            t1 = std::min(t1, t[i]);  // leaving through this edge
         }
         if (t0 > t1) return false;
     }
-    s = {s.x1 + t0 * dx, s.y1 + t0 * dy, s.x1 + t1 * dx, s.y1 + t1 * dy};
+    Segment cut{s.x1 + t0 * hx, s.y1 + t0 * hy, s.x1 + t1 * hx, s.y1 + t1 * hy};
+    // An end point cut at an edge lies on it exactly: far from the origin the parameter is too
+    // coarse to find the edge again (a horizontal line would shrink to a point).
+    for (int i = 0; i < 4; ++i) {
+        if (p[i] < 0.0 && t0 > 0.0 && t[i] == t0) (i < 2 ? cut.x1 : cut.y1) = edge[i];
+        if (p[i] > 0.0 && t1 < 2.0 && t[i] == t1) (i < 2 ? cut.x2 : cut.y2) = edge[i];
+    }
+    // Never let a point that is not finite round to pixel 0.
+    if (!allFinite({cut.x1, cut.y1, cut.x2, cut.y2})) return false;
+    s = cut;
     return true;
 }
 
@@ -93,13 +103,13 @@ bool GraphicsWindow::create(std::string_view caption, int left, int top, int wid
 }
 
 void GraphicsWindow::clear(Rgb colour) {
-    surface_.fill(clamped(colour));
+    surface_.fill(colour);
     afterDraw();
 }
 
 void GraphicsWindow::setPixel(double x, double y, Rgb colour) {
     if (!allFinite({x, y})) return;
-    surface_.setPixel(toInt(x), toInt(y), clamped(colour));
+    surface_.setPixel(toInt(x), toInt(y), colour);
     afterDraw();
 }
 
@@ -110,23 +120,21 @@ void GraphicsWindow::line(double x1, double y1, double x2, double y2, Rgb colour
         std::max({std::fabs(x1), std::fabs(y1), std::fabs(x2), std::fabs(y2)}) > kFarCoordinate;
     // A margin of two pixels keeps the rounded end points just outside the surface.
     if (far && !clipSegment(s, -2.0, surface_.width() + 1.0, surface_.height() + 1.0)) return;
-    surface_.line(toInt(s.x1), toInt(s.y1), toInt(s.x2), toInt(s.y2), clamped(colour));
+    surface_.line(toInt(s.x1), toInt(s.y1), toInt(s.x2), toInt(s.y2), colour);
     afterDraw();
 }
 
 void GraphicsWindow::box(double x1, double y1, double x2, double y2, Rgb outline,
                          std::optional<Rgb> fill) {
     if (!allFinite({x1, y1, x2, y2})) return;
-    if (fill) fill = clamped(*fill);
-    surface_.box(toInt(x1), toInt(y1), toInt(x2), toInt(y2), clamped(outline), fill);
+    surface_.box(toInt(x1), toInt(y1), toInt(x2), toInt(y2), outline, fill);
     afterDraw();
 }
 
 void GraphicsWindow::ellipse(double x1, double y1, double x2, double y2, Rgb outline,
                              std::optional<Rgb> fill) {
     if (!allFinite({x1, y1, x2, y2})) return;
-    if (fill) fill = clamped(*fill);
-    surface_.ellipse(toInt(x1), toInt(y1), toInt(x2), toInt(y2), clamped(outline), fill);
+    surface_.ellipse(toInt(x1), toInt(y1), toInt(x2), toInt(y2), outline, fill);
     afterDraw();
 }
 

@@ -1,10 +1,6 @@
 #include "platform/raster.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <cstdlib>
 
@@ -205,27 +201,6 @@ std::string Raster::bmpBytes() const {
         }
     }
     return out;
-}
-
-bool writeWholeFile(const std::filesystem::path& path, const std::string& bytes) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0) return false;
-    bool ok = true;
-    std::size_t done = 0;
-    while (ok && done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n > 0) {
-            done += static_cast<std::size_t>(n);
-        } else if (n < 0 && errno == EINTR) {
-            continue;
-        } else {
-            ok = false;
-        }
-    }
-    // An older, longer file would otherwise keep its tail after the new bytes.
-    if (ok && ::ftruncate(fd, static_cast<off_t>(bytes.size())) != 0) ok = false;
-    if (::close(fd) != 0) ok = false;
-    return ok;
 }
 
 }  // namespace orvel

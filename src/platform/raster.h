@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -19,7 +18,7 @@ struct Rgb {
 };
 
 class Raster {
-public:
+  public:
     Raster() = default;
     Raster(int width, int height, Rgb fill = {0, 0, 0});
 
@@ -43,13 +42,10 @@ public:
     // The 24-bit BMP file image: 54-byte header, bottom row first, BGR, rows padded to 4 bytes.
     std::string bmpBytes() const;
 
-private:
+  private:
     int width_ = 0;
     int height_ = 0;
     std::vector<std::uint8_t> rgb_;
 };
-
-// Writes bytes to a file from its start and cuts it after the last byte. False on any failure.
-bool writeWholeFile(const std::filesystem::path& path, const std::string& bytes);
 
 }  // namespace orvel

@@ -26,6 +26,7 @@ void ScriptedWindow::doubleClickNow(int x, int y) {
 }
 
 void ScriptedWindow::pumpEvents() {
+    showPending();
     // A pending click must be taken by the logic before the next step happens.
     if (script_.empty() || !isOpen() || clickPending()) return;
     const ScriptStep next = script_.front();
@@ -47,16 +48,34 @@ bool ScriptedWindow::openNative(std::string_view caption, int left, int top, int
                                 int height) {
     if (openFails_) return false;
     created_.push_back({std::string(caption), left, top, width, height});
+    dirty_ = false;
     return true;
 }
 
 void ScriptedWindow::present(const Raster& surface) {
     shown_ = surface;
+    dirty_ = false;
     ++presentCount_;
+}
+
+void ScriptedWindow::showPending() {
+    if (dirty_) present(surface());
+}
+
+const Raster& ScriptedWindow::shown() {
+    showPending();
+    return shown_;
+}
+
+// Raising the SDL window pumps its events, which shows pending drawing.
+void ScriptedWindow::focusNative() {
+    showPending();
+    ++focusCount_;
 }
 
 void ScriptedWindow::closeNative() {
     shown_ = Raster();
+    dirty_ = false;
     ++closeCount_;
 }
 

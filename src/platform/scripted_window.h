@@ -42,14 +42,14 @@ class ScriptedWindow : public GraphicsWindow {
     void closeNow() { markClosedByUser(); }
     std::size_t stepsLeft() const { return script_.size(); }
 
-    // Delivers the next scripted step when no click is pending.
+    // Shows pending drawing, then delivers the next scripted step when no click is pending.
     void pumpEvents() override;
 
     // What the program did with its windows.
     const std::vector<CreatedWindow>& created() const { return created_; }
-    // The surface as last shown on the (pretend) screen: differs from surface() in buffered
-    // mode until redraw().
-    const Raster& shown() const { return shown_; }
+    // The surface as shown on the (pretend) screen: differs from surface() in buffered mode
+    // until redraw(). Like the SDL window's read-back, it first shows pending immediate drawing.
+    const Raster& shown();
     int presentCount() const { return presentCount_; }
     int focusCount() const { return focusCount_; }
     int closeCount() const { return closeCount_; }
@@ -57,12 +57,16 @@ class ScriptedWindow : public GraphicsWindow {
   protected:
     bool openNative(std::string_view caption, int left, int top, int width, int height) override;
     void present(const Raster& surface) override;
-    void focusNative() override { ++focusCount_; }
+    // As on a real screen, a burst of immediate drawing is shown once, at the next pump.
+    void presentSoon(const Raster&) override { dirty_ = true; }
+    void focusNative() override;
     void closeNative() override;
     // A wait with nothing left in the script can never end: the session ends instead.
     bool idleWhileWaiting() override { return !script_.empty(); }
 
   private:
+    void showPending();
+
     enum class Step { click, doubleClick, close };
     struct ScriptStep {
         Step step = Step::click;
@@ -75,6 +79,7 @@ class ScriptedWindow : public GraphicsWindow {
     std::deque<ScriptStep> script_;
     std::vector<CreatedWindow> created_;
     Raster shown_;
+    bool dirty_ = false;  // the surface has immediate drawing not yet shown
     int presentCount_ = 0;
     int focusCount_ = 0;
     int closeCount_ = 0;

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <thread>
 
+#include "platform/file_io.h"
 #include "platform/typed_line.h"
 
 namespace orvel {
@@ -18,18 +19,6 @@ constexpr int kPollMs = 20;          // longest pause between two calls of the i
 constexpr int kToFrontWaitMs = 100;  // pause before the console is raised
 constexpr std::size_t kReadChunk = 4096;
 constexpr std::size_t kCompactPendingAt = 4 * kMaxLineLength;  // bytes of an unended line
-
-void writeAll(int fd, std::string_view text) {
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n > 0) {
-            done += static_cast<std::size_t>(n);
-        } else if (!(n < 0 && errno == EINTR)) {
-            return;  // output that cannot be written is lost, as on a closed terminal
-        }
-    }
-}
 
 // Applies the typing rules to the bytes of one line.
 std::string editLine(std::string_view raw) {
@@ -84,6 +73,7 @@ void TerminalConsole::setTitle(std::string_view title) {
 }
 
 void TerminalConsole::print(std::string_view text) {
+    // Output that cannot be written is lost, as on a closed terminal.
     writeAll(outFd_, text);
 }
 

@@ -3,9 +3,9 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <utility>
 
+#include "platform/file_io.h"
 #include "run/number_format.h"
 
 namespace orvel {
@@ -57,26 +57,32 @@ RunLog& RunLog::raw(std::string_view bytes) {
     }
     if (fd_ < 0) return *this;
     // Unbuffered: the bytes are with the kernel when this returns.
-    std::size_t written = 0;
-    while (written < bytes.size()) {
-        const ssize_t n = ::write(fd_, bytes.data() + written, bytes.size() - written);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            // A full disk may take part of an item: cut it off again, so that the failed write
-            // has no effect and the file holds only whole items.
-            writeFailed_ = true;
-            if (written > 0 && ::ftruncate(fd_, fileSize_) == 0) ::lseek(fd_, fileSize_, SEEK_SET);
-            return *this;
-        }
-        written += static_cast<std::size_t>(n);
+    if (!writeAll(fd_, bytes)) {
+        // A full disk may take part of an item: cut it off again, so that the failed write has
+        // no effect and the file holds only whole items (when nothing was taken, this changes
+        // nothing).
+        writeFailed_ = true;
+        if (::ftruncate(fd_, fileSize_) == 0) ::lseek(fd_, fileSize_, SEEK_SET);
+        return *this;
     }
-    fileSize_ += static_cast<std::int64_t>(written);
+    fileSize_ += static_cast<std::int64_t>(bytes.size());
     return *this;
 }
 
-RunLog& RunLog::text(std::string_view t) { return raw(t); }
-RunLog& RunLog::num(double x) { return raw(formatShort(x)); }
-RunLog& RunLog::numLong(double x) { return raw(formatLong(x)); }
-RunLog& RunLog::end() { return raw("\r\n"); }
+RunLog& RunLog::text(std::string_view t) {
+    return raw(t);
+}
+
+RunLog& RunLog::num(double x) {
+    return raw(formatShort(x));
+}
+
+RunLog& RunLog::numLong(double x) {
+    return raw(formatLong(x));
+}
+
+RunLog& RunLog::end() {
+    return raw("\r\n");
+}
 
 }  // namespace orvel

@@ -102,6 +102,41 @@ TEST(GraphicsWindow, FarAwayLineEndsKeepTheirDirection) {
     }
 }
 
+TEST(GraphicsWindow, LinesSpanningTheWholeDoubleRangeAreCutWhereTheyCross) {
+    ScriptedWindow w;
+    w.create("g", 0, 0, 10, 10);
+    w.clear({0, 0, 0});
+    // The differences between these end points are too large for a double.
+    w.line(-1e308, 5, 1e308, 5, kRed);
+    w.line(3, 1.7e308, 3, -1.7e308, kWhite);
+    w.line(-1.7e308, -1.7e308, 1.7e308, 1.7e308, kRed);
+    // Finite differences, but far beyond whole pixels.
+    w.line(1e300, 8, -1e300, 8, kWhite);
+    // Misses the window: above it, and crossing the row above it.
+    w.line(-1e308, -1e308, 1e308, -1e308, kWhite);
+    w.line(-1e308, -1, 1e308, -1, kWhite);
+    Raster expected(10, 10, {0, 0, 0});
+    expected.line(0, 5, 9, 5, kRed);
+    expected.line(3, 0, 3, 9, kWhite);
+    expected.line(0, 0, 9, 9, kRed);
+    expected.line(0, 8, 9, 8, kWhite);
+    EXPECT_EQ(w.surface().rgbBytes(), expected.rgbBytes());
+}
+
+TEST(GraphicsWindow, ImmediateDrawingIsShownOnceWhenEventsArePumped) {
+    ScriptedWindow w;
+    w.create("g", 0, 0, 6, 6);
+    const int presents = w.presentCount();
+    for (int i = 0; i < 6; ++i) w.line(0, i, 5, i, kRed);
+    EXPECT_EQ(w.presentCount(), presents);
+    w.pumpEvents();
+    EXPECT_EQ(w.presentCount(), presents + 1);
+    EXPECT_EQ(w.shown().rgbBytes(), w.surface().rgbBytes());
+    // Nothing new drawn: nothing to show again.
+    w.pumpEvents();
+    EXPECT_EQ(w.presentCount(), presents + 1);
+}
+
 TEST(GraphicsWindow, ImmediateModeShowsEachOperationBufferedModeWaitsForRedraw) {
     ScriptedWindow w;
     w.create("g", 0, 0, 6, 6);
