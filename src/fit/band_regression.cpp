@@ -6,11 +6,6 @@ namespace orvel {
 
 namespace {
 
-// Only observations still taking part in the fit count.
-bool included(const FileObservation& o) {
-    return o.included == 1.0f;
-}
-
 // Adds to a running sum, rounding to 32 bits as every stored sum is.
 void accumulate(float& sum, double term) {
     sum = f32(sum + term);
@@ -34,7 +29,7 @@ BandFit fitBand(std::span<const FileObservation> block, int fileCount) {
     float sx = 0.0f, sy = 0.0f, sxx = 0.0f, syy = 0.0f, sxy = 0.0f;
     int n = 0;
     for (const FileObservation& o : block) {
-        if (!included(o)) continue;
+        if (!inFit(o)) continue;
         ++n;
         const double x = o.airmass;
         const double y = o.magnitude;
@@ -57,7 +52,7 @@ BandFit fitBand(std::span<const FileObservation> block, int fileCount) {
     // Second pass: sums centred on the means, which lose less to rounding than raw sums.
     float cxy = 0.0f, cxx = 0.0f;
     for (const FileObservation& o : block) {
-        if (!included(o)) continue;
+        if (!inFit(o)) continue;
         const double dx = static_cast<double>(o.airmass) - meanX;
         const double dy = static_cast<double>(o.magnitude) - meanY;
         accumulate(cxy, dy * dx);

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "fit/band_regression.h"
+#include "fit/results_report.h"
 #include "platform/file_io.h"
 
 namespace orvel {
@@ -31,17 +32,21 @@ namespace {
 
 const char* bandName(int band) {
     switch (band) {
-        case 1: return "R";
-        case 2: return "G";
-        case 3: return "B";
-        default: return "";
+        case 1:
+            return "R";
+        case 2:
+            return "G";
+        case 3:
+            return "B";
+        default:
+            return "";
     }
 }
 
 std::string isoDate(const ImageHeader& h) {
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:%02d", h.year, h.month, h.day,
-                  h.hour, h.minute, h.second);
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:%02d", h.year, h.month, h.day, h.hour,
+                  h.minute, h.second);
     return buf;
 }
 
@@ -56,16 +61,15 @@ std::string frameResultsCsv(const NightMeasurements& night) {
         const FileObservation& o = night.observations[i];
         out += csvField(m.name) + ',' + bandName(m.band) + ',';
         if (m.measured) {
-            out += isoDate(m.header) + ',' + csvNumber(m.airmass) + ',' +
-                   csvNumber(m.elevation) + ',' + std::to_string(m.ringColumn) + ',' +
-                   std::to_string(m.ringRow) + ',' + csvNumber(m.innerRadius) + ',' +
-                   csvNumber(m.skyLevel) + ',' + csvNumber(m.integratedDc) + ',' +
-                   csvNumber(m.magnitude, 17) + ',';
+            out += isoDate(m.header) + ',' + csvNumber(m.airmass) + ',' + csvNumber(m.elevation) +
+                   ',' + std::to_string(m.ringColumn) + ',' + std::to_string(m.ringRow) + ',' +
+                   csvNumber(m.innerRadius) + ',' + csvNumber(m.skyLevel) + ',' +
+                   csvNumber(m.integratedDc) + ',' + csvNumber(m.magnitude, 17) + ',';
         } else {
             out += ",,,,,,,,,";
         }
-        out += (o.included == 1.0f ? "1" : "0");
-        out += ',' + csvField(m.measured ? (o.included == 1.0f ? "" : "removed") : m.problem);
+        out += inFit(o) ? "1" : "0";
+        out += ',' + csvField(m.measured ? (inFit(o) ? "" : "removed") : m.problem);
         out += "\r\n";
     }
     return out;
@@ -75,13 +79,13 @@ double slopeStandardError(std::span<const FileObservation> block, const BandFit&
     double sx = 0.0;
     int n = 0;
     for (const FileObservation& o : block)
-        if (o.included == 1.0f) sx += o.airmass, ++n;
+        if (inFit(o)) sx += o.airmass, ++n;
     if (n < 3) return std::nan("");
     const double meanX = sx / n;
     double residuals = 0.0;
     double spread = 0.0;
     for (const FileObservation& o : block) {
-        if (o.included != 1.0f) continue;
+        if (!inFit(o)) continue;
         const double r = o.magnitude - (static_cast<double>(fit.intercept) + fit.slope * o.airmass);
         residuals += r * r;
         spread += (o.airmass - meanX) * (o.airmass - meanX);
@@ -94,19 +98,20 @@ std::string bandResultsCsv(const NightMeasurements& night, const std::array<int,
     std::string out =
         "band,k,k_standard_error,intercept,r2,files,analysed,signal_at_x1_adu,signal_at_x0_adu,"
         "ratio_at_x1,ratio_at_x0\r\n";
-    std::size_t start = 0;
     for (std::size_t b = 0; b < 3; ++b) {
         const BandFit& f = night.fits[b];
-        const std::size_t count = static_cast<std::size_t>(counts[b]);
-        const std::size_t end = std::min(start + count, night.observations.size());
-        const std::span<const FileObservation> block(night.observations.data() + start,
-                                                     end - start);
-        start = end;
-        out += std::string(bandName(static_cast<int>(b) + 1)) + ',' +
-               csvNumber(-static_cast<double>(f.slope)) + ',' +
-               csvNumber(count > 0 ? slopeStandardError(block, f) : std::nan("")) + ',' +
-               csvNumber(f.intercept) + ',' + csvNumber(f.r2) + ',' + std::to_string(counts[b]) +
-               ',' + std::to_string(f.analysed) + ',' + csvNumber(signals.oneAirmass[b]) + ',' +
+        out += std::string(bandName(static_cast<int>(b) + 1)) + ',';
+        // A band without files has no fit: its numbers are left empty rather than the zeros
+        // the fit starts from.
+        if (counts[b] <= 0) {
+            out += ",,,,0,0,,,,\r\n";
+            continue;
+        }
+        const std::span<const FileObservation> block = bandBlock(night.observations, counts, b);
+        out += csvNumber(-static_cast<double>(f.slope)) + ',' +
+               csvNumber(slopeStandardError(block, f)) + ',' + csvNumber(f.intercept) + ',' +
+               csvNumber(f.r2) + ',' + std::to_string(counts[b]) + ',' +
+               std::to_string(f.analysed) + ',' + csvNumber(signals.oneAirmass[b]) + ',' +
                csvNumber(signals.exoatmospheric[b]) + ',' + csvNumber(signals.oneAirmassRatio[b]) +
                ',' + csvNumber(signals.exoatmosphericRatio[b]) + "\r\n";
     }

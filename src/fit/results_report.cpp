@@ -20,18 +20,6 @@ constexpr std::array<std::string_view, 3> kExoatmosphericLabels = {
     "   RED    Y at X=0 (ADUs) = ", " GREEN    Y at X=0 (ADUs) = ", "  BLUE    Y at X=0 (ADUs) = "};
 constexpr std::array<std::string_view, 3> kRatioLabels = {"   RED = ", " GREEN = ", "  BLUE = "};
 
-// The band's observations: the consecutive block discovery listed, cut to the table's size.
-std::span<const FileObservation> bandBlock(std::span<const FileObservation> observations,
-                                           const std::array<int, 3>& counts, std::size_t band) {
-    std::size_t first = 0;
-    for (std::size_t b = 0; b < band; ++b)
-        first += static_cast<std::size_t>(std::max(counts[b], 0));
-    first = std::min(first, observations.size());
-    const std::size_t size =
-        std::min(static_cast<std::size_t>(std::max(counts[band], 0)), observations.size() - first);
-    return observations.subspan(first, size);
-}
-
 // The coefficient line of one band, k = -slope, with its counts.
 void logCoefficient(RunLog& log, std::size_t band, const BandFit& fit) {
     log.text(kCoefficientLabels[band]).num(-static_cast<double>(fit.slope));
@@ -83,6 +71,17 @@ void showRatios(Console& console, const BandSignals& s) {
 }
 
 }  // namespace
+
+std::span<const FileObservation> bandBlock(std::span<const FileObservation> observations,
+                                           const std::array<int, 3>& counts, std::size_t band) {
+    std::size_t first = 0;
+    for (std::size_t b = 0; b < band; ++b)
+        first += static_cast<std::size_t>(std::max(counts[b], 0));
+    first = std::min(first, observations.size());
+    const std::size_t size =
+        std::min(static_cast<std::size_t>(std::max(counts[band], 0)), observations.size() - first);
+    return observations.subspan(first, size);
+}
 
 void fitAndReport(std::span<const FileObservation> observations,
                   const std::array<int, 3>& bandCounts, std::array<BandFit, 3>& fits, RunLog& log,

@@ -11,6 +11,11 @@
 
 namespace orvel {
 
+// The band's observations (band 0 red, 1 green, 2 blue): the consecutive block discovery
+// listed, cut to the table's size.
+std::span<const FileObservation> bandBlock(std::span<const FileObservation> observations,
+                                           const std::array<int, 3>& counts, std::size_t band);
+
 // Fits each band with files (red, green, blue) over its block of positions (red 1..nR, green
 // the next nG, blue the next nB), skipping observations whose included flag is not 1, and
 // writes the final-results block to the log and the short form to the console. A band with

@@ -12,7 +12,9 @@ constexpr Rgb kBlack{0, 0, 0};
 constexpr Rgb kWhite{255, 255, 255};
 
 // Plot y grows upward, window y downward.
-double screenY(double plotY) { return kPlotHeight - plotY; }
+double screenY(double plotY) {
+    return kPlotHeight - plotY;
+}
 
 }  // namespace
 
@@ -64,8 +66,7 @@ void openGraphWindow(GraphicsWindow& window) {
     window.clear(kWhite);
 }
 
-std::array<LineEnds, 3> lineEndPoints(const std::array<BandFit, 3>& fits,
-                                      const GraphRanges& g) {
+std::array<LineEnds, 3> lineEndPoints(const std::array<BandFit, 3>& fits, const GraphRanges& g) {
     std::array<LineEnds, 3> lines;
     const double xSpan = static_cast<double>(g.xTo) - g.xFrom;
     const double ySpan = static_cast<double>(g.yTo) - g.yFrom;
@@ -73,7 +74,8 @@ std::array<LineEnds, 3> lineEndPoints(const std::array<BandFit, 3>& fits,
         const double s = fits[b].slope;
         const double a = fits[b].intercept;
         // Every line spans the airmass range of all observations.
-        lines[b].startX = f32((g.smallestAirmass - static_cast<double>(g.xFrom)) / xSpan * kPlotWidth);
+        lines[b].startX =
+            f32((g.smallestAirmass - static_cast<double>(g.xFrom)) / xSpan * kPlotWidth);
         lines[b].startY = f32((s * g.smallestAirmass + a - g.yFrom) / ySpan * kPlotHeight);
         lines[b].endX = f32((g.largestAirmass - static_cast<double>(g.xFrom)) / xSpan * kPlotWidth);
         lines[b].endY = f32((s * g.largestAirmass + a - g.yFrom) / ySpan * kPlotHeight);
@@ -93,7 +95,7 @@ void drawGraph(GraphicsWindow& window, std::span<const FileObservation> observat
     // The framed white box erases everything drawn before.
     window.box(0, 0, kPlotWidth - 1, kPlotHeight - 1, kBlack, kWhite);
     for (const FileObservation& o : observations) {
-        if (o.included != 1.0f) continue;
+        if (!inFit(o)) continue;
         const int band = o.band == 1.0f ? 1 : o.band == 2.0f ? 2 : o.band == 3.0f ? 3 : 0;
         if (band == 0) continue;
         // Each line is drawn again before each circle, so later lines cross earlier circles.

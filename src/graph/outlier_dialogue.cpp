@@ -15,7 +15,7 @@ constexpr Rgb kYellow{255, 210, 0};
 
 bool bandHasIncludedPoint(std::span<const FileObservation> observations, int band) {
     for (const FileObservation& o : observations)
-        if (o.included == 1.0f && o.band == static_cast<float>(band)) return true;
+        if (inFit(o) && o.band == static_cast<float>(band)) return true;
     return false;
 }
 
@@ -44,7 +44,7 @@ enum class PickResult { removed, tryAgain, nothingToPick };
 
 // One pick of a point of the band, confirmed or not.
 PickResult pickAndConfirm(std::span<FileObservation> observations, int band, Console& console,
-                    GraphicsWindow& window) {
+                          GraphicsWindow& window) {
     console.endLine();
     console.printLine("Using the mouse, put the cursor in the center of the circle");
     console.printLine("representing the data point you want to remove and left-click.");
@@ -85,7 +85,7 @@ int nearestObservation(std::span<const FileObservation> observations, int band, 
     float best = 9999.0f;
     for (std::size_t j = 0; j < observations.size(); ++j) {
         const FileObservation& o = observations[j];
-        if (o.included != 1.0f || o.band != static_cast<float>(band)) continue;
+        if (!inFit(o) || o.band != static_cast<float>(band)) continue;
         const double dx = static_cast<double>(o.plotX) - cx;
         const double dy = static_cast<double>(o.plotY) - cy;
         const float d = f32(std::sqrt(dx * dx + dy * dy));

@@ -14,4 +14,9 @@ struct FileObservation {
                              // part in the fit, the graph ranges or the graph
 };
 
+// Whether the observation takes part in the fit and the graph.
+inline bool inFit(const FileObservation& o) {
+    return o.included == 1.0f;
+}
+
 }  // namespace orvel

@@ -42,7 +42,7 @@ StarPicker givenPicks(const BatchOptions& o, RunLog& log) {
 // not an included frame of this night.
 bool removeFrame(NightMeasurements& night, const std::string& name) {
     for (std::size_t i = 0; i < night.details.size(); ++i) {
-        if (night.details[i].name != name || night.observations[i].included != 1.0f) continue;
+        if (night.details[i].name != name || !inFit(night.observations[i])) continue;
         night.observations[i].included = 0.0f;
         return true;
     }

@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 
 #include "platform/scripted_console.h"
 #include "platform/scripted_window.h"
@@ -133,6 +134,20 @@ TEST(Night, UnattendedRunWritesTheLogOfTheSameDialogue) {
     EXPECT_EQ(readFile(interactive / "ORVEL_results.csv"),
               readFile(unattended / "ORVEL_results.csv"));
     EXPECT_EQ(readFile(interactive / "ORVEL_fit.csv"), readFile(unattended / "ORVEL_fit.csv"));
+}
+
+// A night without blue frames: the blue row of the fit file has no numbers to show.
+TEST(Night, ABandWithoutFramesHasAnEmptyFitRow) {
+    TempDir dir;
+    test::writeSmallNight(dir);
+    for (const char* name : {"n_0001_B.fit", "n_0002_B.fit", "n_0003_B.fit"})
+        std::filesystem::remove(dir / name);
+    ScriptedConsole out;
+    ASSERT_EQ(runBatch(test::smallNightOptions(dir.path()), out), 0);
+    const std::vector<std::string> rows = logLines(readFile(dir / "ORVEL_fit.csv"));
+    ASSERT_EQ(rows.size(), 4u);
+    EXPECT_TRUE(rows[1].starts_with("R,0.")) << rows[1];
+    EXPECT_EQ(rows[3], "B,,,,,0,0,,,,");
 }
 
 }  // namespace
