@@ -4,6 +4,7 @@
 #include <new>
 #include <string>
 
+#include "fit/results_files.h"
 #include "graph/graph_phase.h"
 #include "imageset/discovery.h"
 #include "imageset/file_loop.h"
@@ -12,7 +13,6 @@
 #include "run/dialogue.h"
 #include "run/phases.h"
 #include "run/run_log.h"
-#include "fit/results_files.h"
 
 namespace orvel {
 
@@ -54,8 +54,9 @@ RunLog openRunLog(const std::filesystem::path& folder, Console& console) {
     RunLog log;
     if (!log.openFile(folder / kLogName)) {
         // The dialogue still runs; the user learns once that nothing will be recorded.
-        console.printLine("The log file ORVEL_LOG.txt cannot be created here; the run goes on "
-                          "without a log.");
+        console.printLine(
+            "The log file ORVEL_LOG.txt cannot be created here; the run goes on "
+            "without a log.");
     }
     return log;
 }
@@ -83,10 +84,20 @@ int runOrvel(RunEnvironment& env) {
             const StarPicker pick = interactivePicker(desktop, console, env.window, log);
             NightMeasurements night =
                 processImageFiles(files, setup, env.folder, pick, console, log);
-            runGraphPhase(night, files, env.folder, console, env.window, log);
-            if (!writeResultsFiles(night, files.bandCounts, env.folder))
-                console.printLine("The results files ORVEL_results.csv and ORVEL_fit.csv could "
-                                  "not be written.");
+            const auto writeResults = [&] {
+                if (!writeResultsFiles(night, files.bandCounts, env.folder))
+                    console.printLine(
+                        "The results files ORVEL_results.csv and ORVEL_fit.csv "
+                        "could not be written.");
+            };
+            try {
+                runGraphPhase(night, files, env.folder, console, env.window, log);
+            } catch (const SessionEnded&) {
+                // The files hold the last fit reported, as the log does.
+                writeResults();
+                throw;
+            }
+            writeResults();
         }
         closingPrompt(console);
     } catch (const SessionEnded& ended) {

@@ -72,6 +72,7 @@ struct Outcome {
     std::string transcript;
     bool windowOpen = false;
     bool graphSaved = false;
+    bool resultsSaved = false;
 };
 
 Outcome runNight(ScriptedConsole& console, ScriptedWindow& window) {
@@ -85,6 +86,8 @@ Outcome runNight(ScriptedConsole& console, ScriptedWindow& window) {
     o.transcript = console.transcript();
     o.windowOpen = window.isOpen();
     o.graphSaved = std::filesystem::exists(dir / "ORVEL.bmp");
+    o.resultsSaved = std::filesystem::exists(dir / "ORVEL_fit.csv") &&
+                     std::filesystem::exists(dir / "ORVEL_results.csv");
     return o;
 }
 
@@ -128,6 +131,8 @@ TEST(SessionEnd, InputEndingAtEachQuestionEndsTheRunWithTheLogKept) {
         // The log already holds what was measured before the question.
         EXPECT_EQ(o.log.find("Site Latitude (d,m,s) = ") != std::string::npos, n >= 5);
         EXPECT_EQ(o.log.find("Current file number =  6 ") != std::string::npos, n >= 9);
+        // Once the fit is reported, the results files follow it.
+        EXPECT_EQ(o.resultsSaved, n >= 9);
     }
 }
 
