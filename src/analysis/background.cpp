@@ -5,12 +5,11 @@
 #include <vector>
 
 #include "analysis/order_statistics.h"
-#include "run/numeric.h"
+#include "base/numeric.h"
 
 namespace orvel {
 
-BackgroundStats measureBackground(const PixelImage& image, const StarSelection& selection,
-                                  RunLog& log) {
+BackgroundStats measureBackground(const PixelImage& image, const StarSelection& selection) {
     BackgroundStats st;
     // The planned count truncates only the width: round((y2 - y1) x trunc(x2 - x1)).
     const double width = std::trunc(static_cast<double>(selection.x2) - selection.x1);
@@ -42,17 +41,12 @@ BackgroundStats measureBackground(const PixelImage& image, const StarSelection& 
             sumOfSquares = f32(sumOfSquares + static_cast<double>(v) * v);
         }
     }
-    log.end();
-    log.text("Largest pixel value in background rectangle  = ").num(st.largest).end();
-    log.text("Smallest pixel value in background rectangle = ").num(st.smallest).end();
     // Population moments over the pixels actually taken; none taken gives NaN, as IEEE says.
     const double n = static_cast<double>(st.taken);
     st.mean = f32(sum / n);
     const float variance = f32(sumOfSquares / n - static_cast<double>(st.mean) * st.mean);
     // A variance made negative by rounding is reported as it is, without a root.
     st.standardDeviation = f32(safeSqrt(variance));
-    log.text("Average background rectangle DC = ").num(st.mean).end();
-    log.text("STD DEV background rectangle DC = ").num(st.standardDeviation).end();
     // The median is robust against stars inside the rectangle: it is the background level.
     // Without NaN a selection finds the same median as the sort, in linear time; with NaN the
     // heap sort is used, because the place of NaN in the list depends on its exact comparisons.
@@ -62,7 +56,6 @@ BackgroundStats measureBackground(const PixelImage& image, const StarSelection& 
         SortAscending(values);
         st.median = MedianOfSorted(values);
     }
-    log.text("Median pixel value in background rectangle (background)= ").num(st.median).end();
     return st;
 }
 

@@ -3,7 +3,6 @@
 
 #include "analysis/star_selection.h"
 #include "fits/pixel_image.h"
-#include "run/run_log.h"
 
 namespace orvel {
 
@@ -19,9 +18,8 @@ struct BackgroundStats {
 };
 
 // Takes the first n pixels of the background rectangle (image pixels, rows trunc(y1)..trunc(y2),
-// columns trunc(x1)..trunc(x2), row by row), leaving out pixels outside the image, and writes
-// their statistics to the log. The median is the file's background level.
-BackgroundStats measureBackground(const PixelImage& image, const StarSelection& selection,
-                                  RunLog& log);
+// columns trunc(x1)..trunc(x2), row by row), leaving out pixels outside the image, and
+// returns their statistics. The median is the file's background level.
+BackgroundStats measureBackground(const PixelImage& image, const StarSelection& selection);
 
 }  // namespace orvel

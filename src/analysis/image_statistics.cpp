@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "analysis/included_order.h"
-#include "run/numeric.h"
+#include "base/numeric.h"
 
 namespace orvel {
 
@@ -152,7 +152,7 @@ Measured measureImage(const std::vector<float>& pixels) {
 
 }  // namespace
 
-FirstImageStats analyseFirstImage(const PixelImage& image, RunLog& log) {
+FirstImageStats analyseFirstImage(const PixelImage& image) {
     FirstImageStats st;
     st.pixelCount = static_cast<std::int64_t>(image.columns) * image.rows;
     const Measured measured = measureImage(image.pixels);
@@ -164,13 +164,6 @@ FirstImageStats analyseFirstImage(const PixelImage& image, RunLog& log) {
         st.largest = std::max(order.largest, -64000.0f);
         st.smallest = std::min(order.smallest, 64000.0f);
     }
-    log.end().line("Scale first image for display- ");
-    log.text("# pixels in image = ").numLong(static_cast<double>(st.pixelCount)).end();
-    log.text("# pixels included in analysis = ")
-        .numLong(static_cast<double>(st.includedCount))
-        .end();
-    log.text("Largest pixel value in image  = ").num(st.largest).end();
-    log.text("Smallest pixel value (>0) in image = ").num(st.smallest).end();
 
     // Population moments: division by n; with n = 0 the divisions give NaN, which is logged.
     const double n = static_cast<double>(st.includedCount);
@@ -178,15 +171,10 @@ FirstImageStats analyseFirstImage(const PixelImage& image, RunLog& log) {
     st.variance = f32(sums.sumOfSquares / n - static_cast<double>(st.mean) * st.mean);
     // A variance made negative by rounding is reported as it is, without a root.
     st.standardDeviation = f32(safeSqrt(st.variance));
-    log.text("Average DC = ").num(st.mean).end();
-    log.text("STD DEV DC = ").num(st.standardDeviation).end();
 
     st.median = order.median;
     st.p1 = order.low;
     st.p999 = order.high;
-    log.text("Median pixel value = ").num(st.median).end();
-    log.text("1 Percentile DC value =    ").num(st.p1).end();
-    log.text("99.9 Percentile DC value = ").num(st.p999).end();
     return st;
 }
 
@@ -203,7 +191,7 @@ float greyLevel(float v, float p1, float p999) {
     return grey;
 }
 
-int screenFactor(int columns, int rows, int desktopWidth, int desktopHeight, RunLog& log) {
+ScreenFactor screenFactor(int columns, int rows, int desktopWidth, int desktopHeight) {
     int larger = 0;
     // Without a usable desktop size the image is shown unreduced.
     if (desktopWidth > 0 && desktopHeight > 0) {
@@ -212,9 +200,8 @@ int screenFactor(int columns, int rows, int desktopWidth, int desktopHeight, Run
         const int fy = truncToInt(static_cast<double>(rows) / desktopHeight);
         larger = std::max({fx, fy, 0});
     }
-    log.end().text("Screen Factor = ").num(larger).end();
     // One more than the whole desktops spanned, so the reduced image fits.
-    return larger + 1;
+    return {larger, larger + 1};
 }
 
 }  // namespace orvel

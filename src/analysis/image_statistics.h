@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "fits/pixel_image.h"
-#include "run/run_log.h"
 
 namespace orvel {
 
@@ -23,17 +22,20 @@ struct FirstImageStats {
     float p999 = 0.0f;               // 99.9 percentile (high display cut), DC
 };
 
-// Describes the non-zero pixels of the first image and writes the description to the log.
-// Makes no copy of the pixels: the sums and the order statistics run side by side.
-FirstImageStats analyseFirstImage(const PixelImage& image, RunLog& log);
+// Describes the non-zero pixels of the first image. Makes no copy of the pixels: the sums and
+// the order statistics run side by side.
+FirstImageStats analyseFirstImage(const PixelImage& image);
 
 // Grey level 0..255 of a pixel value on the display, a linear stretch between the cuts p1 and
 // p999; NaN is white.
 float greyLevel(float v, float p1, float p999);
 
-// Whole-number reduction that fits the image on the desktop. Logs an empty line and
-// "Screen Factor = " with the larger of columns/width and rows/height (truncated); returns
-// that value + 1. A desktop size of 0 or less in either direction logs 0 and gives 1.
-int screenFactor(int columns, int rows, int desktopWidth, int desktopHeight, RunLog& log);
+// Whole-number reduction that fits the image on the desktop.
+struct ScreenFactor {
+    int desktopsSpanned = 0;  // larger of columns/width and rows/height, truncated (the logged
+                              // value); 0 for a desktop size of 0 or less in either direction
+    int factor = 1;           // desktopsSpanned + 1, image pixels per window pixel
+};
+ScreenFactor screenFactor(int columns, int rows, int desktopWidth, int desktopHeight);
 
 }  // namespace orvel

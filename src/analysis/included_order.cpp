@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "analysis/order_statistics.h"
-#include "run/numeric.h"
+#include "base/numeric.h"
 
 namespace orvel {
 

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "run/numeric.h"
+#include "base/numeric.h"
 
 namespace orvel {
 

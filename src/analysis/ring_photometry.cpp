@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "analysis/order_statistics.h"
-#include "run/numeric.h"
+#include "base/numeric.h"
 
 namespace orvel {
 
@@ -44,9 +44,9 @@ float relativeChange(float median, float earlier) {
     return f32(std::fabs(static_cast<double>(median) - earlier) / earlier);
 }
 
-// Grows rings until their medians stop changing; returns the inner ring radius.
-int growRings(const PixelImage& image, int xc, int yc, RunLog& log, int& ringsExamined) {
-    log.end().line("Data for rings:");
+// Grows rings until their medians stop changing; records each ring examined and returns the
+// inner ring radius.
+int growRings(const PixelImage& image, int xc, int yc, std::vector<RingStep>& steps) {
     float oldMedian = 0.0f;
     float oldMedian2 = 0.0f;
     std::vector<float> ring;
@@ -59,13 +59,7 @@ int growRings(const PixelImage& image, int xc, int yc, RunLog& log, int& ringsEx
         // The heap sort, because NaN pixels land where its exact comparisons put them.
         SortAscending(ring);
         const float median = MedianOfSorted(ring);
-        ringsExamined = k;
-        log.text("  Ring # ")
-            .num(k)
-            .text(" pixels in ring = ")
-            .numLong(static_cast<double>(ring.size()));
-        log.text(" median DC = ").num(median).text(" old median = ").num(oldMedian);
-        log.text(" old median 2 = ").num(oldMedian2).end();
+        steps.push_back({k, static_cast<long long>(ring.size()), median, oldMedian, oldMedian2});
         // Stop when the median differs by less than 1% from both of the two rings before it.
         if (k >= 3 && relativeChange(median, oldMedian) < kMedianChangeLimit &&
             relativeChange(median, oldMedian2) < kMedianChangeLimit) {
@@ -77,19 +71,12 @@ int growRings(const PixelImage& image, int xc, int yc, RunLog& log, int& ringsEx
     return kMaxRings + 1;
 }
 
-}  // namespace
-
-RingPhotometry measureRings(const PixelImage& image, int centreColumn, int centreRow, RunLog& log) {
-    RingPhotometry r;
-    const int xc = centreColumn;
-    const int yc = centreRow;
-    const int k = growRings(image, xc, yc, log, r.ringsExamined);
-    r.innerRadius = k;
+// Everything after the growth: radii, sky level from the annulus, integrated signal.
+void measureAperture(const PixelImage& image, int xc, int yc, RingPhotometry& r) {
+    const int k = r.innerRadius;
     // The sky annulus reaches out to sqrt(2) times the aperture: equal areas inside and out.
     const float rin = static_cast<float>(k);
     r.outerRadius = f32(std::sqrt(2.0 * rin * rin));
-    log.end().text("Inner ring radius = ").num(rin).end();
-    log.text("Outer ring radius = ").num(r.outerRadius).end();
     r.outerLimit = toInt(r.outerRadius);
 
     // Sky level: median of the pixels strictly outside the aperture, up to Ro.
@@ -102,8 +89,6 @@ RingPhotometry measureRings(const PixelImage& image, int centreColumn, int centr
     r.annulusCount = static_cast<int>(annulus.size());
     SortAscending(annulus);
     r.skyLevel = MedianOfSorted(annulus);
-    log.text("Number of pixels in outer ring = ").numLong(r.annulusCount).end();
-    log.text("Median background DC = ").num(r.skyLevel).end();
 
     // Integrated signal: every aperture pixel minus the sky, rounded to 32 bits per pixel.
     float integrated = 0.0f;
@@ -111,17 +96,24 @@ RingPhotometry measureRings(const PixelImage& image, int centreColumn, int centr
         if (d <= inner) integrated = f32((static_cast<double>(v) + integrated) - r.skyLevel);
     });
     r.integratedDC = integrated;
-    log.text("Integrated star DC - background = ").num(integrated).end();
     // The magnitude value is the natural logarithm; no positive finite signal gives 0.
     r.magnitude = std::isfinite(integrated) ? safeLog(integrated) : 0.0;
-    log.text("Stellar Magnitude = ").numLong(r.magnitude).end();
-    return r;
 }
 
-std::optional<RingPhotometry> measureRingsInWindow(const PixelImage& rows, int centreColumn,
-                                                  int centreRow, RunLog& log) {
+}  // namespace
+
+int ringReach() {
+    const double largest = kMaxRings + 1;
+    return toInt(std::sqrt(2.0 * largest * largest)) + 1;
+}
+
+std::optional<RingPhotometry> measureRings(const PixelImage& image, int centreColumn,
+                                           int centreRow) {
     try {
-        return measureRings(rows, centreColumn, centreRow, log);
+        RingPhotometry r;
+        r.innerRadius = growRings(image, centreColumn, centreRow, r.rings);
+        measureAperture(image, centreColumn, centreRow, r);
+        return r;
     } catch (const RowsNotHeld&) {
         return std::nullopt;
     }

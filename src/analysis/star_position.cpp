@@ -2,39 +2,21 @@
 
 #include <algorithm>
 
-#include "run/numeric.h"
+#include "base/numeric.h"
 
 namespace orvel {
 
 namespace {
 
-// Rows and columns of the search square, already limited to the image.
-struct SearchSquare {
-    int firstColumn = 0;
-    int lastColumn = -1;
-    int firstRow = 0;
-    int lastRow = -1;
-};
-
-SearchSquare searchSquare(const PixelImage& image, int xs, int ys, double halfSize) {
-    SearchSquare sq;
-    // The square spans round(centre - h) to round(centre + h); reads stay inside the image.
-    sq.firstColumn = std::max(toInt(xs - halfSize), 0);
-    sq.lastColumn = std::min(toInt(xs + halfSize), image.columns - 1);
-    sq.firstRow = std::max(toInt(ys - halfSize), 0);
-    sq.lastRow = std::min(toInt(ys + halfSize), image.rows - 1);
-    return sq;
-}
-
 // Brightest pixel, row by row: a strict comparison keeps the first of equal maxima.
 void findBrightest(const PixelImage& image, const SearchSquare& sq, StarPosition& star) {
-    for (int row = sq.firstRow; row <= sq.lastRow; ++row) {
-        for (int column = sq.firstColumn; column <= sq.lastColumn; ++column) {
+    for (long long row = sq.firstRow; row <= sq.lastRow; ++row) {
+        for (long long column = sq.firstColumn; column <= sq.lastColumn; ++column) {
             const float v = image.at(column, row);
             if (v > star.brightestValue) {
                 star.brightestValue = v;
-                star.brightestColumn = column;
-                star.brightestRow = row;
+                star.brightestColumn = static_cast<int>(column);
+                star.brightestRow = static_cast<int>(row);
             }
         }
     }
@@ -47,13 +29,13 @@ void findCentroid(const PixelImage& image, const SearchSquare& sq, float backgro
     float s = 0.0f;
     float sx = 0.0f;
     float sy = 0.0f;
-    for (int row = sq.firstRow; row <= sq.lastRow; ++row) {
-        for (int column = sq.firstColumn; column <= sq.lastColumn; ++column) {
+    for (long long row = sq.firstRow; row <= sq.lastRow; ++row) {
+        for (long long column = sq.firstColumn; column <= sq.lastColumn; ++column) {
             const double w = static_cast<double>(image.at(column, row)) - background;
             // Sums are rounded to 32 bits after every addition.
             s = f32(s + w);
-            sx = f32(sx + w * column);
-            sy = f32(sy + w * row);
+            sx = f32(sx + w * static_cast<double>(column));
+            sy = f32(sy + w * static_cast<double>(row));
         }
     }
     star.centroidColumn = f32(static_cast<double>(sx) / s);
@@ -62,36 +44,33 @@ void findCentroid(const PixelImage& image, const SearchSquare& sq, float backgro
 
 }  // namespace
 
-StarPosition locateStar(const PixelImage& image, const StarSelection& selection,
-                        float backgroundLevel, RunLog& log) {
-    StarPosition star;
+SearchSquare searchSquare(const StarSelection& selection, int columns, int rows) {
+    SearchSquare sq;
     const double sf = selection.screenFactor;
     // The click was made in the reduced picture: scale it back to image column and row.
-    star.clickColumn = toInt(sf * selection.starX);
-    star.clickRow = toInt(sf * selection.starY);
-    star.brightestColumn = star.clickColumn;
-    star.brightestRow = star.clickRow;
-    // The search square matches the circle drawn about the click: radius x sf image pixels.
-    const SearchSquare sq =
-        searchSquare(image, star.clickColumn, star.clickRow, sf * selection.radius);
-    findBrightest(image, sq, star);
-    log.end().line("Target star position in original image by brightest pixel:");
-    log.text("   COLUMN = ").num(star.brightestColumn).end();
-    log.text("      ROW = ").num(star.brightestRow).end();
-    log.text("Maximum pixel DC = ").num(star.brightestValue).end();
-    findCentroid(image, sq, backgroundLevel, star);
-    log.line("Target star position in original image by centroid method:");
-    log.text("   COLUMN = ").num(star.centroidColumn).end();
-    log.text("      ROW = ").num(star.centroidRow).end();
-    return star;
+    sq.clickColumn = toInt(sf * selection.starX);
+    sq.clickRow = toInt(sf * selection.starY);
+    // The square matches the circle drawn about the click: radius x sf image pixels, spanning
+    // round(centre - h) to round(centre + h); reads stay inside the image.
+    const double half = sf * selection.radius;
+    sq.firstColumn = std::max<long long>(toInt(sq.clickColumn - half), 0);
+    sq.lastColumn = std::min<long long>(toInt(sq.clickColumn + half), columns - 1LL);
+    sq.firstRow = std::max<long long>(toInt(sq.clickRow - half), 0);
+    sq.lastRow = std::min<long long>(toInt(sq.clickRow + half), rows - 1LL);
+    return sq;
 }
 
-BackgroundAndStar measureBackgroundAndStar(const PixelImage& image, const StarSelection& selection,
-                                           RunLog& log) {
-    BackgroundAndStar result;
-    result.background = measureBackground(image, selection, log);
-    result.star = locateStar(image, selection, result.background.median, log);
-    return result;
+StarPosition locateStar(const PixelImage& image, const StarSelection& selection,
+                        float backgroundLevel) {
+    const SearchSquare sq = searchSquare(selection, image.columns, image.rows);
+    StarPosition star;
+    star.clickColumn = static_cast<int>(sq.clickColumn);
+    star.clickRow = static_cast<int>(sq.clickRow);
+    star.brightestColumn = star.clickColumn;
+    star.brightestRow = star.clickRow;
+    findBrightest(image, sq, star);
+    findCentroid(image, sq, backgroundLevel, star);
+    return star;
 }
 
 }  // namespace orvel

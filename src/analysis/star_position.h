@@ -1,12 +1,26 @@
 // The star near the user's click: brightest pixel (the ring centre) and centroid.
 #pragma once
 
-#include "analysis/background.h"
 #include "analysis/star_selection.h"
 #include "fits/pixel_image.h"
-#include "run/run_log.h"
 
 namespace orvel {
+
+// The square searched for the star, in image pixels, already limited to the image (empty when
+// firstColumn > lastColumn or firstRow > lastRow). Wide integers: a pick may lie far outside.
+struct SearchSquare {
+    long long clickColumn = 0;  // xs = round(sf x star x), image column of the click
+    long long clickRow = 0;     // ys = round(sf x star y), image row of the click
+    long long firstColumn = 0;  // round(xs - h) limited to 0, h = radius x sf
+    long long lastColumn = -1;  // round(xs + h) limited to columns - 1
+    long long firstRow = 0;     // round(ys - h) limited to 0
+    long long lastRow = -1;     // round(ys + h) limited to rows - 1
+};
+
+// The search square of the selection in an image of columns x rows: the square of half-size
+// radius x sf image pixels about the click scaled back to image pixels, the circle drawn about
+// the click.
+SearchSquare searchSquare(const StarSelection& selection, int columns, int rows);
 
 struct StarPosition {
     int clickColumn = 0;               // xs = round(sf x star x), image column of the click
@@ -19,19 +33,9 @@ struct StarPosition {
     float centroidRow = 0.0f;          // background-subtracted intensity-weighted row, pixels
 };
 
-// Searches the square of half-size radius x sf image pixels about the click (clipped to the
-// image) for the brightest pixel, computes the centroid over the same square with the
-// background level subtracted, and logs both.
+// Searches the search square for the brightest pixel and computes the centroid over the same
+// square with the background level (DC) subtracted. The image must hold the square's rows.
 StarPosition locateStar(const PixelImage& image, const StarSelection& selection,
-                        float backgroundLevel, RunLog& log);
-
-// Background and star of one file, measured in this order.
-struct BackgroundAndStar {
-    BackgroundStats background;  // background rectangle statistics; median = background level
-    StarPosition star;           // brightest pixel (ring centre) and centroid
-};
-
-BackgroundAndStar measureBackgroundAndStar(const PixelImage& image, const StarSelection& selection,
-                                           RunLog& log);
+                        float backgroundLevel);
 
 }  // namespace orvel

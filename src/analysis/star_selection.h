@@ -16,4 +16,9 @@ struct StarSelection {
     float screenFactor = 1.0f;  // whole-number reduction between image and window pixels
 };
 
+// The background rectangle in image pixels for the background click: centred on the click
+// times the screen factor, half-sizes columns/50 and rows/50, each corner limited on its own
+// side to 1..columns and 1..rows.
+void placeBackgroundRectangle(StarSelection& selection, int columns, int rows);
+
 }  // namespace orvel

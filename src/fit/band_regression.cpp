@@ -1,6 +1,8 @@
 #include "fit/band_regression.h"
 
-#include "run/numeric.h"
+#include <cmath>
+
+#include "base/numeric.h"
 
 namespace orvel {
 
@@ -22,14 +24,13 @@ float largest(const std::array<float, 3>& v) {
 
 }  // namespace
 
-BandFit fitBand(std::span<const FileObservation> block, int fileCount) {
+BandFit fitBand(std::span<const FitPoint> points, int fileCount) {
     BandFit fit;
     fit.files = fileCount;
     // First pass: raw sums of the included observations.
     float sx = 0.0f, sy = 0.0f, sxx = 0.0f, syy = 0.0f, sxy = 0.0f;
     int n = 0;
-    for (const FileObservation& o : block) {
-        if (!inFit(o)) continue;
+    for (const FitPoint& o : points) {
         ++n;
         const double x = o.airmass;
         const double y = o.magnitude;
@@ -51,8 +52,7 @@ BandFit fitBand(std::span<const FileObservation> block, int fileCount) {
     fit.r2 = f32(static_cast<double>(p) / q);
     // Second pass: sums centred on the means, which lose less to rounding than raw sums.
     float cxy = 0.0f, cxx = 0.0f;
-    for (const FileObservation& o : block) {
-        if (!inFit(o)) continue;
+    for (const FitPoint& o : points) {
         const double dx = static_cast<double>(o.airmass) - meanX;
         const double dy = static_cast<double>(o.magnitude) - meanY;
         accumulate(cxy, dy * dx);
@@ -61,6 +61,23 @@ BandFit fitBand(std::span<const FileObservation> block, int fileCount) {
     fit.slope = f32(static_cast<double>(cxy) / cxx);
     fit.intercept = f32(meanY - static_cast<double>(meanX) * fit.slope);
     return fit;
+}
+
+double slopeStandardError(std::span<const FitPoint> points, const BandFit& fit) {
+    const std::size_t n = points.size();
+    if (n < 3) return std::nan("");
+    double sx = 0.0;
+    for (const FitPoint& o : points) sx += o.airmass;
+    const double meanX = sx / static_cast<double>(n);
+    double residuals = 0.0;
+    double spread = 0.0;
+    for (const FitPoint& o : points) {
+        const double r = o.magnitude - (static_cast<double>(fit.intercept) + fit.slope * o.airmass);
+        residuals += r * r;
+        spread += (o.airmass - meanX) * (o.airmass - meanX);
+    }
+    // Two parameters were fitted: n - 2 degrees of freedom remain.
+    return std::sqrt(residuals / static_cast<double>(n - 2) / spread);
 }
 
 BandSignals deriveSignals(const std::array<BandFit, 3>& fits) {

@@ -6,15 +6,17 @@
 #include <span>
 
 #include "fit/band_fit.h"
-#include "imageset/file_observation.h"
 
 namespace orvel {
 
-// Fits Y = a + s X through the observations of one band block whose included flag is 1.
-// R2 comes from the raw sums, slope and intercept from centred sums of a second pass; every
-// sum is rounded to 32 bits after each addition. No guards: a count of 0 or 1, or one airmass
-// only, gives NaN or infinite values.
-BandFit fitBand(std::span<const FileObservation> block, int fileCount);
+// Fits Y = a + s X through the points of one band, in order. R2 comes from the raw sums, slope
+// and intercept from centred sums of a second pass; every sum is rounded to 32 bits after each
+// addition. No guards: a count of 0 or 1, or one airmass only, gives NaN or infinite values.
+BandFit fitBand(std::span<const FitPoint> points, int fileCount);
+
+// Standard error of the slope from the residuals of the points about the fitted line, in
+// double precision; NaN for fewer than three points.
+double slopeStandardError(std::span<const FitPoint> points, const BandFit& fit);
 
 // Signals derived from the three fitted lines (bands red, green, blue).
 struct BandSignals {

@@ -2,15 +2,12 @@
 
 #include <cstddef>
 
-#include "platform/typed_line.h"
-#include "run/number_format.h"
-#include "run/numeric.h"
+#include "base/typed_line.h"
+#include "base/numeric.h"
 
 namespace orvel {
 
 namespace {
-
-constexpr std::size_t kPrintZone = 14;  // width of a print zone in a log line
 
 // Whether a card's first characters equal the keyword over exactly the keyword's length.
 bool cardStartsWith(std::string_view card, std::string_view keyword) {
@@ -36,46 +33,37 @@ int fixedField(std::string_view value, std::size_t first, std::size_t last) {
     return toInt(numericValue(value.substr(first - 1, last - first + 1)));
 }
 
-// Spaces that carry a line of the given length to the next print zone (at least one).
-std::string zonePadding(std::size_t length) {
-    return std::string(kPrintZone - length % kPrintZone, ' ');
-}
-
-void scanBitpix(std::string_view text, int cards, ImageHeader& header, RunLog& log) {
+void scanBitpix(std::string_view text, int cards, ImageHeader& header) {
     const int j = findCard(text, cards, "BITPIX");
     if (j == 0) return;
+    header.hasBitpix = true;
     header.bitpix = toInt(cardNumber(text, j));
-    log.end().line("From FITS image header:");
-    log.text("Image type (BITPIX) = ").num(header.bitpix).end();
 }
 
-void scanNaxis1(std::string_view text, int cards, ImageHeader& header, RunLog& log) {
+void scanNaxis1(std::string_view text, int cards, ImageHeader& header) {
     const int j = findCard(text, cards, "NAXIS1");
     if (j == 0) return;
     // The rows come from the card after NAXIS1 whatever it is called (normally NAXIS2).
+    header.hasSize = true;
     header.columns = toInt(cardNumber(text, j));
     header.rows = toInt(cardNumber(text, j + 1));
-    std::string line = "Columns in image = " + formatShort(header.columns);
-    line += zonePadding(line.size());
-    line += " Rows in image = " + formatShort(header.rows);
-    log.end().line(line);
 }
 
-void scanBscale(std::string_view text, int cards, ImageHeader& header, RunLog& log) {
+void scanBscale(std::string_view text, int cards, ImageHeader& header) {
     const int j = findCard(text, cards, "BSCALE");
     if (j == 0) return;
+    header.hasBscale = true;
     header.bscale = f32(cardNumber(text, j));
-    log.end().text("Value of BSCALE = ").num(header.bscale).end();
 }
 
-void scanBzero(std::string_view text, int cards, ImageHeader& header, RunLog& log) {
+void scanBzero(std::string_view text, int cards, ImageHeader& header) {
     const int j = findCard(text, cards, "BZERO");
     if (j == 0) return;
+    header.hasBzero = true;
     header.bzero = f32(cardNumber(text, j));
-    log.end().text("Value of BZERO = ").num(header.bzero).end();
 }
 
-void scanDateObs(std::string_view text, int cards, ImageHeader& header, RunLog& log) {
+void scanDateObs(std::string_view text, int cards, ImageHeader& header) {
     const int j = findCard(text, cards, "DATE-OBS");
     if (j == 0) return;
     // 'YYYY-MM-DDThh:mm:ss' sits at fixed places after the opening quote; a fraction of a
@@ -88,19 +76,13 @@ void scanDateObs(std::string_view text, int cards, ImageHeader& header, RunLog& 
     header.hour = fixedField(value, 13, 14);
     header.minute = fixedField(value, 16, 17);
     header.second = fixedField(value, 19, 20);
-    log.end().text("Year, month, day = ").num(header.year).num(header.month).num(header.day).end();
-    log.text("Hour, minutes, seconds = ")
-        .num(header.hour)
-        .num(header.minute)
-        .num(header.second)
-        .end();
 }
 
-void scanExptime(std::string_view text, int cards, ImageHeader& header, RunLog& log) {
+void scanExptime(std::string_view text, int cards, ImageHeader& header) {
     const int j = findCard(text, cards, "EXPTIME");
     if (j == 0) return;
+    header.hasExposure = true;
     header.exposure = f32(cardNumber(text, j));
-    log.end().text("Exposure time (sec) = ").num(header.exposure).end();
 }
 
 }  // namespace
@@ -138,22 +120,22 @@ std::string_view cardValueField(std::string_view card) {
     return card.substr(10, 20);
 }
 
-void parseHeader(const HeaderScan& scan, ImageHeader& header, RunLog& log) {
+ImageHeader parseHeader(const HeaderScan& scan) {
     // Every file starts from the defaults, so a keyword missing here never inherits the
     // previous file's value.
-    header = ImageHeader{};
-    log.end().line("ORIGINAL FILE HEADER:").line(scan.text);
+    ImageHeader header;
     const std::string_view text = scan.text;
     const int cards = scan.cardCount;
-    scanBitpix(text, cards, header, log);
-    scanNaxis1(text, cards, header, log);
-    scanBscale(text, cards, header, log);
-    scanBzero(text, cards, header, log);
-    scanDateObs(text, cards, header, log);
-    scanExptime(text, cards, header, log);
+    scanBitpix(text, cards, header);
+    scanNaxis1(text, cards, header);
+    scanBscale(text, cards, header);
+    scanBzero(text, cards, header);
+    scanDateObs(text, cards, header);
+    scanExptime(text, cards, header);
     header.cardCount = scan.cardCount;
     // The pixel data begin with the block after the last header block.
     header.dataStart = static_cast<std::int64_t>(kFitsCardBytes) * scan.cardCount + 1;
+    return header;
 }
 
 }  // namespace orvel

@@ -1,5 +1,5 @@
-// Reading a FITS primary header: finding its end block by block, copying it into the log and
-// taking the six keywords the measurement needs.
+// Reading a FITS primary header: finding its end block by block and taking the six keywords
+// the measurement needs.
 #pragma once
 
 #include <cstdint>
@@ -7,7 +7,6 @@
 #include <string_view>
 
 #include "fits/image_header.h"
-#include "run/run_log.h"
 
 namespace orvel {
 
@@ -36,9 +35,9 @@ std::string_view headerCard(std::string_view text, int j);
 // The 20-character value field of a card: card columns 11 to 30.
 std::string_view cardValueField(std::string_view card);
 
-// Resets the header to its defaults, logs the header text and the keyword lines, and fills the
-// header from the BITPIX, NAXIS1 (+ next card), BSCALE, BZERO, DATE-OBS and EXPTIME cards,
-// with card count and data start. Works on whatever text the scan holds, end card or not.
-void parseHeader(const HeaderScan& scan, ImageHeader& header, RunLog& log);
+// The header values from the BITPIX, NAXIS1 (+ next card), BSCALE, BZERO, DATE-OBS and EXPTIME
+// cards (defaults for those missing), with card count and data start. Works on whatever text
+// the scan holds, end card or not.
+ImageHeader parseHeader(const HeaderScan& scan);
 
 }  // namespace orvel

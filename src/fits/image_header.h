@@ -6,6 +6,12 @@
 namespace orvel {
 
 struct ImageHeader {
+    // Which of the keywords the header holds (each found one is logged).
+    bool hasBitpix = false;    // a BITPIX card
+    bool hasSize = false;      // a NAXIS1 card (the rows come from the card after it)
+    bool hasBscale = false;    // a BSCALE card
+    bool hasBzero = false;     // a BZERO card
+    bool hasExposure = false;  // an EXPTIME card
     int bitpix = 0;        // BITPIX: 8, 16, 32, -32 or -64 are decoded; 0 when absent
     int columns = 0;       // NAXIS1: pixels per row
     int rows = 0;          // value of the card right after NAXIS1: number of rows

@@ -4,10 +4,9 @@
 #include <bit>
 #include <cstring>
 #include <memory>
-#include <string>
 
 #include "fits/sample_format.h"
-#include "run/numeric.h"
+#include "base/numeric.h"
 
 namespace orvel {
 
@@ -114,29 +113,17 @@ std::int64_t decodeSamples(const unsigned char* bytes, std::int64_t byteCount, i
     return whole;
 }
 
-std::int64_t readPixels(const FitsFile& file, const ImageHeader& header, PixelImage& image,
-                        RunLog& log) {
+std::int64_t readPixels(const FitsFile& file, const ImageHeader& header, PixelImage& image) {
     if (!canDecode(header)) return -1;
     sizeImage(header, image, false);
     image.firstRow = 0;
-    const std::int64_t count =
-        readAndDecode(file, header, 0, headerPixelCount(header), image.pixels.data());
-    logSampleCount(header, count, log);
-    return count;
+    return readAndDecode(file, header, 0, headerPixelCount(header), image.pixels.data());
 }
 
 std::int64_t samplesInFile(const FitsFile& file, const ImageHeader& header) {
     if (!canDecode(header)) return -1;
     const std::int64_t available = std::max<std::int64_t>(0, file.size() - sampleOffset(header, 0));
     return std::min(headerPixelCount(header), available / bytesPerSample(header.bitpix));
-}
-
-void logSampleCount(const ImageHeader& header, std::int64_t count, RunLog& log) {
-    log.end()
-        .text("Number of " + std::to_string(bytesPerSample(header.bitpix)) +
-              "-byte data strings read from file = ")
-        .numLong(static_cast<double>(count))
-        .end();
 }
 
 std::int64_t readPixelRows(const FitsFile& file, const ImageHeader& header, int firstRow,

@@ -7,7 +7,6 @@
 #include "fits/fits_file.h"
 #include "fits/image_header.h"
 #include "fits/pixel_image.h"
-#include "run/run_log.h"
 
 namespace orvel {
 
@@ -31,18 +30,14 @@ bool canDecode(const ImageHeader& header);
 std::int64_t decodeSamples(const unsigned char* bytes, std::int64_t byteCount, int bitpix,
                            float bscale, float bzero, float* out, std::int64_t sampleCount);
 
-// Sizes the image to the header's columns x rows, reads the whole data array with one
-// positioned read from the data start, decodes it and logs the count line. Returns the count of
-// whole samples read; -1 (nothing read, nothing logged, image untouched) when !canDecode.
-std::int64_t readPixels(const FitsFile& file, const ImageHeader& header, PixelImage& image,
-                        RunLog& log);
+// Sizes the image to the header's columns x rows, reads the whole data array from the data
+// start and decodes it. Returns the count of whole samples read; -1 (nothing read, image
+// untouched) when !canDecode.
+std::int64_t readPixels(const FitsFile& file, const ImageHeader& header, PixelImage& image);
 
 // Whole samples of the data array that the file holds (what readPixels would count), from the
 // file size alone; -1 when !canDecode.
 std::int64_t samplesInFile(const FitsFile& file, const ImageHeader& header);
-
-// The count line: "Number of 2-byte data strings read from file = " and the count.
-void logSampleCount(const ImageHeader& header, std::int64_t count, RunLog& log);
 
 // Reads a window of the image: rows firstRow .. firstRow + rowCount - 1 (clipped to the
 // image). The image keeps the header's columns and rows as its size but holds only those rows

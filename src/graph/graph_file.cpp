@@ -2,8 +2,8 @@
 
 #include <png.h>
 
-#include "platform/file_io.h"
-#include "platform/typed_line.h"
+#include "base/file_io.h"
+#include "base/typed_line.h"
 
 namespace orvel {
 
@@ -47,6 +47,12 @@ bool saveGraphFile(const Raster& raster, const std::filesystem::path& path) {
     const std::string bytes = png ? pngBytes(raster) : raster.bmpBytes();
     if (bytes.empty()) return false;
     return writeWholeFile(path, bytes);
+}
+
+bool saveWindowPicture(const GraphicsWindow& window, const std::filesystem::path& path) {
+    // A window that is not open has no picture to save.
+    if (!window.isOpen()) return false;
+    return saveGraphFile(window.surface(), path);
 }
 
 }  // namespace orvel

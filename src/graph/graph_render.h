@@ -2,21 +2,25 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
+#include <optional>
 #include <span>
+#include <vector>
 
+#include "base/run_log.h"
 #include "fit/band_fit.h"
-#include "imageset/file_observation.h"
+#include "night/night_record.h"
 #include "platform/graphics_window.h"
-#include "run/run_log.h"
 
 namespace orvel {
 
 constexpr int kPlotWidth = 640;   // pixels across, also the window's client width
 constexpr int kPlotHeight = 480;  // pixels down, also the window's client height
 constexpr double kPointRadius = 5.0;  // pixels, circle about each observation
+constexpr float kMagnitudePadding = 0.1f;  // magnitude value added below and above the points
 
 struct GraphRanges {
-    float smallestAirmass = 9999.0f;  // over the measured observations
+    float smallestAirmass = 9999.0f;  // over the measured frames
     float largestAirmass = 0.0f;
     float xFrom = 1.0f;  // X axis start, airmass
     float xTo = 1.0f;    // X axis end: 1 + whole part of the largest airmass
@@ -24,32 +28,50 @@ struct GraphRanges {
     float yTo = 0.0f;    // Y axis end: largest magnitude value + 0.1
 };
 
-// Plot positions of one band's fitted line at the smallest and largest airmass.
-struct LineEnds {
-    float startX = 0.0f;  // plot pixels from the left
-    float startY = 0.0f;  // plot pixels from the bottom
-    float endX = 0.0f;
-    float endY = 0.0f;
+// A position in the plot, pixels from its left and bottom edges.
+struct PlotPoint {
+    float x = 0.0f;
+    float y = 0.0f;
 };
 
-// The colour of a band code (1 red, 2 green, 3 blue); black for anything else.
-Rgb bandColour(float bandCode);
+// Plot positions of one band's fitted line at the smallest and largest airmass.
+struct LineEnds {
+    PlotPoint start;
+    PlotPoint end;
+};
 
-// Computes and logs the ranges and sets every observation's plot position. Observations that
-// were not measured take no part in the ranges.
-GraphRanges prepareGraph(std::span<FileObservation> observations, RunLog& log);
+// The colour of a band's points and line.
+Rgb bandColour(Band band);
 
-// Opens the 640 x 480 graph window, immediate mode, cleared to white.
-void openGraphWindow(GraphicsWindow& window);
+// The ranges over the measured frames (removed ones too: the graph is set up before any
+// removal, and points keep their places).
+GraphRanges graphRanges(const NightRecord& night);
+
+// The "For graphing array-" lines.
+void logGraphRanges(RunLog& log, const GraphRanges& ranges);
+
+// Every frame's plot position (a frame that was not measured sits where X = Y = 0 would).
+std::vector<PlotPoint> plotPositions(const NightRecord& night, const GraphRanges& ranges);
 
 std::array<LineEnds, 3> lineEndPoints(const std::array<BandFit, 3>& fits,
                                       const GraphRanges& ranges);
 
-// Repaints the whole plot; only the circles of bandEdited are drawn unless it is 0.
-void drawGraph(GraphicsWindow& window, std::span<const FileObservation> observations,
-               const std::array<LineEnds, 3>& lines, int bandEdited);
+// Opens the 640 x 480 graph window, immediate mode, cleared to white.
+void openGraphWindow(GraphicsWindow& window);
 
-// The circle about an observation's plot position.
-void drawPointCircle(GraphicsWindow& window, const FileObservation& observation, Rgb colour);
+// Repaints the whole plot: every included frame's line and circle, or only the circles of one
+// band when it is given.
+void drawGraph(GraphicsWindow& window, const NightRecord& night,
+               std::span<const PlotPoint> positions, const std::array<LineEnds, 3>& lines,
+               std::optional<Band> circlesOf);
+
+// The circle about a plot position.
+void drawPointCircle(GraphicsWindow& window, PlotPoint position, Rgb colour);
+
+// The included frame of the band nearest to the plot position (cx, cy); ties keep the earlier
+// one. Empty when the band has no included frame whose distance can be compared.
+std::optional<std::size_t> nearestPoint(const NightRecord& night,
+                                        std::span<const PlotPoint> positions, Band band,
+                                        float cx, float cy);
 
 }  // namespace orvel

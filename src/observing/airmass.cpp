@@ -6,7 +6,7 @@
 #include <numbers>
 
 #include "observing/calendar.h"
-#include "run/numeric.h"
+#include "base/numeric.h"
 
 namespace orvel {
 
@@ -63,7 +63,7 @@ float airmassFromElevation(float elevation) {
     return f32(secz - kHardie1 * x - kHardie2 * x * x - kHardie3 * x * x * x);
 }
 
-SkyPosition computeAirmass(const ImageHeader& header, const ObservingSetup& setup, RunLog& log) {
+SkyPosition computeAirmass(const ImageHeader& header, const ObservingSetup& setup) {
     SkyPosition p;
     float ut = 0.0f;
     observationDays(header, p, ut);
@@ -84,9 +84,6 @@ SkyPosition computeAirmass(const ImageHeader& header, const ObservingSetup& setu
     p.elevation = elevationFromSine(sinElevation);
     p.zenithAngle = 90.0 - p.elevation;
     p.airmass = airmassFromElevation(p.elevation);
-    log.end().text("Stellar Elevation Angle (deg) = ").num(p.elevation).end();
-    log.text("Stellar Zenith Angle (deg) = ").numLong(p.zenithAngle).end();
-    log.text("Optical Airmass (X) = ").num(p.airmass).end();
     return p;
 }
 

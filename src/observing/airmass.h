@@ -3,7 +3,6 @@
 
 #include "fits/image_header.h"
 #include "observing/observing_setup.h"
-#include "run/run_log.h"
 
 namespace orvel {
 
@@ -27,8 +26,7 @@ float airmassFromElevation(float elevation);
 
 // Follows the DATE-OBS time (whole seconds, UT, exposure time not added) through days since
 // J2000.0, local sidereal time, hour angle and elevation to the airmass, every working value
-// stored as a 32-bit float, and logs elevation, zenith angle and airmass. A month outside
-// 1..12 has no day number: every result is then NaN (the lines are still written).
-SkyPosition computeAirmass(const ImageHeader& header, const ObservingSetup& setup, RunLog& log);
+// stored as a 32-bit float. A month outside 1..12 has no day number: every result is then NaN.
+SkyPosition computeAirmass(const ImageHeader& header, const ObservingSetup& setup);
 
 }  // namespace orvel

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "run/numeric.h"
+#include "base/numeric.h"
 
 namespace orvel {
 

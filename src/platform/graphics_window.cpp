@@ -5,9 +5,8 @@
 #include <cmath>
 #include <thread>
 
-#include "platform/file_io.h"
 #include "platform/session_end.h"
-#include "run/numeric.h"
+#include "base/numeric.h"
 
 namespace orvel {
 
@@ -198,11 +197,6 @@ void GraphicsWindow::close() {
     closeNative();
     open_ = false;
     surface_ = Raster();
-}
-
-bool GraphicsWindow::saveBitmap(const std::filesystem::path& path) const {
-    if (!open_) return false;
-    return writeWholeFile(path, surface_.bmpBytes());
 }
 
 }  // namespace orvel

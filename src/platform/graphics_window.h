@@ -4,7 +4,6 @@
 
 #include <atomic>
 #include <cstdint>
-#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -66,10 +65,6 @@ class GraphicsWindow {
 
     // Closes the window and releases its surface. No effect when no window is open.
     void close();
-    // Writes the surface as a 24-bit BMP file. False (and nothing written) when no window is
-    // open or the file cannot be written.
-    bool saveBitmap(const std::filesystem::path& path) const;
-
     const Raster& surface() const { return surface_; }
 
   protected:

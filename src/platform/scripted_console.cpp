@@ -1,6 +1,6 @@
 #include "platform/scripted_console.h"
 
-#include "platform/typed_line.h"
+#include "base/typed_line.h"
 
 namespace orvel {
 

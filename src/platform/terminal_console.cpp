@@ -8,8 +8,8 @@
 #include <chrono>
 #include <thread>
 
-#include "platform/file_io.h"
-#include "platform/typed_line.h"
+#include "base/file_io.h"
+#include "base/typed_line.h"
 
 namespace orvel {
 

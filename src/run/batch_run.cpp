@@ -5,14 +5,14 @@
 #include <string>
 
 #include "analysis/image_statistics.h"
-#include "analysis/selection.h"
-#include "fit/results_files.h"
+#include "dialogue/graph_session.h"
 #include "graph/graph_file.h"
-#include "graph/graph_phase.h"
-#include "imageset/discovery.h"
-#include "imageset/file_loop.h"
+#include "night/discovery.h"
+#include "night/night_log.h"
+#include "night/night_loop.h"
 #include "observing/coordinates.h"
 #include "platform/offscreen_window.h"
+#include "report/results_files.h"
 #include "run/phases.h"
 
 namespace orvel {
@@ -22,9 +22,9 @@ namespace {
 // The picks of an interactive run at a screen factor of 1, with the same log lines.
 StarPicker givenPicks(const BatchOptions& o, RunLog& log) {
     return [&o, &log](const PixelImage& image, std::string_view) {
-        analyseFirstImage(image, log);
+        logFirstImage(log, analyseFirstImage(image));
         // No desktop: the factor is 1 and the log shows 0, as for a frame that fits the screen.
-        screenFactor(image.columns, image.rows, 0, 0, log);
+        logScreenFactor(log, screenFactor(image.columns, image.rows, 0, 0));
         StarSelection s;
         s.screenFactor = 1.0f;
         s.starX = o.starColumn;
@@ -38,61 +38,63 @@ StarPicker givenPicks(const BatchOptions& o, RunLog& log) {
     };
 }
 
-// Leaves the named frame out, as a confirmed click on its point would. False when the name is
-// not an included frame of this night.
-bool removeFrame(NightMeasurements& night, const std::string& name) {
-    for (std::size_t i = 0; i < night.details.size(); ++i) {
-        if (night.details[i].name != name || !inFit(night.observations[i])) continue;
-        night.observations[i].included = 0.0f;
-        return true;
-    }
-    return false;
-}
-
-// Everything after the log is open: coordinates, frames, fit, removals, graph, results.
-int measureNight(const BatchOptions& o, Console& console, RunLog& log) {
-    logScreenSize(log, DesktopSize{});
+ObservingSetup typedSetup(const BatchOptions& o) {
     ObservingSetup setup;
     setup.latitude = angleFromLine(o.latitude, true);
     setup.longitude = angleFromLine(o.longitude, true);
     setup.rightAscension = angleFromLine(o.rightAscension, false);
     setup.declination = angleFromLine(o.declination, true);
-    logObservingSetup(setup, log);
+    return setup;
+}
 
-    const ImageFileList files = discoverImages(o.folder, log, console);
-    if (files.names.empty()) {
+// The fit, each removal in turn, and the graph file. Returns the exit status.
+int fitAndRemove(const BatchOptions& o, NightRecord& night, Console& console, RunLog& log) {
+    int status = 0;
+    OffscreenWindow window;
+    GraphSession graph(night, window, console, log);
+    graph.open();
+    graph.refit();
+    for (const std::string& name : o.removals) {
+        console.endLine();
+        const std::optional<std::size_t> frame = findIncludedFrame(night, name);
+        if (!frame) {
+            // The fit then still holds a frame the caller meant to leave out.
+            console.printLine("orvel: --remove " + name +
+                              ": no such frame in the fit; nothing removed");
+            status = 1;
+            continue;
+        }
+        removeFrame(night, *frame);
+        console.printLine("Removed " + name + "; extinction coefficient re-calculated.");
+        graph.refit();
+    }
+    if (o.graphFile && !saveWindowPicture(window, *o.graphFile)) {
+        console.printLine("orvel: the graph could not be written to " + o.graphFile->string());
+        status = 1;
+    }
+    window.close();
+    return status;
+}
+
+// Everything after the log is open: coordinates, frames, fit, removals, graph, results.
+int runNight(const BatchOptions& o, Console& console, RunLog& log) {
+    logScreenSize(log, 0, 0);
+    const NightPlan plan{discoverImages(o.folder), typedSetup(o), o.folder};
+    logObservingSetup(log, plan.setup);
+    reportDiscovery(log, console, plan.files);
+    if (plan.files.files.empty()) {
         console.printLine("orvel: no image files (*R.fit, *G.fit, *B.fit) in " + o.folder.string());
         return 1;
     }
-    NightMeasurements night =
-        processImageFiles(files, setup, o.folder, givenPicks(o, log), console, log);
+    NightRecord night = measureNight(plan, givenPicks(o, log), console, log);
     int status = 0;
-    if (!night.anyMeasured) {
+    if (!night.anyMeasured()) {
         console.printLine("orvel: no frame could be measured");
         status = 1;
     } else {
-        OffscreenWindow window;
-        GraphSession graph(night, files.bandCounts, window, console, log);
-        graph.refit();
-        for (const std::string& name : o.removals) {
-            console.endLine();
-            if (!removeFrame(night, name)) {
-                // The fit then still holds a frame the caller meant to leave out.
-                console.printLine("orvel: --remove " + name +
-                                  ": no such frame in the fit; nothing removed");
-                status = 1;
-                continue;
-            }
-            console.printLine("Removed " + name + "; extinction coefficient re-calculated.");
-            graph.refit();
-        }
-        if (o.graphFile && !saveGraphFile(window.surface(), *o.graphFile)) {
-            console.printLine("orvel: the graph could not be written to " + o.graphFile->string());
-            status = 1;
-        }
-        window.close();
+        status = fitAndRemove(o, night, console, log);
     }
-    if (!writeResultsFiles(night, files.bandCounts, o.folder)) {
+    if (!writeResultsFiles(night, o.folder)) {
         console.printLine("orvel: the results files could not be written in " + o.folder.string());
         status = 1;
     }
@@ -104,7 +106,7 @@ int measureNight(const BatchOptions& o, Console& console, RunLog& log) {
 int runBatch(const BatchOptions& o, Console& console) {
     RunLog log = openRunLog(o.folder, console);
     try {
-        int status = measureNight(o, console, log);
+        int status = runNight(o, console, log);
         // The log is the record of an unattended run: a run without all of it did not
         // succeed. A log that could not be created was said when it was opened.
         if (!log.isOpen()) status = 1;

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <map>
 
-#include "platform/typed_line.h"
+#include "base/typed_line.h"
 
 namespace orvel {
 

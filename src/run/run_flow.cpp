@@ -4,15 +4,17 @@
 #include <new>
 #include <string>
 
-#include "fit/results_files.h"
-#include "graph/graph_phase.h"
-#include "imageset/discovery.h"
-#include "imageset/file_loop.h"
-#include "observing/coordinates.h"
+#include "base/run_log.h"
+#include "dialogue/coordinates_dialogue.h"
+#include "dialogue/dialogue.h"
+#include "dialogue/first_frame.h"
+#include "dialogue/graph_session.h"
+#include "night/discovery.h"
+#include "night/night_log.h"
+#include "night/night_loop.h"
 #include "platform/session_end.h"
-#include "run/dialogue.h"
+#include "report/results_files.h"
 #include "run/phases.h"
-#include "run/run_log.h"
 
 namespace orvel {
 
@@ -30,7 +32,7 @@ DesktopSize measureDesktop(GraphicsWindow& window, Console& console, RunLog& log
         console.printLine(reason + " The star and the background can only be picked on a display.");
     }
     const DesktopSize size = desktop.value_or(DesktopSize{});
-    logScreenSize(log, size);
+    logScreenSize(log, size.width, size.height);
     return size;
 }
 
@@ -40,6 +42,27 @@ int endEarly(RunEnvironment& env, const std::string& reason) {
     env.console.endLine();
     env.console.printLine(reason + " The run ends; the log keeps everything measured.");
     return 1;
+}
+
+// The frames, the graph with its dialogue, and the results files.
+void measureAndGraph(RunEnvironment& env, const NightPlan& plan, DesktopSize desktop,
+                     RunLog& log) {
+    Console& console = env.console;
+    NightRecord night =
+        measureNight(plan, interactivePicker(desktop, console, env.window, log), console, log);
+    const auto writeResults = [&] {
+        if (!writeResultsFiles(night, env.folder))
+            console.printLine(
+                "The results files ORVEL_results.csv and ORVEL_fit.csv could not be written.");
+    };
+    try {
+        runGraphPhase(night, env.folder, console, env.window, log);
+    } catch (const SessionEnded&) {
+        // The files hold the last fit reported, as the log does.
+        writeResults();
+        throw;
+    }
+    writeResults();
 }
 
 void closingPrompt(Console& console) {
@@ -61,11 +84,6 @@ RunLog openRunLog(const std::filesystem::path& folder, Console& console) {
     return log;
 }
 
-void logScreenSize(RunLog& log, DesktopSize size) {
-    log.end().line("Monitor Screen Size (Width, Height in pixels)-");
-    log.text("Width = ").numLong(size.width).text("     Height = ").numLong(size.height).end();
-}
-
 int runOrvel(RunEnvironment& env) {
     Console& console = env.console;
     console.setTitle(kTitle);
@@ -79,26 +97,9 @@ int runOrvel(RunEnvironment& env) {
     try {
         const DesktopSize desktop = measureDesktop(env.window, console, log);
         const ObservingSetup setup = readObservingSetup(console, log);
-        const ImageFileList files = discoverImages(env.folder, log, console);
-        if (!files.names.empty()) {
-            const StarPicker pick = interactivePicker(desktop, console, env.window, log);
-            NightMeasurements night =
-                processImageFiles(files, setup, env.folder, pick, console, log);
-            const auto writeResults = [&] {
-                if (!writeResultsFiles(night, files.bandCounts, env.folder))
-                    console.printLine(
-                        "The results files ORVEL_results.csv and ORVEL_fit.csv "
-                        "could not be written.");
-            };
-            try {
-                runGraphPhase(night, files, env.folder, console, env.window, log);
-            } catch (const SessionEnded&) {
-                // The files hold the last fit reported, as the log does.
-                writeResults();
-                throw;
-            }
-            writeResults();
-        }
+        const NightPlan plan{discoverImages(env.folder), setup, env.folder};
+        reportDiscovery(log, console, plan.files);
+        if (!plan.files.files.empty()) measureAndGraph(env, plan, desktop, log);
         closingPrompt(console);
     } catch (const SessionEnded& ended) {
         return endEarly(env, ended.reason);

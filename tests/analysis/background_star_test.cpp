@@ -7,6 +7,7 @@
 
 #include "analysis/background.h"
 #include "analysis/star_position.h"
+#include "night/night_log.h"
 #include "support/test_support.h"
 
 namespace orvel {
@@ -36,7 +37,8 @@ StarSelection rectangle(float x1, float y1, float x2, float y2) {
 std::vector<std::string> backgroundLog(const PixelImage& image, const StarSelection& sel,
                                        BackgroundStats* out = nullptr) {
     RunLog log = RunLog::inMemory();
-    const BackgroundStats st = measureBackground(image, sel, log);
+    const BackgroundStats st = measureBackground(image, sel);
+    logBackground(log, st);
     if (out) *out = st;
     return test::logLines(log.contents());
 }
@@ -134,7 +136,8 @@ StarSelection click(float x, float y, float sf) {
 std::vector<std::string> starLog(const PixelImage& image, const StarSelection& sel, float b,
                                  StarPosition* out = nullptr) {
     RunLog log = RunLog::inMemory();
-    const StarPosition star = locateStar(image, sel, b, log);
+    const StarPosition star = locateStar(image, sel, b);
+    logStar(log, star);
     if (out) *out = star;
     return test::logLines(log.contents());
 }
@@ -223,10 +226,14 @@ TEST(StarPosition, BackgroundThenStarInOneFile) {
     sel.x2 = 40;
     sel.y2 = 35;
     RunLog log = RunLog::inMemory();
-    const BackgroundAndStar r = measureBackgroundAndStar(starImage(), sel, log);
-    EXPECT_EQ(r.background.median, 10.0f);
-    EXPECT_EQ(r.star.brightestColumn, 20);
-    EXPECT_EQ(r.star.centroidColumn, 20.0f);
+    const PixelImage image = starImage();
+    const BackgroundStats background = measureBackground(image, sel);
+    logBackground(log, background);
+    const StarPosition star = locateStar(image, sel, background.median);
+    logStar(log, star);
+    EXPECT_EQ(background.median, 10.0f);
+    EXPECT_EQ(star.brightestColumn, 20);
+    EXPECT_EQ(star.centroidColumn, 20.0f);
     const std::vector<std::string> lines = test::logLines(log.contents());
     ASSERT_EQ(lines.size(), 14u);
     EXPECT_EQ(lines[5], "Median pixel value in background rectangle (background)=  10 ");

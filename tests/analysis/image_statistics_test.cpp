@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "analysis/order_statistics.h"
+#include "night/night_log.h"
 #include "support/test_support.h"
 
 namespace orvel {
@@ -28,7 +29,8 @@ PixelImage imageOf(int columns, int rows, std::vector<float> pixels) {
 
 std::vector<std::string> statisticsLog(const PixelImage& image, FirstImageStats* out = nullptr) {
     RunLog log = RunLog::inMemory();
-    const FirstImageStats st = analyseFirstImage(image, log);
+    const FirstImageStats st = analyseFirstImage(image);
+    logFirstImage(log, st);
     if (out) *out = st;
     return test::logLines(log.contents());
 }
@@ -137,7 +139,9 @@ TEST(GreyLevels, EqualCutsNeverDivide) {
 
 int factorLogged(int columns, int rows, int width, int height, int* sf) {
     RunLog log = RunLog::inMemory();
-    *sf = screenFactor(columns, rows, width, height, log);
+    const ScreenFactor factor = screenFactor(columns, rows, width, height);
+    logScreenFactor(log, factor);
+    *sf = factor.factor;
     const std::vector<std::string> lines = test::logLines(log.contents());
     EXPECT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[0], "");
@@ -168,7 +172,7 @@ TEST(ScreenFactor, UnknownDesktopSizeShowsTheImageUnreduced) {
     EXPECT_EQ(factorLogged(6000, 4000, 1920, -5, &sf), 0);
     EXPECT_EQ(sf, 1);
     RunLog log = RunLog::inMemory();
-    screenFactor(1000, 800, 1920, 1080, log);
+    logScreenFactor(log, screenFactor(1000, 800, 1920, 1080));
     EXPECT_EQ(log.contents(), "\r\nScreen Factor =  0 \r\n");
 }
 
@@ -197,8 +201,7 @@ TEST(FirstImageStatistics, OrderStatisticsEqualThoseOfTheSortedList) {
             image.columns = n;
             image.rows = 1;
             for (int i = 0; i < n; ++i) image.pixels.push_back(i % 7 == 3 ? 0.0f : kind());
-            RunLog log = RunLog::inMemory();
-            const FirstImageStats st = analyseFirstImage(image, log);
+            const FirstImageStats st = analyseFirstImage(image);
             std::vector<float> list;
             for (float v : image.pixels)
                 if (v != 0.0f) list.push_back(v);
@@ -242,8 +245,7 @@ TEST(FirstImageStatistics, LargeFrameSumsFollowTheRoundingRule) {
         sumOfSquares = static_cast<float>(sumOfSquares + static_cast<double>(v) * v);
         ++n;
     }
-    RunLog log = RunLog::inMemory();
-    const FirstImageStats st = analyseFirstImage(image, log);
+    const FirstImageStats st = analyseFirstImage(image);
     const float mean = static_cast<float>(sum / n);
     EXPECT_EQ(st.includedCount, static_cast<std::int64_t>(n));
     EXPECT_EQ(st.mean, mean);

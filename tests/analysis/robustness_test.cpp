@@ -11,11 +11,12 @@
 #include <string>
 #include <vector>
 
-#include "analysis/image_display.h"
 #include "analysis/image_statistics.h"
 #include "analysis/ring_photometry.h"
-#include "analysis/selection.h"
 #include "analysis/star_position.h"
+#include "dialogue/first_image.h"
+#include "night/frame_pipeline.h"
+#include "night/night_log.h"
 #include "platform/scripted_window.h"
 #include "support/test_support.h"
 
@@ -55,8 +56,7 @@ StarSelection picks(const PixelImage& image, float starX, float starY, float bac
 
 struct PathResult {
     FirstImageStats stats;
-    BackgroundAndStar backgroundAndStar;
-    RingPhotometry rings;
+    FrameMeasurement frame;
     std::string log;
 };
 
@@ -64,17 +64,25 @@ struct PathResult {
 PathResult runPath(const PixelImage& image, const StarSelection& selection) {
     PathResult r;
     RunLog log = RunLog::inMemory();
-    r.stats = analyseFirstImage(image, log);
+    r.stats = analyseFirstImage(image);
+    logFirstImage(log, r.stats);
     for (const float v : image.pixels) {
         const float g = greyLevel(v, r.stats.p1, r.stats.p999);
         EXPECT_TRUE(std::isnan(g) || (g >= 0.0f && g <= 255.0f)) << g;
     }
-    const int sf = screenFactor(image.columns, image.rows, 1920, 1080, log);
+    const ScreenFactor sf = screenFactor(image.columns, image.rows, 1920, 1080);
+    logScreenFactor(log, sf);
     ScriptedWindow window;
-    EXPECT_TRUE(showFirstImage(window, image, r.stats.p1, r.stats.p999, sf, "frame"));
-    r.backgroundAndStar = measureBackgroundAndStar(image, selection, log);
-    r.rings = measureRings(image, r.backgroundAndStar.star.brightestColumn,
-                           r.backgroundAndStar.star.brightestRow, log);
+    EXPECT_TRUE(showFirstImage(window, image, r.stats.p1, r.stats.p999, sf.factor, "frame"));
+    // The frame pipeline on the frame held whole (the header gives only its size).
+    ImageHeader header;
+    header.columns = image.columns;
+    header.rows = image.rows;
+    WholeFrame source(image);
+    r.frame = measureFrame(source, selection, ObservingSetup{}, header);
+    logBackground(log, r.frame.background);
+    logStar(log, r.frame.star);
+    logRings(log, r.frame.rings);
     r.log = log.contents();
     return r;
 }
@@ -82,16 +90,16 @@ PathResult runPath(const PixelImage& image, const StarSelection& selection) {
 // Properties of any run of the path: counts within their bounds, a ring radius the growth can
 // give, a finite magnitude value, and a log of whole printable lines.
 void expectSound(const PathResult& r, const PixelImage& image) {
-    const BackgroundStats& b = r.backgroundAndStar.background;
+    const BackgroundStats& b = r.frame.background;
     EXPECT_GE(b.taken, 0);
     EXPECT_LE(b.taken, b.planned);
     EXPECT_LE(static_cast<std::size_t>(b.taken), image.pixels.size());
-    EXPECT_GE(r.rings.innerRadius, 3);
-    EXPECT_LE(r.rings.innerRadius, kMaxRings + 1);
-    EXPECT_GE(r.rings.annulusCount, 0);
-    EXPECT_LE(static_cast<std::size_t>(r.rings.annulusCount), image.pixels.size());
-    EXPECT_TRUE(std::isfinite(r.rings.magnitude));
-    const StarPosition& star = r.backgroundAndStar.star;
+    EXPECT_GE(r.frame.rings.innerRadius, 3);
+    EXPECT_LE(r.frame.rings.innerRadius, kMaxRings + 1);
+    EXPECT_GE(r.frame.rings.annulusCount, 0);
+    EXPECT_LE(static_cast<std::size_t>(r.frame.rings.annulusCount), image.pixels.size());
+    EXPECT_TRUE(std::isfinite(r.frame.rings.magnitude));
+    const StarPosition& star = r.frame.star;
     if (star.brightestValue > -64000.0f) {
         EXPECT_TRUE(image.contains(star.brightestColumn, star.brightestRow));
     }
@@ -122,14 +130,14 @@ TEST(MeasuringRobustness, StarAtEveryDistanceFromEveryEdgeAndCorner) {
             const PathResult r = runPath(image, picks(image, static_cast<float>(place[0]),
                                                       static_cast<float>(place[1]), bx, by));
             expectSound(r, image);
-            EXPECT_EQ(r.backgroundAndStar.star.brightestColumn, place[0]);
-            EXPECT_EQ(r.backgroundAndStar.star.brightestRow, place[1]);
-            EXPECT_EQ(r.backgroundAndStar.star.brightestValue, kSky + 5000.0f);
-            EXPECT_EQ(r.backgroundAndStar.background.median, kSky);
-            EXPECT_EQ(r.rings.skyLevel, kSky);
+            EXPECT_EQ(r.frame.star.brightestColumn, place[0]);
+            EXPECT_EQ(r.frame.star.brightestRow, place[1]);
+            EXPECT_EQ(r.frame.star.brightestValue, kSky + 5000.0f);
+            EXPECT_EQ(r.frame.background.median, kSky);
+            EXPECT_EQ(r.frame.rings.skyLevel, kSky);
             // However much of the star the edges cut away, what is left is a positive signal.
-            EXPECT_GT(r.rings.integratedDC, 0.0f);
-            EXPECT_NEAR(r.rings.magnitude, std::log(r.rings.integratedDC), 1e-6);
+            EXPECT_GT(r.frame.rings.integratedDC, 0.0f);
+            EXPECT_NEAR(r.frame.rings.magnitude, std::log(r.frame.rings.integratedDC), 1e-6);
         }
     }
 }
@@ -145,8 +153,8 @@ TEST(MeasuringRobustness, StarClickBeyondTheEdgesSearchesOnlyInsideTheImage) {
     }
     // Ten pixels beyond the corner the search square still reaches the star's pixel.
     const PathResult near = runPath(image, picks(image, -10, -10, 20, 15));
-    EXPECT_EQ(near.backgroundAndStar.star.brightestColumn, 0);
-    EXPECT_EQ(near.backgroundAndStar.star.brightestRow, 0);
+    EXPECT_EQ(near.frame.star.brightestColumn, 0);
+    EXPECT_EQ(near.frame.star.brightestRow, 0);
 }
 
 TEST(MeasuringRobustness, BackgroundRectangleAgainstEveryEdge) {
@@ -160,8 +168,8 @@ TEST(MeasuringRobustness, BackgroundRectangleAgainstEveryEdge) {
         // Corners are limited to 1..columns and 1..rows; the last may lie one past the image.
         const PathResult r = runPath(image, s);
         expectSound(r, image);
-        if (r.backgroundAndStar.background.taken > 0) {
-            EXPECT_EQ(r.backgroundAndStar.background.median, kSky);
+        if (r.frame.background.taken > 0) {
+            EXPECT_EQ(r.frame.background.median, kSky);
         }
     }
     // A rectangle given directly, reaching past every edge, takes only pixels of the image.
@@ -172,7 +180,7 @@ TEST(MeasuringRobustness, BackgroundRectangleAgainstEveryEdge) {
     wide.y2 = 100;
     const PathResult r = runPath(image, wide);
     expectSound(r, image);
-    EXPECT_EQ(r.backgroundAndStar.background.taken, 80 * 100);
+    EXPECT_EQ(r.frame.background.taken, 80 * 100);
 }
 
 TEST(MeasuringRobustness, FramesOfOneToSixPixels) {
@@ -189,7 +197,7 @@ TEST(MeasuringRobustness, FramesOfOneToSixPixels) {
                                          static_cast<float>(r), static_cast<float>(c)));
                 expectSound(result, image);
                 // The one bright pixel is always within reach of the search square.
-                EXPECT_EQ(result.backgroundAndStar.star.brightestValue, 900.0f);
+                EXPECT_EQ(result.frame.star.brightestValue, 900.0f);
             }
         }
     }
@@ -204,9 +212,9 @@ TEST(MeasuringRobustness, AllZeroFrameHasNoIncludedPixelsAndNoSignal) {
     EXPECT_EQ(r.stats.median, 0.0f);
     EXPECT_NE(r.log.find("Average DC =  0 \r\n"), std::string::npos);
     // Equal ring medians of 0 give 0/0: the growth never stops.
-    EXPECT_EQ(r.rings.innerRadius, kMaxRings + 1);
-    EXPECT_EQ(r.rings.integratedDC, 0.0f);
-    EXPECT_EQ(r.rings.magnitude, 0.0);
+    EXPECT_EQ(r.frame.rings.innerRadius, kMaxRings + 1);
+    EXPECT_EQ(r.frame.rings.integratedDC, 0.0f);
+    EXPECT_EQ(r.frame.rings.magnitude, 0.0);
 }
 
 TEST(MeasuringRobustness, AllNaNFrameIsShownWhiteAndMeasuresNothing) {
@@ -216,9 +224,9 @@ TEST(MeasuringRobustness, AllNaNFrameIsShownWhiteAndMeasuresNothing) {
     EXPECT_EQ(r.stats.includedCount, 0);
     for (const float v : image.pixels) EXPECT_EQ(greyLevel(v, r.stats.p1, r.stats.p999), 255.0f);
     // No pixel exceeds the starting value of the search: the click stays the ring centre.
-    EXPECT_EQ(r.backgroundAndStar.star.brightestColumn, 15);
-    EXPECT_EQ(r.backgroundAndStar.star.brightestRow, 10);
-    EXPECT_EQ(r.rings.magnitude, 0.0);
+    EXPECT_EQ(r.frame.star.brightestColumn, 15);
+    EXPECT_EQ(r.frame.star.brightestRow, 10);
+    EXPECT_EQ(r.frame.rings.magnitude, 0.0);
 }
 
 TEST(MeasuringRobustness, AllOneValueFrame) {
@@ -230,10 +238,10 @@ TEST(MeasuringRobustness, AllOneValueFrame) {
     EXPECT_EQ(r.stats.median, 7.0f);
     EXPECT_EQ(r.stats.p1, 7.0f);
     EXPECT_EQ(r.stats.p999, 7.0f);
-    EXPECT_EQ(r.backgroundAndStar.background.median, 7.0f);
+    EXPECT_EQ(r.frame.background.median, 7.0f);
     // Equal medians stop the growth at the first ring that may stop it.
-    EXPECT_EQ(r.rings.innerRadius, 3);
-    EXPECT_EQ(r.rings.integratedDC, 0.0f);
+    EXPECT_EQ(r.frame.rings.innerRadius, 3);
+    EXPECT_EQ(r.frame.rings.integratedDC, 0.0f);
 }
 
 TEST(MeasuringRobustness, NegativeFrameWithANegativeStar) {
@@ -241,17 +249,17 @@ TEST(MeasuringRobustness, NegativeFrameWithANegativeStar) {
     image.at(12, 9) = -100.0f;
     const PathResult r = runPath(image, picks(image, 12, 9, 25, 15));
     expectSound(r, image);
-    EXPECT_EQ(r.backgroundAndStar.star.brightestColumn, 12);
-    EXPECT_EQ(r.backgroundAndStar.background.median, -500.0f);
-    EXPECT_EQ(r.rings.skyLevel, -500.0f);
+    EXPECT_EQ(r.frame.star.brightestColumn, 12);
+    EXPECT_EQ(r.frame.background.median, -500.0f);
+    EXPECT_EQ(r.frame.rings.skyLevel, -500.0f);
     // 400 DC above a negative sky is a positive signal.
-    EXPECT_EQ(r.rings.integratedDC, 400.0f);
+    EXPECT_EQ(r.frame.rings.integratedDC, 400.0f);
 
     // Below -64000 everywhere: the largest background value reported is the starting -64000.
     const PixelImage deep = flatImage(30, 20, -70000.0f);
     const PathResult rd = runPath(deep, picks(deep, 12, 9, 25, 15));
     expectSound(rd, deep);
-    EXPECT_EQ(rd.backgroundAndStar.background.largest, -64000.0f);
+    EXPECT_EQ(rd.frame.background.largest, -64000.0f);
 }
 
 TEST(MeasuringRobustness, InfiniteAndNaNPixelsAmongTheSky) {
@@ -263,10 +271,10 @@ TEST(MeasuringRobustness, InfiniteAndNaNPixelsAmongTheSky) {
     image.at(22, 15) = kNaN;
     const PathResult r = runPath(image, picks(image, 20, 15, 5, 5));
     expectSound(r, image);
-    EXPECT_EQ(r.backgroundAndStar.star.brightestColumn, 20);
-    EXPECT_EQ(r.backgroundAndStar.star.brightestValue, kInf);
+    EXPECT_EQ(r.frame.star.brightestColumn, 20);
+    EXPECT_EQ(r.frame.star.brightestValue, kInf);
     // An infinite star has no finite logarithm: the magnitude value is 0.
-    EXPECT_EQ(r.rings.magnitude, 0.0);
+    EXPECT_EQ(r.frame.rings.magnitude, 0.0);
     EXPECT_NE(r.log.find("Maximum pixel DC =  9.999999E+998 \r\n"), std::string::npos);
 
     // Half the frame +inf and half -inf: the display cuts are infinite.
@@ -284,7 +292,7 @@ TEST(MeasuringRobustness, HugeFiniteValuesOverflowTheSumsWithoutTrapping) {
     const PathResult r = runPath(image, picks(image, 10, 10, 25, 15));
     expectSound(r, image);
     EXPECT_TRUE(std::isinf(r.stats.mean) || std::isnan(r.stats.mean));
-    EXPECT_EQ(r.backgroundAndStar.star.brightestValue, std::numeric_limits<float>::max());
+    EXPECT_EQ(r.frame.star.brightestValue, std::numeric_limits<float>::max());
 }
 
 TEST(MeasuringRobustness, PicturesOfEveryFrameShapeOpenAWindow) {
@@ -293,8 +301,7 @@ TEST(MeasuringRobustness, PicturesOfEveryFrameShapeOpenAWindow) {
     const int shapes[][2] = {{8000, 1}, {1, 5000}, {4000, 2}, {1, 1}};
     for (const auto& shape : shapes) {
         const PixelImage image = flatImage(shape[0], shape[1], 5.0f);
-        RunLog log = RunLog::inMemory();
-        const int sf = screenFactor(image.columns, image.rows, 1920, 1080, log);
+        const int sf = screenFactor(image.columns, image.rows, 1920, 1080).factor;
         ScriptedWindow window;
         ASSERT_TRUE(showFirstImage(window, image, 0.0f, 10.0f, sf, "wide"));
         ASSERT_EQ(window.created().size(), 1u);

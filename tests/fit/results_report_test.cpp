@@ -1,4 +1,4 @@
-#include "fit/results_report.h"
+#include "report/fit_report.h"
 
 #include <gtest/gtest.h>
 
@@ -8,20 +8,31 @@
 
 #include "fit/band_regression.h"
 #include "platform/scripted_console.h"
-#include "run/number_format.h"
+#include "base/number_format.h"
 #include "support/test_support.h"
 
 namespace orvel {
 namespace {
 
-FileObservation observation(float band, float airmass, float magnitude, float included = 1.0f) {
-    FileObservation o;
-    o.band = band;
-    o.airmass = airmass;
-    o.magnitude = magnitude;
-    o.included = included;
-    o.measured = included == 1.0f;
+// A measured frame of band 1 (red), 2 (green) or 3 (blue) with its airmass and magnitude value.
+FrameRecord observation(int band, float airmass, float magnitude, int included = 1) {
+    FrameRecord o;
+    o.band = bandFromCode(band).value();
+    FrameMeasurement m;
+    m.sky.airmass = airmass;
+    m.rings.magnitude = magnitude;
+    o.measurement = m;
+    o.included = included == 1;
     return o;
+}
+
+NightRecord nightOf(std::vector<FrameRecord> frames, std::array<int, 3> counts,
+                    std::array<BandFit, 3> fits = {}) {
+    NightRecord night;
+    night.frames = std::move(frames);
+    night.bandCounts = counts;
+    night.fits = fits;
+    return night;
 }
 
 struct Report {
@@ -30,12 +41,13 @@ struct Report {
     std::array<BandFit, 3> fits{};
 };
 
-Report report(const std::vector<FileObservation>& obs, std::array<int, 3> counts,
+Report report(const std::vector<FrameRecord>& obs, std::array<int, 3> counts,
               std::array<BandFit, 3> fits = {}) {
     RunLog log = RunLog::inMemory();
     ScriptedConsole console;
-    fitAndReport(obs, counts, fits, log, console);
-    return {test::logLines(log.contents()), console.transcript(), fits};
+    NightRecord night = nightOf(obs, counts, fits);
+    fitAndReport(night, log, console);
+    return {test::logLines(log.contents()), console.transcript(), night.fits};
 }
 
 std::string f(double x) {
@@ -89,11 +101,11 @@ TEST(BandRegression, ThreePointsOnALine) {
     EXPECT_EQ(r.console, console);
 }
 
-TEST(BandRegression, BandsAreTakenByPositionAndRemovedPointsDropOut) {
-    const std::vector<FileObservation> obs = {
+TEST(BandRegression, BandsAreTakenByTheirFramesAndRemovedPointsDropOut) {
+    const std::vector<FrameRecord> obs = {
         observation(1, 1.0f, 10.0f), observation(1, 2.0f, 9.5f),
         observation(1, 3.0f, 9.0f),  observation(2, 1.2f, 11.0f),
-        observation(2, 2.2f, 10.0f), observation(2, 9.0f, 1.0f, 0.0f),  // removed by the user
+        observation(2, 2.2f, 10.0f), observation(2, 9.0f, 1.0f, 0),  // removed by the user
         observation(3, 1.5f, 9.0f),  observation(3, 2.5f, 8.8f)};
     const Report r = report(obs, {3, 3, 2});
     EXPECT_FLOAT_EQ(r.fits[0].slope, -0.5f);
@@ -113,7 +125,7 @@ TEST(BandRegression, BandsAreTakenByPositionAndRemovedPointsDropOut) {
 
 TEST(BandRegression, ExoatmosphericRatiosTakeTheirOwnMaximum) {
     // Red is brighter at airmass 1, blue (steeper) outside the atmosphere.
-    const std::vector<FileObservation> obs = {observation(1, 1, 10.0f), observation(1, 2, 9.9f),
+    const std::vector<FrameRecord> obs = {observation(1, 1, 10.0f), observation(1, 2, 9.9f),
                                               observation(3, 1, 9.8f), observation(3, 2, 9.0f)};
     const Report r = report(obs, {2, 0, 2});
     const BandSignals s = deriveSignals(r.fits);
@@ -160,22 +172,23 @@ TEST(BandRegression, DegenerateBandsGiveNaNWithoutStopping) {
     EXPECT_TRUE(std::isnan(deriveSignals(none.fits).oneAirmassRatio[0]));
 }
 
-TEST(BandRegression, EveryCallAppendsAWholeBlockAndCountsBeyondTheTableAreCut) {
+TEST(BandRegression, EveryCallAppendsAWholeBlockAndOnlyTheBandsFramesAreFitted) {
     RunLog log = RunLog::inMemory();
     ScriptedConsole console;
-    std::array<BandFit, 3> fits{};
-    std::vector<FileObservation> obs = {observation(1, 1, 10), observation(1, 2, 9),
-                                        observation(1, 3, 8)};
-    fitAndReport(obs, {3, 0, 0}, fits, log, console);
-    obs[2].included = 0.0f;
-    fitAndReport(obs, {3, 0, 0}, fits, log, console);
+    NightRecord night = nightOf(
+        {observation(1, 1, 10), observation(1, 2, 9), observation(1, 3, 8)}, {3, 0, 0});
+    fitAndReport(night, log, console);
+    removeFrame(night, 2);
+    fitAndReport(night, log, console);
     const std::vector<std::string> lines = test::logLines(log.contents());
     ASSERT_EQ(lines.size(), 40u);
     EXPECT_EQ(lines[24], "    RED =  1   # Files =  3   # Analyzed =  2 ");
-    // More files claimed than observations held: only the held ones are read.
-    fitAndReport(obs, {2, 5, 7}, fits, log, console);
-    EXPECT_EQ(fits[1].analysed, 0);
-    EXPECT_EQ(fits[2].analysed, 0);
+    // More files claimed than frames held: only the frames of each band are fitted.
+    night.bandCounts = {2, 5, 7};
+    fitAndReport(night, log, console);
+    EXPECT_EQ(night.fits[0].analysed, 2);
+    EXPECT_EQ(night.fits[1].analysed, 0);
+    EXPECT_EQ(night.fits[2].analysed, 0);
 }
 
 }  // namespace

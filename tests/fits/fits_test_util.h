@@ -11,7 +11,8 @@
 #include "fits/image_header.h"
 #include "fits/pixel_decoder.h"
 #include "fits/pixel_image.h"
-#include "run/run_log.h"
+#include "base/run_log.h"
+#include "night/night_log.h"
 #include "support/test_support.h"
 
 namespace orvel::test {
@@ -32,8 +33,10 @@ inline ReadResult readFitsFile(const std::filesystem::path& path) {
     FitsFile file;
     if (!file.open(path)) return r;
     r.scan = readHeaderBlocks(file);
-    parseHeader(r.scan, r.header, log);
-    r.count = readPixels(file, r.header, r.image, log);
+    r.header = parseHeader(r.scan);
+    logHeader(log, r.scan.text, r.header);
+    r.count = readPixels(file, r.header, r.image);
+    if (r.count >= 0) logSampleCount(log, r.header, r.count);
     r.lines = logLines(log.contents());
     return r;
 }
@@ -48,7 +51,9 @@ inline ReadResult readFitsBytes(const TempDir& dir, const std::string& bytes,
 // The log lines of the header alone (no pixel line), from the header bytes.
 inline std::vector<std::string> headerLogLines(const std::string& bytes, ImageHeader& header) {
     RunLog log = RunLog::inMemory();
-    parseHeader(scanHeaderBlocks(bytes), header, log);
+    const HeaderScan scan = scanHeaderBlocks(bytes);
+    header = parseHeader(scan);
+    logHeader(log, scan.text, header);
     return logLines(log.contents());
 }
 

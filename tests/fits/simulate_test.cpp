@@ -12,7 +12,7 @@
 
 #include "../../tools/simulate_sky.h"
 #include "fits_test_util.h"
-#include "platform/typed_line.h"
+#include "base/typed_line.h"
 
 namespace orvel {
 namespace {

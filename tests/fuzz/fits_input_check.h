@@ -6,7 +6,7 @@
 // with the keyword lines going to an in-memory log, the pixels are decoded when the header
 // describes a decodable image of at most 2^20 pixels, and the frame is then measured as the
 // program measures its frames: first-image statistics, grey levels, screen factor, the image in
-// a window, the picks, background and star, rings and (for a usable DATE-OBS) the airmass.
+// a window, the picks, and the frame pipeline: background and star, rings and the airmass.
 #pragma once
 
 #include <algorithm>
@@ -18,19 +18,20 @@
 #include <string_view>
 #include <vector>
 
-#include "analysis/image_display.h"
 #include "analysis/image_statistics.h"
 #include "analysis/ring_photometry.h"
-#include "analysis/selection.h"
 #include "analysis/star_position.h"
+#include "dialogue/first_image.h"
 #include "fits/fits_header.h"
 #include "fits/pixel_decoder.h"
 #include "fits/pixel_image.h"
 #include "fuzz/property.h"
 #include "fuzz/tail_reader.h"
+#include "night/frame_pipeline.h"
+#include "night/night_log.h"
 #include "observing/airmass.h"
 #include "platform/offscreen_window.h"
-#include "run/run_log.h"
+#include "base/run_log.h"
 
 namespace orvel::fuzz {
 
@@ -137,7 +138,8 @@ inline bool decodeFuzzImage(std::string_view file, const ImageHeader& header, Pi
 
 inline void measureFuzzImage(const FuzzPicks& p, const PixelImage& image, const ImageHeader& header,
                              RunLog& log) {
-    const FirstImageStats stats = analyseFirstImage(image, log);
+    const FirstImageStats stats = analyseFirstImage(image);
+    logFirstImage(log, stats);
     FUZZ_REQUIRE(stats.pixelCount == static_cast<std::int64_t>(image.pixels.size()));
     FUZZ_REQUIRE(stats.includedCount <= stats.pixelCount);
     // Black to white; only a stretch between infinite cuts has no grey level.
@@ -145,22 +147,24 @@ inline void measureFuzzImage(const FuzzPicks& p, const PixelImage& image, const 
         const float g = greyLevel(v, stats.p1, stats.p999);
         FUZZ_REQUIRE(std::isnan(g) || (g >= 0.0f && g <= 255.0f));
     }
-    const int sf = screenFactor(image.columns, image.rows, p.desktopWidth, p.desktopHeight, log);
+    const ScreenFactor factor =
+        screenFactor(image.columns, image.rows, p.desktopWidth, p.desktopHeight);
+    logScreenFactor(log, factor);
+    const int sf = factor.factor;
     FUZZ_REQUIRE(sf >= 1);
     OffscreenWindow window;
     // Every decodable frame can be shown for the picks, however small.
     FUZZ_REQUIRE(showFirstImage(window, image, stats.p1, stats.p999, sf, "fuzz"));
 
     const StarSelection selection = fuzzSelection(p, image, sf);
-    const BackgroundAndStar bs = measureBackgroundAndStar(image, selection, log);
-    FUZZ_REQUIRE(bs.background.taken >= 0 && bs.background.taken <= bs.background.planned);
-    const RingPhotometry rings =
-        measureRings(image, bs.star.brightestColumn, bs.star.brightestRow, log);
-    FUZZ_REQUIRE(rings.innerRadius >= 3 && rings.innerRadius <= kMaxRings + 1);
-    FUZZ_REQUIRE(std::isfinite(rings.magnitude));
-    // The file loop measures the airmass only for frames with a usable DATE-OBS.
-    if (header.hasDate && header.month >= 1 && header.month <= 12)
-        computeAirmass(header, fuzzSetup(p), log);
+    // The frame pipeline as the night runs it on a frame held whole, and its log lines.
+    WholeFrame source(image);
+    const FrameMeasurement m = measureFrame(source, selection, fuzzSetup(p), header);
+    logMeasurement(log, m);
+    FUZZ_REQUIRE(m.background.taken >= 0 && m.background.taken <= m.background.planned);
+    FUZZ_REQUIRE(m.rings.innerRadius >= 3 && m.rings.innerRadius <= kMaxRings + 1);
+    FUZZ_REQUIRE(m.rings.rings.size() == static_cast<std::size_t>(std::min(m.rings.innerRadius, kMaxRings)));
+    FUZZ_REQUIRE(std::isfinite(m.rings.magnitude));
 }
 
 // Runs the whole path on one input; empty when every property held, else the failed one.
@@ -171,8 +175,8 @@ inline std::string checkFitsInput(std::string_view input) {
         const std::string_view file = in.rest();
         RunLog log = RunLog::inMemory();
         const HeaderScan scan = scanHeaderBlocks(file);
-        ImageHeader header;
-        parseHeader(scan, header, log);
+        const ImageHeader header = parseHeader(scan);
+        logHeader(log, scan.text, header);
         checkHeader(file, scan, header);
         PixelImage image;
         if (decodeFuzzImage(file, header, image)) measureFuzzImage(picks, image, header, log);

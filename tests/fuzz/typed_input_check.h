@@ -21,8 +21,8 @@
 #include "fuzz/property.h"
 #include "observing/coordinates.h"
 #include "platform/terminal_console.h"
-#include "platform/typed_line.h"
-#include "run/number_format.h"
+#include "base/typed_line.h"
+#include "base/number_format.h"
 #include "run/options.h"
 
 namespace orvel::fuzz {

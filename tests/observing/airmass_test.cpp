@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "night/night_log.h"
 #include "support/test_support.h"
 
 namespace orvel {
@@ -36,7 +37,8 @@ ObservingSetup setup(float latitude, float longitude, float ra, float dec) {
 SkyPosition compute(const ImageHeader& h, const ObservingSetup& s,
                     std::vector<std::string>* lines = nullptr) {
     RunLog log = RunLog::inMemory();
-    const SkyPosition p = computeAirmass(h, s, log);
+    const SkyPosition p = computeAirmass(h, s);
+    logSky(log, p);
     if (lines) *lines = test::logLines(log.contents());
     return p;
 }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "dialogue/coordinates_dialogue.h"
 #include "platform/scripted_console.h"
 #include "support/test_support.h"
 

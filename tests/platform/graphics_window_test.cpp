@@ -4,6 +4,7 @@
 #include <limits>
 #include <thread>
 
+#include "graph/graph_file.h"
 #include "platform/scripted_window.h"
 #include "platform/session_end.h"
 #include "support/test_support.h"
@@ -45,7 +46,7 @@ TEST(GraphicsWindow, WindowThatCannotOpenDrawsNothing) {
     EXPECT_EQ(w.surface().width(), 0);
     EXPECT_THROW(w.waitForClick(), SessionEnded);
     test::TempDir dir;
-    EXPECT_FALSE(w.saveBitmap(dir / "ORVEL.bmp"));
+    EXPECT_FALSE(saveWindowPicture(w, dir / "ORVEL.bmp"));
     EXPECT_FALSE(std::filesystem::exists(dir / "ORVEL.bmp"));
 }
 
@@ -160,7 +161,7 @@ TEST(GraphicsWindow, CloseReleasesTheSurfaceAndSavingWritesTheBmp) {
     w.clear(kWhite);
     w.setPixel(0, 1, {1, 2, 3});
     test::writeFile(dir / "ORVEL.bmp", std::string(2000, 'z'));
-    ASSERT_TRUE(w.saveBitmap(dir / "ORVEL.bmp"));
+    ASSERT_TRUE(saveWindowPicture(w, dir / "ORVEL.bmp"));
     const std::string saved = test::readFile(dir / "ORVEL.bmp");
     EXPECT_EQ(saved, w.surface().bmpBytes());
     EXPECT_EQ(saved.size(), 78u);

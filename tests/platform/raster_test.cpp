@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/file_io.h"
+#include "base/file_io.h"
 #include "support/test_support.h"
 
 namespace orvel {

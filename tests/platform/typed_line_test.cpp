@@ -1,4 +1,4 @@
-#include "platform/typed_line.h"
+#include "base/typed_line.h"
 
 #include <gtest/gtest.h>
 

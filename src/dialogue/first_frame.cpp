@@ -1,0 +1,32 @@
+#include "dialogue/first_frame.h"
+
+#include <string>
+
+#include "analysis/image_statistics.h"
+#include "dialogue/first_image.h"
+#include "dialogue/star_picks.h"
+#include "night/night_log.h"
+#include "platform/session_end.h"
+
+namespace orvel {
+
+StarPicker interactivePicker(DesktopSize desktop, Console& console, GraphicsWindow& window,
+                             RunLog& log) {
+    return [desktop, &console, &window, &log](const PixelImage& image, std::string_view name) {
+        const FirstImageStats stats = analyseFirstImage(image);
+        logFirstImage(log, stats);
+        const ScreenFactor sf = screenFactor(image.columns, image.rows, desktop.width,
+                                             desktop.height);
+        logScreenFactor(log, sf);
+        if (!showFirstImage(window, image, stats.p1, stats.p999, sf.factor, name)) {
+            std::string reason = window.noDisplayReason();
+            throw SessionEnded{"No window can be opened to pick the star" +
+                               (reason.empty() ? std::string(".") : ": " + reason)};
+        }
+        console.endLine();
+        return selectStarAndBackground(
+            window, console, log, {image.columns, image.rows, static_cast<float>(sf.factor)});
+    };
+}
+
+}  // namespace orvel

@@ -1,0 +1,47 @@
+#include "dialogue/graph_session.h"
+
+#include "dialogue/dialogue.h"
+#include "dialogue/outlier_dialogue.h"
+#include "graph/graph_file.h"
+#include "report/fit_report.h"
+
+namespace orvel {
+
+void GraphSession::open() {
+    ranges_ = graphRanges(night_);
+    logGraphRanges(log_, ranges_);
+    positions_ = plotPositions(night_, ranges_);
+    openGraphWindow(window_);
+}
+
+void GraphSession::refit() {
+    fitAndReport(night_, log_, console_);
+    lines_ = lineEndPoints(night_.fits, ranges_);
+    draw(std::nullopt);
+}
+
+void GraphSession::draw(std::optional<Band> circlesOf) {
+    drawGraph(window_, night_, positions_, lines_, circlesOf);
+}
+
+void offerGraphExport(GraphicsWindow& window, Console& console,
+                      const std::filesystem::path& folder) {
+    console.endLine();
+    if (askFor(console, "Do you want to save the graph to a BMP file (Enter Y or N)? ", 'Y')) {
+        console.printLine("Graph will be saved to file ORVEL.bmp");
+        if (!saveWindowPicture(window, folder / "ORVEL.bmp"))
+            console.printLine("The graph could not be written to ORVEL.bmp.");
+    }
+    window.close();
+}
+
+void runGraphPhase(NightRecord& night, const std::filesystem::path& folder, Console& console,
+                   GraphicsWindow& window, RunLog& log) {
+    GraphSession graph(night, window, console, log);
+    graph.open();
+    graph.refit();
+    runOutlierDialogue(graph, console);
+    offerGraphExport(window, console, folder);
+}
+
+}  // namespace orvel

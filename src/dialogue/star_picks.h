@@ -1,0 +1,23 @@
+// Picking the star and a background patch in the picture of the first image.
+#pragma once
+
+#include "analysis/star_selection.h"
+#include "base/run_log.h"
+#include "platform/console.h"
+#include "platform/graphics_window.h"
+
+namespace orvel {
+
+// The size of the frame picked on and the reduction of its picture.
+struct PickedFrame {
+    int columns = 0;            // image pixels
+    int rows = 0;               // image pixels
+    float screenFactor = 1.0f;  // image pixels per window pixel
+};
+
+// Runs both picks, each confirmed on the console and repeated until confirmed; closes the
+// window at the end. Throws SessionEnded when the window is closed or the input ends.
+StarSelection selectStarAndBackground(GraphicsWindow& window, Console& console, RunLog& log,
+                                      const PickedFrame& frame);
+
+}  // namespace orvel

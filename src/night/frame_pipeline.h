@@ -1,0 +1,57 @@
+// One frame's measurement, the same whether its pixels are held whole or read row by row as
+// they are needed: background, star, rings, sky level, signal and airmass.
+#pragma once
+
+#include "analysis/star_selection.h"
+#include "fits/fits_file.h"
+#include "fits/image_header.h"
+#include "fits/pixel_image.h"
+#include "night/night_record.h"
+#include "observing/observing_setup.h"
+
+namespace orvel {
+
+// Serves the image rows a measurement asks for. The image returned holds at least the rows
+// asked for that lie inside the frame, and stays valid until the next request.
+class RowSource {
+public:
+    virtual ~RowSource() = default;
+    // Rows first..last of the frame (whole numbers, either of which may lie far outside it).
+    virtual const PixelImage& rows(double first, double last) = 0;
+};
+
+// A frame held whole: every request is served by the whole image.
+class WholeFrame : public RowSource {
+public:
+    explicit WholeFrame(const PixelImage& image) : image_(image) {}
+    const PixelImage& rows(double, double) override { return image_; }
+
+private:
+    const PixelImage& image_;
+};
+
+// A frame read from its file only where it is measured; the rows of each request replace
+// those of the one before, in a buffer kept from frame to frame.
+class FileRows : public RowSource {
+public:
+    FileRows(const FitsFile& file, const ImageHeader& header, PixelImage& buffer)
+        : file_(file), header_(header), buffer_(buffer) {}
+    const PixelImage& rows(double first, double last) override;
+
+private:
+    const FitsFile& file_;
+    const ImageHeader& header_;
+    PixelImage& buffer_;
+};
+
+// Rows read about the star first: enough for rings up to about 20 pixels, which is where the
+// growth stops for most stars. Wider rings are measured again on the rows they reach.
+inline constexpr int kFirstRingReach = 32;
+
+// Measures the frame: the background rectangle's rows first, then the rows of the star's
+// search square with the rings about any pixel in it; when the rings grow beyond those rows,
+// the rows of the largest rings and annulus are asked for and the rings measured again.
+FrameMeasurement measureFrame(RowSource& source, const StarSelection& selection,
+                              const ObservingSetup& setup, const ImageHeader& header);
+
+}  // namespace orvel

@@ -1,0 +1,190 @@
+#include "night/night_log.h"
+
+#include <string>
+
+#include "base/number_format.h"
+#include "fits/pixel_decoder.h"
+
+namespace orvel {
+
+namespace {
+
+constexpr std::size_t kPrintZone = 14;  // width of a print zone in a log line
+
+// Spaces that carry a line of the given length to the next print zone (at least one).
+std::string zonePadding(std::size_t length) {
+    return std::string(kPrintZone - length % kPrintZone, ' ');
+}
+
+void logAngle(RunLog& log, std::string_view label, const TypedAngle& a) {
+    // Sign factor times the non-negative degrees is the degrees field as typed.
+    log.text(label).num(a.whole).text(", ").num(a.minutes).text(", ").num(a.seconds).end();
+}
+
+void logClick(RunLog& log, std::string_view heading, float x, float y) {
+    log.end().line(heading);
+    log.text("   COLUMN = ").num(x).end();
+    log.text("      ROW = ").num(y).end();
+}
+
+
+
+
+
+}  // namespace
+
+void logScreenSize(RunLog& log, int width, int height) {
+    log.end().line("Monitor Screen Size (Width, Height in pixels)-");
+    log.text("Width = ").numLong(width).text("     Height = ").numLong(height).end();
+}
+
+void logObservingSetup(RunLog& log, const ObservingSetup& s) {
+    log.end();
+    logAngle(log, "Site Latitude (d,m,s) = ", s.latitude);
+    logAngle(log, "Site Longitude (d,m,s) = ", s.longitude);
+    logAngle(log, "Star RA (h,m,s) = ", s.rightAscension);
+    logAngle(log, "Star Dec (d,m,s) = ", s.declination);
+}
+
+void reportDiscovery(RunLog& log, ConsoleText& console, const ImageFileList& list) {
+    log.end().text("Total Number of Image Files Read = ").num(static_cast<double>(list.files.size()));
+    log.end().end().line("List of Image Files Read-");
+    for (const ListedFile& f : list.files) log.line(f.name);
+    log.end();
+    log.text("# Red Files = ").num(list.bandCounts[0]).end();
+    log.text("# Green Files = ").num(list.bandCounts[1]).end();
+    log.text("# Blue Files = ").num(list.bandCounts[2]).end();
+    if (list.ignored > 0) {
+        log.end().text("Image files beyond the limit of 1000, ignored = ").num(list.ignored).end();
+        console.print("Image files beyond the limit of 1000, ignored = ");
+        console.printNumber(list.ignored);
+        console.endLine();
+    }
+    if (list.files.empty()) log.end().line("No files input-- execution stops");
+}
+
+void reportFrameStart(RunLog& log, ConsoleText& console, int number, int total,
+                      const FrameRecord& frame) {
+    log.end().text("Current file number = ").num(number).text("  (").text(frame.name).text(")").end();
+    log.end().text("File type = ").num(bandCode(frame.band)).end();
+    console.print("PROCESSING FILE ");
+    console.printNumber(number);
+    console.print(" OF ");
+    console.printNumber(total);
+    console.endLine();
+}
+
+void logHeader(RunLog& log, std::string_view headerText, const ImageHeader& h) {
+    log.end().line("ORIGINAL FILE HEADER:").line(headerText);
+    if (h.hasBitpix) {
+        log.end().line("From FITS image header:");
+        log.text("Image type (BITPIX) = ").num(h.bitpix).end();
+    }
+    if (h.hasSize) {
+        std::string line = "Columns in image = " + formatShort(h.columns);
+        line += zonePadding(line.size());
+        line += " Rows in image = " + formatShort(h.rows);
+        log.end().line(line);
+    }
+    if (h.hasBscale) log.end().text("Value of BSCALE = ").num(h.bscale).end();
+    if (h.hasBzero) log.end().text("Value of BZERO = ").num(h.bzero).end();
+    if (h.hasDate) {
+        log.end().text("Year, month, day = ").num(h.year).num(h.month).num(h.day).end();
+        log.text("Hour, minutes, seconds = ").num(h.hour).num(h.minute).num(h.second).end();
+    }
+    if (h.hasExposure) log.end().text("Exposure time (sec) = ").num(h.exposure).end();
+}
+
+void logSampleCount(RunLog& log, const ImageHeader& header, std::int64_t count) {
+    log.end()
+        .text("Number of " + std::to_string(bytesPerSample(header.bitpix)) +
+              "-byte data strings read from file = ")
+        .numLong(static_cast<double>(count))
+        .end();
+}
+
+void reportUnusable(RunLog& log, ConsoleText& console, std::string_view name,
+                    std::string_view reason) {
+    const std::string line = "File " + std::string(name) + " is not used: " + std::string(reason) + ".";
+    console.printLine(line);
+    log.end().line(line);
+}
+
+void logFirstImage(RunLog& log, const FirstImageStats& st) {
+    log.end().line("Scale first image for display- ");
+    log.text("# pixels in image = ").numLong(static_cast<double>(st.pixelCount)).end();
+    log.text("# pixels included in analysis = ")
+        .numLong(static_cast<double>(st.includedCount))
+        .end();
+    log.text("Largest pixel value in image  = ").num(st.largest).end();
+    log.text("Smallest pixel value (>0) in image = ").num(st.smallest).end();
+    log.text("Average DC = ").num(st.mean).end();
+    log.text("STD DEV DC = ").num(st.standardDeviation).end();
+    log.text("Median pixel value = ").num(st.median).end();
+    log.text("1 Percentile DC value =    ").num(st.p1).end();
+    log.text("99.9 Percentile DC value = ").num(st.p999).end();
+}
+
+void logScreenFactor(RunLog& log, const ScreenFactor& factor) {
+    log.end().text("Screen Factor = ").num(factor.desktopsSpanned).end();
+}
+
+void logStarPick(RunLog& log, float x, float y) {
+    logClick(log, "Initial target star position:", x, y);
+}
+
+void logBackgroundPick(RunLog& log, float x, float y) {
+    logClick(log, "Initial background rectangle position:", x, y);
+}
+
+void logMeasurement(RunLog& log, const FrameMeasurement& m) {
+    logBackground(log, m.background);
+    logStar(log, m.star);
+    logRings(log, m.rings);
+    logSky(log, m.sky);
+}
+
+void logBackground(RunLog& log, const BackgroundStats& st) {
+    log.end();
+    log.text("Largest pixel value in background rectangle  = ").num(st.largest).end();
+    log.text("Smallest pixel value in background rectangle = ").num(st.smallest).end();
+    log.text("Average background rectangle DC = ").num(st.mean).end();
+    log.text("STD DEV background rectangle DC = ").num(st.standardDeviation).end();
+    log.text("Median pixel value in background rectangle (background)= ").num(st.median).end();
+}
+
+void logStar(RunLog& log, const StarPosition& star) {
+    log.end().line("Target star position in original image by brightest pixel:");
+    log.text("   COLUMN = ").num(star.brightestColumn).end();
+    log.text("      ROW = ").num(star.brightestRow).end();
+    log.text("Maximum pixel DC = ").num(star.brightestValue).end();
+    log.line("Target star position in original image by centroid method:");
+    log.text("   COLUMN = ").num(star.centroidColumn).end();
+    log.text("      ROW = ").num(star.centroidRow).end();
+}
+
+void logRings(RunLog& log, const RingPhotometry& r) {
+    log.end().line("Data for rings:");
+    for (const RingStep& ring : r.rings) {
+        log.text("  Ring # ")
+            .num(ring.number)
+            .text(" pixels in ring = ")
+            .numLong(static_cast<double>(ring.pixels));
+        log.text(" median DC = ").num(ring.median).text(" old median = ").num(ring.oldMedian);
+        log.text(" old median 2 = ").num(ring.oldMedian2).end();
+    }
+    log.end().text("Inner ring radius = ").num(r.innerRadius).end();
+    log.text("Outer ring radius = ").num(r.outerRadius).end();
+    log.text("Number of pixels in outer ring = ").numLong(r.annulusCount).end();
+    log.text("Median background DC = ").num(r.skyLevel).end();
+    log.text("Integrated star DC - background = ").num(r.integratedDC).end();
+    log.text("Stellar Magnitude = ").numLong(r.magnitude).end();
+}
+
+void logSky(RunLog& log, const SkyPosition& p) {
+    log.end().text("Stellar Elevation Angle (deg) = ").num(p.elevation).end();
+    log.text("Stellar Zenith Angle (deg) = ").numLong(p.zenithAngle).end();
+    log.text("Optical Airmass (X) = ").num(p.airmass).end();
+}
+
+}  // namespace orvel

@@ -1,0 +1,58 @@
+// The log lines of the night's records: one function per block of lines, each written in the
+// order the log shows them. Console lines that go with them are written here too.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "analysis/image_statistics.h"
+#include "base/console_text.h"
+#include "base/run_log.h"
+#include "fits/image_header.h"
+#include "night/discovery.h"
+#include "night/night_record.h"
+#include "observing/observing_setup.h"
+
+namespace orvel {
+
+// The screen size lines (0 x 0 without a display).
+void logScreenSize(RunLog& log, int width, int height);
+
+// The four coordinate echo lines (after an empty line).
+void logObservingSetup(RunLog& log, const ObservingSetup& setup);
+
+// The file list, the band counts, the ignored count (also on the console) and, for an empty
+// list, the line that says nothing will be measured.
+void reportDiscovery(RunLog& log, ConsoleText& console, const ImageFileList& list);
+
+// The lines that open each pass: file number and band in the log, progress on the console.
+void reportFrameStart(RunLog& log, ConsoleText& console, int number, int total,
+                      const FrameRecord& frame);
+
+// The header text as read and the line of every keyword found.
+void logHeader(RunLog& log, std::string_view headerText, const ImageHeader& header);
+
+// "Number of N-byte data strings read from file = " and the count.
+void logSampleCount(RunLog& log, const ImageHeader& header, std::int64_t count);
+
+// "File NAME is not used: REASON." on the console and in the log.
+void reportUnusable(RunLog& log, ConsoleText& console, std::string_view name,
+                    std::string_view reason);
+
+// The first image's statistics and the screen factor.
+void logFirstImage(RunLog& log, const FirstImageStats& stats);
+void logScreenFactor(RunLog& log, const ScreenFactor& factor);
+
+// The log lines of one pick (window pixels as clicked).
+void logStarPick(RunLog& log, float x, float y);
+void logBackgroundPick(RunLog& log, float x, float y);
+
+// Background, star position, rings, sky level, signal, magnitude value and airmass: the four
+// blocks below in turn.
+void logMeasurement(RunLog& log, const FrameMeasurement& m);
+void logBackground(RunLog& log, const BackgroundStats& background);
+void logStar(RunLog& log, const StarPosition& star);
+void logRings(RunLog& log, const RingPhotometry& rings);
+void logSky(RunLog& log, const SkyPosition& sky);
+
+}  // namespace orvel

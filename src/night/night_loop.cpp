@@ -1,0 +1,172 @@
+#include "night/night_loop.h"
+
+#include <algorithm>
+#include <exception>
+#include <string>
+#include <thread>
+
+#include "fits/fits_file.h"
+#include "fits/fits_header.h"
+#include "fits/pixel_decoder.h"
+#include "night/frame_acceptance.h"
+#include "night/frame_pipeline.h"
+#include "night/frame_pool.h"
+#include "night/night_log.h"
+
+namespace orvel {
+
+namespace {
+
+// Where one pass writes its lines.
+struct Lines {
+    RunLog& log;
+    ConsoleText& console;
+};
+
+// What every pass of the night shares.
+struct PassContext {
+    const NightPlan& plan;
+    int total = 0;              // frames listed
+    ReferenceSize reference;    // the size of the first usable frame, once it is known
+    StarSelection selection;    // the picks made on it
+};
+
+void leaveOut(FrameRecord& frame, std::string reason, Lines out) {
+    reportUnusable(out.log, out.console, frame.name, reason);
+    frame.measurement.reset();
+    frame.included = false;
+    frame.whyLeftOut = std::move(reason);
+}
+
+// Opens the frame and reads its header. False (after saying why) when it cannot take part.
+bool readHeader(FitsFile& file, const PassContext& ctx, FrameRecord& frame, Lines out) {
+    if (!file.open(ctx.plan.folder / frame.name)) {
+        leaveOut(frame, "it cannot be opened", out);
+        return false;
+    }
+    const HeaderScan scan = readHeaderBlocks(file);
+    if (!scan.endFound) {
+        leaveOut(frame, "its header has no END card before the end of the file", out);
+        return false;
+    }
+    frame.header = parseHeader(scan);
+    logHeader(out.log, scan.text, frame.header);
+    if (std::string problem = headerProblem(frame.header, ctx.reference); !problem.empty()) {
+        leaveOut(frame, std::move(problem), out);
+        return false;
+    }
+    return true;
+}
+
+void keep(FrameRecord& frame, FrameMeasurement m, RunLog& log) {
+    logMeasurement(log, m);
+    frame.measurement = std::move(m);
+    frame.included = true;
+    frame.whyLeftOut.clear();
+}
+
+// A pass that reads the whole frame. The first usable frame sets the size and is picked on.
+void passWholeFrame(PassContext& ctx, int number, FrameRecord& frame, PixelImage& image,
+                    const StarPicker& pick, Lines out) {
+    reportFrameStart(out.log, out.console, number, ctx.total, frame);
+    FitsFile file;
+    if (!readHeader(file, ctx, frame, out)) return;
+    frame.samplesRead = readPixels(file, frame.header, image);
+    logSampleCount(out.log, frame.header, frame.samplesRead);
+    if (!ctx.reference.known) {
+        ctx.reference = {true, frame.header.columns, frame.header.rows};
+        ctx.selection = pick(image, frame.name);
+    }
+    WholeFrame source(image);
+    keep(frame, measureFrame(source, ctx.selection, ctx.plan.setup, frame.header), out.log);
+}
+
+// What one later frame gives: its log lines, its console lines and its record.
+struct FrameOutcome {
+    std::string logLines;
+    std::string consoleText;
+    FrameRecord frame;
+};
+
+// A later frame, read only where it is measured, its lines kept until its turn comes.
+FrameOutcome passLaterFrame(const PassContext& ctx, int number, FrameRecord frame,
+                            PixelImage& buffer) {
+    RunLog log = RunLog::inMemory();
+    BufferedConsoleText console;
+    const Lines out{log, console};
+    reportFrameStart(log, console, number, ctx.total, frame);
+    try {
+        FitsFile file;
+        if (readHeader(file, ctx, frame, out)) {
+            frame.samplesRead = samplesInFile(file, frame.header);
+            logSampleCount(log, frame.header, frame.samplesRead);
+            FileRows source(file, frame.header, buffer);
+            keep(frame, measureFrame(source, ctx.selection, ctx.plan.setup, frame.header), log);
+        }
+    } catch (const std::exception& e) {
+        // Out of memory or a failed read: this frame is reported, the night goes on.
+        leaveOut(frame, std::string("it could not be read (") + e.what() + ")", out);
+    }
+    return {log.contents(), console.text(), std::move(frame)};
+}
+
+// The frames from `first` on, several at a time, their lines written in file order.
+void passLaterFrames(const PassContext& ctx, int first, NightRecord& night, Lines out) {
+    const int n = ctx.total;
+    int workers = ctx.plan.options.workers > 0
+                      ? ctx.plan.options.workers
+                      : static_cast<int>(std::thread::hardware_concurrency());
+    workers = std::clamp(workers, 1, n - first + 1);
+    const auto frameAt = [&](int i) -> FrameRecord& {
+        return night.frames[static_cast<std::size_t>(i - 1)];
+    };
+    measureInOrder<PixelImage>(
+        first, n, workers,
+        [&](int i, PixelImage& buffer) { return passLaterFrame(ctx, i, frameAt(i), buffer); },
+        [&](int i, FrameOutcome outcome) {
+            out.log.raw(outcome.logLines);
+            out.console.print(outcome.consoleText);
+            frameAt(i) = std::move(outcome.frame);
+        });
+}
+
+NightRecord listedFrames(const ImageFileList& files) {
+    NightRecord night;
+    night.bandCounts = files.bandCounts;
+    night.frames.reserve(files.files.size());
+    for (const ListedFile& f : files.files) {
+        FrameRecord& frame = night.frames.emplace_back();
+        frame.name = f.name;
+        frame.band = f.band;
+    }
+    return night;
+}
+
+}  // namespace
+
+NightRecord measureNight(const NightPlan& plan, const StarPicker& pick, ConsoleText& console,
+                         RunLog& log) {
+    NightRecord night = listedFrames(plan.files);
+    PassContext ctx{plan, static_cast<int>(night.frames.size()), {}, {}};
+    const Lines out{log, console};
+    // Every frame up to the first usable one is read whole, one at a time: that frame is shown
+    // and picked on. In the whole-frame mode every later frame is read the same way.
+    PixelImage image;
+    int i = 1;
+    const auto passWhole = [&] {
+        passWholeFrame(ctx, i, night.frames[static_cast<std::size_t>(i - 1)], image, pick, out);
+        ++i;
+    };
+    while (i <= ctx.total && !ctx.reference.known) passWhole();
+    night.selection = ctx.selection;
+    if (plan.options.wholeFrames) {
+        while (i <= ctx.total) passWhole();
+        return night;
+    }
+    // The first frame's pixels are no longer needed: later frames hold only windows of rows.
+    image = PixelImage{};
+    if (i <= ctx.total) passLaterFrames(ctx, i, night, out);
+    return night;
+}
+
+}  // namespace orvel

@@ -1,0 +1,70 @@
+// The record of one night: every listed frame with what was read and measured on it, the picks
+// and the fits.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "analysis/background.h"
+#include "analysis/ring_photometry.h"
+#include "analysis/star_position.h"
+#include "analysis/star_selection.h"
+#include "fit/band_fit.h"
+#include "fits/image_header.h"
+#include "night/band.h"
+#include "observing/airmass.h"
+
+namespace orvel {
+
+// Everything measured on one frame, in the order it is measured.
+struct FrameMeasurement {
+    BackgroundStats background;  // background rectangle; its median is the background level
+    StarPosition star;           // brightest pixel (the ring centre) and centroid
+    RingPhotometry rings;        // rings, radii, sky level, integrated DC, magnitude value
+    SkyPosition sky;             // elevation and airmass at the DATE-OBS time
+
+    // The observation as the fit and the graph see it: X and the stored 32-bit Y.
+    FitPoint point() const;
+};
+
+struct FrameRecord {
+    std::string name;                 // bare file name
+    Band band = Band::red;            // from the name's band letter
+    ImageHeader header;               // the header values (defaults when it was not read)
+    std::int64_t samplesRead = -1;    // whole data samples the file holds; -1 when not read
+    std::optional<FrameMeasurement> measurement;  // empty when the frame could not be used
+    bool included = false;            // takes part in the fit and the graph
+    std::string whyLeftOut;           // empty when included; "removed", or why the frame could
+                                      // not be used
+
+    bool measured() const { return measurement.has_value(); }
+};
+
+struct NightRecord {
+    std::vector<FrameRecord> frames;  // one per listed file, in list order: red, green, blue
+    std::array<int, 3> bandCounts{};  // files listed per band (red, green, blue)
+    StarSelection selection;          // picks made on the first usable frame
+    std::array<BandFit, 3> fits{};    // red, green, blue; refitted after every removal
+
+    bool anyMeasured() const;
+};
+
+// The points of the band's included frames, in list order.
+std::vector<FitPoint> bandPoints(const NightRecord& night, Band band);
+
+// Fits every band that has files, over its included frames. A band without files keeps its
+// fit unchanged.
+void fitBands(NightRecord& night);
+
+// The index of the included frame of that name; empty when no included frame has it.
+std::optional<std::size_t> findIncludedFrame(const NightRecord& night, std::string_view name);
+
+// Leaves a measured frame out of the fit and the graph, as the user removing its point does.
+void removeFrame(NightRecord& night, std::size_t index);
+
+}  // namespace orvel

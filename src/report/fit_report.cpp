@@ -1,0 +1,90 @@
+#include "report/fit_report.h"
+
+#include <string>
+#include <string_view>
+
+#include "fit/band_regression.h"
+
+namespace orvel {
+
+namespace {
+
+// The band's label right-aligned in a column of the given width, then the rest of the label:
+// "    RED = ", " GREEN Slope = ".
+std::string label(Band b, std::size_t width, std::string_view rest) {
+    const std::string_view name = bandLabel(b);
+    return std::string(width > name.size() ? width - name.size() : 0, ' ') + std::string(name) +
+           std::string(rest);
+}
+
+// The coefficient line of one band, k = -slope, with its counts.
+void logCoefficient(RunLog& log, Band b, const BandFit& fit) {
+    log.text(label(b, 7, " = ")).num(-static_cast<double>(fit.slope));
+    log.text("  # Files = ").num(fit.files).text("  # Analyzed = ").num(fit.analysed).end();
+}
+
+// The console form of the coefficient line also shows R2.
+void showCoefficient(ConsoleText& console, Band b, const BandFit& fit) {
+    console.print(label(b, 7, " = "));
+    console.printNumber(-static_cast<double>(fit.slope));
+    console.print("  # Files = ");
+    console.printNumber(fit.files);
+    console.print("  # Analyzed = ");
+    console.printNumber(fit.analysed);
+    console.print("  R2 = ");
+    console.printNumber(fit.r2);
+    console.endLine();
+}
+
+// Regression parameters and derived signals of all three bands, fitted or not.
+void logParametersAndSignals(RunLog& log, const std::array<BandFit, 3>& fits,
+                             const BandSignals& s) {
+    log.end().line("Regression parameters-");
+    for (const Band b : kBands) {
+        const BandFit& f = fits[bandIndex(b)];
+        log.text(label(b, 6, " Slope = ")).num(f.slope).text("   Y-Intercept (Mag) = ");
+        log.num(f.intercept).text("   R2 = ").num(f.r2).end();
+    }
+    log.end().line("One-atmosphere Results (optical thickness X=1)-");
+    for (const Band b : kBands) {
+        log.text(label(b, 6, "    Y at X=1 (ADUs) = ")).num(s.oneAirmass[bandIndex(b)]);
+        log.text("   Ratio = ").num(s.oneAirmassRatio[bandIndex(b)]).end();
+    }
+    log.end().line("Exoatmospheric Results (optical thickness X=0)-");
+    for (const Band b : kBands) {
+        log.text(label(b, 6, "    Y at X=0 (ADUs) = ")).num(s.exoatmospheric[bandIndex(b)]);
+        log.text("   Ratio = ").num(s.exoatmosphericRatio[bandIndex(b)]).end();
+    }
+}
+
+// The band ratios at one airmass, the weights a colour balance would use.
+void showRatios(ConsoleText& console, const BandSignals& s) {
+    console.endLine();
+    console.printLine("Band Ratios (equivalent to Weight Factors for G2V stars)-");
+    for (const Band b : kBands) {
+        console.print(label(b, 6, " = "));
+        console.printNumber(s.oneAirmassRatio[bandIndex(b)]);
+        console.endLine();
+    }
+}
+
+}  // namespace
+
+void fitAndReport(NightRecord& night, RunLog& log, ConsoleText& console) {
+    log.end().line("----------  FINAL RESULTS  --------------------");
+    log.end().line("Extinction Coefficients:");
+    console.endLine();
+    console.printLine("Extinction Coefficients:");
+    fitBands(night);
+    for (const Band b : kBands) {
+        // A band without files is never fitted and has no coefficient line.
+        if (night.bandCounts[bandIndex(b)] <= 0) continue;
+        logCoefficient(log, b, night.fits[bandIndex(b)]);
+        showCoefficient(console, b, night.fits[bandIndex(b)]);
+    }
+    const BandSignals signals = deriveSignals(night.fits);
+    logParametersAndSignals(log, night.fits, signals);
+    showRatios(console, signals);
+}
+
+}  // namespace orvel

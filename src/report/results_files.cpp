@@ -1,0 +1,97 @@
+#include "report/results_files.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "fit/band_regression.h"
+#include "base/file_io.h"
+
+namespace orvel {
+
+std::string csvField(std::string_view text) {
+    if (text.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(text);
+    std::string out = "\"";
+    for (char c : text) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    out += '"';
+    return out;
+}
+
+std::string csvNumber(double value, int digits) {
+    if (std::isnan(value)) return {};
+    if (std::isinf(value)) return value > 0 ? "inf" : "-inf";
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.*g", digits, value);
+    return buf;
+}
+
+namespace {
+
+std::string isoDate(const ImageHeader& h) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:%02d", h.year, h.month, h.day, h.hour,
+                  h.minute, h.second);
+    return buf;
+}
+
+// The measured columns of a frame's row, from date_obs to magnitude_value.
+std::string measuredFields(const FrameRecord& f) {
+    if (!f.measured()) return ",,,,,,,,,";
+    const FrameMeasurement& m = *f.measurement;
+    return isoDate(f.header) + ',' + csvNumber(m.sky.airmass) + ',' + csvNumber(m.sky.elevation) +
+           ',' + std::to_string(m.star.brightestColumn) + ',' +
+           std::to_string(m.star.brightestRow) + ',' + csvNumber(m.rings.innerRadius) + ',' +
+           csvNumber(m.rings.skyLevel) + ',' + csvNumber(m.rings.integratedDC) + ',' +
+           csvNumber(m.rings.magnitude, 17) + ',';
+}
+
+// The numbers of a band's row, from k to the ratio at airmass 0.
+std::string bandFields(const NightRecord& night, Band b, const BandSignals& signals) {
+    const std::size_t i = bandIndex(b);
+    const int files = night.bandCounts[i];
+    // A band without files has no fit: its numbers are left empty rather than the zeros
+    // the fit starts from.
+    if (files <= 0) return ",,,,0,0,,,,";
+    const BandFit& f = night.fits[i];
+    return csvNumber(-static_cast<double>(f.slope)) + ',' +
+           csvNumber(slopeStandardError(bandPoints(night, b), f)) + ',' + csvNumber(f.intercept) +
+           ',' + csvNumber(f.r2) + ',' + std::to_string(files) + ',' + std::to_string(f.analysed) +
+           ',' + csvNumber(signals.oneAirmass[i]) + ',' + csvNumber(signals.exoatmospheric[i]) +
+           ',' + csvNumber(signals.oneAirmassRatio[i]) + ',' +
+           csvNumber(signals.exoatmosphericRatio[i]);
+}
+
+}  // namespace
+
+std::string frameResultsCsv(const NightRecord& night) {
+    std::string out =
+        "file,band,date_obs,airmass,elevation_deg,ring_column,ring_row,inner_radius,sky_level,"
+        "integrated_dc,magnitude_value,included,note\r\n";
+    for (const FrameRecord& f : night.frames) {
+        out += csvField(f.name) + ',' + std::string(bandLetterText(f.band)) + ',';
+        out += measuredFields(f);
+        out += f.included ? "1" : "0";
+        out += ',' + csvField(f.whyLeftOut) + "\r\n";
+    }
+    return out;
+}
+
+std::string bandResultsCsv(const NightRecord& night) {
+    const BandSignals signals = deriveSignals(night.fits);
+    std::string out =
+        "band,k,k_standard_error,intercept,r2,files,analysed,signal_at_x1_adu,signal_at_x0_adu,"
+        "ratio_at_x1,ratio_at_x0\r\n";
+    for (const Band b : kBands)
+        out += std::string(bandLetterText(b)) + ',' + bandFields(night, b, signals) + "\r\n";
+    return out;
+}
+
+bool writeResultsFiles(const NightRecord& night, const std::filesystem::path& folder) {
+    const bool frames = writeWholeFile(folder / "ORVEL_results.csv", frameResultsCsv(night));
+    const bool bands = writeWholeFile(folder / "ORVEL_fit.csv", bandResultsCsv(night));
+    return frames && bands;
+}
+
+}  // namespace orvel

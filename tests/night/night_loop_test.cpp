@@ -1,0 +1,218 @@
+// The pass over the night: bad files are reported and skipped, and reading only the rows that are
+// measured, several frames at a time, gives the same log as reading every frame whole.
+#include "night/night_loop.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include "fits/fits_writer.h"
+#include "night/night_log.h"
+#include "observing/coordinates.h"
+#include "platform/scripted_console.h"
+#include "support/test_support.h"
+
+namespace orvel {
+namespace {
+
+using test::TempDir;
+
+// Picks at fixed image positions, logging as the dialogue does.
+StarPicker fixedPicks(float starX, float starY, float bx, float by, RunLog& log) {
+    return [=, &log](const PixelImage& image, std::string_view) {
+        StarSelection s;
+        s.starX = starX;
+        s.starY = starY;
+        logStarPick(log, starX, starY);
+        s.backgroundX = bx;
+        s.backgroundY = by;
+        logBackgroundPick(log, bx, by);
+        placeBackgroundRectangle(s, image.columns, image.rows);
+        return s;
+    };
+}
+
+struct Night {
+    std::string log;
+    std::string console;
+    NightRecord night;
+};
+
+// Where the star and the sky patch are picked, in image pixels.
+struct Picks {
+    float starX = 150;
+    float starY = 200;
+    float backgroundX = 40;
+    float backgroundY = 30;
+};
+
+Night runLoop(const TempDir& dir, LoopOptions options, Picks picks = {}) {
+    RunLog log = RunLog::inMemory();
+    ScriptedConsole console;
+    ObservingSetup setup;
+    setup.latitude = angleFromLine("35,0,0", true);
+    setup.rightAscension = angleFromLine("6,0,0", false);
+    setup.declination = angleFromLine("30,0,0", true);
+    const NightPlan plan{discoverImages(dir.path()), setup, dir.path(), options};
+    Night out;
+    out.night = measureNight(
+        plan, fixedPicks(picks.starX, picks.starY, picks.backgroundX, picks.backgroundY, log),
+        console, log);
+    out.log = log.contents();
+    out.console = console.transcript();
+    return out;
+}
+
+// A night of 300 x 260 frames with the star low in the frame and the sky patch near the top,
+// with bad files among the good ones.
+void writeNight(const TempDir& dir) {
+    for (int i = 0; i < 12; ++i) {
+        test::FrameSpec f;
+        f.columns = 300;
+        f.rows = 260;
+        f.starColumn = 150.3 + 0.1 * i;
+        f.starRow = 200.6;
+        f.starPeak = 2000.0 + 150.0 * i;
+        f.bitpix = i % 3 == 0 ? -32 : 16;
+        char date[32];
+        std::snprintf(date, sizeof date, "2026-03-15T%02d:%02d:07", 18 + i / 2, (i * 17) % 60);
+        f.date = date;
+        char name[32];
+        std::snprintf(name, sizeof name, "n%02d_%c.fit", i, "RGB"[i % 3]);
+        test::writeFrame(dir / name, f);
+    }
+    // Rings that grow far beyond the first rows read about the star, and rings that never
+    // stop growing on an empty frame.
+    test::FrameSpec wide;
+    wide.columns = 300;
+    wide.rows = 260;
+    wide.starColumn = 150;
+    wide.starRow = 200;
+    wide.sigma = 14.0;
+    wide.starPeak = 30000.0;
+    test::writeFrame(dir / "n12_G.fit", wide);
+    wide.sky = 0.0;
+    wide.starPeak = 0.0;
+    test::writeFrame(dir / "n13_B.fit", wide);
+    test::FrameSpec small;
+    small.columns = 100;
+    test::writeFrame(dir / "n20_R.fit", small);  // another size
+    test::FrameSpec undated;
+    undated.columns = 300;
+    undated.rows = 260;
+    undated.date = "2026-13-01T00:00:00";  // month 13
+    test::writeFrame(dir / "n21_G.fit", undated);
+    std::string dated = test::frameBytes([] {
+        test::FrameSpec f;
+        f.columns = 300;
+        f.rows = 260;
+        f.starColumn = 150;
+        f.starRow = 200;
+        return f;
+    }());
+    dated.resize(2880 + 300 * 250 * 2);  // the star's rows are partly missing
+    test::writeFile(dir / "n22_B.fit", dated);
+    test::writeFile(dir / "n23_B.fit", std::string(100, 'x'));  // no END card
+    test::writeFile(dir / "n24_R.fit",
+                    fitsHeader({fitsIntCard("BITPIX", 12), fitsIntCard("NAXIS1", 300),
+                                fitsIntCard("NAXIS2", 260)}));
+}
+
+TEST(FileLoop, WindowsAndWorkersGiveTheLogOfWholeFramesReadInTurn) {
+    TempDir dir;
+    writeNight(dir);
+    const Night whole = runLoop(dir, {.wholeFrames = true});
+    for (int workers : {1, 2, 3, 8}) {
+        const Night fast = runLoop(dir, {.wholeFrames = false, .workers = workers});
+        EXPECT_EQ(fast.log, whole.log) << workers << " workers";
+        EXPECT_EQ(fast.console, whole.console) << workers << " workers";
+        ASSERT_EQ(fast.night.frames.size(), whole.night.frames.size());
+        for (std::size_t i = 0; i < fast.night.frames.size(); ++i) {
+            const FrameRecord& a = fast.night.frames[i];
+            const FrameRecord& b = whole.night.frames[i];
+            ASSERT_EQ(a.measured(), b.measured());
+            if (!a.measured()) continue;
+            EXPECT_EQ(a.measurement->point().magnitude, b.measurement->point().magnitude);
+            EXPECT_EQ(a.measurement->point().airmass, b.measurement->point().airmass);
+        }
+    }
+}
+
+// Picks far outside the frame (typed options accept any finite number) read no rows beyond it
+// and give the same log both ways.
+TEST(FileLoop, PicksFarOutsideTheFrameReadNothingBeyondIt) {
+    TempDir dir;
+    writeNight(dir);
+    for (const Picks picks : {Picks{1, 3e9f, -3e9f, 5e9f}, Picks{-2e9f, -3e9f, 1e30f, -1e30f}}) {
+        const Night whole = runLoop(dir, {.wholeFrames = true}, picks);
+        const Night fast = runLoop(dir, {.wholeFrames = false, .workers = 2}, picks);
+        EXPECT_EQ(fast.log, whole.log);
+        EXPECT_EQ(fast.console, whole.console);
+    }
+}
+
+TEST(FileLoop, BadFilesAreReportedOnceAndLeftOut) {
+    TempDir dir;
+    writeNight(dir);
+    const Night n = runLoop(dir, {});
+    const auto& d = n.night.frames;
+    const auto problem = [&](std::string_view name) {
+        for (const FrameRecord& m : d)
+            if (m.name == name) return m.whyLeftOut;
+        return std::string("(not listed)");
+    };
+    for (const FrameRecord& m : d) {
+        // These frames take the second, wider read of rows about the star.
+        if (m.name == "n12_G.fit") {
+            EXPECT_GT(m.measurement->rings.innerRadius, 23);
+        }
+        if (m.name == "n13_B.fit") {
+            EXPECT_EQ(m.measurement->rings.innerRadius, 101);
+        }
+    }
+    EXPECT_EQ(problem("n20_R.fit"),
+              "its image size 100 x 48 differs from the first image's 300 x 260 ");
+    EXPECT_EQ(problem("n21_G.fit"), "its DATE-OBS month 13 is outside 1-12");
+    EXPECT_EQ(problem("n22_B.fit"), "");
+    EXPECT_EQ(problem("n23_B.fit"), "its header has no END card before the end of the file");
+    EXPECT_EQ(problem("n24_R.fit"), "its BITPIX value 12 is not 8, 16, 32, -32 or -64");
+    EXPECT_NE(n.console.find("File n24_R.fit is not used: its BITPIX value 12 is not 8, 16, 32, "
+                             "-32 or -64.\n"),
+              std::string::npos);
+    EXPECT_NE(n.log.find("\r\nFile n23_B.fit is not used: its header has no END card before the "
+                         "end of the file.\r\n"),
+              std::string::npos);
+    int measured = 0;
+    for (std::size_t i = 0; i < d.size(); ++i) {
+        EXPECT_EQ(d[i].included, d[i].measured());
+        measured += d[i].measured();
+    }
+    EXPECT_EQ(measured, 15);
+    // The truncated frame's missing samples are counted from the file size.
+    EXPECT_NE(n.log.find("Number of 2-byte data strings read from file =  75000 "),
+              std::string::npos);
+}
+
+TEST(FileLoop, AnUnusableFirstFileLeavesThePicksToTheNextOne) {
+    TempDir dir;
+    test::writeFile(dir / "a_R.fit", "SIMPLE");
+    test::FrameSpec f;
+    test::writeFrame(dir / "b_R.fit", f);
+    test::writeFrame(dir / "c_G.fit", f);
+    RunLog log = RunLog::inMemory();
+    ScriptedConsole console;
+    const NightPlan plan{discoverImages(dir.path()), ObservingSetup{}, dir.path()};
+    std::vector<std::string> picked;
+    const StarPicker pick = [&](const PixelImage& image, std::string_view name) {
+        picked.emplace_back(name);
+        return fixedPicks(30, 20, 50, 40, log)(image, name);
+    };
+    const NightRecord night = measureNight(plan, pick, console, log);
+    EXPECT_EQ(picked, std::vector<std::string>{"b_R.fit"});
+    EXPECT_FALSE(night.frames[0].measured());
+    EXPECT_TRUE(night.frames[1].measured());
+    EXPECT_TRUE(night.frames[2].measured());
+}
+
+}  // namespace
+}  // namespace orvel
