@@ -193,3 +193,19 @@ TEST(BandRegression, EveryCallAppendsAWholeBlockAndOnlyTheBandsFramesAreFitted) 
 
 }  // namespace
 }  // namespace orvel
+
+namespace orvel {
+namespace {
+
+TEST(SlopeStandardError, FromTheResidualsWithTwoDegreesOfFreedomLess) {
+    const std::vector<FitPoint> points = {{1, 10.0f}, {2, 9.6f}, {3, 9.0f}, {4, 8.9f}};
+    const BandFit fit = fitBand(points, 4);
+    EXPECT_NEAR(fit.slope, -0.39, 1e-6);
+    // Worked apart from the residuals: |b| sqrt((1/R2 - 1) / (n - 2)) with R2 = 0.9417957.
+    EXPECT_NEAR(slopeStandardError(points, fit), 0.0685565, 2e-6);
+    // Fewer than three points leave no residual to judge by.
+    EXPECT_TRUE(std::isnan(slopeStandardError(std::span(points).first(2), fit)));
+}
+
+}  // namespace
+}  // namespace orvel
