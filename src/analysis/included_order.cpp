@@ -296,6 +296,34 @@ __attribute__((target("avx2,bmi,bmi2,popcnt"))) void appendInsideWide(const floa
     w.used += j;
 }
 
+// One block's share of a window: the block, and its counts below and inside the window.
+struct BlockShare {
+    const float* block;
+    int below;
+    int inside;
+};
+
+// Adds a block to a window: the count below it, and the values inside it. A window of one value
+// needs only its count; the others keep their values. False when the window would keep more
+// than the limit.
+bool addToWindow(Window& win, const BlockShare& share, std::size_t limit, bool wide) {
+    win.below += share.below;
+    if (share.inside == 0) return true;
+    if (win.lo == win.hi) {
+        win.used += static_cast<std::size_t>(share.inside);
+        return true;
+    }
+    if (win.used + kBlock > win.inside.size()) {
+        if (win.used + kBlock > limit) return false;
+        win.inside.resize(std::min(limit, std::max(2 * win.inside.size(), win.used + kBlock)));
+    }
+    if (wide)
+        appendInsideWide(share.block, win);
+    else
+        appendInsidePlain(share.block, win);
+    return true;
+}
+
 // The one pass: included count, extremes, and for each window the count below it and the
 // values inside it. Gives up (nullopt) when the windows would keep more than a set share of
 // the image, so memory stays a fraction of one frame.
@@ -330,25 +358,9 @@ std::optional<PassTotals> passOverImage(std::span<const float> pixels,
         totals.count += c.count;
         totals.smallest = std::min(totals.smallest, c.smallest);
         totals.largest = std::max(totals.largest, c.largest);
-        for (std::size_t w = 0; w < kWindows; ++w) {
-            Window& win = windows[w];
-            win.below += c.below[w];
-            // A window of one value needs only its count; the others keep their values.
-            if (c.inside[w] == 0) continue;
-            if (win.lo == win.hi) {
-                win.used += static_cast<std::size_t>(c.inside[w]);
-                continue;
-            }
-            if (win.used + kBlock > win.inside.size()) {
-                if (win.used + kBlock > limit) return std::nullopt;
-                win.inside.resize(
-                    std::min(limit, std::max(2 * win.inside.size(), win.used + kBlock)));
-            }
-            if (wide)
-                appendInsideWide(block, win);
-            else
-                appendInsidePlain(block, win);
-        }
+        for (std::size_t w = 0; w < kWindows; ++w)
+            if (!addToWindow(windows[w], {block, c.below[w], c.inside[w]}, limit, wide))
+                return std::nullopt;
     }
     return totals;
 }

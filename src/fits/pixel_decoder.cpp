@@ -54,8 +54,8 @@ std::int64_t readAndDecode(const FitsFile& file, const ImageHeader& header, std:
         const std::int64_t wanted = std::min(n * bps, available);
         const std::size_t got =
             wanted > 0 ? file.readAt(offset, raw.get(), static_cast<std::size_t>(wanted)) : 0;
-        whole += decodeSamples(raw.get(), static_cast<std::int64_t>(got), header.bitpix,
-                               header.bscale, header.bzero, out + done, n);
+        whole += decodeSamples(raw.get(), static_cast<std::int64_t>(got), sampleCoding(header),
+                               out + done, n);
     }
     return whole;
 }
@@ -91,12 +91,13 @@ bool canDecode(const ImageHeader& header) {
     return bytesPerSample(header.bitpix) != 0 && headerPixelCount(header) <= kMaxImagePixels;
 }
 
-std::int64_t decodeSamples(const unsigned char* bytes, std::int64_t byteCount, int bitpix,
-                           float bscale, float bzero, float* out, std::int64_t sampleCount) {
+std::int64_t decodeSamples(const unsigned char* bytes, std::int64_t byteCount,
+                           SampleCoding coding, float* out, std::int64_t sampleCount) {
+    const int bitpix = coding.bitpix;
     const int bps = bytesPerSample(bitpix);
     if (bps == 0 || sampleCount <= 0) return 0;
-    const double scale = bscale;
-    const double zero = bzero;
+    const double scale = coding.bscale;
+    const double zero = coding.bzero;
     const std::int64_t whole = std::min(std::max<std::int64_t>(byteCount, 0) / bps, sampleCount);
     decodeWhole(bytes, whole, bitpix, scale, zero, out);
     if (whole == sampleCount) return whole;

@@ -23,12 +23,20 @@ std::int64_t headerPixelCount(const ImageHeader& header);
 // within kMaxImagePixels.
 bool canDecode(const ImageHeader& header);
 
+// How the samples of a data array are written and scaled.
+struct SampleCoding {
+    int bitpix = 0;       // BITPIX: the sample format
+    float bscale = 1.0f;  // BSCALE: value = bscale x sample + bzero
+    float bzero = 0.0f;   // BZERO
+};
+inline SampleCoding sampleCoding(const ImageHeader& h) { return {h.bitpix, h.bscale, h.bzero}; }
+
 // Decodes sampleCount big-endian samples into out: out[k] = f32(bscale * sample + bzero),
 // evaluated in double. Bytes beyond byteCount count as zero, so missing samples give bzero.
 // Returns the whole samples present in the bytes (at most sampleCount); 0 and nothing written
 // for an unknown BITPIX.
-std::int64_t decodeSamples(const unsigned char* bytes, std::int64_t byteCount, int bitpix,
-                           float bscale, float bzero, float* out, std::int64_t sampleCount);
+std::int64_t decodeSamples(const unsigned char* bytes, std::int64_t byteCount,
+                           SampleCoding coding, float* out, std::int64_t sampleCount);
 
 // Sizes the image to the header's columns x rows, reads the whole data array from the data
 // start and decodes it. Returns the count of whole samples read; -1 (nothing read, image

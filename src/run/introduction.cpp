@@ -5,8 +5,10 @@
 
 namespace orvel {
 
-void printIntroduction(Console& console) {
-    static constexpr std::array<std::string_view, 49> kLines = {
+namespace {
+
+// The introduction's lines, as shown before the first question.
+constexpr std::array<std::string_view, 49> kIntroduction = {
         "             ***********************************",
         "             *                                 *",
         "             *      ATMOSPHERIC EXTINCTION     *",
@@ -56,8 +58,12 @@ void printIntroduction(Console& console) {
         "",
         "There is a limit of 1000 files that can be analyzed each time",
         "ORVEL is run. The application will write intermediate and final",
-    };
-    for (std::string_view line : kLines) console.printLine(line);
+};
+
+}  // namespace
+
+void printIntroduction(Console& console) {
+    for (std::string_view line : kIntroduction) console.printLine(line);
     console.printLine("results to the text file ORVEL_LOG");
     console.endLine();
 }

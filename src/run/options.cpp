@@ -1,5 +1,6 @@
 #include "run/options.h"
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 
@@ -44,32 +45,30 @@ CommandLine failure(std::string message) {
 
 }  // namespace
 
-CommandLine parseCommandLine(std::span<const std::string_view> args) {
-    CommandLine c;
-    if (args.empty()) return c;
-    std::map<std::string, std::string> given;
-    static const std::vector<std::string> kValued = {"--lat",    "--lon",   "--ra",
-                                                     "--dec",    "--star",  "--background",
-                                                     "--remove", "--graph", "--dir"};
+namespace {
+
+const std::vector<std::string> kValued = {"--lat",  "--lon",        "--ra",
+                                          "--dec",  "--star",       "--background",
+                                          "--remove", "--graph",    "--dir"};
+
+// The options as given: each valued option once (--remove in order, any number of times).
+// Empty with the failure when an option is unknown, lacks its value or is given twice; help
+// and version end the reading at once.
+std::optional<CommandLine> collectOptions(std::span<const std::string_view> args,
+                                          std::map<std::string, std::string>& given,
+                                          CommandLine& c) {
     for (std::size_t i = 0; i < args.size(); ++i) {
-        std::string_view arg = args[i];
-        if (arg == "--help" || arg == "-h") {
-            c.mode = CommandLine::Mode::help;
-            return c;
-        }
-        if (arg == "--version") {
-            c.mode = CommandLine::Mode::version;
-            return c;
-        }
+        const std::string_view arg = args[i];
+        if (arg == "--help" || arg == "-h") return CommandLine{CommandLine::Mode::help, {}, {}};
+        if (arg == "--version") return CommandLine{CommandLine::Mode::version, {}, {}};
         std::string name(arg);
         std::optional<std::string> value;
         if (const std::size_t eq = arg.find('='); arg.starts_with("--") && eq != arg.npos) {
             name = std::string(arg.substr(0, eq));
             value = std::string(arg.substr(eq + 1));
         }
-        bool known = false;
-        for (const std::string& k : kValued) known = known || k == name;
-        if (!known) return failure("unknown option '" + std::string(arg) + "' (see --help)");
+        if (std::find(kValued.begin(), kValued.end(), name) == kValued.end())
+            return failure("unknown option '" + std::string(arg) + "' (see --help)");
         if (!value) {
             if (i + 1 >= args.size()) return failure("option " + name + " needs a value");
             value = std::string(args[++i]);
@@ -82,8 +81,12 @@ CommandLine parseCommandLine(std::span<const std::string_view> args) {
         if (given.count(name)) return failure("option " + name + " is given twice");
         given[name] = *value;
     }
+    return std::nullopt;
+}
 
-    BatchOptions& o = c.options;
+// The four angles and the two picks, each required and checked; empty when all are good.
+std::optional<CommandLine> readRequired(const std::map<std::string, std::string>& given,
+                                        BatchOptions& o) {
     const std::pair<const char*, std::string*> angles[] = {{"--lat", &o.latitude},
                                                            {"--lon", &o.longitude},
                                                            {"--ra", &o.rightAscension},
@@ -105,6 +108,12 @@ CommandLine parseCommandLine(std::span<const std::string_view> args) {
             return failure(std::string("option ") + name + " '" + it->second +
                            "' is not of the form COL,ROW");
     }
+    return std::nullopt;
+}
+
+// The graph file and the folder, both optional; empty when both are good.
+std::optional<CommandLine> readOptional(const std::map<std::string, std::string>& given,
+                                        BatchOptions& o) {
     if (const auto it = given.find("--graph"); it != given.end()) {
         if (it->second.empty()) return failure("option --graph needs a file name");
         o.graphFile = it->second;
@@ -115,6 +124,18 @@ CommandLine parseCommandLine(std::span<const std::string_view> args) {
             return failure("option --dir '" + it->second + "' is not a folder");
         o.folder = it->second;
     }
+    return std::nullopt;
+}
+
+}  // namespace
+
+CommandLine parseCommandLine(std::span<const std::string_view> args) {
+    CommandLine c;
+    if (args.empty()) return c;
+    std::map<std::string, std::string> given;
+    if (auto ended = collectOptions(args, given, c)) return *ended;
+    if (auto bad = readRequired(given, c.options)) return *bad;
+    if (auto bad = readOptional(given, c.options)) return *bad;
     c.mode = CommandLine::Mode::batch;
     return c;
 }

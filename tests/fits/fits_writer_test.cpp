@@ -51,8 +51,8 @@ TEST(FitsWriter, EncodedSamplesDecodeToTheValuesWritten) {
         std::vector<float> out(in.size());
         const auto n = static_cast<std::int64_t>(in.size());
         EXPECT_EQ(decodeSamples(reinterpret_cast<const unsigned char*>(bytes.data()),
-                                n * bytesPerSample(bitpix), bitpix, 1.0f, static_cast<float>(bzero),
-                                out.data(), n),
+                                n * bytesPerSample(bitpix),
+                                {bitpix, 1.0f, static_cast<float>(bzero)}, out.data(), n),
                   n);
         for (std::size_t i = 0; i < in.size(); ++i) {
             EXPECT_EQ(out[i], static_cast<float>(in[i])) << "BITPIX " << bitpix << " value " << i;
@@ -63,7 +63,7 @@ TEST(FitsWriter, EncodedSamplesDecodeToTheValuesWritten) {
 TEST(FitsWriter, IntegerSamplesRoundHalfToEvenAndStayInRange) {
     const std::string bytes = encodeSamples({2.5, 3.5, 70000.0, -5.0, NAN}, 16, 1.0, 32768.0);
     std::vector<float> out(5);
-    decodeSamples(reinterpret_cast<const unsigned char*>(bytes.data()), 10, 16, 1.0f, 32768.0f,
+    decodeSamples(reinterpret_cast<const unsigned char*>(bytes.data()), 10, {16, 1.0f, 32768.0f},
                   out.data(), 5);
     EXPECT_EQ(out, (std::vector<float>{2, 4, 65535, 0, 32768}));
     EXPECT_EQ(encodeSamples({-1.0, 300.0}, 8), std::string("\x00\xFF", 2));

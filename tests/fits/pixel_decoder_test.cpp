@@ -207,13 +207,13 @@ TEST(PixelDecoder, RowRangesFillOnlyTheirRows) {
 TEST(PixelDecoder, DecodeSamplesZeroFillsBytesBeyondTheEnd) {
     const unsigned char bytes[] = {0x00, 0x02, 0x00, 0x03, 0x01};
     std::vector<float> out(4, -1.0f);
-    EXPECT_EQ(decodeSamples(bytes, 5, 16, 1.0f, 10.0f, out.data(), 4), 2);
+    EXPECT_EQ(decodeSamples(bytes, 5, {16, 1.0f, 10.0f}, out.data(), 4), 2);
     EXPECT_EQ(out, (std::vector<float>{12, 13, 266, 10}));
     // Fewer samples wanted than present: only those are written.
     std::vector<float> one(2, -1.0f);
-    EXPECT_EQ(decodeSamples(bytes, 4, 16, 1.0f, 0.0f, one.data(), 1), 1);
+    EXPECT_EQ(decodeSamples(bytes, 4, {16, 1.0f, 0.0f}, one.data(), 1), 1);
     EXPECT_EQ(one, (std::vector<float>{2, -1}));
-    EXPECT_EQ(decodeSamples(bytes, 4, 12, 1.0f, 0.0f, one.data(), 1), 0);
+    EXPECT_EQ(decodeSamples(bytes, 4, {12, 1.0f, 0.0f}, one.data(), 1), 0);
 }
 
 }  // namespace

@@ -130,8 +130,8 @@ inline bool decodeFuzzImage(std::string_view file, const ImageHeader& header, Pi
     const std::int64_t available = offset < size ? size - offset : 0;
     const auto* bytes =
         reinterpret_cast<const unsigned char*>(file.data()) + (available > 0 ? offset : 0);
-    const std::int64_t whole = decodeSamples(bytes, available, header.bitpix, header.bscale,
-                                             header.bzero, image.pixels.data(), count);
+    const std::int64_t whole = decodeSamples(bytes, available, sampleCoding(header),
+                                             image.pixels.data(), count);
     FUZZ_REQUIRE(whole == std::min(count, available / bytesPerSample(header.bitpix)));
     return true;
 }
