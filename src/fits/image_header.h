@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace orvel {
 
@@ -24,7 +25,15 @@ struct ImageHeader {
     int hour = 0;
     int minute = 0;
     int second = 0;
+    bool hasTimeOfDay = false;   // the time of day came from DATE-OBS or, for a DATE-OBS that
+                                 // holds only the date, from TIME-OBS
     float exposure = 0.0f;       // EXPTIME, seconds (logged only)
+    int planes = 1;              // NAXIS3 when the header has it: image planes (1 otherwise)
+    std::string imageType;       // IMAGETYP as written, quotes and trailing blanks removed;
+                                 // empty when absent
+    bool hasSaturate = false;    // a SATURATE card
+    float saturate = 0.0f;       // SATURATE: the value (DC, after BSCALE and BZERO) at which
+                                 // pixels saturate
     int cardCount = 0;           // 36 x number of header blocks
     std::int64_t dataStart = 0;  // 1-based byte position of the first pixel byte
 };
