@@ -14,7 +14,7 @@
 
 #include "fits/fits_writer.h"
 #include "fits/pixel_decoder.h"
-#include "platform/typed_line.h"
+#include "base/typed_line.h"
 #include "simulate_frame.h"
 #include "simulate_sky.h"
 

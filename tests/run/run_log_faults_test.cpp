@@ -9,7 +9,7 @@
 #include <csignal>
 #include <string>
 
-#include "run/run_log.h"
+#include "base/run_log.h"
 #include "support/test_support.h"
 
 namespace orvel {
