@@ -27,39 +27,31 @@ float largest(const std::array<float, 3>& v) {
 BandFit fitBand(std::span<const FitPoint> points, int fileCount) {
     BandFit fit;
     fit.files = fileCount;
-    // First pass: raw sums of the included observations.
-    float sx = 0.0f, sy = 0.0f, sxx = 0.0f, syy = 0.0f, sxy = 0.0f;
+    // First pass: the sums that give the means.
+    float sx = 0.0f, sy = 0.0f;
     int n = 0;
     for (const FitPoint& o : points) {
         ++n;
-        const double x = o.airmass;
-        const double y = o.magnitude;
-        accumulate(sx, x);
-        accumulate(sy, y);
-        accumulate(sxx, x * x);
-        accumulate(syy, y * y);
-        accumulate(sxy, x * y);
+        accumulate(sx, o.airmass);
+        accumulate(sy, o.magnitude);
     }
     fit.analysed = n;
     const double count = n;
     const float meanX = f32(sx / count);
     const float meanY = f32(sy / count);
-    // Squared correlation from the raw sums: covariance squared over the product of spreads.
-    const double covariance = sxy - static_cast<double>(sy) * sx / count;
-    const float p = f32(covariance * covariance);
-    const float q = f32((syy - static_cast<double>(sy) * sy / count) *
-                        (sxx - static_cast<double>(sx) * sx / count));
-    fit.r2 = f32(static_cast<double>(p) / q);
     // Second pass: sums centred on the means, which lose less to rounding than raw sums.
-    float cxy = 0.0f, cxx = 0.0f;
+    float cxy = 0.0f, cxx = 0.0f, cyy = 0.0f;
     for (const FitPoint& o : points) {
         const double dx = static_cast<double>(o.airmass) - meanX;
         const double dy = static_cast<double>(o.magnitude) - meanY;
         accumulate(cxy, dy * dx);
         accumulate(cxx, dx * dx);
+        accumulate(cyy, dy * dy);
     }
     fit.slope = f32(static_cast<double>(cxy) / cxx);
     fit.intercept = f32(meanY - static_cast<double>(meanX) * fit.slope);
+    // Squared correlation from the centred sums: it stays within 0..1 however many points.
+    fit.r2 = f32(static_cast<double>(cxy) * cxy / (static_cast<double>(cxx) * cyy));
     return fit;
 }
 

@@ -9,9 +9,10 @@
 
 namespace orvel {
 
-// Fits Y = a + s X through the points of one band, in order. R2 comes from the raw sums, slope
-// and intercept from centred sums of a second pass; every sum is rounded to 32 bits after each
-// addition. No guards: a count of 0 or 1, or one airmass only, gives NaN or infinite values.
+// Fits Y = a + s X through the points of one band, in order: the means from a first pass, then
+// slope, intercept and R2 = Cxy^2 / (Cxx Cyy) from sums centred on them; every sum is rounded to
+// 32 bits after each addition. No guards: a count of 0 or 1, or one airmass only, gives NaN or
+// infinite values.
 BandFit fitBand(std::span<const FitPoint> points, int fileCount);
 
 // Standard error of the slope from the residuals of the points about the fitted line, in

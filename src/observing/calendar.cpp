@@ -23,7 +23,8 @@ std::int64_t daysFromCivil(std::int64_t year, int month, int day) {
 }  // namespace
 
 bool isLeapYear(int year) {
-    return year % 4 == 0;
+    // Gregorian rule: every fourth year, but of the century years only every fourth.
+    return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
 }
 
 std::optional<int> monthStart(int month, bool leapYear) {

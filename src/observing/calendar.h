@@ -12,7 +12,7 @@ inline constexpr std::array<int, 12> kCommonYearMonthStart = {0,   31,  59,  90,
 inline constexpr std::array<int, 12> kLeapYearMonthStart = {0,   31,  60,  91,  121, 152,
                                                             182, 213, 244, 274, 305, 335};
 
-// Leap year by the divisible-by-4 rule alone (no century rule).
+// Leap year by the Gregorian rule: 2000 and 2024 are, 1900 and 2100 are not.
 bool isLeapYear(int year);
 
 // Days before the first of the month (1..12) in a common or leap year; empty for any other

@@ -55,6 +55,9 @@ std::string bandFields(const NightRecord& night, Band b, const BandSignals& sign
     // the fit starts from.
     if (files <= 0) return ",,,,0,0,,,,";
     const BandFit& f = night.fits[i];
+    // Fewer than two points fit no line: none of its numbers exist.
+    if (f.analysed < 2)
+        return ",,,," + std::to_string(files) + ',' + std::to_string(f.analysed) + ",,,,";
     return csvNumber(-static_cast<double>(f.slope)) + ',' +
            csvNumber(slopeStandardError(bandPoints(night, b), f)) + ',' + csvNumber(f.intercept) +
            ',' + csvNumber(f.r2) + ',' + std::to_string(files) + ',' + std::to_string(f.analysed) +

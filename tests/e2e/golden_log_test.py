@@ -549,23 +549,21 @@ def graph_ranges_section(log, observations):
 
 
 def band_fit(points):
-    """Least squares of magnitude value on airmass in 32-bit sums: R2 from the raw sums, slope
-    and intercept from sums about the means."""
+    """Least squares of magnitude value on airmass in 32-bit sums: the means first, then slope,
+    intercept and R2 = Cxy^2 / (Cxx Cyy) from sums about the means."""
     n = len(points)
-    sx = sy = sxx = syy = sxy = 0.0
+    sx = sy = 0.0
     for x, y in points:
         sx, sy = f32(sx + x), f32(sy + y)
-        sxx, syy, sxy = f32(sxx + x * x), f32(syy + y * y), f32(sxy + x * y)
     mx, my = f32(sx / n), f32(sy / n)
-    p = f32((sxy - sy * sx / n) ** 2)
-    q = f32((syy - sy * sy / n) * (sxx - sx * sx / n))
-    r2 = f32(p / q)
-    cxy = cxx = 0.0
+    cxy = cxx = cyy = 0.0
     for x, y in points:
         cxy = f32(cxy + (y - my) * (x - mx))
         cxx = f32(cxx + (x - mx) * (x - mx))
+        cyy = f32(cyy + (y - my) * (y - my))
     slope = f32(cxy / cxx)
     intercept = f32(my - mx * slope)
+    r2 = f32(cxy * cxy / (cxx * cyy))
     return slope, intercept, r2
 
 

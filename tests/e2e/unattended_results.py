@@ -8,6 +8,7 @@ import csv
 import os
 import re
 import shutil
+import struct
 import subprocess
 import sys
 import tempfile
@@ -160,8 +161,69 @@ def main():
         check("no frame could be measured" in r.stdout, "and says so")
     finally:
         shutil.rmtree(folder, ignore_errors=True)
+    long_night(env)
+    few_frames(env)
     print("%d passed, %d failed" % (0 if failures else 1, 1 if failures else 0))
     sys.exit(1 if failures else 0)
+
+
+def night_run(env, frames, extra=()):
+    """A simulated night of small frames run unattended; the two CSV files read back."""
+    folder = tempfile.mkdtemp(prefix="orvel-night-")
+    try:
+        sim = subprocess.run([os.path.join(BUILD, "orvel-simulate"), "--out", folder, "--frames",
+                              str(frames), "--size", "64x48", "--star", "32,24", "--fwhm", "2.5",
+                              "--seed", "5"] + list(extra),
+                             check=True, capture_output=True, text=True).stdout
+        typed = re.findall(r"\([DHMS],M,S\):\s+(\S+)", sim)
+        r = run(["--lat", typed[0], "--lon", typed[1], "--ra", typed[2], "--dec", typed[3],
+                 "--star", "32,24", "--background", "8,8", "--dir", folder], folder, env)
+        check(r.returncode == 0, "a night of %d frames per band runs (%d)" % (frames, r.returncode))
+        with open(os.path.join(folder, "ORVEL_results.csv"), newline="") as f:
+            rows = list(csv.DictReader(f))
+        with open(os.path.join(folder, "ORVEL_fit.csv"), newline="") as f:
+            bands = {b["band"]: b for b in csv.DictReader(f)}
+        return rows, bands
+    finally:
+        shutil.rmtree(folder, ignore_errors=True)
+
+
+def f32(x):
+    return struct.unpack("<f", struct.pack("<f", x))[0]
+
+
+def long_night(env):
+    """333 frames per band: R2 lies in 0..1 and equals a double-precision R2 of the same points."""
+    rows, bands = night_run(env, 333)
+    for band in "RGB":
+        points = [(float(r["airmass"]), f32(float(r["magnitude_value"])))
+                  for r in rows if r["band"] == band and r["included"] == "1"]
+        n = len(points)
+        mx = sum(x for x, _ in points) / n
+        my = sum(y for _, y in points) / n
+        cxx = sum((x - mx) ** 2 for x, _ in points)
+        cyy = sum((y - my) ** 2 for _, y in points)
+        cxy = sum((x - mx) * (y - my) for x, y in points)
+        r2 = float(bands[band]["r2"])
+        check(n == 333, "333 frames of %s fitted" % band)
+        check(0.0 <= r2 <= 1.0, "R2 of %s within 0..1: %r" % (band, r2))
+        check(abs(r2 - cxy * cxy / (cxx * cyy)) < 1e-5,
+              "R2 of %s %r against %r in double precision" % (band, r2, cxy * cxy / (cxx * cyy)))
+
+
+def few_frames(env):
+    """One frame per band fits no line: every number of the band is an empty field; two frames
+    leave no residual for the error."""
+    _, bands = night_run(env, 1)
+    for band, b in bands.items():
+        empty = [k for k in ("k", "k_standard_error", "intercept", "r2", "signal_at_x1_adu",
+                             "signal_at_x0_adu", "ratio_at_x1", "ratio_at_x0") if b[k] != ""]
+        check(not empty, "one frame of %s: %s should be empty" % (band, empty))
+        check(b["files"] == "1" and b["analysed"] == "1", "one frame of %s counted" % band)
+    _, bands = night_run(env, 2)
+    for band, b in bands.items():
+        check(b["k_standard_error"] == "" and b["k"] != "" and b["r2"] != "",
+              "two frames of %s: k and R2, no error" % band)
 
 
 if __name__ == "__main__":

@@ -55,6 +55,10 @@ TEST(ObservationTime, DaysSinceJ2000) {
     EXPECT_EQ(compute(dated(2020, 3, 1, 0, 0, 0), any).dayNumber, 61.0f);
     // Beyond the years of the old table the count goes on.
     EXPECT_EQ(compute(dated(2026, 1, 1, 0, 0, 0), any).daysSinceEpoch, 9496.5f);
+    // 2100 is no leap year: March 1 follows February 28 (days from Python's calendar).
+    EXPECT_EQ(compute(dated(2100, 3, 1, 0, 0, 0), any).dayNumber, 60.0f);
+    EXPECT_EQ(compute(dated(2100, 3, 1, 0, 0, 0), any).daysSinceEpoch, 36583.5f);
+    EXPECT_EQ(compute(dated(2100, 2, 28, 12, 0, 0), any).daysSinceEpoch, 36583.0f);
 }
 
 // At the north pole the elevation equals the declination whatever the time.

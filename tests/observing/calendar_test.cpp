@@ -26,10 +26,12 @@ TEST(Calendar, YearStartContinuesByTheGregorianRule) {
     EXPECT_EQ(yearStart(1997), -1096.5f);
 }
 
-TEST(Calendar, LeapYearsAreEveryFourthYear) {
+TEST(Calendar, LeapYearsByTheGregorianRule) {
     EXPECT_TRUE(isLeapYear(2000));
     EXPECT_TRUE(isLeapYear(2020));
-    EXPECT_TRUE(isLeapYear(2100));  // no century rule
+    EXPECT_TRUE(isLeapYear(2400));
+    EXPECT_FALSE(isLeapYear(2100));  // a century year not divisible by 400
+    EXPECT_FALSE(isLeapYear(1900));
     EXPECT_FALSE(isLeapYear(2021));
     EXPECT_FALSE(isLeapYear(1999));
 }
