@@ -93,7 +93,14 @@ void measureAperture(const PixelImage& image, int xc, int yc, RingPhotometry& r)
     // Integrated signal: every aperture pixel minus the sky, rounded to 32 bits per pixel.
     float integrated = 0.0f;
     visitSquare(image, xc, yc, k, [&](float v, float d) {
-        if (d <= inner) integrated = f32((static_cast<double>(v) + integrated) - r.skyLevel);
+        if (d > inner) return;
+        integrated = f32((static_cast<double>(v) + integrated) - r.skyLevel);
+        // The brightest aperture pixels show a saturated star.
+        if (v > r.peak) {
+            r.peak = v;
+            r.peakCount = 0;
+        }
+        if (v == r.peak) ++r.peakCount;
     });
     r.integratedDC = integrated;
     // The magnitude value is the natural logarithm; no positive finite signal gives 0.

@@ -2,6 +2,7 @@
 // the magnitude value.
 #pragma once
 
+#include <limits>
 #include <optional>
 #include <vector>
 
@@ -34,6 +35,9 @@ struct RingPhotometry {
     int annulusCount = 0;         // pixels with Rin < d <= Ro inside the image
     float skyLevel = 0.0f;        // Bs, median of the annulus, DC (0 when the annulus is empty)
     float integratedDC = 0.0f;    // I = sum of (v - Bs) over d <= Rin, DC
+    float peak = -std::numeric_limits<float>::infinity();  // largest aperture pixel, DC (NaN
+                                                           // pixels left out)
+    int peakCount = 0;            // aperture pixels at exactly that value
     double magnitude = 0.0;       // ln I when I > 0 and finite, else 0; the observation keeps
                                   // f32 of it
 };

@@ -40,8 +40,13 @@ RunLog::~RunLog() {
 }
 
 bool RunLog::openFile(const std::filesystem::path& path) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const int fd = openRegularFileForWriting(path);
     if (fd < 0) return false;
+    // An ordinary file: its old contents go.
+    if (::ftruncate(fd, 0) != 0) {
+        ::close(fd);
+        return false;
+    }
     if (fd_ >= 0) ::close(fd_);
     fd_ = fd;
     fileSize_ = 0;

@@ -1,7 +1,10 @@
 #include "dialogue/coordinates_dialogue.h"
 
+#include <string>
 #include <string_view>
 
+#include "base/number_format.h"
+#include "base/typed_line.h"
 #include "dialogue/dialogue.h"
 #include "night/night_log.h"
 #include "observing/coordinates.h"
@@ -10,20 +13,61 @@ namespace orvel {
 
 namespace {
 
-TypedAngle askAngle(Console& console, std::string_view prompt, bool signRule) {
+// One coordinate question: its prompt and how its fields are named.
+struct AngleQuestion {
+    std::string_view prompt;
+    bool signRule;              // the sign of the degrees field is the sign of the angle
+    std::string_view units;     // "degrees" or "hours"
+    std::string_view example;   // a correctly typed answer
+};
+
+// Whether every comma-separated field holds nothing but its number (or nothing), and there are
+// at most three of them.
+bool fieldsHoldOnlyNumbers(std::string_view line) {
+    if (!field(line, 4).empty()) return false;
+    for (int i = 1; i <= 3; ++i) {
+        const std::string text = field(line, i);
+        if (!text.empty() && leadingNumber(text).length != text.size()) return false;
+    }
+    return true;
+}
+
+// The angle in the log's form, then in decimal units.
+std::string understood(const TypedAngle& a, std::string_view units) {
+    return "Understood as " + formatShort(a.whole) + "," + formatShort(a.minutes) + "," +
+           formatShort(a.seconds) + " =" + formatShort(a.value) + std::string(units) + ".";
+}
+
+TypedAngle askAngle(Console& console, const AngleQuestion& q) {
     console.endLine();
-    console.printLine(prompt);
-    return angleFromLine(readAnswer(console), signRule);
+    console.printLine(q.prompt);
+    for (;;) {
+        const std::string line = readAnswer(console);
+        const TypedAngle a = angleFromLine(line, q.signRule);
+        if (fieldsHoldOnlyNumbers(line)) {
+            console.printLine(understood(a, q.units));
+            return a;
+        }
+        // A line such as "-106 30 0" would silently read as -106,0,0: say so and ask again.
+        console.printLine("\"" + line + "\" would be read as" + formatShort(a.whole) + "," +
+                          formatShort(a.minutes) + "," + formatShort(a.seconds) + "; " +
+                          std::string(q.units) + ", minutes and seconds are separated by " +
+                          "commas, e.g. " + std::string(q.example) + ". Please type it again:");
+    }
 }
 
 }  // namespace
 
 ObservingSetup readObservingSetup(Console& console, RunLog& log) {
     ObservingSetup s;
-    s.latitude = askAngle(console, "Input the Latitude of site (D,M,S, South is negative)- ", true);
-    s.longitude = askAngle(console, "Input the Longitude of site (D,M,S, West is negative)- ", true);
-    s.rightAscension = askAngle(console, "Input the RA of target star (H,M,S)- ", false);
-    s.declination = askAngle(console, "Input the Dec of target star (D,M,S)- ", true);
+    s.latitude = askAngle(console, {"Input the Latitude of site (D,M,S, South is negative)- ",
+                                    true, "degrees", "35,0,0"});
+    s.longitude = askAngle(console, {"Input the Longitude of site (D,M,S, West is negative)- ",
+                                     true, "degrees", "-106,30,0"});
+    s.rightAscension =
+        askAngle(console, {"Input the RA of target star (H,M,S)- ", false, "hours", "9,5,0"});
+    s.declination =
+        askAngle(console, {"Input the Dec of target star (D,M,S)- ", true, "degrees", "34,30,0"});
     logObservingSetup(log, s);
     return s;
 }

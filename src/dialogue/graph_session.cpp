@@ -16,6 +16,9 @@ void GraphSession::open() {
 
 void GraphSession::refit() {
     fitAndReport(night_, log_, console_);
+    // The frames' own warnings once, with the first report; the fit's after every report.
+    reportWarnings(night_, console_, !reported_);
+    reported_ = true;
     lines_ = lineEndPoints(night_.fits, ranges_);
     draw(std::nullopt);
 }

@@ -40,6 +40,7 @@ private:
     GraphRanges ranges_;
     std::vector<PlotPoint> positions_;
     std::array<LineEnds, 3> lines_{};
+    bool reported_ = false;  // a fit has been reported
 };
 
 // Asks whether to save the graph and writes it to "ORVEL.bmp" in the folder on Y; closes the

@@ -76,6 +76,7 @@ void scanDateObs(std::string_view text, int cards, ImageHeader& header) {
     header.hour = fixedField(value, 13, 14);
     header.minute = fixedField(value, 16, 17);
     header.second = fixedField(value, 19, 20);
+    header.hasTimeOfDay = value.size() > 11 && (value[11] == 'T' || value[11] == 't');
 }
 
 void scanExptime(std::string_view text, int cards, ImageHeader& header) {

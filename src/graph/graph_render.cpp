@@ -41,7 +41,7 @@ GraphRanges graphRanges(const NightRecord& night) {
     float smallestY = 9999.0f;
     float largestY = 0.0f;
     for (const FrameRecord& f : night.frames) {
-        if (!f.measured()) continue;
+        if (!f.included) continue;
         const FitPoint p = f.measurement->point();
         if (p.airmass < g.smallestAirmass) g.smallestAirmass = p.airmass;
         if (p.airmass > g.largestAirmass) g.largestAirmass = p.airmass;

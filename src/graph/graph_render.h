@@ -20,7 +20,7 @@ constexpr double kPointRadius = 5.0;  // pixels, circle about each observation
 constexpr float kMagnitudePadding = 0.1f;  // magnitude value added below and above the points
 
 struct GraphRanges {
-    float smallestAirmass = 9999.0f;  // over the measured frames
+    float smallestAirmass = 9999.0f;  // over the included frames
     float largestAirmass = 0.0f;
     float xFrom = 1.0f;  // X axis start, airmass
     float xTo = 1.0f;    // X axis end: 1 + whole part of the largest airmass
@@ -43,8 +43,8 @@ struct LineEnds {
 // The colour of a band's points and line.
 Rgb bandColour(Band band);
 
-// The ranges over the measured frames (removed ones too: the graph is set up before any
-// removal, and points keep their places).
+// The ranges over the frames included when the graph is set up, before any removal (later
+// removals leave every point where it was).
 GraphRanges graphRanges(const NightRecord& night);
 
 // The "For graphing array-" lines.

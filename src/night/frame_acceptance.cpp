@@ -1,14 +1,83 @@
 #include "night/frame_acceptance.h"
 
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <string_view>
+
 #include "base/number_format.h"
+#include "base/numeric.h"
+#include "base/typed_line.h"
 #include "fits/pixel_decoder.h"
+#include "observing/calendar.h"
 
 namespace orvel {
 
 namespace {
 
+// Below this elevation (degrees) the airmass formula is no longer to be trusted.
+constexpr float kLowElevation = 10.0f;
+// A star pick whose brightest pixel stands less than this many noise levels above the sky.
+constexpr double kFaintPick = 5.0;
+// A flat top of this many aperture pixels at the peak shows saturation in floating-point data.
+constexpr int kFlatTop = 3;
+
 std::string sizeText(int columns, int rows) {
     return formatShort(columns) + "x" + formatShort(rows);
+}
+
+// Image types that capture programs write for calibration frames, upper-cased: a name holding
+// one of these words is not a light frame.
+bool isCalibration(std::string_view imageType) {
+    const std::string t = upperCase(imageType);
+    for (const char* word : {"DARK", "BIAS", "FLAT", "OFFSET", "ZERO"}) {
+        const std::size_t at = t.find(word);
+        if (at == std::string::npos) continue;
+        // Whole words only: "ZERO" in "ZEROTH" or "FLAT" in "FLATTENED LIGHT" do not count.
+        const std::size_t end = at + std::string_view(word).size();
+        const bool before = at == 0 || !std::isalpha(static_cast<unsigned char>(t[at - 1]));
+        const bool after = end == t.size() || !std::isalpha(static_cast<unsigned char>(t[end]));
+        if (before && after) return true;
+    }
+    return false;
+}
+
+int daysInMonth(int year, int month) {
+    const bool leap = isLeapYear(year);
+    const int start = monthStart(month, leap).value_or(0);
+    const int next = month == 12 ? 365 + (leap ? 1 : 0) : monthStart(month + 1, leap).value_or(0);
+    return next - start;
+}
+
+// Why the DATE-OBS (with TIME-OBS) names no moment, or empty. 24:00:00 is the next day's
+// start and a 60th second a leap second.
+std::string dateProblem(const ImageHeader& h) {
+    if (!h.hasDate) return "it has no DATE-OBS";
+    if (h.month < 1 || h.month > 12)
+        return "its DATE-OBS month" + formatShort(h.month) + "is outside 1-12";
+    if (h.day < 1 || h.day > daysInMonth(h.year, h.month))
+        return "its DATE-OBS day" + formatShort(h.day) + "is not a day of its month";
+    if (!h.hasTimeOfDay) return "its DATE-OBS holds no time of day and it has no TIME-OBS";
+    const bool midnight = h.hour == 24 && h.minute == 0 && h.second == 0;
+    if ((h.hour < 0 || h.hour > 23) && !midnight)
+        return "its time of day has the hour" + formatShort(h.hour);
+    if (h.minute < 0 || h.minute > 59) return "its time of day has the minute" + formatShort(h.minute);
+    if (h.second < 0 || h.second > 60) return "its time of day has the second" + formatShort(h.second);
+    return {};
+}
+
+// The largest sample of an integer format after scaling; empty for floating-point data.
+std::optional<float> formatCeiling(const ImageHeader& h) {
+    double largest = 0.0;
+    switch (h.bitpix) {
+        case 8: largest = 255.0; break;
+        case 16: largest = 32767.0; break;
+        case 32: largest = 2147483647.0; break;
+        default: return std::nullopt;
+    }
+    // A negative BSCALE turns the largest sample into the smallest value.
+    if (h.bscale < 0.0f) largest = h.bitpix == 8 ? 0.0 : -largest - 1.0;
+    return f32(static_cast<double>(h.bscale) * largest + h.bzero);
 }
 
 }  // namespace
@@ -20,13 +89,65 @@ std::string headerProblem(const ImageHeader& h, const ReferenceSize& reference) 
         return "its image size" + sizeText(h.columns, h.rows) +
                "is not a positive number of columns and rows";
     if (!canDecode(h)) return "its image is too large to be read";
+    if (h.planes > 1)
+        return "it holds " + std::to_string(h.planes) + " image planes (NAXIS3), not one image";
+    if (isCalibration(h.imageType))
+        return "its IMAGETYP '" + h.imageType + "' marks a calibration frame";
     if (reference.known && (h.columns != reference.columns || h.rows != reference.rows))
         return "its image size" + sizeText(h.columns, h.rows) + "differs from the first image's" +
                sizeText(reference.columns, reference.rows);
-    if (!h.hasDate) return "it has no DATE-OBS";
-    if (h.month < 1 || h.month > 12)
-        return "its DATE-OBS month" + formatShort(h.month) + "is outside 1-12";
-    return {};
+    return dateProblem(h);
+}
+
+std::string dataProblem(const ImageHeader& header, std::int64_t samples) {
+    const std::int64_t wanted = headerPixelCount(header);
+    if (samples >= wanted) return {};
+    return "its pixel data end after " + std::to_string(std::max<std::int64_t>(samples, 0)) +
+           " of " + std::to_string(wanted) + " samples";
+}
+
+std::optional<float> saturationLevel(const ImageHeader& header) {
+    if (header.hasSaturate) return header.saturate;
+    return formatCeiling(header);
+}
+
+std::optional<MeasurementProblem> measurementProblem(const ImageHeader& header,
+                                                     const FrameMeasurement& m) {
+    const RingPhotometry& r = m.rings;
+    // The magnitude value is a logarithm: a signal that is not positive has none.
+    if (!(r.integratedDC > 0.0f) || !std::isfinite(r.integratedDC))
+        return MeasurementProblem{MeasuredStage::rings, "its star signal" +
+                                                            formatShort(r.integratedDC) +
+                                                            "DC is not a positive number"};
+    const std::optional<float> level = saturationLevel(header);
+    if (level && r.peak >= *level)
+        return MeasurementProblem{MeasuredStage::rings,
+                                  "its star is saturated (a pixel of" + formatShort(r.peak) +
+                                      "DC, at or above the saturation level" +
+                                      formatShort(*level) + "DC)"};
+    if (!level && r.peakCount >= kFlatTop)
+        return MeasurementProblem{MeasuredStage::rings,
+                                  "its star is saturated (" + std::to_string(r.peakCount) +
+                                      " pixels at its peak of" + formatShort(r.peak) + "DC)"};
+    if (!(m.sky.elevation > 0.0f))
+        return MeasurementProblem{MeasuredStage::sky,
+                                  "the star is at or below the horizon at its time (elevation" +
+                                      formatShort(m.sky.elevation) + "degrees)"};
+    return std::nullopt;
+}
+
+std::vector<std::string> measurementWarnings(const FrameMeasurement& m) {
+    std::vector<std::string> warnings;
+    const double above = static_cast<double>(m.star.brightestValue) - m.background.median;
+    const double noise = m.background.standardDeviation;
+    if (!(above > kFaintPick * noise))
+        warnings.push_back("the brightest pixel near the star pick is only" + formatShort(above) +
+                           "DC above the sky," + formatShort(noise > 0 ? above / noise : 0.0) +
+                           "times its noise: is the star there?");
+    if (m.sky.elevation < kLowElevation)
+        warnings.push_back("the star was" + formatShort(m.sky.elevation) +
+                           "degrees high; below 10 degrees the airmass formula is unreliable");
+    return warnings;
 }
 
 }  // namespace orvel

@@ -58,11 +58,35 @@ bool readHeader(FitsFile& file, const PassContext& ctx, FrameRecord& frame, Line
     return true;
 }
 
-void keep(FrameRecord& frame, FrameMeasurement m, RunLog& log) {
-    logMeasurement(log, m);
+// The pixels the file holds: counted in the log, and enough for the whole image?
+bool checkSamples(FrameRecord& frame, std::int64_t samples, Lines out) {
+    frame.samplesRead = samples;
+    logSampleCount(out.log, frame.header, samples);
+    if (std::string problem = dataProblem(frame.header, samples); !problem.empty()) {
+        leaveOut(frame, std::move(problem), out);
+        return false;
+    }
+    return true;
+}
+
+// Writes the measurement's lines and keeps the frame, or leaves it out with the reason found in
+// what was measured, written after the lines up to the block where it was found.
+void judgeAndKeep(FrameRecord& frame, FrameMeasurement m, Lines out) {
+    const std::optional<MeasurementProblem> problem = measurementProblem(frame.header, m);
+    logBackground(out.log, m.background);
+    logStar(out.log, m.star);
+    logRings(out.log, m.rings);
+    if (!problem || problem->stage == MeasuredStage::sky) logSky(out.log, m.sky);
+    if (problem) {
+        reportUnusable(out.log, out.console, frame.name, problem->reason);
+        frame.included = false;
+        frame.whyLeftOut = problem->reason;
+    } else {
+        frame.warnings = measurementWarnings(m);
+        frame.included = true;
+        frame.whyLeftOut.clear();
+    }
     frame.measurement = std::move(m);
-    frame.included = true;
-    frame.whyLeftOut.clear();
 }
 
 // A pass that reads the whole frame. The first usable frame sets the size and is picked on.
@@ -71,14 +95,13 @@ void passWholeFrame(PassContext& ctx, int number, FrameRecord& frame, PixelImage
     reportFrameStart(out.log, out.console, number, ctx.total, frame);
     FitsFile file;
     if (!readHeader(file, ctx, frame, out)) return;
-    frame.samplesRead = readPixels(file, frame.header, image);
-    logSampleCount(out.log, frame.header, frame.samplesRead);
+    if (!checkSamples(frame, readPixels(file, frame.header, image), out)) return;
     if (!ctx.reference.known) {
         ctx.reference = {true, frame.header.columns, frame.header.rows};
         ctx.selection = pick(image, frame.name);
     }
     WholeFrame source(image);
-    keep(frame, measureFrame(source, ctx.selection, ctx.plan.setup, frame.header), out.log);
+    judgeAndKeep(frame, measureFrame(source, ctx.selection, ctx.plan.setup, frame.header), out);
 }
 
 // What one later frame gives: its log lines, its console lines and its record.
@@ -97,11 +120,11 @@ FrameOutcome passLaterFrame(const PassContext& ctx, int number, FrameRecord fram
     reportFrameStart(log, console, number, ctx.total, frame);
     try {
         FitsFile file;
-        if (readHeader(file, ctx, frame, out)) {
-            frame.samplesRead = samplesInFile(file, frame.header);
-            logSampleCount(log, frame.header, frame.samplesRead);
+        if (readHeader(file, ctx, frame, out) &&
+            checkSamples(frame, samplesInFile(file, frame.header), out)) {
             FileRows source(file, frame.header, buffer);
-            keep(frame, measureFrame(source, ctx.selection, ctx.plan.setup, frame.header), log);
+            judgeAndKeep(frame, measureFrame(source, ctx.selection, ctx.plan.setup, frame.header),
+                         out);
         }
     } catch (const std::exception& e) {
         // Out of memory or a failed read: this frame is reported, the night goes on.

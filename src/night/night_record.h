@@ -41,6 +41,8 @@ struct FrameRecord {
     bool included = false;            // takes part in the fit and the graph
     std::string whyLeftOut;           // empty when included; "removed", or why the frame could
                                       // not be used
+    std::vector<std::string> warnings;  // what the user should know of a frame that is kept
+                                        // (sentences without the frame's name)
 
     bool measured() const { return measurement.has_value(); }
 };

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "fit/band_regression.h"
+#include "night/night_warnings.h"
 
 namespace orvel {
 
@@ -69,6 +70,18 @@ void showRatios(ConsoleText& console, const BandSignals& s) {
 }
 
 }  // namespace
+
+void reportWarnings(const NightRecord& night, ConsoleText& console, bool withFrameWarnings) {
+    std::vector<NightWarning> warnings;
+    if (withFrameWarnings) warnings = frameWarnings(night);
+    for (NightWarning& w : fitWarnings(night)) warnings.push_back(std::move(w));
+    if (warnings.empty()) return;
+    console.endLine();
+    for (const NightWarning& w : warnings) {
+        const std::string about = w.frame ? night.frames[*w.frame].name + ": " : std::string();
+        console.printLine("Warning: " + about + w.text + ".");
+    }
+}
 
 void fitAndReport(NightRecord& night, RunLog& log, ConsoleText& console) {
     log.end().line("----------  FINAL RESULTS  --------------------");

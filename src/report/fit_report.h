@@ -12,4 +12,8 @@ namespace orvel {
 // and has no coefficient line.
 void fitAndReport(NightRecord& night, RunLog& log, ConsoleText& console);
 
+// The warnings of the current fits on the console, one "Warning: " line each; with the frames'
+// own warnings (found when they were measured) when asked. The log is left as it is.
+void reportWarnings(const NightRecord& night, ConsoleText& console, bool withFrameWarnings);
+
 }  // namespace orvel

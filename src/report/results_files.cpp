@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "fit/band_regression.h"
+#include "night/night_warnings.h"
 #include "base/file_io.h"
 
 namespace orvel {
@@ -72,11 +73,13 @@ std::string frameResultsCsv(const NightRecord& night) {
     std::string out =
         "file,band,date_obs,airmass,elevation_deg,ring_column,ring_row,inner_radius,sky_level,"
         "integrated_dc,magnitude_value,included,note\r\n";
-    for (const FrameRecord& f : night.frames) {
+    const std::vector<NightWarning> warnings = fitWarnings(night);
+    for (std::size_t i = 0; i < night.frames.size(); ++i) {
+        const FrameRecord& f = night.frames[i];
         out += csvField(f.name) + ',' + std::string(bandLetterText(f.band)) + ',';
         out += measuredFields(f);
         out += f.included ? "1" : "0";
-        out += ',' + csvField(f.whyLeftOut) + "\r\n";
+        out += ',' + csvField(frameNote(night, i, warnings)) + "\r\n";
     }
     return out;
 }

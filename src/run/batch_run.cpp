@@ -1,5 +1,6 @@
 #include "run/batch_run.h"
 
+#include <cstdio>
 #include <exception>
 #include <new>
 #include <string>
@@ -19,9 +20,24 @@ namespace orvel {
 
 namespace {
 
+// A pick must name a pixel of the first frame; the run ends otherwise.
+void checkPick(const char* option, float column, float row, const PixelImage& image) {
+    const double lastColumn = image.columns - 1;
+    const double lastRow = image.rows - 1;
+    if (column >= 0 && row >= 0 && column <= lastColumn && row <= lastRow) return;
+    char pick[64];
+    std::snprintf(pick, sizeof pick, "%g,%g", static_cast<double>(column),
+                  static_cast<double>(row));
+    throw OptionRefused{std::string("option ") + option + " '" + pick +
+                        "' lies outside the first frame (" + std::to_string(image.columns) +
+                        " x " + std::to_string(image.rows) + " pixels)"};
+}
+
 // The picks of an interactive run at a screen factor of 1, with the same log lines.
 StarPicker givenPicks(const BatchOptions& o, RunLog& log) {
     return [&o, &log](const PixelImage& image, std::string_view) {
+        checkPick("--star", o.starColumn, o.starRow, image);
+        checkPick("--background", o.backgroundColumn, o.backgroundRow, image);
         logFirstImage(log, analyseFirstImage(image));
         // No desktop: the factor is 1 and the log shows 0, as for a frame that fits the screen.
         logScreenFactor(log, screenFactor(image.columns, image.rows, 0, 0));

@@ -5,6 +5,7 @@
 #include <map>
 
 #include "base/typed_line.h"
+#include "observing/coordinates.h"
 
 namespace orvel {
 
@@ -87,17 +88,29 @@ std::optional<CommandLine> collectOptions(std::span<const std::string_view> args
 // The four angles and the two picks, each required and checked; empty when all are good.
 std::optional<CommandLine> readRequired(const std::map<std::string, std::string>& given,
                                         BatchOptions& o) {
-    const std::pair<const char*, std::string*> angles[] = {{"--lat", &o.latitude},
-                                                           {"--lon", &o.longitude},
-                                                           {"--ra", &o.rightAscension},
-                                                           {"--dec", &o.declination}};
-    for (const auto& [name, target] : angles) {
-        const auto it = given.find(name);
-        if (it == given.end()) return failure(std::string("option ") + name + " is missing");
+    // Each angle with the range its value must lie in.
+    struct Angle {
+        const char* name;
+        std::string* target;
+        bool signRule;
+        double low, high;
+        const char* range;
+    };
+    const Angle angles[] = {
+        {"--lat", &o.latitude, true, -90, 90, "-90 to 90 degrees"},
+        {"--lon", &o.longitude, true, -180, 180, "-180 to 180 degrees"},
+        {"--ra", &o.rightAscension, false, 0, 24, "0 to 24 hours"},
+        {"--dec", &o.declination, true, -90, 90, "-90 to 90 degrees"}};
+    for (const Angle& a : angles) {
+        const auto it = given.find(a.name);
+        const std::string option = std::string("option ") + a.name;
+        if (it == given.end()) return failure(option + " is missing");
         if (!isAngle(it->second))
-            return failure(std::string("option ") + name + " '" + it->second +
-                           "' is not of the form D,M,S");
-        *target = it->second;
+            return failure(option + " '" + it->second + "' is not of the form D,M,S");
+        const float value = angleFromLine(it->second, a.signRule).value;
+        if (!(value >= a.low && value <= a.high))
+            return failure(option + " '" + it->second + "' lies outside " + a.range);
+        *a.target = it->second;
     }
     for (const char* name : {"--star", "--background"}) {
         const auto it = given.find(name);

@@ -33,6 +33,12 @@ struct CommandLine {
 
 CommandLine parseCommandLine(std::span<const std::string_view> args);
 
+// An option found wrong only once the frames are read (a pick outside the first frame): the
+// run ends with exit status 2 and this message.
+struct OptionRefused {
+    std::string message;  // one line naming the option
+};
+
 // The text of --help.
 std::string helpText();
 std::string versionText();

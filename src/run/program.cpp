@@ -36,7 +36,13 @@ int programMain(int argc, char** argv) {
             return 2;
         }
         case CommandLine::Mode::batch:
-            return runBatch(command.options, console);
+            try {
+                return runBatch(command.options, console);
+            } catch (const OptionRefused& refused) {
+                TerminalConsole errors(0, 2);
+                errors.printLine("orvel: " + refused.message);
+                return 2;
+            }
         case CommandLine::Mode::interactive:
             break;
     }

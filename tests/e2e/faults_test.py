@@ -326,18 +326,54 @@ def test_endless_line(work, reference):
 
 
 def test_picks_far_outside(work, reference):
-    """A background click a million pixels outside the frame under a memory limit of 1 GB: the
-    rectangle lies outside the image and takes no pixel; nothing tries to hold billions of them."""
+    """Picks a million or three billion pixels outside the frame, under a memory limit of 1 GB:
+    refused with status 2 and one line naming the option, once the first frame shows its size;
+    nothing tries to hold billions of pixels."""
     folder = fresh_copy(reference["folder"], work, "far-background")
     args = BATCH[:-1] + ["-1000000,-1000000"]
     r = run(args, folder, preexec=memory_limit(1 << 30))
-    check(r.returncode == 0, "background far outside: exit status %d" % r.returncode)
-    log = read(os.path.join(folder, LOG))
-    check(b"Median pixel value in background rectangle (background)=  0 \r\n" in log,
-          "background far outside: empty rectangle, level 0")
+    check(r.returncode == 2, "background far outside: exit status %d" % r.returncode)
+    check(r.stderr.startswith(b"orvel: option --background") and b"outside the first frame"
+          in r.stderr and r.stderr.count(b"\n") == 1,
+          "background far outside: one line naming the option: %r" % r.stderr)
     args = BATCH[:-3] + ["-3000000000,3000000000", "--background", "50,50"]
     r = run(args, folder, preexec=memory_limit(1 << 30))
-    check(r.returncode == 0, "star far outside: exit status %d" % r.returncode)
+    check(r.returncode == 2, "star far outside: exit status %d" % r.returncode)
+    check(r.stderr.startswith(b"orvel: option --star"), "star far outside: named: %r" % r.stderr)
+
+
+def test_outputs_that_are_not_files(work, reference):
+    """Output names that exist and are not ordinary files (a FIFO without a reader, one with a
+    reader, a folder): refused at once with a console line, the run goes on and ends with
+    status 1 as for a file that cannot be written; the FIFO gets no byte."""
+    for kind in ("fifo", "fifo-read", "folder"):
+        for name in (LOG, "ORVEL_results.csv", "graph.png"):
+            folder = fresh_copy(reference["folder"], work, "not-a-file-%s-%s" % (kind, name))
+            path = os.path.join(folder, name)
+            reader = None
+            if kind == "folder":
+                os.mkdir(path)
+            else:
+                os.mkfifo(path)
+                if kind == "fifo-read":
+                    reader = os.open(path, os.O_RDONLY | os.O_NONBLOCK)
+            try:
+                r = run(BATCH + ["--graph", "graph.png"], folder)
+                what = "%s named %s" % (kind, name)
+                check(r.returncode == 1, what + ": exit status %d" % r.returncode)
+                check(b"could not be" in r.stdout or b"cannot be created" in r.stdout,
+                      what + ": said on the console: %r" % r.stdout[-300:])
+                if reader is not None:
+                    try:
+                        got = os.read(reader, 100)
+                    except BlockingIOError:
+                        got = b""
+                    check(got == b"", what + ": nothing written into the FIFO")
+                if name != LOG:
+                    check(os.path.getsize(os.path.join(folder, LOG)) > 0, what + ": log kept")
+            finally:
+                if reader is not None:
+                    os.close(reader)
 
 
 def card(text):
@@ -473,7 +509,8 @@ def main():
         reference = make_reference(work)
         for test in (test_log_that_cannot_be_created, test_disk_full, test_killed_in_the_loop,
                      test_input_ends_at_each_question, test_output_closed, test_endless_line,
-                     test_picks_far_outside, test_bad_files, test_odd_names,
+                     test_picks_far_outside, test_outputs_that_are_not_files, test_bad_files,
+                     test_odd_names,
                      test_memory_runs_out):
             print("-- " + test.__name__, flush=True)
             test(work, reference)

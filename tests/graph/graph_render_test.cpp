@@ -27,8 +27,8 @@ FrameRecord frame(Band band, float airmass, float magnitude, bool included = tru
     return f;
 }
 
-// Two red points, one green, one green frame removed by the user and one blue frame that could
-// not be measured (it takes no part in the ranges).
+// Two red points, one green, one green frame measured but left out (a saturated star, say) and
+// one blue frame that could not be measured: only the included frames set the ranges.
 NightRecord smallNight() {
     NightRecord night;
     night.frames = {frame(Band::red, 1.2f, 10.0f), frame(Band::red, 2.0f, 9.8f),
@@ -43,19 +43,19 @@ NightRecord smallNight() {
 TEST(GraphRanges, AxesFromOneAirmassAndATenthAboutTheMagnitudes) {
     const GraphRanges g = graphRanges(smallNight());
     EXPECT_EQ(g.smallestAirmass, 1.2f);
-    // The removed frame still counts: the graph is laid out before any removal.
-    EXPECT_EQ(g.largestAirmass, 3.4f);
+    // The frame left out at airmass 3.4 and magnitude 8.0 takes no part.
+    EXPECT_EQ(g.largestAirmass, 2.0f);
     EXPECT_EQ(g.xFrom, 1.0f);
-    EXPECT_EQ(g.xTo, 4.0f);  // 1 + whole part of 3.4
-    // 8.0 - 0.1 and 10.0 + 0.1, each the nearest 32-bit value.
-    EXPECT_EQ(g.yFrom, 7.9f);
+    EXPECT_EQ(g.xTo, 3.0f);  // 1 + whole part of 2.0
+    // 9.0 - 0.1 and 10.0 + 0.1, each the nearest 32-bit value.
+    EXPECT_EQ(g.yFrom, 8.9f);
     EXPECT_EQ(g.yTo, 10.1f);
     RunLog log = RunLog::inMemory();
     logGraphRanges(log, g);
     EXPECT_EQ(log.contents(),
               "\r\nFor graphing array-\r\n"
-              "  Columns =  640   Min X Value =  1   Max X Value =  4 \r\n"
-              "     Rows =  480   Min Y Value =  7.9   Max Y Value =  10.1 \r\n");
+              "  Columns =  640   Min X Value =  1   Max X Value =  3 \r\n"
+              "     Rows =  480   Min Y Value =  8.9   Max Y Value =  10.1 \r\n");
 }
 
 TEST(GraphRanges, PositionsAndLineEndsInPlotPixels) {
@@ -63,22 +63,24 @@ TEST(GraphRanges, PositionsAndLineEndsInPlotPixels) {
     const GraphRanges g = graphRanges(night);
     const std::vector<PlotPoint> p = plotPositions(night, g);
     ASSERT_EQ(p.size(), 5u);
-    // Airmass 1.2 of 1..4 across 640 pixels; magnitude 10.0 of 7.9..10.1 up 480 pixels.
-    EXPECT_NEAR(p[0].x, 0.2 / 3 * 640, 1e-3);
-    EXPECT_NEAR(p[0].y, 2.1 / 2.2 * 480, 1e-3);
-    EXPECT_NEAR(p[3].x, 2.4 / 3 * 640, 1e-3);
-    EXPECT_NEAR(p[3].y, 0.1 / 2.2 * 480, 1e-3);
+    // Airmass 1.2 of 1..3 across 640 pixels; magnitude 10.0 of 8.9..10.1 up 480 pixels.
+    EXPECT_NEAR(p[0].x, 64, 1e-3);
+    EXPECT_NEAR(p[0].y, 440, 1e-3);
+    // The frame left out lies outside the plot, where it is not drawn.
+    EXPECT_NEAR(p[3].x, 768, 1e-3);
+    EXPECT_NEAR(p[3].y, -360, 1e-3);
     std::array<BandFit, 3> fits{};
     fits[0].slope = -0.25f;
     fits[0].intercept = 10.3f;
     const std::array<LineEnds, 3> lines = lineEndPoints(fits, g);
-    // Every line spans the airmass range of all frames: 1.2 to 3.4.
-    EXPECT_NEAR(lines[0].start.x, 0.2 / 3 * 640, 1e-3);
-    EXPECT_NEAR(lines[0].start.y, (10.3 - 0.3 - 7.9) / 2.2 * 480, 1e-3);
-    EXPECT_NEAR(lines[0].end.x, 2.4 / 3 * 640, 1e-3);
-    EXPECT_NEAR(lines[0].end.y, (10.3 - 0.85 - 7.9) / 2.2 * 480, 1e-3);
+    // Every line spans the airmass range of all included frames: 1.2 to 2.0, where the red
+    // line has magnitude 10.0 and 9.8.
+    EXPECT_NEAR(lines[0].start.x, 64, 1e-3);
+    EXPECT_NEAR(lines[0].start.y, 440, 1e-3);
+    EXPECT_NEAR(lines[0].end.x, 320, 1e-3);
+    EXPECT_NEAR(lines[0].end.y, 360, 2e-3);
     // A band with a zero line sits at magnitude 0, far below the plot.
-    EXPECT_NEAR(lines[2].start.y, -7.9 / 2.2 * 480, 1e-3);
+    EXPECT_NEAR(lines[2].start.y, -8.9 / 1.2 * 480, 1e-2);
 }
 
 TEST(NearestPoint, TheIncludedPointOfTheBandNearestTheClickTiesToTheEarlier) {
@@ -89,7 +91,7 @@ TEST(NearestPoint, TheIncludedPointOfTheBandNearestTheClickTiesToTheEarlier) {
     // Frames 0 and 1 are 10 pixels from the click; the earlier is offered.
     EXPECT_EQ(nearestPoint(night, p, Band::red, 110, 100), 0u);
     EXPECT_EQ(nearestPoint(night, p, Band::red, 111, 100), 1u);
-    // Green: frame 3 sits on the click but was removed, so frame 2 is offered.
+    // Green: frame 3 sits on the click but is left out, so frame 2 is offered.
     EXPECT_EQ(nearestPoint(night, p, Band::green, 110, 100), 2u);
     // Far away from everything, the nearest is still offered.
     EXPECT_EQ(nearestPoint(night, p, Band::red, 1000, 1000), 5u);
@@ -119,7 +121,7 @@ TEST(GraphDrawing, CirclesOfIncludedFramesOnlyAndOfOneBandWhenEditing) {
     drawGraph(window, night, p, lines, std::nullopt);
     EXPECT_GT(colourAround(window.surface(), p[0], bandColour(Band::red)), 8);
     EXPECT_GT(colourAround(window.surface(), p[2], bandColour(Band::green)), 8);
-    // The removed frame has no circle.
+    // The frame left out has no circle.
     EXPECT_EQ(colourAround(window.surface(), p[3], bandColour(Band::green)), 0);
     drawGraph(window, night, p, lines, Band::green);
     EXPECT_EQ(colourAround(window.surface(), p[0], bandColour(Band::red)), 0);

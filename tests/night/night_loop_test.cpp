@@ -173,7 +173,12 @@ TEST(FileLoop, BadFilesAreReportedOnceAndLeftOut) {
     EXPECT_EQ(problem("n20_R.fit"),
               "its image size 100 x 48 differs from the first image's 300 x 260 ");
     EXPECT_EQ(problem("n21_G.fit"), "its DATE-OBS month 13 is outside 1-12");
-    EXPECT_EQ(problem("n22_B.fit"), "");
+    // Data cut short: the samples present are counted, then the frame is left out.
+    EXPECT_EQ(problem("n22_B.fit"), "its pixel data end after 75000 of 78000 samples");
+    EXPECT_NE(n.log.find("Number of 2-byte data strings read from file =  75000 \r\n\r\n"
+                         "File n22_B.fit is not used: its pixel data end after 75000 of 78000 "
+                         "samples.\r\n"),
+              std::string::npos);
     EXPECT_EQ(problem("n23_B.fit"), "its header has no END card before the end of the file");
     EXPECT_EQ(problem("n24_R.fit"), "its BITPIX value 12 is not 8, 16, 32, -32 or -64");
     EXPECT_NE(n.console.find("File n24_R.fit is not used: its BITPIX value 12 is not 8, 16, 32, "
@@ -182,12 +187,23 @@ TEST(FileLoop, BadFilesAreReportedOnceAndLeftOut) {
     EXPECT_NE(n.log.find("\r\nFile n23_B.fit is not used: its header has no END card before the "
                          "end of the file.\r\n"),
               std::string::npos);
+    // The empty frame is measured (its rings are logged) but has no signal to take the
+    // logarithm of: left out after its ring lines, before its airmass.
+    EXPECT_EQ(problem("n13_B.fit"), "its star signal 0 DC is not a positive number");
+    const std::size_t empty = n.log.find("(n13_B.fit)");
+    const std::size_t reason = n.log.find("File n13_B.fit is not used: its star signal", empty);
+    ASSERT_NE(reason, std::string::npos);
+    EXPECT_NE(n.log.rfind("Stellar Magnitude =  0 \r\n", reason), std::string::npos);
+    EXPECT_EQ(n.log.substr(empty, reason - empty).find("Optical Airmass"), std::string::npos);
     int measured = 0;
+    int included = 0;
     for (std::size_t i = 0; i < d.size(); ++i) {
-        EXPECT_EQ(d[i].included, d[i].measured());
         measured += d[i].measured();
+        included += d[i].included;
+        EXPECT_EQ(d[i].included, d[i].whyLeftOut.empty()) << d[i].name;
     }
-    EXPECT_EQ(measured, 15);
+    EXPECT_EQ(measured, 14);
+    EXPECT_EQ(included, 13);
     // The truncated frame's missing samples are counted from the file size.
     EXPECT_NE(n.log.find("Number of 2-byte data strings read from file =  75000 "),
               std::string::npos);

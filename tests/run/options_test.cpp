@@ -79,6 +79,38 @@ TEST(Options, MissingAndMalformedOptionsAreNamed) {
     EXPECT_EQ(error(args), "option --star '1e999,10' is not of the form COL,ROW");
 }
 
+// The value of an angle, from its three fields, must lie in its range: an unnoticed slip
+// (latitude 95, a longitude beyond 180, RA 25 h) would give airmasses of no sky.
+TEST(Options, AnglesOutsideTheirRangeAreNamed) {
+    const auto with = [](std::string_view option, std::string_view value) {
+        std::vector<std::string_view> args = kComplete;
+        for (std::size_t i = 0; i + 1 < args.size(); ++i)
+            if (args[i] == option) args[i + 1] = value;
+        return args;
+    };
+    struct Case {
+        std::string_view option, value, message;
+    };
+    for (const Case& c : {Case{"--lat", "90,0,1", "option --lat '90,0,1' lies outside -90 to 90 degrees"},
+                          Case{"--lat", "-91,0,0", "option --lat '-91,0,0' lies outside -90 to 90 degrees"},
+                          Case{"--dec", "89,60,1", "option --dec '89,60,1' lies outside -90 to 90 degrees"},
+                          Case{"--ra", "24,0,1", "option --ra '24,0,1' lies outside 0 to 24 hours"},
+                          Case{"--ra", "-1,0,0", "option --ra '-1,0,0' lies outside 0 to 24 hours"}}) {
+        const CommandLine r = parse(with(c.option, c.value));
+        EXPECT_EQ(r.mode, CommandLine::Mode::error) << c.value;
+        EXPECT_EQ(r.error, c.message);
+    }
+    std::vector<std::string_view> lon = {"--lat", "1,0,0", "--lon", "180,0,1", "--ra", "1,0,0",
+                                         "--dec", "1,0,0", "--star", "1,1", "--background", "2,2"};
+    EXPECT_EQ(parse(lon).error, "option --lon '180,0,1' lies outside -180 to 180 degrees");
+    // The ends of each range are good.
+    lon[1] = "-90,0,0";
+    lon[3] = "-180,0,0";
+    lon[5] = "24,0,0";
+    lon[7] = "90,0,0";
+    EXPECT_EQ(parse(lon).mode, CommandLine::Mode::batch) << parse(lon).error;
+}
+
 TEST(Options, NumbersAreReadAsTypedAnswersAreRead) {
     std::vector<std::string_view> args = complete();
     args[1] = "1D1,&H1E,.5";
