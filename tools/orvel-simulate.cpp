@@ -1,6 +1,9 @@
 // orvel-simulate: writes a night of FITS frames of one star in R, G and B, as a camera would
 // while the star sinks from the meridian towards the horizon, plus truth.csv with the airmass
-// and flux of every frame and the extinction coefficients used.
+// and flux of every frame and the extinction coefficients used. On request some frames are
+// spoilt so that they cannot give a true point (a saturated star, a hidden star, a file cut
+// short, a DATE-OBS when the star is below the horizon), and a colour cube and a master dark
+// are written beside them.
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -24,6 +27,30 @@ using namespace orvel;
 using namespace orvel::simulate;
 
 constexpr char kBands[3] = {'R', 'G', 'B'};
+constexpr double kCeiling = 65535.0;   // the 16-bit ceiling after BZERO, DC
+constexpr double kDarkLevel = 100.0;   // level of the master dark, ADU per pixel
+constexpr const char* kCubeName = "NIGHT_RGB.fit";
+constexpr const char* kDarkName = "master_dark_sub.fit";
+
+// What a written file is: a good frame of the night, a frame spoilt on request, or one of the
+// extra files. The name is the option that asks for it and the file's note in truth.csv.
+enum class FileKind { frame, saturate, hideStar, cut, belowHorizon, cube, dark };
+
+constexpr FileKind kFrameFaults[] = {FileKind::saturate, FileKind::hideStar, FileKind::cut,
+                                     FileKind::belowHorizon};
+
+const char* kindName(FileKind kind) {
+    switch (kind) {
+        case FileKind::saturate: return "saturate";
+        case FileKind::hideStar: return "hide-star";
+        case FileKind::cut: return "cut";
+        case FileKind::belowHorizon: return "below-horizon";
+        case FileKind::cube: return "cube";
+        case FileKind::dark: return "dark";
+        case FileKind::frame: break;
+    }
+    return "";
+}
 
 // Everything the user can set, with the defaults of a clear night at a mid-northern site.
 struct Options {
@@ -48,6 +75,10 @@ struct Options {
     std::optional<double> starX;             // star column; default a little off the centre
     std::optional<double> starY;             // star row
     std::uint64_t seed = 1;                  // noise seed
+    std::map<int, FileKind> faults;          // frame number (1-based, written order) -> how it
+                                             // is spoilt
+    bool cube = false;                       // also write the colour cube NIGHT_RGB.fit
+    bool dark = false;                       // also write the master dark master_dark_sub.fit
 };
 
 void printHelp() {
@@ -76,9 +107,25 @@ Writes a night of FITS frames of one star in R, G and B (NIGHT_0001_R.fit, ...) 
   --seed S              noise seed (default 1)
   --help                this text
 
+Frames that cannot give a true point (N is the frame's number in the written order, 1 for
+NIGHT_0001_R.fit; each option may be given for several frames, one option per frame):
+  --saturate N          frame N's star so bright that its peak is clipped at 65535 (BITPIX -32
+                        frames hold 65535.0 there and a SATURATE card of 65535)
+  --hide-star N         frame N's star hidden in a dark patch deeper than the sky, with only a
+                        faint trace at its place, so that its integrated signal is negative
+  --cut N               frame N's file cut short: its header and half of its data bytes
+  --below-horizon N     frame N's DATE-OBS set to the star's lower culmination after the night's
+                        meridian passage, when it is below the horizon (the pixels still show it)
+  --cube                also write NIGHT_RGB.fit, a 3-plane colour cube (NAXIS3 = 3) of the
+                        first frame's moment, one band per plane
+  --dark                also write master_dark_sub.fit, a master dark (IMAGETYP 'Dark Frame',
+                        a flat level of 100 ADU, no star) dated two minutes before the first frame
+
 The angles are read like ORVEL reads them: the sign of the degrees field is the sign of the
 whole angle. The first frame is taken at the star's meridian passage, the last when it has
-sunk to the given elevation; R, G and B frames alternate in time.
+sunk to the given elevation; R, G and B frames alternate in time. A frame not named by the
+options above is the same, byte for byte, as without them. truth.csv names the kind of every
+spoilt or extra file in its note column (empty for a good frame).
 )";
 }
 
@@ -112,6 +159,14 @@ bool parseDate(const std::string& text, CivilTime& date) {
            date.month >= 1 && date.month <= 12 && date.day >= 1 && date.day <= 31;
 }
 
+// A frame to spoil; an error text when the frame is already named by another option.
+std::string addFault(Options& o, FileKind kind, const std::string& value) {
+    const int frame = std::stoi(value);
+    if (!o.faults.emplace(frame, kind).second)
+        return "frame " + std::to_string(frame) + " is named by two options";
+    return {};
+}
+
 // Reads one option with its value; an error text when it is unknown or its value is bad.
 std::string applyOption(Options& o, const std::string& name, const std::string& value) {
     std::map<std::string, std::string*> texts = {{"--out", &o.out}, {"--lat", &o.lat},
@@ -136,14 +191,13 @@ std::string applyOption(Options& o, const std::string& name, const std::string& 
         return std::sscanf(value.c_str(), "%dx%d", &o.columns, &o.rows) == 2 ? ""
                                                                              : "--size needs WxH";
     }
-    if (name == "--bitpix") {
-        o.bitpix = std::stoi(value);
+    std::map<std::string, int*> integers = {{"--bitpix", &o.bitpix}, {"--frames", &o.frames}};
+    if (auto it = integers.find(name); it != integers.end()) {
+        *it->second = std::stoi(value);
         return {};
     }
-    if (name == "--frames") {
-        o.frames = std::stoi(value);
-        return {};
-    }
+    for (const FileKind kind : kFrameFaults)
+        if (name == std::string("--") + kindName(kind)) return addFault(o, kind, value);
     if (name == "--seed") {
         o.seed = std::stoull(value);
         return {};
@@ -166,7 +220,21 @@ std::string checkOptions(const Options& o) {
     if (o.bitpix != 16 && o.bitpix != -32) return "--bitpix must be 16 or -32";
     if (o.frames < 1) return "--frames must be at least 1";
     if (!(o.fwhm > 0.0)) return "--fwhm must be positive";
+    for (const auto& [frame, kind] : o.faults) {
+        if (frame < 1 || frame > 3 * o.frames)
+            return std::string("--") + kindName(kind) + " needs a frame number from 1 to " +
+                   std::to_string(3 * o.frames);
+    }
     return {};
+}
+
+// A switch without a value; false when the name is not one.
+bool applySwitch(Options& o, const std::string& name) {
+    if (name == "--no-noise") o.noise = false;
+    else if (name == "--cube") o.cube = true;
+    else if (name == "--dark") o.dark = true;
+    else return false;
+    return true;
 }
 
 // Parses the command line; prints the help or an error and gives nothing when it should stop.
@@ -180,10 +248,7 @@ std::optional<Options> parseCommandLine(int argc, char** argv, int& exitCode) {
             printHelp();
             return std::nullopt;
         }
-        if (name == "--no-noise") {
-            o.noise = false;
-            continue;
-        }
+        if (applySwitch(o, name)) continue;
         // Both "--name value" and "--name=value".
         if (const auto eq = name.find('='); eq != std::string::npos) {
             value = name.substr(eq + 1);
@@ -220,17 +285,40 @@ struct Frame {
     int band = 0;          // 0 R, 1 G, 2 B
     CivilTime time;        // DATE-OBS, whole seconds UT
     double elevation = 0;  // true elevation at DATE-OBS, degrees
-    double airmass = 0;    // true optical airmass at DATE-OBS
-    double flux = 0;       // star flux after extinction, ADU
+    double airmass = 0;    // true optical airmass at DATE-OBS (NaN below the horizon)
+    double flux = 0;       // star flux after extinction, ADU (NaN when there is no one value)
+    FileKind kind = FileKind::frame;  // a good frame, or why it is not one
 };
+
+// The site and the star, in degrees (right ascension in hours).
+struct Sky {
+    double lat = 0;
+    double lon = 0;
+    double ra = 0;
+    double dec = 0;
+};
+
+Sky skyOf(const Options& o) {
+    return {angleFromText(o.lat), angleFromText(o.lon), hoursFromText(o.ra),
+            angleFromText(o.dec)};
+}
+
+// The star's true elevation at a moment, degrees.
+double elevationAt(const Sky& sky, const CivilTime& t) {
+    return altitudeDegrees(sky.lat, sky.dec, hourAngleDegrees(julianDate(t), sky.lon, sky.ra));
+}
+
+// How frame `number` (1-based) is written.
+FileKind kindOfFrame(const Options& o, int number) {
+    const auto it = o.faults.find(number);
+    return it == o.faults.end() ? FileKind::frame : it->second;
+}
 
 // Times from the meridian passage to the last elevation, bands taken in turn.
 std::optional<std::vector<Frame>> planNight(const Options& o) {
-    const double lat = angleFromText(o.lat);
-    const double lon = angleFromText(o.lon);
-    const double ra = hoursFromText(o.ra);
-    const double dec = angleFromText(o.dec);
-    const double lastHourAngle = hourAngleAtAltitude(lat, dec, o.minElevation);
+    const Sky sky = skyOf(o);
+    const double lon = sky.lon;
+    const double lastHourAngle = hourAngleAtAltitude(sky.lat, sky.dec, o.minElevation);
     if (lastHourAngle < 0.0) {
         std::cerr << "orvel-simulate: the star never rises to " << o.minElevation
                   << " degrees at this site\n";
@@ -242,7 +330,7 @@ std::optional<std::vector<Frame>> planNight(const Options& o) {
     const std::int64_t midnight =
         (daysFromCivil(evening.year, evening.month, evening.day) + 1) * kSecondsPerDay -
         std::llround(lon / 360.0 * kSecondsPerDay);
-    const std::int64_t transit = transitNear(midnight, lon, ra);
+    const std::int64_t transit = transitNear(midnight, lon, sky.ra);
     const int count = 3 * o.frames;
     const double span = lastHourAngle / kSiderealDegreesPerDay * kSecondsPerDay;
     std::vector<Frame> frames;
@@ -255,23 +343,77 @@ std::optional<std::vector<Frame>> planNight(const Options& o) {
         const double offset = count == 1 ? 0.0 : span * j / (count - 1);
         f.time = civilFromSeconds(transit + std::llround(offset));
         // The truth is taken at the written DATE-OBS, the moment a reader of the file sees.
-        const double h = hourAngleDegrees(julianDate(f.time), lon, ra);
-        f.elevation = altitudeDegrees(lat, dec, h);
+        f.elevation = elevationAt(sky, f.time);
         f.airmass = hardieAirmass(f.elevation);
         f.flux = o.flux[f.band] * std::exp(-o.k[f.band] * f.airmass);
+        f.kind = kindOfFrame(o, j + 1);
         frames.push_back(f);
     }
     return frames;
 }
 
-std::vector<std::string> frameCards(const Options& o, const Frame& f) {
-    std::vector<std::string> cards = fitsImageCards(o.bitpix, o.columns, o.rows);
+// The frames moved below the horizon: their DATE-OBS becomes the star's lower culmination
+// twelve sidereal hours after the night's meridian passage (the first frame's moment), while
+// their pixels keep the star as it was. False when the star is still up then.
+bool moveBelowHorizon(const Options& o, std::vector<Frame>& frames) {
+    const Sky sky = skyOf(o);
+    const std::int64_t transit = secondsFromCivil(frames.front().time);
+    const CivilTime lower =
+        civilFromSeconds(transit + std::llround(180.0 / kSiderealDegreesPerDay * kSecondsPerDay));
+    const double elevation = elevationAt(sky, lower);
+    for (Frame& f : frames) {
+        if (f.kind != FileKind::belowHorizon) continue;
+        if (elevation >= 0.0) {
+            std::cerr << "orvel-simulate: --below-horizon: the star never sets at this site\n";
+            return false;
+        }
+        f.time = lower;
+        f.elevation = elevation;
+        f.airmass = std::nan("");
+    }
+    return true;
+}
+
+// The cards every written file has after its image cards: scaling, moment and exposure.
+void addExposureCards(std::vector<std::string>& cards, const Options& o, const CivilTime& t) {
     cards.push_back(fitsRealCard("BSCALE", 1.0));
     cards.push_back(fitsRealCard("BZERO", o.bitpix == 16 ? 32768.0 : 0.0));
-    cards.push_back(fitsStringCard("DATE-OBS", isoTime(f.time), "UT at the exposure start"));
+    cards.push_back(fitsStringCard("DATE-OBS", isoTime(t), "UT at the exposure start"));
     cards.push_back(fitsRealCard("EXPTIME", o.exptime, "seconds"));
+}
+
+std::vector<std::string> frameCards(const Options& o, const Frame& f) {
+    std::vector<std::string> cards = fitsImageCards(o.bitpix, o.columns, o.rows);
+    addExposureCards(cards, o, f.time);
     cards.push_back(fitsStringCard("FILTER", std::string(1, kBands[f.band])));
+    // A 16-bit frame's ceiling is its format's; a float frame says where it clipped.
+    if (f.kind == FileKind::saturate && o.bitpix == -32)
+        cards.push_back(fitsRealCard("SATURATE", kCeiling, "DC at which pixels saturate"));
     return cards;
+}
+
+// The star hidden in a dark patch: a Gaussian hollow three times the star's width, half the
+// sky deep at its centre, with a faint trace of the star at its place whose brightest pixel
+// stands ten noise sigmas above the sky, so that the brightest pixel near the star (where the
+// rings are centred) is the patch's centre and the signal in the rings is negative.
+void hideStar(FrameSpec& s) {
+    const double depth = 0.5 * s.sky;
+    s.hollowFwhm = 3.0 * s.fwhm;
+    const double hollowSigma = sigmaOfFwhm(s.hollowFwhm);
+    s.hollowFlux = depth * 2.0 * kPi * hollowSigma * hollowSigma;
+    const double noise = std::sqrt(std::max(s.sky, 0.0) + s.readNoise * s.readNoise);
+    s.starFlux = (depth + 10.0 * noise) / peakShare(s);
+}
+
+// The star of a spoilt frame: clipped at the ceiling, or hidden.
+void shapeStar(FrameSpec& s, FileKind kind) {
+    if (kind == FileKind::saturate) {
+        // So bright that the brightest pixel's expected value is four times the ceiling.
+        s.starFlux = (4.0 * kCeiling - s.sky) / peakShare(s);
+        s.ceiling = kCeiling;
+    } else if (kind == FileKind::hideStar) {
+        hideStar(s);
+    }
 }
 
 FrameSpec frameSpec(const Options& o, const Frame& f, int index) {
@@ -288,18 +430,97 @@ FrameSpec frameSpec(const Options& o, const Frame& f, int index) {
     s.noise = o.noise;
     // Each frame has its own stream, so any frame can be made again on its own.
     s.seed = o.seed * 1000003u + static_cast<std::uint64_t>(index);
+    shapeStar(s, f.kind);
     return s;
+}
+
+// Writes frame `index` (0-based) of the night; a cut frame keeps its header and half its data
+// bytes. A spoilt star's truth becomes the signal actually put in the frame.
+bool writeNightFrame(const std::filesystem::path& folder, const Options& o, Frame& f, int index) {
+    const FrameSpec shown = frameSpec(o, f, index);
+    if (f.kind == FileKind::saturate || f.kind == FileKind::hideStar)
+        f.flux = shown.starFlux - shown.hollowFlux;
+    const std::vector<std::string> cards = frameCards(o, f);
+    const std::filesystem::path path = folder / f.name;
+    if (!writeFrame(path, shown, cards)) return false;
+    if (f.kind != FileKind::cut) return true;
+    const std::int64_t dataBytes =
+        static_cast<std::int64_t>(o.columns) * o.rows * bytesPerSample(o.bitpix);
+    std::error_code ec;
+    std::filesystem::resize_file(path, fitsHeader(cards).size() +
+                                           static_cast<std::uintmax_t>(dataBytes / 2), ec);
+    return !ec;
+}
+
+// The colour cube: three planes, R, G and B, of the star at the first frame's moment, each with
+// its own noise stream (after the frames' streams). Its truth row has no single flux.
+std::optional<Frame> writeCube(const std::filesystem::path& folder, const Options& o,
+                               const Frame& first, int count) {
+    Frame cube = first;
+    cube.name = kCubeName;
+    cube.kind = FileKind::frame;
+    std::vector<FrameSpec> planes;
+    for (int b = 0; b < 3; ++b) {
+        FrameSpec s = frameSpec(o, cube, count + b);
+        s.starFlux = o.flux[b] * std::exp(-o.k[b] * first.airmass);
+        planes.push_back(s);
+    }
+    std::vector<std::string> cards = fitsImageCards(o.bitpix, o.columns, o.rows);
+    cards[2] = fitsIntCard("NAXIS", 3);
+    cards.push_back(fitsIntCard("NAXIS3", 3, "planes R, G and B"));
+    addExposureCards(cards, o, first.time);
+    if (!writePlanes(folder / cube.name, planes, cards)) return std::nullopt;
+    cube.kind = FileKind::cube;
+    cube.flux = std::nan("");
+    return cube;
+}
+
+// The master dark: a flat dark level with its noise and no star, taken two minutes before the
+// first frame, with the next noise stream after the cube's.
+std::optional<Frame> writeDark(const std::filesystem::path& folder, const Options& o,
+                               const Frame& first, int count) {
+    Frame dark = first;
+    dark.name = kDarkName;
+    dark.kind = FileKind::frame;
+    dark.time = civilFromSeconds(secondsFromCivil(first.time) - 120);
+    dark.elevation = elevationAt(skyOf(o), dark.time);
+    dark.airmass = hardieAirmass(dark.elevation);
+    FrameSpec s = frameSpec(o, dark, count + 3);
+    s.starFlux = 0.0;
+    s.sky = kDarkLevel;
+    std::vector<std::string> cards = fitsImageCards(o.bitpix, o.columns, o.rows);
+    addExposureCards(cards, o, dark.time);
+    cards.push_back(fitsStringCard("IMAGETYP", "Dark Frame"));
+    if (!writeFrame(folder / dark.name, s, cards)) return std::nullopt;
+    dark.kind = FileKind::dark;
+    dark.flux = 0.0;
+    return dark;
+}
+
+// A truth number, or an empty field when it does not exist (NaN).
+std::string truthNumber(const char* format, double value) {
+    if (std::isnan(value)) return {};
+    char text[64];
+    std::snprintf(text, sizeof text, format, value);
+    return text;
+}
+
+// The bands a file holds, as truth.csv names them: none for the dark.
+std::string bandsOf(const Frame& f) {
+    if (f.kind == FileKind::cube) return "RGB";
+    if (f.kind == FileKind::dark) return {};
+    return std::string(1, kBands[f.band]);
 }
 
 bool writeTruth(const std::filesystem::path& path, const Options& o,
                 const std::vector<Frame>& frames) {
     std::ofstream out(path, std::ios::trunc);
     char line[256];
-    out << "file,band,ut,elevation_deg,airmass,flux_adu\n";
+    out << "file,band,ut,elevation_deg,airmass,flux_adu,note\n";
     for (const Frame& f : frames) {
-        std::snprintf(line, sizeof line, "%s,%c,%s,%.6f,%.6f,%.3f\n", f.name.c_str(),
-                      kBands[f.band], isoTime(f.time).c_str(), f.elevation, f.airmass, f.flux);
-        out << line;
+        out << f.name << ',' << bandsOf(f) << ',' << isoTime(f.time) << ','
+            << truthNumber("%.6f", f.elevation) << ',' << truthNumber("%.6f", f.airmass) << ','
+            << truthNumber("%.3f", f.flux) << ',' << kindName(f.kind) << '\n';
     }
     out << "\nband,k,flux_above_atmosphere_adu\n";
     for (int b = 0; b < 3; ++b) {
@@ -323,6 +544,37 @@ void printSummary(const Options& o, const std::vector<Frame>& frames, const Fram
                 isoTime(frames.back().time).c_str());
 }
 
+// The files that cannot give a true point, one line each.
+void printSpoilt(const std::vector<Frame>& files) {
+    for (const Frame& f : files)
+        if (f.kind != FileKind::frame) std::printf("  %s: %s\n", f.name.c_str(), kindName(f.kind));
+}
+
+// The night's frames, then the cube and the dark when asked for; the files written in order.
+// `first` is the first frame as planned, the moment of the cube and the dark.
+std::optional<std::vector<Frame>> writeFiles(const Options& o, std::vector<Frame> frames,
+                                             const Frame& first) {
+    const std::filesystem::path folder = o.out;
+    const int count = static_cast<int>(frames.size());
+    for (int i = 0; i < count; ++i) {
+        Frame& f = frames[static_cast<std::size_t>(i)];
+        if (!writeNightFrame(folder, o, f, i)) {
+            std::cerr << "orvel-simulate: cannot write " << (folder / f.name).string() << "\n";
+            return std::nullopt;
+        }
+    }
+    for (const auto& [wanted, writer] : {std::pair{o.cube, &writeCube}, {o.dark, &writeDark}}) {
+        if (!wanted) continue;
+        const std::optional<Frame> extra = writer(folder, o, first, count);
+        if (!extra) {
+            std::cerr << "orvel-simulate: cannot write the extra files in " << o.out << "\n";
+            return std::nullopt;
+        }
+        frames.push_back(*extra);
+    }
+    return frames;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -332,24 +584,26 @@ int main(int argc, char** argv) {
     const Options& o = *options;
     const std::optional<std::vector<Frame>> frames = planNight(o);
     if (!frames) return 2;
-    std::error_code ec;
-    std::filesystem::create_directories(o.out, ec);
-    const std::filesystem::path folder = o.out;
-    const FrameSpec first = frameSpec(o, frames->front(), 0);
+    Frame planned = frames->front();
+    planned.kind = FileKind::frame;
+    const FrameSpec first = frameSpec(o, planned, 0);
     if (o.bitpix == 16 && expectedPeak(first) > 65535.0) {
         std::cerr << "orvel-simulate: warning: the star's peak exceeds 65535 and is clipped\n";
     }
-    for (std::size_t i = 0; i < frames->size(); ++i) {
-        const Frame& f = (*frames)[i];
-        if (!writeFrame(folder / f.name, frameSpec(o, f, static_cast<int>(i)), frameCards(o, f))) {
-            std::cerr << "orvel-simulate: cannot write " << (folder / f.name).string() << "\n";
-            return 1;
-        }
-    }
-    if (!writeTruth(folder / "truth.csv", o, *frames)) {
+    std::vector<Frame> written = *frames;
+    if (!moveBelowHorizon(o, written)) return 2;
+    std::error_code ec;
+    std::filesystem::create_directories(o.out, ec);
+    const std::optional<std::vector<Frame>> files = writeFiles(o, written, planned);
+    if (!files) return 1;
+    if (!writeTruth(std::filesystem::path(o.out) / "truth.csv", o, *files)) {
         std::cerr << "orvel-simulate: cannot write truth.csv\n";
         return 1;
     }
     printSummary(o, *frames, first);
+    if (files->size() > frames->size() || !o.faults.empty()) {
+        std::printf("Files that cannot give a true point:\n");
+        printSpoilt(*files);
+    }
     return 0;
 }

@@ -1,7 +1,9 @@
 // One simulated frame: a star with a Gaussian profile integrated over each pixel, a flat sky,
-// photon noise and read noise, written row by row as a FITS file.
+// photon noise and read noise, written row by row as a FITS file; on request a dark patch about
+// the star or a ceiling on the pixel values, and several planes in one file.
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -29,7 +31,16 @@ struct FrameSpec {
     double readNoise = 8.0;   // read noise, ADU rms
     bool noise = true;        // photon and read noise on (off: exact expected values)
     std::uint64_t seed = 1;   // seed of this frame's noise
+    double hollowFlux = 0.0;  // a dark patch about the star: ADU taken from the sky in a
+                              // Gaussian of width hollowFwhm (0: none)
+    double hollowFwhm = 9.0;  // full width at half maximum of the dark patch, pixels
+    double ceiling = 0.0;     // pixel values above it are written as it (0: no ceiling)
 };
+
+// Sigma of a Gaussian profile from its full width at half maximum.
+inline double sigmaOfFwhm(double fwhm) {
+    return fwhm / (2.0 * std::sqrt(2.0 * std::log(2.0)));
+}
 
 // Standard normal numbers by the Box-Muller transform over a 64-bit Mersenne Twister, two per
 // draw; written out here so the same seed gives the same frames with every standard library.
@@ -74,17 +85,75 @@ inline std::vector<double> axisShares(int length, double centre, double sigma) {
     return shares;
 }
 
-// The largest expected pixel value of the frame (sky plus the star's brightest pixel).
-inline double expectedPeak(const FrameSpec& f) {
-    const double sigma = f.fwhm / (2.0 * std::sqrt(2.0 * std::log(2.0)));
+// Share of the star's profile falling in its brightest pixel (the one holding its centre).
+inline double peakShare(const FrameSpec& f) {
+    const double sigma = sigmaOfFwhm(f.fwhm);
     const int cx = static_cast<int>(std::lround(f.starX));
     const int cy = static_cast<int>(std::lround(f.starY));
-    return f.sky + f.starFlux * pixelShare(cx, f.starX, sigma) * pixelShare(cy, f.starY, sigma);
+    return pixelShare(cx, f.starX, sigma) * pixelShare(cy, f.starY, sigma);
 }
 
-// Writes the frame with the given header cards; false when the file cannot be written.
-inline bool writeFrame(const std::filesystem::path& path, const FrameSpec& f,
-                       const std::vector<std::string>& cards) {
+// The largest expected pixel value of the frame (sky plus the star's brightest pixel).
+inline double expectedPeak(const FrameSpec& f) {
+    return f.sky + f.starFlux * peakShare(f);
+}
+
+// The expected value of every pixel, row by row: the sky, the star and any dark patch.
+class FrameModel {
+public:
+    explicit FrameModel(const FrameSpec& f)
+        : frame_(f),
+          xs_(axisShares(f.columns, f.starX, sigmaOfFwhm(f.fwhm))),
+          ys_(axisShares(f.rows, f.starY, sigmaOfFwhm(f.fwhm))) {
+        if (f.hollowFlux == 0.0) return;
+        hollowXs_ = axisShares(f.columns, f.starX, sigmaOfFwhm(f.hollowFwhm));
+        hollowYs_ = axisShares(f.rows, f.starY, sigmaOfFwhm(f.hollowFwhm));
+    }
+
+    // Row r's expected values into row (columns values).
+    void expectedRow(int r, double* row) const {
+        const auto y = static_cast<std::size_t>(r);
+        const double rowShare = ys_[y] * frame_.starFlux;
+        for (std::size_t c = 0; c < xs_.size(); ++c) row[c] = frame_.sky + rowShare * xs_[c];
+        if (hollowYs_.empty()) return;
+        const double hollowShare = hollowYs_[y] * frame_.hollowFlux;
+        for (std::size_t c = 0; c < xs_.size(); ++c) row[c] -= hollowShare * hollowXs_[c];
+    }
+
+private:
+    const FrameSpec& frame_;
+    std::vector<double> xs_, ys_;
+    std::vector<double> hollowXs_, hollowYs_;
+};
+
+// Writes one image plane's rows after what the file already holds; false on a write error.
+inline bool writePlane(std::FILE* out, const FrameSpec& f) {
+    const FrameModel model(f);
+    const double bzero = f.bitpix == 16 ? 32768.0 : 0.0;
+    const auto width = static_cast<std::size_t>(f.columns);
+    std::vector<double> row(width);
+    std::vector<unsigned char> bytes(width * static_cast<std::size_t>(bytesPerSample(f.bitpix)));
+    NormalSource normal(f.seed);
+    const double readVariance = f.readNoise * f.readNoise;
+    bool ok = true;
+    for (int r = 0; r < f.rows && ok; ++r) {
+        model.expectedRow(r, row.data());
+        for (double& value : row) {
+            // Photon noise (normal approximation, gain 1 electron per ADU) and read noise
+            // add their variances.
+            if (f.noise) value += std::sqrt(std::max(value, 0.0) + readVariance) * normal.next();
+            if (f.ceiling > 0.0) value = std::min(value, f.ceiling);
+        }
+        encodeSamples(row.data(), f.columns, f.bitpix, 1.0, bzero, bytes.data());
+        ok = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+    }
+    return ok;
+}
+
+// Writes a file of one or more image planes (all of the first plane's size and format) with
+// the given header cards; false when the file cannot be written.
+inline bool writePlanes(const std::filesystem::path& path, const std::vector<FrameSpec>& planes,
+                        const std::vector<std::string>& cards) {
     const auto closer = [](std::FILE* p) {
         if (p != nullptr) std::fclose(p);
     };
@@ -94,32 +163,21 @@ inline bool writeFrame(const std::filesystem::path& path, const FrameSpec& f,
     std::setvbuf(out.get(), nullptr, _IOFBF, 1 << 22);
     const std::string header = fitsHeader(cards);
     bool ok = std::fwrite(header.data(), 1, header.size(), out.get()) == header.size();
-
-    const double sigma = f.fwhm / (2.0 * std::sqrt(2.0 * std::log(2.0)));
-    const std::vector<double> xs = axisShares(f.columns, f.starX, sigma);
-    const std::vector<double> ys = axisShares(f.rows, f.starY, sigma);
-    const double bzero = f.bitpix == 16 ? 32768.0 : 0.0;
-    const auto width = static_cast<std::size_t>(f.columns);
-    std::vector<double> row(width);
-    std::vector<unsigned char> bytes(width * static_cast<std::size_t>(bytesPerSample(f.bitpix)));
-    NormalSource normal(f.seed);
-    const double readVariance = f.readNoise * f.readNoise;
-    for (int r = 0; r < f.rows && ok; ++r) {
-        const double rowShare = ys[static_cast<std::size_t>(r)] * f.starFlux;
-        for (std::size_t c = 0; c < width; ++c) {
-            const double mean = f.sky + rowShare * xs[c];
-            // Photon noise (normal approximation, gain 1 electron per ADU) and read noise
-            // add their variances.
-            row[c] = f.noise ? mean + std::sqrt(std::max(mean, 0.0) + readVariance) * normal.next()
-                             : mean;
-        }
-        encodeSamples(row.data(), f.columns, f.bitpix, 1.0, bzero, bytes.data());
-        ok = std::fwrite(bytes.data(), 1, bytes.size(), out.get()) == bytes.size();
+    std::int64_t dataBytes = 0;
+    for (const FrameSpec& plane : planes) {
+        if (ok) ok = writePlane(out.get(), plane);
+        dataBytes += static_cast<std::int64_t>(plane.columns) * plane.rows *
+                     bytesPerSample(plane.bitpix);
     }
-    const std::int64_t dataBytes = static_cast<std::int64_t>(bytes.size()) * f.rows;
     const std::vector<char> padding(static_cast<std::size_t>(fitsDataPadding(dataBytes)), '\0');
     if (ok) ok = std::fwrite(padding.data(), 1, padding.size(), out.get()) == padding.size();
     return std::fclose(out.release()) == 0 && ok;
+}
+
+// Writes the frame with the given header cards; false when the file cannot be written.
+inline bool writeFrame(const std::filesystem::path& path, const FrameSpec& f,
+                       const std::vector<std::string>& cards) {
+    return writePlanes(path, {f}, cards);
 }
 
 }  // namespace orvel::simulate

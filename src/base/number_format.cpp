@@ -85,4 +85,10 @@ std::string formatNumber(double x, int p) {
     return sign + layout(roundedDigits(x, p), p) + ' ';
 }
 
+std::string formatSpaced(double x) {
+    std::string t = formatShort(x);
+    if (t.front() == ' ') t.erase(0, 1);
+    return " " + t;
+}
+
 }  // namespace orvel

@@ -56,13 +56,13 @@ std::string dateProblem(const ImageHeader& h) {
     if (h.month < 1 || h.month > 12)
         return "its DATE-OBS month" + formatShort(h.month) + "is outside 1-12";
     if (h.day < 1 || h.day > daysInMonth(h.year, h.month))
-        return "its DATE-OBS day" + formatShort(h.day) + "is not a day of its month";
+        return "its DATE-OBS day" + formatSpaced(h.day) + "is not a day of its month";
     if (!h.hasTimeOfDay) return "its DATE-OBS holds no time of day and it has no TIME-OBS";
     const bool midnight = h.hour == 24 && h.minute == 0 && h.second == 0;
     if ((h.hour < 0 || h.hour > 23) && !midnight)
-        return "its time of day has the hour" + formatShort(h.hour);
-    if (h.minute < 0 || h.minute > 59) return "its time of day has the minute" + formatShort(h.minute);
-    if (h.second < 0 || h.second > 60) return "its time of day has the second" + formatShort(h.second);
+        return "its time of day has the hour" + formatSpaced(h.hour);
+    if (h.minute < 0 || h.minute > 59) return "its time of day has the minute" + formatSpaced(h.minute);
+    if (h.second < 0 || h.second > 60) return "its time of day has the second" + formatSpaced(h.second);
     return {};
 }
 
@@ -117,22 +117,22 @@ std::optional<MeasurementProblem> measurementProblem(const ImageHeader& header,
     // The magnitude value is a logarithm: a signal that is not positive has none.
     if (!(r.integratedDC > 0.0f) || !std::isfinite(r.integratedDC))
         return MeasurementProblem{MeasuredStage::rings, "its star signal" +
-                                                            formatShort(r.integratedDC) +
+                                                            formatSpaced(r.integratedDC) +
                                                             "DC is not a positive number"};
     const std::optional<float> level = saturationLevel(header);
     if (level && r.peak >= *level)
         return MeasurementProblem{MeasuredStage::rings,
-                                  "its star is saturated (a pixel of" + formatShort(r.peak) +
+                                  "its star is saturated (a pixel of" + formatSpaced(r.peak) +
                                       "DC, at or above the saturation level" +
-                                      formatShort(*level) + "DC)"};
+                                      formatSpaced(*level) + "DC)"};
     if (!level && r.peakCount >= kFlatTop)
         return MeasurementProblem{MeasuredStage::rings,
                                   "its star is saturated (" + std::to_string(r.peakCount) +
-                                      " pixels at its peak of" + formatShort(r.peak) + "DC)"};
+                                      " pixels at its peak of" + formatSpaced(r.peak) + "DC)"};
     if (!(m.sky.elevation > 0.0f))
         return MeasurementProblem{MeasuredStage::sky,
                                   "the star is at or below the horizon at its time (elevation" +
-                                      formatShort(m.sky.elevation) + "degrees)"};
+                                      formatSpaced(m.sky.elevation) + "degrees)"};
     return std::nullopt;
 }
 
@@ -141,11 +141,11 @@ std::vector<std::string> measurementWarnings(const FrameMeasurement& m) {
     const double above = static_cast<double>(m.star.brightestValue) - m.background.median;
     const double noise = m.background.standardDeviation;
     if (!(above > kFaintPick * noise))
-        warnings.push_back("the brightest pixel near the star pick is only" + formatShort(above) +
-                           "DC above the sky," + formatShort(noise > 0 ? above / noise : 0.0) +
+        warnings.push_back("the brightest pixel near the star pick is only" + formatSpaced(above) +
+                           "DC above the sky," + formatSpaced(noise > 0 ? above / noise : 0.0) +
                            "times its noise: is the star there?");
     if (m.sky.elevation < kLowElevation)
-        warnings.push_back("the star was" + formatShort(m.sky.elevation) +
+        warnings.push_back("the star was" + formatSpaced(m.sky.elevation) +
                            "degrees high; below 10 degrees the airmass formula is unreliable");
     return warnings;
 }

@@ -49,8 +49,8 @@ void bandOutliers(const NightRecord& night, Band band, std::vector<NightWarning>
         if (!(std::fabs(residuals[j] - centre) > kOutlierSpread * spread)) continue;
         out.push_back({frames[j], "it is a suspected outlier: its residual from the " +
                                       std::string(bandLabel(band)) + " line is" +
-                                      formatShort(residuals[j]) + "that is" +
-                                      formatShort(std::fabs(residuals[j] - centre) / spread) +
+                                      formatSpaced(residuals[j]) + "that is" +
+                                      formatSpaced(std::fabs(residuals[j] - centre) / spread) +
                                       "robust standard deviations"});
     }
 }
@@ -70,7 +70,7 @@ void weakBand(const NightRecord& night, Band band, std::vector<NightWarning>& ou
         [](const FitPoint& a, const FitPoint& b) { return a.airmass < b.airmass; });
     const double span = static_cast<double>(high->airmass) - low->airmass;
     if (span < kShortestSpan)
-        out.push_back({std::nullopt, "the " + name + " frames span only" + formatShort(span) +
+        out.push_back({std::nullopt, "the " + name + " frames span only" + formatSpaced(span) +
                                          "in airmass; k needs a longer span"});
 }
 

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -51,6 +53,27 @@ double windowSignal(const PixelImage& image, int cx, int cy, int half, double sk
     return sum;
 }
 
+// The 80-character header card of a keyword in a file's bytes; empty when the header has none.
+std::string headerCard(const std::string& bytes, std::string keyword) {
+    keyword.resize(8, ' ');
+    for (std::size_t at = 0; at + 80 <= bytes.size(); at += 80) {
+        const std::string card = bytes.substr(at, 80);
+        if (card.compare(0, 8, keyword) == 0) return card;
+        if (card.compare(0, 8, "END     ") == 0) break;
+    }
+    return {};
+}
+
+// The value of a card: columns 11 to 80 up to any comment, blanks and quotes removed.
+std::string cardValue(const std::string& card) {
+    std::string value = card.size() > 10 ? card.substr(10) : std::string();
+    value = value.substr(0, value.find(" /"));
+    const auto keep = [](char c) { return c != ' ' && c != '\''; };
+    const auto first = std::find_if(value.begin(), value.end(), keep);
+    const auto last = std::find_if(value.rbegin(), value.rend(), keep).base();
+    return first < last ? std::string(first, last) : std::string();
+}
+
 TEST(SimulatorSky, TimeAndAngleFormulasGiveTextbookValues) {
     EXPECT_DOUBLE_EQ(sim::julianDate({2000, 1, 1, 12, 0, 0}), 2451545.0);
     EXPECT_DOUBLE_EQ(sim::julianDate({1987, 4, 10, 0, 0, 0}), 2446895.5);
@@ -89,7 +112,7 @@ TEST(Simulator, SixteenBitNightReadsBackWithItsHeaderAndStar) {
 
     const std::vector<std::string> truth = textLines(test::readFile(dir / "night" / "truth.csv"));
     ASSERT_EQ(truth.size(), 15u);
-    EXPECT_EQ(truth[0], "file,band,ut,elevation_deg,airmass,flux_adu");
+    EXPECT_EQ(truth[0], "file,band,ut,elevation_deg,airmass,flux_adu,note");
     EXPECT_EQ(truth[11], "band,k,flux_above_atmosphere_adu");
     EXPECT_EQ(truth[12], "R,0.25,200000.000");
     const double k[3] = {0.25, 0.18, 0.12};
@@ -159,6 +182,134 @@ TEST(Simulator, NoiselessFloatFramesHoldTheExpectedValues) {
         // The whole profile lies inside the frame, so the signal is the flux after extinction.
         EXPECT_NEAR(windowSignal(r.image, 22, 14, 20, 100.0), numericValue(field(row, 6)), 0.05);
     }
+}
+
+// A night with one spoilt frame of each kind, the colour cube and the master dark, against
+// the same night without them: only the named frames differ, each in the way asked for.
+TEST(Simulator, SpoiltFramesDifferOnlyWhereNamed) {
+    test::TempDir dir;
+    std::string output;
+    const std::string night = " --size 64x48 --frames 3 --star 30.3,20.6 --seed 7";
+    const std::string spoilt =
+        " --saturate 2 --hide-star 4 --cut 6 --below-horizon 8 --cube --dark";
+    ASSERT_EQ(runSimulator(dir, "--out " + (dir / "plain").string() + night, output), 0) << output;
+    ASSERT_EQ(runSimulator(dir, "--out " + (dir / "bad").string() + night + spoilt, output), 0)
+        << output;
+    EXPECT_NE(output.find("NIGHT_0006_B.fit: cut"), std::string::npos) << output;
+    const std::vector<std::string> truth = textLines(test::readFile(dir / "bad" / "truth.csv"));
+    ASSERT_EQ(truth.size(), 17u);
+    const std::map<int, std::string> notes = {
+        {2, "saturate"}, {4, "hide-star"}, {6, "cut"}, {8, "below-horizon"}};
+    for (int i = 1; i <= 9; ++i) {
+        const std::string name =
+            "NIGHT_000" + std::to_string(i) + "_" + "RGB"[(i - 1) % 3] + ".fit";
+        const std::string& row = truth[static_cast<std::size_t>(i)];
+        EXPECT_EQ(field(row, 1), name);
+        const auto note = notes.find(i);
+        EXPECT_EQ(field(row, 7), note == notes.end() ? "" : note->second) << row;
+        const std::string bytes = test::readFile(dir / "bad" / name);
+        EXPECT_EQ(bytes == test::readFile(dir / "plain" / name), note == notes.end()) << name;
+    }
+    EXPECT_EQ(truth[10], "NIGHT_RGB.fit,RGB," + field(truth[1], 3) + "," + field(truth[1], 4) +
+                             "," + field(truth[1], 5) + ",,cube");
+    EXPECT_EQ(field(truth[11], 1), "master_dark_sub.fit");
+    EXPECT_EQ(field(truth[11], 7), "dark");
+}
+
+TEST(Simulator, SpoiltFramesHoldWhatMakesThemUnusable) {
+    test::TempDir dir;
+    std::string output;
+    ASSERT_EQ(runSimulator(dir,
+                           "--out " + (dir / "bad").string() +
+                               " --size 64x48 --frames 3 --star 30.3,20.6 --seed 7 --saturate 2"
+                               " --hide-star 4 --cut 6 --below-horizon 8 --cube --dark",
+                           output),
+              0)
+        << output;
+    const auto bytes = [&](const std::string& name) { return test::readFile(dir / "bad" / name); };
+    // 16-bit samples of 64 x 48 pixels: 6144 data bytes, three 2880-byte blocks after the header.
+    EXPECT_EQ(bytes("NIGHT_0005_G.fit").size(), 2880u + 8640u);
+    EXPECT_EQ(bytes("NIGHT_0006_B.fit").size(), 2880u + 3072u);
+
+    const test::ReadResult saturated = test::readFitsFile(dir / "bad" / "NIGHT_0002_G.fit");
+    const auto atCeiling =
+        std::count(saturated.image.pixels.begin(), saturated.image.pixels.end(), 65535.0f);
+    EXPECT_GE(atCeiling, 4);
+    EXPECT_EQ(*std::max_element(saturated.image.pixels.begin(), saturated.image.pixels.end()),
+              65535.0f);
+
+    // The hidden star: the pixels within 6 of its place lie well below the sky, and the sum
+    // above the sky in a window about it is negative.
+    const test::ReadResult hidden = test::readFitsFile(dir / "bad" / "NIGHT_0004_R.fit");
+    const float sky = median(hidden.image.pixels);
+    EXPECT_NEAR(sky, 800.0f, 10.0f);
+    // The patch is half the sky (400 ADU) deep at its centre, a Gaussian three times the star's
+    // width (FWHM 9 pixels): it takes about 36700 ADU, of which the trace gives back a quarter.
+    const double patchSigma = 9.0 / (2.0 * std::sqrt(2.0 * std::log(2.0)));
+    const double patch = 400.0 * 2.0 * sim::kPi * patchSigma * patchSigma;
+    EXPECT_LT(windowSignal(hidden.image, 30, 21, 10, sky), -0.5 * patch);
+    std::vector<float> near;
+    for (int y = 15; y <= 27; ++y)
+        for (int x = 24; x <= 36; ++x)
+            if (std::hypot(x - 30.3, y - 20.6) >= 2.0 && std::hypot(x - 30.3, y - 20.6) <= 6.0)
+                near.push_back(hidden.image.at(x, y));
+    EXPECT_LT(median(near), sky - 100.0f);
+
+    // Below the horizon: the written DATE-OBS, put through the textbook sky, gives a negative
+    // elevation at the simulated site (35 N, 106.5 W) for the star at 9h05m, +34.5.
+    const std::string date = cardValue(headerCard(bytes("NIGHT_0008_G.fit"), "DATE-OBS"));
+    ASSERT_EQ(date.size(), 19u) << date;
+    const sim::CivilTime t{std::stoi(date.substr(0, 4)),  std::stoi(date.substr(5, 2)),
+                           std::stoi(date.substr(8, 2)),  std::stoi(date.substr(11, 2)),
+                           std::stoi(date.substr(14, 2)), std::stoi(date.substr(17, 2))};
+    const double h = sim::hourAngleDegrees(sim::julianDate(t), -106.5, 9 + 5 / 60.0);
+    EXPECT_LT(sim::altitudeDegrees(35.0, 34.5, h), -10.0) << date;
+    EXPECT_NE(date, cardValue(headerCard(bytes("NIGHT_0007_R.fit"), "DATE-OBS")));
+
+    const std::string cube = bytes("NIGHT_RGB.fit");
+    EXPECT_EQ(cardValue(headerCard(cube, "NAXIS")), "3");
+    EXPECT_EQ(cardValue(headerCard(cube, "NAXIS3")), "3");
+    EXPECT_EQ(cube.size(), 2880u + 7u * 2880u);  // 3 x 6144 bytes in whole blocks
+
+    const std::string dark = bytes("master_dark_sub.fit");
+    EXPECT_EQ(cardValue(headerCard(dark, "IMAGETYP")), "Dark Frame");
+    EXPECT_EQ(cardValue(headerCard(dark, "NAXIS1")), "64");
+    EXPECT_EQ(cardValue(headerCard(dark, "NAXIS2")), "48");
+    EXPECT_EQ(cardValue(headerCard(dark, "DATE-OBS")).size(), 19u);
+    EXPECT_NEAR(median(test::readFitsFile(dir / "bad" / "master_dark_sub.fit").image.pixels),
+                100.0f, 2.0f);
+}
+
+TEST(Simulator, SaturatedFloatFrameHoldsTheCeilingAndSaysSo) {
+    test::TempDir dir;
+    std::string output;
+    ASSERT_EQ(runSimulator(dir,
+                           "--out " + (dir / "f").string() +
+                               " --bitpix -32 --size 40x30 --frames 1 --saturate 3",
+                           output),
+              0)
+        << output;
+    const std::string bytes = test::readFile(dir / "f" / "NIGHT_0003_B.fit");
+    EXPECT_EQ(numericValue(cardValue(headerCard(bytes, "SATURATE"))), 65535.0);
+    EXPECT_TRUE(headerCard(test::readFile(dir / "f" / "NIGHT_0002_G.fit"), "SATURATE").empty());
+    const test::ReadResult r = test::readFitsFile(dir / "f" / "NIGHT_0003_B.fit");
+    EXPECT_GE(std::count(r.image.pixels.begin(), r.image.pixels.end(), 65535.0f), 4);
+    EXPECT_EQ(*std::max_element(r.image.pixels.begin(), r.image.pixels.end()), 65535.0f);
+}
+
+TEST(Simulator, SpoiltFrameOptionsAreChecked) {
+    test::TempDir dir;
+    std::string output;
+    const std::string out = "--out " + (dir / "x").string();
+    EXPECT_EQ(runSimulator(dir, out + " --frames 3 --cut 10", output), 2);
+    EXPECT_NE(output.find("--cut needs a frame number from 1 to 9"), std::string::npos) << output;
+    EXPECT_EQ(runSimulator(dir, out + " --saturate 0", output), 2);
+    EXPECT_EQ(runSimulator(dir, out + " --cut 2 --hide-star 2", output), 2);
+    EXPECT_NE(output.find("frame 2 is named by two options"), std::string::npos) << output;
+    // A star 80 degrees north never sets at 35 N.
+    EXPECT_EQ(runSimulator(dir, out + " --dec 80,0,0 --below-horizon 2", output), 2);
+    EXPECT_NE(output.find("never sets"), std::string::npos) << output;
+    EXPECT_FALSE(std::filesystem::exists(dir / "x"));
 }
 
 TEST(Simulator, HelpAndBadOptions) {

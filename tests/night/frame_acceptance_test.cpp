@@ -1,0 +1,141 @@
+// Which frames can take part: header facts, the pixels a file holds, and what was measured.
+#include "night/frame_acceptance.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+namespace orvel {
+namespace {
+
+ImageHeader dated(int year, int month, int day, int hour, int minute, int second) {
+    ImageHeader h;
+    h.bitpix = 16;
+    h.columns = 10;
+    h.rows = 8;
+    h.hasDate = true;
+    h.hasTimeOfDay = true;
+    h.year = year;
+    h.month = month;
+    h.day = day;
+    h.hour = hour;
+    h.minute = minute;
+    h.second = second;
+    return h;
+}
+
+std::string problemOf(const ImageHeader& h) {
+    return headerProblem(h, ReferenceSize{});
+}
+
+TEST(FrameAcceptance, DatesThatNameNoMomentAreLeftOut) {
+    EXPECT_EQ(problemOf(dated(2026, 3, 15, 20, 0, 7)), "");
+    EXPECT_EQ(problemOf(dated(2026, 4, 31, 20, 0, 0)),
+              "its DATE-OBS day 31 is not a day of its month");
+    EXPECT_EQ(problemOf(dated(2026, 4, 0, 20, 0, 0)),
+              "its DATE-OBS day 0 is not a day of its month");
+    // February 29 only in leap years, and 2100 is none.
+    EXPECT_EQ(problemOf(dated(2024, 2, 29, 1, 0, 0)), "");
+    EXPECT_NE(problemOf(dated(2100, 2, 29, 1, 0, 0)), "");
+    EXPECT_EQ(problemOf(dated(2026, 12, 31, 23, 59, 59)), "");
+    // 24:00:00 is the next day's start; a 60th second is a leap second.
+    EXPECT_EQ(problemOf(dated(2026, 3, 15, 24, 0, 0)), "");
+    EXPECT_EQ(problemOf(dated(2016, 12, 31, 23, 59, 60)), "");
+    EXPECT_EQ(problemOf(dated(2026, 3, 15, 24, 0, 1)), "its time of day has the hour 24 ");
+    EXPECT_EQ(problemOf(dated(2026, 3, 15, 25, 0, 0)), "its time of day has the hour 25 ");
+    EXPECT_EQ(problemOf(dated(2026, 3, 15, 20, 60, 0)), "its time of day has the minute 60 ");
+    EXPECT_EQ(problemOf(dated(2026, 3, 15, 20, 0, 61)), "its time of day has the second 61 ");
+    EXPECT_EQ(problemOf(dated(2026, 13, 1, 0, 0, 0)), "its DATE-OBS month 13 is outside 1-12");
+    ImageHeader noTime = dated(2026, 3, 15, 0, 0, 0);
+    noTime.hasTimeOfDay = false;
+    EXPECT_EQ(problemOf(noTime), "its DATE-OBS holds no time of day and it has no TIME-OBS");
+}
+
+TEST(FrameAcceptance, CubesAndCalibrationFramesAreLeftOut) {
+    ImageHeader h = dated(2026, 3, 15, 20, 0, 0);
+    h.planes = 3;
+    EXPECT_EQ(problemOf(h), "it holds 3 image planes (NAXIS3), not one image");
+    h.planes = 1;
+    for (const char* type : {"Dark Frame", "DARK", "bias", "Flat Field", "MASTER FLAT", "Offset"}) {
+        h.imageType = type;
+        EXPECT_EQ(problemOf(h), "its IMAGETYP '" + std::string(type) + "' marks a calibration frame");
+    }
+    for (const char* type : {"Light Frame", "LIGHT", "light", "", "Object"}) {
+        h.imageType = type;
+        EXPECT_EQ(problemOf(h), "") << type;
+    }
+}
+
+TEST(FrameAcceptance, DataShorterThanTheImageIsLeftOut) {
+    const ImageHeader h = dated(2026, 3, 15, 20, 0, 0);  // 10 x 8 pixels
+    EXPECT_EQ(dataProblem(h, 80), "");
+    EXPECT_EQ(dataProblem(h, 79), "its pixel data end after 79 of 80 samples");
+    EXPECT_EQ(dataProblem(h, 0), "its pixel data end after 0 of 80 samples");
+}
+
+TEST(FrameAcceptance, SaturationLevelsByKeywordOrSampleFormat) {
+    ImageHeader h = dated(2026, 3, 15, 20, 0, 0);
+    h.bzero = 32768.0f;
+    EXPECT_EQ(saturationLevel(h), 65535.0f);  // unsigned 16-bit data
+    h.bzero = 0.0f;
+    EXPECT_EQ(saturationLevel(h), 32767.0f);
+    h.bitpix = 8;
+    EXPECT_EQ(saturationLevel(h), 255.0f);
+    h.bscale = 2.0f;
+    h.bzero = 10.0f;
+    EXPECT_EQ(saturationLevel(h), 520.0f);
+    h.bitpix = -32;
+    EXPECT_EQ(saturationLevel(h), std::nullopt);
+    h.hasSaturate = true;
+    h.saturate = 50000.0f;
+    EXPECT_EQ(saturationLevel(h), 50000.0f);
+}
+
+FrameMeasurement measured(float signal, float peak, int peakCount, float elevation) {
+    FrameMeasurement m;
+    m.rings.integratedDC = signal;
+    m.rings.peak = peak;
+    m.rings.peakCount = peakCount;
+    m.sky.elevation = elevation;
+    return m;
+}
+
+TEST(FrameAcceptance, SaturatedStarsAreLeftOut) {
+    ImageHeader h = dated(2026, 3, 15, 20, 0, 0);
+    h.bzero = 32768.0f;
+    EXPECT_EQ(measurementProblem(h, measured(1e5f, 65534.0f, 1, 40.0f)), std::nullopt);
+    const auto clipped = measurementProblem(h, measured(1e5f, 65535.0f, 1, 40.0f));
+    ASSERT_TRUE(clipped);
+    EXPECT_EQ(clipped->stage, MeasuredStage::rings);
+    EXPECT_EQ(clipped->reason,
+              "its star is saturated (a pixel of 65535 DC, at or above the saturation level "
+              "65535 DC)");
+    // Floating-point data without SATURATE: a flat top of three pixels at the peak.
+    h.bitpix = -32;
+    EXPECT_EQ(measurementProblem(h, measured(1e5f, 9e4f, 2, 40.0f)), std::nullopt);
+    const auto flat = measurementProblem(h, measured(1e5f, 9e4f, 3, 40.0f));
+    ASSERT_TRUE(flat);
+    EXPECT_EQ(flat->reason, "its star is saturated (3 pixels at its peak of 90000 DC)");
+}
+
+TEST(FrameAcceptance, NoPositiveSignalOrNoStarAboveTheHorizon) {
+    const ImageHeader h = dated(2026, 3, 15, 20, 0, 0);
+    for (const float signal : {0.0f, -1234.0f, std::numeric_limits<float>::quiet_NaN(),
+                               std::numeric_limits<float>::infinity()}) {
+        const auto p = measurementProblem(h, measured(signal, 100.0f, 1, 40.0f));
+        ASSERT_TRUE(p) << signal;
+        EXPECT_EQ(p->stage, MeasuredStage::rings);
+        EXPECT_TRUE(p->reason.starts_with("its star signal")) << p->reason;
+    }
+    EXPECT_EQ(measurementProblem(h, measured(1234.0f, 100.0f, 1, 0.5f)), std::nullopt);
+    const auto below = measurementProblem(h, measured(1234.0f, 100.0f, 1, -2.85f));
+    ASSERT_TRUE(below);
+    EXPECT_EQ(below->stage, MeasuredStage::sky);
+    EXPECT_EQ(below->reason,
+              "the star is at or below the horizon at its time (elevation -2.85 degrees)");
+    EXPECT_TRUE(measurementProblem(h, measured(1234.0f, 100.0f, 1, 0.0f)));
+}
+
+}  // namespace
+}  // namespace orvel
