@@ -28,20 +28,17 @@ Usage: bad_frames_test.py BUILD_DIR
 """
 import csv
 import os
-import pty
 import re
-import select
 import shutil
-import signal
 import subprocess
 import sys
 import tempfile
-import time
+
+from desktop import WAIT, Stuck, Terminal, click, start_xvfb
 
 BUILD = os.path.abspath(sys.argv[1])
 ORVEL = os.path.join(BUILD, "orvel")
 SIMULATE = os.path.join(BUILD, "orvel-simulate")
-WAIT = 30.0          # seconds allowed for one expected console text
 RUN_TIMEOUT = 180    # seconds allowed for a whole run or simulation
 K_TOLERANCE = 0.03   # see above
 
@@ -71,10 +68,6 @@ def check(ok, what):
     else:
         failures.append(what)
         print("FAIL: " + what)
-
-
-class Stuck(Exception):
-    """The interactive run did not show what was waited for."""
 
 
 def read_truth(folder):
@@ -184,103 +177,6 @@ def run_unattended(folder, typed, files, true_k):
     check_reports("unattended", r.stdout, read_log(folder), files)
     check_results("unattended", folder, files)
     check_fit("unattended", folder, files, true_k)
-
-
-class Terminal:
-    """The program on a pseudo-terminal, read as it writes."""
-
-    def __init__(self, argv, cwd, env):
-        self.pid, self.fd = pty.fork()
-        if self.pid == 0:
-            os.chdir(cwd)
-            os.execve(argv[0], argv, env)
-        self.text = ""
-        self.seen = 0
-        self.ended = False
-
-    def _read(self, timeout):
-        ready, _, _ = select.select([self.fd], [], [], timeout)
-        if not ready:
-            return False
-        try:
-            data = os.read(self.fd, 65536)
-        except OSError:
-            return False
-        if not data:
-            return False
-        self.text += data.decode("latin-1")
-        return True
-
-    def wait_for(self, needle):
-        """Waits until the needle appears after what was already consumed."""
-        end = time.time() + WAIT
-        while True:
-            at = self.text.find(needle, self.seen)
-            if at >= 0:
-                self.seen = at + len(needle)
-                return
-            if time.time() > end:
-                raise Stuck("timed out waiting for %r; console so far:\n%s"
-                            % (needle, self.text[-2000:]))
-            self._read(0.2)
-
-    def type(self, line):
-        time.sleep(0.2)
-        os.write(self.fd, (line + "\r").encode())
-
-    def finish(self):
-        """The exit status once the program ends."""
-        end = time.time() + WAIT
-        while time.time() < end:
-            self._read(0.2)
-            pid, status = os.waitpid(self.pid, os.WNOHANG)
-            if pid:
-                self.ended = True
-                while self._read(0.1):
-                    pass
-                return os.waitstatus_to_exitcode(status)
-        raise Stuck("the program did not end")
-
-    def stop(self):
-        """Ends the program when it is still running (only this child of ours)."""
-        if not self.ended:
-            try:
-                os.kill(self.pid, signal.SIGKILL)
-                os.waitpid(self.pid, 0)
-            except OSError:
-                pass
-            self.ended = True
-        os.close(self.fd)
-
-
-def start_xvfb():
-    read_end, write_end = os.pipe()
-    proc = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1920x1080x24",
-                             "-nolisten", "tcp"], pass_fds=[write_end],
-                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    os.close(write_end)
-    number = b""
-    end = time.time() + WAIT
-    while not number.endswith(b"\n") and time.time() < end:
-        ready, _, _ = select.select([read_end], [], [], 1.0)
-        if ready:
-            chunk = os.read(read_end, 16)
-            if not chunk:
-                break
-            number += chunk
-    os.close(read_end)
-    if not number.strip():
-        proc.kill()
-        proc.wait()
-        raise Stuck("Xvfb did not start")
-    return proc, ":" + number.decode().strip()
-
-
-def click(display, x, y):
-    time.sleep(0.3)
-    env = dict(os.environ, DISPLAY=display)
-    subprocess.run(["xdotool", "mousemove", str(x), str(y), "click", "1"], env=env, check=True,
-                   timeout=WAIT)
 
 
 def dialogue(term, display, typed):

@@ -9,19 +9,16 @@ X at the closing question. The log, the console text and the saved BMP are check
 Usage: display_dialogue.py BUILD_DIR
 """
 import os
-import pty
 import re
-import select
 import shutil
-import signal
 import struct
 import subprocess
 import sys
 import tempfile
-import time
+
+from desktop import Stuck, Terminal, click, start_xvfb
 
 BUILD = os.path.abspath(sys.argv[1])
-TIMEOUT = 30.0
 
 
 def fail(message):
@@ -29,92 +26,18 @@ def fail(message):
     sys.exit(1)
 
 
-class Terminal:
-    """The program on a pseudo-terminal, read as it writes."""
-
-    def __init__(self, argv, cwd, env):
-        self.pid, self.fd = pty.fork()
-        if self.pid == 0:
-            os.chdir(cwd)
-            os.execve(argv[0], argv, env)
-        self.text = ""
-        self.seen = 0
-
-    def _read(self, timeout):
-        ready, _, _ = select.select([self.fd], [], [], timeout)
-        if not ready:
-            return False
-        try:
-            data = os.read(self.fd, 65536)
-        except OSError:
-            return False
-        if not data:
-            return False
-        self.text += data.decode("latin-1")
-        return True
-
-    def wait_for(self, needle):
-        """Waits until the needle appears after what was already consumed."""
-        end = time.time() + TIMEOUT
-        while True:
-            at = self.text.find(needle, self.seen)
-            if at >= 0:
-                self.seen = at + len(needle)
-                return
-            if time.time() > end:
-                fail("timed out waiting for %r; console so far:\n%s" % (needle, self.text[-2000:]))
-            self._read(0.2)
-
-    def type(self, line):
-        time.sleep(0.2)
-        os.write(self.fd, (line + "\r").encode())
-
-    def finish(self):
-        end = time.time() + TIMEOUT
-        while time.time() < end:
-            self._read(0.2)
-            pid, status = os.waitpid(self.pid, os.WNOHANG)
-            if pid:
-                while self._read(0.1):
-                    pass
-                return os.waitstatus_to_exitcode(status)
-        os.kill(self.pid, signal.SIGKILL)
-        fail("the program did not end")
-
-
-def start_xvfb():
-    read_end, write_end = os.pipe()
-    proc = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1920x1080x24",
-                             "-nolisten", "tcp"], pass_fds=[write_end],
-                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    os.close(write_end)
-    number = b""
-    end = time.time() + TIMEOUT
-    while not number.endswith(b"\n") and time.time() < end:
-        ready, _, _ = select.select([read_end], [], [], 1.0)
-        if ready:
-            chunk = os.read(read_end, 16)
-            if not chunk:
-                break
-            number += chunk
-    os.close(read_end)
-    if not number.strip():
-        proc.kill()
-        fail("Xvfb did not start")
-    return proc, ":" + number.decode().strip()
-
-
-def click(display, x, y):
-    time.sleep(0.3)
-    env = dict(os.environ, DISPLAY=display)
-    subprocess.run(["xdotool", "mousemove", str(x), str(y), "click", "1"], env=env, check=True)
-
-
 def log_values(log, label):
     return [float(m) for m in re.findall(re.escape(label) + r"\s*(-?[0-9.E+-]+)", log)]
 
 
 def main():
+    try:
+        run()
+    except Stuck as stuck:
+        fail(str(stuck))
+
+
+def run():
     xvfb, display = start_xvfb()
     folder = tempfile.mkdtemp(prefix="orvel-e2e-")
     try:
