@@ -1,6 +1,7 @@
 #include "fits/fits_header.h"
 
 #include <cstddef>
+#include <optional>
 
 #include "base/typed_line.h"
 #include "base/numeric.h"
@@ -9,28 +10,66 @@ namespace orvel {
 
 namespace {
 
-// Whether a card's first characters equal the keyword over exactly the keyword's length.
-bool cardStartsWith(std::string_view card, std::string_view keyword) {
-    return card.substr(0, keyword.size()) == keyword;
+constexpr std::size_t kKeywordColumns = 8;  // a keyword's name fills card columns 1 to 8
+constexpr std::size_t kValueStart = 10;     // 0-based place of card column 11, where values begin
+constexpr std::size_t kDateLength = 10;     // 'YYYY-MM-DD': anything longer holds a time of day
+
+// How a keyword is told in a card: by its first characters (the six keywords read since the
+// beginning), or in the form the FITS standard writes a value card: the name blank-padded over
+// columns 1 to 8, then "= " in columns 9 and 10.
+enum class KeywordForm { leading, valueCard };
+
+bool cardHasKeyword(std::string_view card, std::string_view keyword, KeywordForm form) {
+    if (card.substr(0, keyword.size()) != keyword) return false;
+    if (form == KeywordForm::leading) return true;
+    if (card.size() < kValueStart || card.substr(kKeywordColumns, 2) != "= ") return false;
+    const std::string_view rest = card.substr(keyword.size(), kKeywordColumns - keyword.size());
+    return rest.find_first_not_of(' ') == std::string_view::npos;
 }
 
-// The first card (from 1) that begins with the keyword, or 0 when none does.
-int findCard(std::string_view text, int cardCount, std::string_view keyword) {
+// The first card (from 1) that holds the keyword, or 0 when none does.
+int findCard(std::string_view text, int cardCount, std::string_view keyword,
+             KeywordForm form = KeywordForm::leading) {
     for (int j = 1; j <= cardCount; ++j) {
-        if (cardStartsWith(headerCard(text, j), keyword)) return j;
+        if (cardHasKeyword(headerCard(text, j), keyword, form)) return j;
     }
     return 0;
 }
 
-// The number at the start of the value field of card j.
+// The number at the start of the value of card j.
 double cardNumber(std::string_view text, int j) {
     return numericValue(cardValueField(headerCard(text, j)));
 }
 
-// Characters first..last (from 1) of a value field, as a whole number.
+// The number of the first value card of the keyword; empty when there is no such card or its
+// value does not begin with a number.
+std::optional<double> valueCardNumber(std::string_view text, int cardCount,
+                                      std::string_view keyword) {
+    const int j = findCard(text, cardCount, keyword, KeywordForm::valueCard);
+    if (j == 0) return std::nullopt;
+    const LeadingNumber n = leadingNumber(cardValueField(headerCard(text, j)));
+    if (n.length == 0) return std::nullopt;
+    return n.value;
+}
+
+// The string value of the first value card of the keyword (empty when there is none).
+std::string valueCardString(std::string_view text, int cardCount, std::string_view keyword) {
+    const int j = findCard(text, cardCount, keyword, KeywordForm::valueCard);
+    return j == 0 ? std::string() : cardString(headerCard(text, j));
+}
+
+// Characters first..last (from 1) of a text, as a whole number.
 int fixedField(std::string_view value, std::size_t first, std::size_t last) {
     if (first > value.size()) return 0;
     return toInt(numericValue(value.substr(first - 1, last - first + 1)));
+}
+
+// 'hh:mm:ss' from character `first` of a text on; a fraction of a second is not read.
+void readTimeOfDay(std::string_view value, std::size_t first, ImageHeader& header) {
+    header.hasTimeOfDay = true;
+    header.hour = fixedField(value, first, first + 1);
+    header.minute = fixedField(value, first + 3, first + 4);
+    header.second = fixedField(value, first + 6, first + 7);
 }
 
 void scanBitpix(std::string_view text, int cards, ImageHeader& header) {
@@ -66,17 +105,20 @@ void scanBzero(std::string_view text, int cards, ImageHeader& header) {
 void scanDateObs(std::string_view text, int cards, ImageHeader& header) {
     const int j = findCard(text, cards, "DATE-OBS");
     if (j == 0) return;
-    // 'YYYY-MM-DDThh:mm:ss' sits at fixed places after the opening quote; a fraction of a
-    // second lies beyond the field and is not read.
-    const std::string_view value = cardValueField(headerCard(text, j));
+    // 'YYYY-MM-DDThh:mm:ss' sits at fixed places in the string; separators are not checked and
+    // a fraction of a second is not read.
+    const std::string date = cardString(headerCard(text, j));
     header.hasDate = true;
-    header.year = fixedField(value, 2, 5);
-    header.month = fixedField(value, 7, 8);
-    header.day = fixedField(value, 10, 11);
-    header.hour = fixedField(value, 13, 14);
-    header.minute = fixedField(value, 16, 17);
-    header.second = fixedField(value, 19, 20);
-    header.hasTimeOfDay = value.size() > 11 && (value[11] == 'T' || value[11] == 't');
+    header.year = fixedField(date, 1, 4);
+    header.month = fixedField(date, 6, 7);
+    header.day = fixedField(date, 9, 10);
+    if (date.size() > kDateLength) {
+        readTimeOfDay(date, 12, header);
+        return;
+    }
+    // A date alone: the time of day is in TIME-OBS, 'hh:mm:ss', when the header has one.
+    const std::string time = valueCardString(text, cards, "TIME-OBS");
+    if (!time.empty()) readTimeOfDay(time, 1, header);
 }
 
 void scanExptime(std::string_view text, int cards, ImageHeader& header) {
@@ -86,13 +128,29 @@ void scanExptime(std::string_view text, int cards, ImageHeader& header) {
     header.exposure = f32(cardNumber(text, j));
 }
 
+// The keywords that say what kind of image the frame holds and where it saturates.
+void scanImageKind(std::string_view text, int cards, ImageHeader& header) {
+    if (const std::optional<double> planes = valueCardNumber(text, cards, "NAXIS3"))
+        header.planes = toInt(*planes);
+    header.imageType = valueCardString(text, cards, "IMAGETYP");
+    if (const std::optional<double> level = valueCardNumber(text, cards, "SATURATE")) {
+        header.hasSaturate = true;
+        header.saturate = f32(*level);
+    }
+}
+
+// The end card: "END" followed by blanks only (as far as the bytes reach).
+bool isEndCard(std::string_view card) {
+    return card.substr(0, 3) == "END" && card.find_first_not_of(' ', 3) == std::string_view::npos;
+}
+
 }  // namespace
 
 bool addHeaderBlock(HeaderScan& scan, std::string_view block) {
     scan.cardCount += kFitsCardsPerBlock;
     scan.text.append(block);
     for (std::size_t at = 0; at < block.size(); at += kFitsCardBytes) {
-        if (block.substr(at, 3) == "END") {
+        if (isEndCard(block.substr(at, kFitsCardBytes))) {
             scan.endFound = true;
             break;
         }
@@ -117,8 +175,28 @@ std::string_view headerCard(std::string_view text, int j) {
 }
 
 std::string_view cardValueField(std::string_view card) {
-    if (card.size() <= 10) return {};
-    return card.substr(10, 20);
+    if (card.size() <= kValueStart) return {};
+    const std::string_view value = card.substr(kValueStart);
+    // A value right-aligned to column 30 and one written anywhere after column 10 read alike.
+    return value.substr(0, value.find('/'));
+}
+
+std::string cardString(std::string_view card) {
+    if (card.size() <= kValueStart) return {};
+    const std::size_t open = card.find_first_not_of(' ', kValueStart);
+    if (open == std::string_view::npos || card[open] != '\'') return {};
+    std::string value;
+    for (std::size_t i = open + 1; i < card.size(); ++i) {
+        if (card[i] == '\'') {
+            // Two quotes stand for one; a single one closes the string.
+            if (i + 1 == card.size() || card[i + 1] != '\'') break;
+            ++i;
+        }
+        value += card[i];
+    }
+    // Trailing blanks are not part of a FITS string; leading ones are.
+    value.erase(value.find_last_not_of(' ') + 1);
+    return value;
 }
 
 ImageHeader parseHeader(const HeaderScan& scan) {
@@ -133,6 +211,7 @@ ImageHeader parseHeader(const HeaderScan& scan) {
     scanBzero(text, cards, header);
     scanDateObs(text, cards, header);
     scanExptime(text, cards, header);
+    scanImageKind(text, cards, header);
     header.cardCount = scan.cardCount;
     // The pixel data begin with the block after the last header block.
     header.dataStart = static_cast<std::int64_t>(kFitsCardBytes) * scan.cardCount + 1;

@@ -1,5 +1,5 @@
-// Reading a FITS primary header: finding its end block by block and taking the six keywords
-// the measurement needs.
+// Reading a FITS primary header: finding its end block by block and taking the keywords the
+// measurement needs.
 #pragma once
 
 #include <cstdint>
@@ -17,12 +17,14 @@ constexpr int kFitsCardsPerBlock = kFitsBlockBytes / kFitsCardBytes;  // 36 card
 // The header blocks of one file as read from its start.
 struct HeaderScan {
     std::string text;       // every block read, end block included, bytes as they stand
-    bool endFound = false;  // a card starting with "END" was met before the end of the file
+    bool endFound = false;  // the end card ("END", then blanks) was met before the end of the file
     int cardCount = 0;      // 36 x blocks read (a short last block at end of file counts too)
 };
 
 // Appends one block (2880 bytes, or fewer at the end of the file) to the scan and says whether
-// it held the end card, i.e. whether the header is complete.
+// it held the end card, i.e. whether the header is complete. The end card is "END" with blanks
+// in columns 4 to 80 (in those of them that a block cut short by the end of the file holds):
+// "ENDTIME = ..." is not one.
 bool addHeaderBlock(HeaderScan& scan, std::string_view block);
 
 // Scans the first bytes of a file block by block; stops at the block holding the end card or
@@ -32,12 +34,23 @@ HeaderScan scanHeaderBlocks(std::string_view fileStart);
 // Card j (from 1) of a header text, cut short or empty where the text ends.
 std::string_view headerCard(std::string_view text, int j);
 
-// The 20-character value field of a card: card columns 11 to 30.
+// The text a card's number is read from: columns 11 up to the "/" that starts the comment
+// (or to the end of the card), so a value right-aligned to column 30 and one written anywhere
+// after column 10 read alike.
 std::string_view cardValueField(std::string_view card);
 
-// The header values from the BITPIX, NAXIS1 (+ next card), BSCALE, BZERO, DATE-OBS and EXPTIME
-// cards (defaults for those missing), with card count and data start. Works on whatever text
-// the scan holds, end card or not.
+// The string value of a card: the opening quote is the first character after column 10 that is
+// not a blank; two quotes inside stand for one; trailing blanks are dropped. Empty when the value
+// is not a string. A string that the card ends before closing runs to the end of the card.
+std::string cardString(std::string_view card);
+
+// The header values from the BITPIX, NAXIS1 (+ next card), BSCALE, BZERO, DATE-OBS (with TIME-OBS
+// for a date alone), EXPTIME, NAXIS3, IMAGETYP and SATURATE cards (defaults for those missing),
+// with card count and data start. Works on whatever text the scan holds, end card or not.
+//
+// The first six are found as the first card that begins with the keyword; TIME-OBS, NAXIS3,
+// IMAGETYP and SATURATE only in the form of a value card, the name blank-padded to 8 columns
+// and "= " after it, and NAXIS3 and SATURATE only with a number for their value.
 ImageHeader parseHeader(const HeaderScan& scan);
 
 }  // namespace orvel

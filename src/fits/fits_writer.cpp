@@ -103,6 +103,22 @@ std::string fitsLogicalCard(std::string_view keyword, bool value, std::string_vi
     return fitsCard(keyword, value ? "T" : "F", comment);
 }
 
+std::string fitsFreeCard(std::string_view keyword, std::string_view value, int column,
+                         std::string_view comment) {
+    std::string card(keyword.substr(0, 8));
+    card.resize(8, ' ');
+    card += "= ";
+    // Blanks up to the column before the value's first character.
+    if (column > static_cast<int>(card.size()) + 1)
+        card.append(static_cast<std::size_t>(column - 1) - card.size(), ' ');
+    card += value;
+    if (!comment.empty()) {
+        card += " / ";
+        card += comment;
+    }
+    return padCard(std::move(card));
+}
+
 std::string fitsTextCard(std::string_view text) {
     return padCard(std::string(text));
 }

@@ -21,6 +21,11 @@ std::string fitsRealCard(std::string_view keyword, double value, std::string_vie
 std::string fitsStringCard(std::string_view keyword, std::string_view value,
                            std::string_view comment = {});
 std::string fitsLogicalCard(std::string_view keyword, bool value, std::string_view comment = {});
+// A card in free format: keyword in columns 1-8, "= " in 9-10, the value as given starting in
+// card column `column` (11 to 80; a column before 11 counts as 11), then " / comment" when a
+// comment is given; blank-padded (or cut) to 80 characters.
+std::string fitsFreeCard(std::string_view keyword, std::string_view value, int column,
+                         std::string_view comment = {});
 // Any text as a card of its own (COMMENT lines, or deliberately odd cards), padded to 80.
 std::string fitsTextCard(std::string_view text);
 

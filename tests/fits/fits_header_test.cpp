@@ -99,17 +99,41 @@ TEST(FitsHeader, HeadersLongerThanElevenBlocksAreScannedToTheirLastCard) {
     EXPECT_EQ(keywordLines(lines), (std::vector<std::string>{"", "Exposure time (sec) =  12.5 "}));
 }
 
-TEST(FitsHeader, EndIsTheFirstThreeCharactersExactly) {
-    // "ENDING" ends the header; a lower-case "end" does not.
-    std::vector<std::string> cards = {fitsTextCard("end"), fitsIntCard("BITPIX", 8)};
+TEST(FitsHeader, TheEndCardIsEndFollowedByBlanksOnly) {
+    // Block 1: "end", "ENDING", "END" with a value after it and "ENDTIME = ..." are no end
+    // cards; block 2: "END" and 77 blanks is.
+    std::vector<std::string> cards = {fitsTextCard("end"),
+                                      fitsTextCard("ENDING"),
+                                      fitsTextCard("END     1"),
+                                      fitsTextCard("END="),
+                                      fitsStringCard("ENDTIME", "2026-03-15T20:00:00"),
+                                      fitsIntCard("BITPIX", 8)};
     std::string bytes = fitsHeader(cards);
-    bytes.replace(2 * 80, 80, fitsTextCard("COMMENT no end here"));
+    bytes.replace(6 * 80, 80, fitsTextCard("COMMENT no end here"));
     bytes += fitsHeader({fitsTextCard("COMMENT second block")});
-    bytes.replace(2880 + 80, 80, fitsTextCard("ENDING"));
     const HeaderScan scan = scanHeaderBlocks(bytes + std::string(2880, 'x'));
     EXPECT_TRUE(scan.endFound);
     EXPECT_EQ(scan.cardCount, 72);
     EXPECT_EQ(scan.text, bytes);
+    EXPECT_EQ(parseHeader(scan).dataStart, 5761);
+}
+
+TEST(FitsHeader, AHeaderWhoseOnlyEndLikeCardIsEndtimeHasNoEnd) {
+    std::string bytes =
+        fitsHeader({fitsIntCard("BITPIX", 16), fitsStringCard("ENDTIME", "2026-03-15T20:00:00")});
+    bytes.replace(2 * 80, 80, std::string(80, ' '));  // the END card blanked out
+    const HeaderScan scan = scanHeaderBlocks(bytes + std::string(100, '\x7f'));
+    EXPECT_FALSE(scan.endFound);
+    EXPECT_EQ(scan.cardCount, 72);  // the block and the 100 bytes after it
+    EXPECT_EQ(scan.text.size(), 2980u);
+}
+
+TEST(FitsHeader, AnEndCardCutShortByTheEndOfTheFileStillEndsTheHeader) {
+    const std::string bytes = std::string(2880, ' ') + "END   ";
+    const HeaderScan scan = scanHeaderBlocks(bytes);
+    EXPECT_TRUE(scan.endFound);
+    EXPECT_EQ(scan.cardCount, 72);
+    EXPECT_FALSE(scanHeaderBlocks(std::string(2880, ' ') + "END  x").endFound);
 }
 
 TEST(FitsHeader, WithoutAnEndCardReadingStopsAtTheEndOfTheFile) {
@@ -209,7 +233,7 @@ TEST(FitsHeader, KeywordsMatchOverTheirOwnLengthAndTheFirstCardWins) {
                                         "", "Exposure time (sec) =  5 "}));
 }
 
-TEST(FitsHeader, DateObsIsReadAtFixedPositions) {
+TEST(FitsHeader, DateObsIsReadAtFixedPlacesOfItsString) {
     ImageHeader header;
     headerLogLines(fitsHeader({fitsStringCard("DATE-OBS", "2026-03-16T04:20:59")}), header);
     EXPECT_EQ(header.year, 2026);
@@ -218,11 +242,13 @@ TEST(FitsHeader, DateObsIsReadAtFixedPositions) {
     EXPECT_EQ(header.hour, 4);
     EXPECT_EQ(header.minute, 20);
     EXPECT_EQ(header.second, 59);
+    EXPECT_TRUE(header.hasTimeOfDay);
 
-    // A date alone leaves the time fields at 0.
+    // A date alone (and no TIME-OBS) leaves the time fields at 0 and says so.
     const std::vector<std::string> lines =
         headerLogLines(fitsHeader({fitsStringCard("DATE-OBS", "2022-04-01")}), header);
     EXPECT_TRUE(header.hasDate);
+    EXPECT_FALSE(header.hasTimeOfDay);
     EXPECT_EQ(header.day, 1);
     EXPECT_EQ(header.hour, 0);
     EXPECT_EQ(header.minute, 0);
@@ -244,8 +270,12 @@ TEST(FitsHeader, MissingKeywordsLeaveDefaultsNotThePreviousFilesValues) {
     EXPECT_EQ(header.bscale, 1.0f);
     EXPECT_EQ(header.bzero, 0.0f);
     EXPECT_FALSE(header.hasDate);
+    EXPECT_FALSE(header.hasTimeOfDay);
     EXPECT_EQ(header.year, 0);
     EXPECT_EQ(header.exposure, 0.0f);
+    EXPECT_EQ(header.planes, 1);
+    EXPECT_EQ(header.imageType, "");
+    EXPECT_FALSE(header.hasSaturate);
     EXPECT_EQ(header.cardCount, 36);
 }
 
@@ -268,8 +298,11 @@ TEST(FitsHeader, CardsAreCutWhereTheTextEnds) {
     EXPECT_EQ(headerCard(text, 2), "BITPIX  =  16");
     EXPECT_EQ(headerCard(text, 3), "");
     EXPECT_EQ(headerCard(text, 0), "");
-    EXPECT_EQ(cardValueField(fitsIntCard("NAXIS1", 640)), "                 640");
+    EXPECT_EQ(cardValueField(fitsIntCard("NAXIS1", 640)),
+              "                 640" + std::string(50, ' '));
+    EXPECT_EQ(cardValueField(fitsIntCard("NAXIS1", 640, "columns")), "                 640 ");
     EXPECT_EQ(cardValueField("BITPIX  = "), "");
+    EXPECT_EQ(cardValueField("BITPIX  = 8"), "8");
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 // Reading a FITS file the way the per-file loop does, for the tests of this folder.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -61,6 +63,35 @@ inline std::vector<std::string> headerLogLines(const std::string& bytes, ImageHe
 inline std::vector<std::string> keywordLines(const std::vector<std::string>& lines) {
     return lines.size() > 3 ? std::vector<std::string>(lines.begin() + 3, lines.end())
                             : std::vector<std::string>{};
+}
+
+// Every header value of two reads, one by one.
+inline void expectSameHeader(const ImageHeader& a, const ImageHeader& b) {
+    EXPECT_EQ(a.hasBitpix, b.hasBitpix);
+    EXPECT_EQ(a.hasSize, b.hasSize);
+    EXPECT_EQ(a.hasBscale, b.hasBscale);
+    EXPECT_EQ(a.hasBzero, b.hasBzero);
+    EXPECT_EQ(a.hasExposure, b.hasExposure);
+    EXPECT_EQ(a.bitpix, b.bitpix);
+    EXPECT_EQ(a.columns, b.columns);
+    EXPECT_EQ(a.rows, b.rows);
+    EXPECT_EQ(a.bscale, b.bscale);
+    EXPECT_EQ(a.bzero, b.bzero);
+    EXPECT_EQ(a.hasDate, b.hasDate);
+    EXPECT_EQ(a.year, b.year);
+    EXPECT_EQ(a.month, b.month);
+    EXPECT_EQ(a.day, b.day);
+    EXPECT_EQ(a.hour, b.hour);
+    EXPECT_EQ(a.minute, b.minute);
+    EXPECT_EQ(a.second, b.second);
+    EXPECT_EQ(a.hasTimeOfDay, b.hasTimeOfDay);
+    EXPECT_EQ(a.exposure, b.exposure);
+    EXPECT_EQ(a.planes, b.planes);
+    EXPECT_EQ(a.imageType, b.imageType);
+    EXPECT_EQ(a.hasSaturate, b.hasSaturate);
+    EXPECT_EQ(a.saturate, b.saturate);
+    EXPECT_EQ(a.cardCount, b.cardCount);
+    EXPECT_EQ(a.dataStart, b.dataStart);
 }
 
 }  // namespace orvel::test

@@ -26,6 +26,17 @@ TEST(FitsWriter, CardsFollowTheFixedFormat) {
     for (const std::string& card : fitsImageCards(16, 3, 2)) EXPECT_EQ(card.size(), 80u);
 }
 
+TEST(FitsWriter, FreeFormatCardsPutTheValueInTheColumnGiven) {
+    EXPECT_EQ(fitsFreeCard("BSCALE", "1.0", 40),
+              "BSCALE  =" + std::string(30, ' ') + "1.0" + std::string(38, ' '));
+    EXPECT_EQ(fitsFreeCard("BZERO", "3.2768000000000000E+04", 11, "offset").substr(0, 41),
+              "BZERO   = 3.2768000000000000E+04 / offset");
+    EXPECT_EQ(fitsFreeCard("NAXIS1", "4", 1).substr(0, 12), "NAXIS1  = 4 ");
+    // Columns 75 to 80 hold the value; one column further it is cut.
+    EXPECT_EQ(fitsFreeCard("OBJECT", "'M 42'", 75), "OBJECT  =" + std::string(65, ' ') + "'M 42'");
+    EXPECT_EQ(fitsFreeCard("OBJECT", "'M 42'", 76), "OBJECT  =" + std::string(66, ' ') + "'M 42");
+}
+
 TEST(FitsWriter, HeaderEndsWithEndAndFillsWholeBlocks) {
     const std::string one = fitsHeader({fitsIntCard("BITPIX", 16)});
     EXPECT_EQ(one.size(), 2880u);

@@ -1,9 +1,10 @@
-# libFuzzer targets for the two places where untrusted bytes enter the program: FITS files and
-# typed lines (with the command line). Included by the top-level CMakeLists.txt with
+# libFuzzer targets for the two places where untrusted bytes enter the program: FITS files (as
+# any frame of a night, and as the first frame, which alone is measured for the display and
+# shown) and typed lines (with the command line). Included by the top-level CMakeLists.txt with
 # -DORVEL_FUZZ=ON; needs clang:
 #   cmake -S . -B build-fuzz -G Ninja -DORVEL_FUZZ=ON -DORVEL_WITH_SDL=OFF \
 #         -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo
-#   cmake --build build-fuzz --target fits_fuzz typed_line_fuzz
+#   cmake --build build-fuzz --target fits_fuzz first_image_fuzz typed_line_fuzz
 # tests/fuzz/run_fuzz.sh SECONDS does all of this and runs both targets on their seed corpora.
 
 if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
@@ -30,7 +31,7 @@ target_link_libraries(orvelcore_fuzz PUBLIC Threads::Threads PNG::PNG)
 # The checks are shared with the replay tests: tests/fuzz/*_check.h, included as "fuzz/...".
 target_include_directories(orvelcore_fuzz PUBLIC ${CMAKE_SOURCE_DIR}/tests)
 
-foreach(fuzz_name fits_fuzz typed_line_fuzz)
+foreach(fuzz_name fits_fuzz first_image_fuzz typed_line_fuzz)
   add_executable(${fuzz_name} ${CMAKE_SOURCE_DIR}/tests/fuzz/${fuzz_name}.cpp)
   target_compile_options(${fuzz_name} PRIVATE
     -fsanitize=fuzzer,${ORVEL_FUZZ_SANITIZERS} -fno-sanitize-recover=undefined
@@ -39,4 +40,4 @@ foreach(fuzz_name fits_fuzz typed_line_fuzz)
   target_link_libraries(${fuzz_name} PRIVATE orvelcore_fuzz)
 endforeach()
 
-add_custom_target(fuzz_targets DEPENDS fits_fuzz typed_line_fuzz)
+add_custom_target(fuzz_targets DEPENDS fits_fuzz first_image_fuzz typed_line_fuzz)

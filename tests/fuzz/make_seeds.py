@@ -2,11 +2,14 @@
 """Writes the seed corpora of the fuzz targets into tests/fuzz/corpus/ (run once; the seeds are
 kept in the repository). Plain python3, no third-party modules.
 
-fits_fuzz seeds are FITS files followed by the picks that the target reads from the end of its
-input (libFuzzer's FuzzedDataProvider takes integers from the last bytes backwards); the FITS
-files are the test fixtures of tests/data without their block padding, and a few small frames
-made here (a star on a flat sky in each sample format, odd keyword values, a header without
-END). typed_line_fuzz seeds are typed lines, piped keyboard input and command lines.
+fits_fuzz seeds (first_image_fuzz starts from them too) are FITS files followed by the picks that
+the target reads from the end of its input (libFuzzer's FuzzedDataProvider takes integers from
+the last bytes backwards); the FITS files are the test fixtures of tests/data without their block
+padding, and a few small frames made here (a star on a flat sky in each sample format, odd
+keyword values, a header without END, and the legal forms a reader of fixed columns misreads:
+an ENDTIME card before the END card, "END" with something after it, free-format values, a date
+with its time in TIME-OBS, and the NAXIS3, IMAGETYP and SATURATE keywords). typed_line_fuzz
+seeds are typed lines, piped keyboard input and command lines.
 """
 import math
 import os
@@ -29,13 +32,21 @@ def string_card(keyword, value):
     return card("%-8s= '%s'" % (keyword, value))
 
 
+def free_card(keyword, value, column, comment=None):
+    """A value written from the given card column on (free format)."""
+    text = ("%-8s= " % keyword).ljust(column - 1) + value
+    return card(text + (" / " + comment if comment else ""))
+
+
 def header(cards, end=True):
     text = b"".join(cards) + (card("END") if end else b"")
     return text + b" " * ((-len(text)) % 2880)
 
 
-def star_frame(columns, rows, bitpix, star=(10, 8), sky=100.0, peak=4000.0, extra=None):
-    """A flat sky with a Gaussian star, in the given sample format."""
+def star_frame(columns, rows, bitpix, star=(10, 8), sky=100.0, peak=4000.0, extra=None,
+               edit_cards=None):
+    """A flat sky with a Gaussian star, in the given sample format; edit_cards, when given,
+    turns the list of header cards into the one written."""
     values = []
     for r in range(rows):
         for c in range(columns):
@@ -56,6 +67,8 @@ def star_frame(columns, rows, bitpix, star=(10, 8), sky=100.0, peak=4000.0, extr
              value_card("NAXIS1", columns), value_card("NAXIS2", rows),
              value_card("BSCALE", "1.0"), value_card("BZERO", "%d.0" % bzero),
              string_card("DATE-OBS", "2026-03-15T21:30:00"), value_card("EXPTIME", "30.0")]
+    if edit_cards:
+        cards = edit_cards(cards)
     return header(cards) + data
 
 
@@ -129,6 +142,42 @@ def fits_seeds(folder):
     no_end = header([value_card("SIMPLE", "T"), value_card("BITPIX", 16),
                      value_card("NAXIS1", 4), value_card("NAXIS2", 4)], end=False)
     write(folder, "no_end_card", no_end[:2000] + picks(1, 1, 1, 1))
+    standard_form_seeds(folder)
+
+
+def standard_form_seeds(folder):
+    """Legal FITS forms: each a star frame that must read as its fixed-layout twin."""
+    filler = [card("COMMENT filler")] * 30
+
+    def endtime(cards):
+        # ENDTIME and END-with-a-value in the first block, the real END in the second.
+        return (cards[:5] + [string_card("ENDTIME", "2026-03-15T21:30:30"), card("END     x")]
+                + filler + cards[5:])
+
+    def free_format(cards):
+        return [cards[0], free_card("BITPIX", "16", 11, "bits"), free_card("NAXIS", "2", 11),
+                free_card("NAXIS1", "24", 35, "columns"), free_card("NAXIS2", "+20", 60),
+                free_card("BSCALE", "1.0", 40), free_card("BZERO", "3.2768000000000000E+04", 11),
+                free_card("DATE-OBS", "'2026-03-15T21:30:00.25'", 25, "start"),
+                free_card("EXPTIME", "3.00000000000000000000E+01", 11, "seconds")]
+
+    def time_obs(cards):
+        return cards[:7] + [free_card("DATE-OBS", "'2026-03-15'", 20),
+                            string_card("TIME-OBS", "21:30:00.5"), cards[8]]
+
+    def image_kind(cards):
+        return cards + [value_card("NAXIS3X", 7), value_card("NAXIS3", 1),
+                        card("IMAGETYPE= 'Dark Frame'"), string_card("IMAGETYP", "Light Frame  "),
+                        free_card("SATURATE", "6.5535E4", 50, "DC")]
+
+    write(folder, "endtime_card", star_frame(24, 20, 16, edit_cards=endtime)
+          + picks(10, 8, 20, 16))
+    write(folder, "free_format_values", star_frame(24, 20, 16, edit_cards=free_format)
+          + picks(10, 8, 20, 16))
+    write(folder, "date_and_time_obs", star_frame(24, 20, 16, edit_cards=time_obs)
+          + picks(10, 8, 20, 16))
+    write(folder, "naxis3_imagetyp_saturate", star_frame(24, 20, 16, edit_cards=image_kind)
+          + picks(10, 8, 20, 16))
 
 
 def typed_seeds(folder):

@@ -17,7 +17,15 @@ SECONDS_EACH=$1
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 BUILD=${2:-$ROOT/build-fuzz}
 JOBS=${FUZZ_JOBS:-2}
-TARGETS=(fits_fuzz typed_line_fuzz)
+TARGETS=(fits_fuzz first_image_fuzz typed_line_fuzz)
+
+# The seed folder of a target: the first-image target starts from the FITS seeds.
+seeds_of() {
+    case $1 in
+        first_image_fuzz) echo fits_fuzz ;;
+        *) echo "$1" ;;
+    esac
+}
 
 cmake -S "$ROOT" -B "$BUILD" -G Ninja -DORVEL_FUZZ=ON -DORVEL_WITH_SDL=OFF \
     -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
@@ -39,7 +47,7 @@ for target in "${TARGETS[@]}"; do
     artifacts=$WORK/$target/artifacts/
     mkdir -p "$corpus" "$artifacts"
     # The committed seeds are copied: the run adds its findings to the scratch copy only.
-    cp "$ROOT/tests/fuzz/corpus/$target/"* "$corpus/"
+    cp "$ROOT/tests/fuzz/corpus/$(seeds_of "$target")/"* "$corpus/"
     echo "== $target: ${SECONDS_EACH}s on $(ls "$corpus" | wc -l) seeds"
     # -timeout: one input may take at most 25 s; -rss_limit_mb: the machine is shared.
     if ! ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
@@ -53,7 +61,8 @@ for target in "${TARGETS[@]}"; do
         ls "$artifacts"
         tail -n 60 "$WORK/$target/fuzz.log"
     fi
-    grep -E '^stat::(number_of_executed_units|peak_rss_mb)' "$WORK/$target/fuzz.log" || true
+    grep -E '^stat::(number_of_executed_units|average_exec_per_sec|peak_rss_mb)' \
+        "$WORK/$target/fuzz.log" || true
     echo "   corpus now $(ls "$corpus" | wc -l) inputs, $(du -sk "$corpus" | cut -f1) KB"
 done
 
