@@ -53,10 +53,12 @@ SearchSquare searchSquare(const StarSelection& selection, int columns, int rows)
     // The square matches the circle drawn about the click: radius x sf image pixels, spanning
     // round(centre - h) to round(centre + h); reads stay inside the image.
     const double half = sf * selection.radius;
-    sq.firstColumn = std::max<long long>(toInt(sq.clickColumn - half), 0);
-    sq.lastColumn = std::min<long long>(toInt(sq.clickColumn + half), columns - 1LL);
-    sq.firstRow = std::max<long long>(toInt(sq.clickRow - half), 0);
-    sq.lastRow = std::min<long long>(toInt(sq.clickRow + half), rows - 1LL);
+    const double xs = static_cast<double>(sq.clickColumn);  // within the int range: exact
+    const double ys = static_cast<double>(sq.clickRow);
+    sq.firstColumn = std::max<long long>(toInt(xs - half), 0);
+    sq.lastColumn = std::min<long long>(toInt(xs + half), columns - 1LL);
+    sq.firstRow = std::max<long long>(toInt(ys - half), 0);
+    sq.lastRow = std::min<long long>(toInt(ys + half), rows - 1LL);
     return sq;
 }
 
