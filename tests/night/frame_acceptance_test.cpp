@@ -6,22 +6,18 @@
 #include <cmath>
 #include <limits>
 
+#include "support/test_support.h"
+
 namespace orvel {
 namespace {
 
+// A usable 10 x 8 16-bit frame's header with a date and time of day.
 ImageHeader dated(int year, int month, int day, int hour, int minute, int second) {
-    ImageHeader h;
+    ImageHeader h = test::datedHeader(year, month, day, hour, minute, second);
     h.bitpix = 16;
     h.columns = 10;
     h.rows = 8;
-    h.hasDate = true;
     h.hasTimeOfDay = true;
-    h.year = year;
-    h.month = month;
-    h.day = day;
-    h.hour = hour;
-    h.minute = minute;
-    h.second = second;
     return h;
 }
 

@@ -13,16 +13,10 @@
 namespace orvel {
 namespace {
 
+using test::datedHeader;
+
 ImageHeader dated(int year, int month, int day, int hour, int minute, int second) {
-    ImageHeader h;
-    h.hasDate = true;
-    h.year = year;
-    h.month = month;
-    h.day = day;
-    h.hour = hour;
-    h.minute = minute;
-    h.second = second;
-    return h;
+    return datedHeader(year, month, day, hour, minute, second);
 }
 
 ObservingSetup setup(float latitude, float longitude, float ra, float dec) {

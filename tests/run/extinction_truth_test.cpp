@@ -38,18 +38,8 @@ TEST(ExtinctionTruth, MeasuredCoefficientsAgreeWithTheSimulatedOnes) {
     }
     ASSERT_EQ(truth.size(), 3u);
 
-    BatchOptions o;
-    o.latitude = "35,0,0";
-    o.longitude = "-106,30,0";
-    o.rightAscension = "9,5,0";
-    o.declination = "34,30,0";
-    o.starColumn = 161;
-    o.starRow = 117;
-    o.backgroundColumn = 40;
-    o.backgroundRow = 40;
-    o.folder = dir.path();
     ScriptedConsole console;
-    ASSERT_EQ(runBatch(o, console), 0);
+    ASSERT_EQ(runBatch(test::simulatedNightOptions(dir.path(), 161, 117, 40, 40), console), 0);
     const auto rows = test::logLines(test::readFile(dir / "ORVEL_fit.csv"));
     ASSERT_EQ(rows.size(), 4u);
     for (std::size_t i = 1; i < rows.size(); ++i) {

@@ -37,25 +37,11 @@ void writeDoubtfulNight(const TempDir& dir) {
         std::filesystem::remove(dir / name);
 }
 
-BatchOptions doubtfulNightOptions(const std::filesystem::path& folder) {
-    BatchOptions o;
-    o.latitude = "35,0,0";
-    o.longitude = "-106,30,0";
-    o.rightAscension = "9,5,0";
-    o.declination = "34,30,0";
-    o.starColumn = 80;
-    o.starRow = 60;
-    o.backgroundColumn = 20;
-    o.backgroundRow = 20;
-    o.folder = folder;
-    return o;
-}
-
 TEST(Warnings, OutliersAndWeakBandsAreSaidOnTheConsoleAndNotedButNotLogged) {
     TempDir dir;
     writeDoubtfulNight(dir);
     ScriptedConsole console;
-    ASSERT_EQ(runBatch(doubtfulNightOptions(dir.path()), console), 0);
+    ASSERT_EQ(runBatch(test::simulatedNightOptions(dir.path(), 80, 60, 20, 20), console), 0);
     const std::string& t = console.transcript();
     EXPECT_NE(t.find("Warning: NIGHT_0008_G.fit: it is a suspected outlier: its residual from the "
                      "GREEN line is"),

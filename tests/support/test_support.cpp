@@ -122,4 +122,31 @@ BatchOptions smallNightOptions(const std::filesystem::path& folder) {
     return o;
 }
 
+BatchOptions simulatedNightOptions(const std::filesystem::path& folder, float starColumn,
+                                   float starRow, float skyColumn, float skyRow) {
+    BatchOptions o;
+    o.latitude = "35,0,0";
+    o.longitude = "-106,30,0";
+    o.rightAscension = "9,5,0";
+    o.declination = "34,30,0";
+    o.starColumn = starColumn;
+    o.starRow = starRow;
+    o.backgroundColumn = skyColumn;
+    o.backgroundRow = skyRow;
+    o.folder = folder;
+    return o;
+}
+
+ImageHeader datedHeader(int year, int month, int day, int hour, int minute, int second) {
+    ImageHeader h;
+    h.hasDate = true;
+    h.year = year;
+    h.month = month;
+    h.day = day;
+    h.hour = hour;
+    h.minute = minute;
+    h.second = second;
+    return h;
+}
+
 }  // namespace orvel::test

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "fits/image_header.h"
 #include "fits/pixel_image.h"
 #include "run/options.h"
 
@@ -62,5 +63,13 @@ void writeSmallNight(const TempDir& dir, int perBand = 3);
 // An unattended run over that night from the folder: site 35 N 0 E, star at 6 h +35 degrees,
 // the star and the sky patch (50, 40) picked.
 BatchOptions smallNightOptions(const std::filesystem::path& folder);
+
+// An unattended run over a night of orvel-simulate at its default site and star, with the star
+// and the sky patch picked at the given image pixels.
+BatchOptions simulatedNightOptions(const std::filesystem::path& folder, float starColumn,
+                                   float starRow, float skyColumn, float skyRow);
+
+// A header with a DATE-OBS (UT, whole numbers as written) and nothing else.
+ImageHeader datedHeader(int year, int month, int day, int hour, int minute, int second);
 
 }  // namespace orvel::test
