@@ -95,11 +95,11 @@ int fitAndRemove(const BatchOptions& o, NightRecord& night, Console& console, Ru
 // Everything after the log is open: coordinates, frames, fit, removals, graph, results.
 int runNight(const BatchOptions& o, Console& console, RunLog& log) {
     logScreenSize(log, 0, 0);
-    const NightPlan plan{discoverImages(o.folder), typedSetup(o), o.folder};
+    const NightPlan plan{discoverImages(o.run.folder), typedSetup(o), o.run.folder};
     logObservingSetup(log, plan.setup);
     reportDiscovery(log, console, plan.files);
     if (plan.files.files.empty()) {
-        console.printLine("orvel: no image files (*R.fit, *G.fit, *B.fit) in " + o.folder.string());
+        console.printLine("orvel: no image files (*R.fit, *G.fit, *B.fit) in " + o.run.folder.string());
         return 1;
     }
     NightRecord night = measureNight(plan, givenPicks(o, log), console, log);
@@ -110,8 +110,8 @@ int runNight(const BatchOptions& o, Console& console, RunLog& log) {
     } else {
         status = fitAndRemove(o, night, console, log);
     }
-    if (!writeResultsFiles(night, o.folder)) {
-        console.printLine("orvel: the results files could not be written in " + o.folder.string());
+    if (!writeResultsFiles(night, o.run.folder)) {
+        console.printLine("orvel: the results files could not be written in " + o.run.folder.string());
         status = 1;
     }
     return status;
@@ -120,7 +120,7 @@ int runNight(const BatchOptions& o, Console& console, RunLog& log) {
 }  // namespace
 
 int runBatch(const BatchOptions& o, Console& console) {
-    RunLog log = openRunLog(o.folder, console);
+    RunLog log = openRunLog(o.run.folder, console);
     try {
         int status = runNight(o, console, log);
         // The log is the record of an unattended run: a run without all of it did not
@@ -128,7 +128,7 @@ int runBatch(const BatchOptions& o, Console& console) {
         if (!log.isOpen()) status = 1;
         if (log.writeFailed()) {
             console.printLine("orvel: the log could not be written in full in " +
-                              o.folder.string());
+                              o.run.folder.string());
             status = 1;
         }
         return status;

@@ -48,9 +48,12 @@ CommandLine failure(std::string message) {
 
 namespace {
 
-const std::vector<std::string> kValued = {"--lat",  "--lon",        "--ra",
-                                          "--dec",  "--star",       "--background",
-                                          "--remove", "--graph",    "--dir"};
+const std::vector<std::string> kValued = {"--lat",        "--lon",    "--ra",    "--dec", "--star",
+                                          "--background", "--remove", "--graph", "--dir"};
+
+// The options that stand for the typed answers and the clicks of the interactive run.
+const std::vector<const char*> kUnattended = {"--lat",  "--lon",        "--ra",   "--dec",
+                                              "--star", "--background", "--graph"};
 
 // The options as given: each valued option once (--remove in order, any number of times).
 // Empty with the failure when an option is unknown, lacks its value or is given twice; help
@@ -96,11 +99,10 @@ std::optional<CommandLine> readRequired(const std::map<std::string, std::string>
         double low, high;
         const char* range;
     };
-    const Angle angles[] = {
-        {"--lat", &o.latitude, true, -90, 90, "-90 to 90 degrees"},
-        {"--lon", &o.longitude, true, -180, 180, "-180 to 180 degrees"},
-        {"--ra", &o.rightAscension, false, 0, 24, "0 to 24 hours"},
-        {"--dec", &o.declination, true, -90, 90, "-90 to 90 degrees"}};
+    const Angle angles[] = {{"--lat", &o.latitude, true, -90, 90, "-90 to 90 degrees"},
+                            {"--lon", &o.longitude, true, -180, 180, "-180 to 180 degrees"},
+                            {"--ra", &o.rightAscension, false, 0, 24, "0 to 24 hours"},
+                            {"--dec", &o.declination, true, -90, 90, "-90 to 90 degrees"}};
     for (const Angle& a : angles) {
         const auto it = given.find(a.name);
         const std::string option = std::string("option ") + a.name;
@@ -135,7 +137,7 @@ std::optional<CommandLine> readOptional(const std::map<std::string, std::string>
         std::error_code ec;
         if (!std::filesystem::is_directory(it->second, ec))
             return failure("option --dir '" + it->second + "' is not a folder");
-        o.folder = it->second;
+        o.run.folder = it->second;
     }
     return std::nullopt;
 }
@@ -147,8 +149,14 @@ CommandLine parseCommandLine(std::span<const std::string_view> args) {
     if (args.empty()) return c;
     std::map<std::string, std::string> given;
     if (auto ended = collectOptions(args, given, c)) return *ended;
-    if (auto bad = readRequired(given, c.options)) return *bad;
     if (auto bad = readOptional(given, c.options)) return *bad;
+    // Only the answers and the clicks make a run unattended; the other options apply to an
+    // interactive run as well.
+    const bool unattended = std::any_of(kUnattended.begin(), kUnattended.end(),
+                                        [&](const char* name) { return given.count(name) > 0; }) ||
+                            !c.options.removals.empty();
+    if (!unattended) return c;
+    if (auto bad = readRequired(given, c.options)) return *bad;
     c.mode = CommandLine::Mode::batch;
     return c;
 }

@@ -10,6 +10,13 @@
 
 namespace orvel {
 
+// What changes how the frames are found, read and measured and what is written beside the log,
+// in interactive and unattended runs alike. Every field's default keeps the described run.
+struct RunOptions {
+    std::filesystem::path folder = ".";  // frames; log and results are written here
+};
+
+// The unattended run: the typed answers and the clicks, given as options.
 struct BatchOptions {
     std::string latitude;        // "D,M,S" as it would be typed
     std::string longitude;       // "D,M,S"
@@ -19,15 +26,15 @@ struct BatchOptions {
     float starRow = 0.0f;
     float backgroundColumn = 0.0f;  // background pick, image pixels of the first frame
     float backgroundRow = 0.0f;
-    std::vector<std::string> removals;             // frame names to leave out, in order
+    std::vector<std::string> removals;               // frame names to leave out, in order
     std::optional<std::filesystem::path> graphFile;  // BMP, or PNG for a .png name
-    std::filesystem::path folder = ".";            // frames; log and results are written here
+    RunOptions run;                                  // shared with the interactive run
 };
 
 struct CommandLine {
     enum class Mode { interactive, batch, help, version, error };
     Mode mode = Mode::interactive;
-    BatchOptions options;  // for batch
+    BatchOptions options;  // for batch; options.run also for interactive
     std::string error;     // for error: one line naming the option
 };
 

@@ -53,7 +53,10 @@ int programMain(int argc, char** argv) {
 #endif
     // The window keeps painting and recording clicks while the console waits for a line.
     console.setIdle([&window] { window.pumpEvents(); });
-    RunEnvironment env{console, window, std::filesystem::current_path()};
+    const RunOptions& options = command.options.run;
+    RunEnvironment env{console, window,
+                       options.folder == "." ? std::filesystem::current_path() : options.folder,
+                       options};
     return runOrvel(env);
 }
 

@@ -5,13 +5,15 @@
 
 #include "platform/console.h"
 #include "platform/graphics_window.h"
+#include "run/options.h"
 
 namespace orvel {
 
 struct RunEnvironment {
-    Console& console;                  // the dialogue
-    GraphicsWindow& window;            // the picture window (image, then graph)
-    std::filesystem::path folder;      // frames are read here; log and graph are written here
+    Console& console;              // the dialogue
+    GraphicsWindow& window;        // the picture window (image, then graph)
+    std::filesystem::path folder;  // frames are read here; log and graph are written here
+    RunOptions options = {};       // how the frames are found, read and measured
 };
 
 // Runs the whole dialogue. Returns the process exit status.

@@ -27,6 +27,14 @@ TEST(Options, NoArgumentsIsTheInteractiveProgram) {
     EXPECT_EQ(parse({"--lat", "1,2,3", "--version"}).mode, CommandLine::Mode::version);
 }
 
+TEST(Options, OptionsWithoutAnswersOrClicksKeepTheRunInteractive) {
+    test::TempDir dir;
+    const std::string folder = dir.path().string();
+    const CommandLine c = parse({"--dir", folder});
+    ASSERT_EQ(c.mode, CommandLine::Mode::interactive) << c.error;
+    EXPECT_EQ(c.options.run.folder, dir.path());
+}
+
 TEST(Options, ACompleteSetRunsUnattended) {
     test::TempDir dir;
     const std::string folder = dir.path().string();
@@ -41,8 +49,8 @@ TEST(Options, ACompleteSetRunsUnattended) {
     EXPECT_EQ(c.options.backgroundColumn, 100.5f);
     EXPECT_EQ(c.options.removals, (std::vector<std::string>{"a_R.fit", "b_G.fit"}));
     EXPECT_EQ(c.options.graphFile->string(), "g.png");
-    EXPECT_EQ(c.options.folder, dir.path());
-    EXPECT_EQ(parse(complete()).options.folder, ".");
+    EXPECT_EQ(c.options.run.folder, dir.path());
+    EXPECT_EQ(parse(complete()).options.run.folder, ".");
 }
 
 TEST(Options, MissingAndMalformedOptionsAreNamed) {
@@ -52,7 +60,8 @@ TEST(Options, MissingAndMalformedOptionsAreNamed) {
         return c.error;
     };
     EXPECT_EQ(error({"--lat", "1,2,3"}), "option --lon is missing");
-    EXPECT_EQ(error({"--dir", "."}), "option --lat is missing");
+    EXPECT_EQ(error({"--star", "1,2"}), "option --lat is missing");
+    EXPECT_EQ(error({"--remove", "a_R.fit"}), "option --lat is missing");
     EXPECT_EQ(error(complete({"--frobnicate"})), "unknown option '--frobnicate' (see --help)");
     EXPECT_EQ(error(complete({"extra"})), "unknown option 'extra' (see --help)");
     EXPECT_EQ(error(complete({"--graph"})), "option --graph needs a value");
@@ -91,17 +100,19 @@ TEST(Options, AnglesOutsideTheirRangeAreNamed) {
     struct Case {
         std::string_view option, value, message;
     };
-    for (const Case& c : {Case{"--lat", "90,0,1", "option --lat '90,0,1' lies outside -90 to 90 degrees"},
-                          Case{"--lat", "-91,0,0", "option --lat '-91,0,0' lies outside -90 to 90 degrees"},
-                          Case{"--dec", "89,60,1", "option --dec '89,60,1' lies outside -90 to 90 degrees"},
-                          Case{"--ra", "24,0,1", "option --ra '24,0,1' lies outside 0 to 24 hours"},
-                          Case{"--ra", "-1,0,0", "option --ra '-1,0,0' lies outside 0 to 24 hours"}}) {
+    for (const Case& c :
+         {Case{"--lat", "90,0,1", "option --lat '90,0,1' lies outside -90 to 90 degrees"},
+          Case{"--lat", "-91,0,0", "option --lat '-91,0,0' lies outside -90 to 90 degrees"},
+          Case{"--dec", "89,60,1", "option --dec '89,60,1' lies outside -90 to 90 degrees"},
+          Case{"--ra", "24,0,1", "option --ra '24,0,1' lies outside 0 to 24 hours"},
+          Case{"--ra", "-1,0,0", "option --ra '-1,0,0' lies outside 0 to 24 hours"}}) {
         const CommandLine r = parse(with(c.option, c.value));
         EXPECT_EQ(r.mode, CommandLine::Mode::error) << c.value;
         EXPECT_EQ(r.error, c.message);
     }
-    std::vector<std::string_view> lon = {"--lat", "1,0,0", "--lon", "180,0,1", "--ra", "1,0,0",
-                                         "--dec", "1,0,0", "--star", "1,1", "--background", "2,2"};
+    std::vector<std::string_view> lon = {"--lat",  "1,0,0", "--lon",        "180,0,1",
+                                         "--ra",   "1,0,0", "--dec",        "1,0,0",
+                                         "--star", "1,1",   "--background", "2,2"};
     EXPECT_EQ(parse(lon).error, "option --lon '180,0,1' lies outside -180 to 180 degrees");
     // The ends of each range are good.
     lon[1] = "-90,0,0";

@@ -118,7 +118,7 @@ BatchOptions smallNightOptions(const std::filesystem::path& folder) {
     o.starRow = 20;
     o.backgroundColumn = 50;
     o.backgroundRow = 40;
-    o.folder = folder;
+    o.run.folder = folder;
     return o;
 }
 
@@ -133,7 +133,7 @@ BatchOptions simulatedNightOptions(const std::filesystem::path& folder, float st
     o.starRow = starRow;
     o.backgroundColumn = skyColumn;
     o.backgroundRow = skyRow;
-    o.folder = folder;
+    o.run.folder = folder;
     return o;
 }
 
