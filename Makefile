@@ -1,7 +1,7 @@
 # ORVEL build entry points. `make` installs what is missing, configures and builds build/orvel.
 SHELL := /bin/bash
 JOBS ?= $(shell nproc)
-DEB_PACKAGES := cmake g++ ninja-build pkg-config libgtest-dev libsdl2-dev libpng-dev xvfb xdotool \
+DEB_PACKAGES := cmake g++ ninja-build pkg-config libgtest-dev libsdl2-dev libpng-dev libcfitsio-dev xvfb xdotool \
                 python3 clang libclang-rt-14-dev
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 CMAKE_FLAGS ?=

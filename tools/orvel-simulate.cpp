@@ -4,6 +4,8 @@
 // spoilt so that they cannot give a true point (a saturated star, a hidden star, a file cut
 // short, a DATE-OBS when the star is below the horizon), and a colour cube and a master dark
 // are written beside them.
+#include <fitsio.h>
+
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -15,9 +17,9 @@
 #include <string>
 #include <vector>
 
+#include "base/typed_line.h"
 #include "fits/fits_writer.h"
 #include "fits/pixel_decoder.h"
-#include "base/typed_line.h"
 #include "simulate_frame.h"
 #include "simulate_sky.h"
 
@@ -27,8 +29,8 @@ using namespace orvel;
 using namespace orvel::simulate;
 
 constexpr char kBands[3] = {'R', 'G', 'B'};
-constexpr double kCeiling = 65535.0;   // the 16-bit ceiling after BZERO, DC
-constexpr double kDarkLevel = 100.0;   // level of the master dark, ADU per pixel
+constexpr double kCeiling = 65535.0;  // the 16-bit ceiling after BZERO, DC
+constexpr double kDarkLevel = 100.0;  // level of the master dark, ADU per pixel
 constexpr const char* kCubeName = "NIGHT_RGB.fit";
 constexpr const char* kDarkName = "master_dark_sub.fit";
 
@@ -41,13 +43,20 @@ constexpr FileKind kFrameFaults[] = {FileKind::saturate, FileKind::hideStar, Fil
 
 const char* kindName(FileKind kind) {
     switch (kind) {
-        case FileKind::saturate: return "saturate";
-        case FileKind::hideStar: return "hide-star";
-        case FileKind::cut: return "cut";
-        case FileKind::belowHorizon: return "below-horizon";
-        case FileKind::cube: return "cube";
-        case FileKind::dark: return "dark";
-        case FileKind::frame: break;
+        case FileKind::saturate:
+            return "saturate";
+        case FileKind::hideStar:
+            return "hide-star";
+        case FileKind::cut:
+            return "cut";
+        case FileKind::belowHorizon:
+            return "below-horizon";
+        case FileKind::cube:
+            return "cube";
+        case FileKind::dark:
+            return "dark";
+        case FileKind::frame:
+            break;
     }
     return "";
 }
@@ -79,6 +88,10 @@ struct Options {
                                              // is spoilt
     bool cube = false;                       // also write the colour cube NIGHT_RGB.fit
     bool dark = false;                       // also write the master dark master_dark_sub.fit
+    std::string names = "classic";           // file names: classic, light, dash or suffix
+    std::string filterCard = "FILTER";       // the card that names a frame's filter
+    std::string colour;                      // "" one band per file; cube or bayer: all three
+    std::string compress;                    // "" plain files; gz or fz
 };
 
 void printHelp() {
@@ -106,6 +119,16 @@ Writes a night of FITS frames of one star in R, G and B (NIGHT_0001_R.fit, ...) 
   --star X,Y            star position in pixels, column and row from 0 (default near the centre)
   --seed S              noise seed (default 1)
   --help                this text
+
+Frames as capture programs write them (read with orvel --frames):
+  --names STYLE         classic (NIGHT_0001_R.fit), light (Light_HD1234_R_0001.fits), dash
+                        (HD1234-Red-0001.fit) or suffix (HD1234_0001_Red.fts); all but classic
+                        name the band only in the filter card ('R' for light, 'Red' otherwise)
+  --filter-card NAME    the card that names the filter (default FILTER)
+  --colour cube|bayer   a colour camera: each exposure one file holding all three bands, as a
+                        3-plane cube or a raw RGGB mosaic (BAYERPAT); N frames are N exposures,
+                        truth.csv lists FILE[R], FILE[G], FILE[B]
+  --compress gz|fz      write each frame gzip-compressed (.gz) or tile-compressed (.fz, RICE)
 
 Frames that cannot give a true point (N is the frame's number in the written order, 1 for
 NIGHT_0001_R.fit; each option may be given for several frames, one option per frame):
@@ -169,9 +192,12 @@ std::string addFault(Options& o, FileKind kind, const std::string& value) {
 
 // Reads one option with its value; an error text when it is unknown or its value is bad.
 std::string applyOption(Options& o, const std::string& name, const std::string& value) {
-    std::map<std::string, std::string*> texts = {{"--out", &o.out}, {"--lat", &o.lat},
-                                                 {"--lon", &o.lon}, {"--ra", &o.ra},
-                                                 {"--dec", &o.dec}, {"--date", &o.date}};
+    std::map<std::string, std::string*> texts = {
+        {"--out", &o.out},       {"--lat", &o.lat},
+        {"--lon", &o.lon},       {"--ra", &o.ra},
+        {"--dec", &o.dec},       {"--date", &o.date},
+        {"--names", &o.names},   {"--filter-card", &o.filterCard},
+        {"--colour", &o.colour}, {"--compress", &o.compress}};
     if (auto it = texts.find(name); it != texts.end()) {
         *it->second = value;
         return {};
@@ -220,6 +246,15 @@ std::string checkOptions(const Options& o) {
     if (o.bitpix != 16 && o.bitpix != -32) return "--bitpix must be 16 or -32";
     if (o.frames < 1) return "--frames must be at least 1";
     if (!(o.fwhm > 0.0)) return "--fwhm must be positive";
+    if (o.names != "classic" && o.names != "light" && o.names != "dash" && o.names != "suffix")
+        return "--names must be classic, light, dash or suffix";
+    if (!o.colour.empty() && o.colour != "cube" && o.colour != "bayer")
+        return "--colour must be cube or bayer";
+    if (!o.compress.empty() && o.compress != "gz" && o.compress != "fz")
+        return "--compress must be gz or fz";
+    if (o.filterCard.empty() || o.filterCard.size() > 8) return "--filter-card needs a keyword";
+    if (!o.colour.empty() && (!o.faults.empty() || o.cube || o.dark))
+        return "--colour cannot be combined with spoilt frames, --cube or --dark";
     for (const auto& [frame, kind] : o.faults) {
         if (frame < 1 || frame > 3 * o.frames)
             return std::string("--") + kindName(kind) + " needs a frame number from 1 to " +
@@ -230,10 +265,14 @@ std::string checkOptions(const Options& o) {
 
 // A switch without a value; false when the name is not one.
 bool applySwitch(Options& o, const std::string& name) {
-    if (name == "--no-noise") o.noise = false;
-    else if (name == "--cube") o.cube = true;
-    else if (name == "--dark") o.dark = true;
-    else return false;
+    if (name == "--no-noise")
+        o.noise = false;
+    else if (name == "--cube")
+        o.cube = true;
+    else if (name == "--dark")
+        o.dark = true;
+    else
+        return false;
     return true;
 }
 
@@ -279,9 +318,31 @@ std::optional<Options> parseCommandLine(int argc, char** argv, int& exitCode) {
     return o;
 }
 
+// The name of file `number` (from 1) in the chosen style, with its compression's extension.
+std::string fileName(const Options& o, int number, int band) {
+    static const char* kWords[3] = {"Red", "Green", "Blue"};
+    const bool colour = !o.colour.empty();
+    char digits[16];
+    std::snprintf(digits, sizeof digits, "%04d", number);
+    const std::string n = digits;
+    const std::string letter(1, kBands[band]);
+    const std::string word = kWords[band];
+    std::string name;
+    if (o.names == "light")
+        name = "Light_HD1234_" + (colour ? n : letter + "_" + n) + ".fits";
+    else if (o.names == "dash")
+        name = "HD1234-" + (colour ? n : word + "-" + n) + ".fit";
+    else if (o.names == "suffix")
+        name = "HD1234_" + n + (colour ? "" : "_" + word) + ".fts";
+    else
+        name = "NIGHT_" + n + (colour ? "" : "_" + letter) + ".fit";
+    return name + (o.compress.empty() ? "" : "." + o.compress);
+}
+
 // One frame of the night: when it was taken, in which band, and what the star gave.
 struct Frame {
-    std::string name;      // file name, NIGHT_0001_R.fit
+    std::string name;      // file name, NIGHT_0001_R.fit; FILE[R] for a band of a colour file
+    std::string file;      // the file written (the name, for a frame of one band)
     int band = 0;          // 0 R, 1 G, 2 B
     CivilTime time;        // DATE-OBS, whole seconds UT
     double elevation = 0;  // true elevation at DATE-OBS, degrees
@@ -299,8 +360,7 @@ struct Sky {
 };
 
 Sky skyOf(const Options& o) {
-    return {angleFromText(o.lat), angleFromText(o.lon), hoursFromText(o.ra),
-            angleFromText(o.dec)};
+    return {angleFromText(o.lat), angleFromText(o.lon), hoursFromText(o.ra), angleFromText(o.dec)};
 }
 
 // The star's true elevation at a moment, degrees.
@@ -334,13 +394,16 @@ std::optional<std::vector<Frame>> planNight(const Options& o) {
     const int count = 3 * o.frames;
     const double span = lastHourAngle / kSiderealDegreesPerDay * kSecondsPerDay;
     std::vector<Frame> frames;
+    // A colour camera takes the three bands at once: one moment for each three frames.
+    const bool colour = !o.colour.empty();
+    const int moments = colour ? o.frames : count;
     for (int j = 0; j < count; ++j) {
         Frame f;
         f.band = j % 3;
-        char name[40];
-        std::snprintf(name, sizeof name, "NIGHT_%04d_%c.fit", j + 1, kBands[f.band]);
-        f.name = name;
-        const double offset = count == 1 ? 0.0 : span * j / (count - 1);
+        const int moment = colour ? j / 3 : j;
+        f.file = fileName(o, moment + 1, f.band);
+        f.name = colour ? f.file + "[" + kBands[f.band] + "]" : f.file;
+        const double offset = moments == 1 ? 0.0 : span * moment / (moments - 1);
         f.time = civilFromSeconds(transit + std::llround(offset));
         // The truth is taken at the written DATE-OBS, the moment a reader of the file sees.
         f.elevation = elevationAt(sky, f.time);
@@ -385,7 +448,10 @@ void addExposureCards(std::vector<std::string>& cards, const Options& o, const C
 std::vector<std::string> frameCards(const Options& o, const Frame& f) {
     std::vector<std::string> cards = fitsImageCards(o.bitpix, o.columns, o.rows);
     addExposureCards(cards, o, f.time);
-    cards.push_back(fitsStringCard("FILTER", std::string(1, kBands[f.band])));
+    static const char* kWords[3] = {"Red", "Green", "Blue"};
+    const bool letter = o.names == "classic" || o.names == "light";
+    cards.push_back(
+        fitsStringCard(o.filterCard, letter ? std::string(1, kBands[f.band]) : kWords[f.band]));
     // A 16-bit frame's ceiling is its format's; a float frame says where it clipped.
     if (f.kind == FileKind::saturate && o.bitpix == -32)
         cards.push_back(fitsRealCard("SATURATE", kCeiling, "DC at which pixels saturate"));
@@ -434,6 +500,63 @@ FrameSpec frameSpec(const Options& o, const Frame& f, int index) {
     return s;
 }
 
+// The plain file a compressed one is made from: its name without ".gz" or ".fz".
+std::filesystem::path plainPath(const std::filesystem::path& path) {
+    std::string name = path.string();
+    name.resize(name.size() - 3);
+    return name;
+}
+
+// Replaces the plain file by its compressed copy at path: gzip for .gz, RICE tiles for .fz.
+bool compressFile(const std::filesystem::path& path) {
+    const std::filesystem::path plain = plainPath(path);
+    const bool tiles = path.extension() == ".fz";
+    std::error_code ec;
+    std::filesystem::remove(path, ec);
+    fitsfile* in = nullptr;
+    fitsfile* out = nullptr;
+    int status = 0;
+    fits_open_file(&in, plain.c_str(), READONLY, &status);
+    const std::string target = path.string() + (tiles ? "[compress R]" : "");
+    fits_create_file(&out, target.c_str(), &status);
+    // A gzip target is written compressed when it is closed; a tile target compresses the image.
+    if (tiles)
+        fits_img_compress(in, out, &status);
+    else
+        fits_copy_file(in, out, 1, 1, 1, &status);
+    int ignored = 0;
+    if (out) fits_close_file(out, &status);
+    if (in) fits_close_file(in, &ignored);
+    std::filesystem::remove(plain, ec);
+    return status == 0;
+}
+
+// The three bands of one exposure of a colour camera (frames[i] red, then green and blue) as one
+// file: a 3-plane cube, or a raw RGGB mosaic.
+bool writeColourFile(const std::filesystem::path& folder, const Options& o,
+                     const std::vector<Frame>& frames, int i) {
+    const Frame& first = frames[static_cast<std::size_t>(i)];
+    std::vector<FrameSpec> planes;
+    for (int b = 0; b < 3; ++b)
+        planes.push_back(frameSpec(o, frames[static_cast<std::size_t>(i + b)], i + b));
+    std::vector<std::string> cards = fitsImageCards(o.bitpix, o.columns, o.rows);
+    const bool cube = o.colour == "cube";
+    if (cube) {
+        cards[2] = fitsIntCard("NAXIS", 3);
+        cards.push_back(fitsIntCard("NAXIS3", 3, "planes R, G and B"));
+    }
+    addExposureCards(cards, o, first.time);
+    if (!cube) {
+        cards.push_back(fitsStringCard("BAYERPAT", "RGGB", "colour of the first 2 x 2 pixels"));
+        cards.push_back(fitsIntCard("XBAYROFF", 0));
+        cards.push_back(fitsIntCard("YBAYROFF", 0));
+    }
+    const std::filesystem::path path = folder / first.file;
+    const std::filesystem::path written = o.compress.empty() ? path : plainPath(path);
+    if (!writePlanes(written, planes, cards, !cube)) return false;
+    return o.compress.empty() || compressFile(path);
+}
+
 // Writes frame `index` (0-based) of the night; a cut frame keeps its header and half its data
 // bytes. A spoilt star's truth becomes the signal actually put in the frame.
 bool writeNightFrame(const std::filesystem::path& folder, const Options& o, Frame& f, int index) {
@@ -442,13 +565,14 @@ bool writeNightFrame(const std::filesystem::path& folder, const Options& o, Fram
         f.flux = shown.starFlux - shown.hollowFlux;
     const std::vector<std::string> cards = frameCards(o, f);
     const std::filesystem::path path = folder / f.name;
+    if (!o.compress.empty()) return writeFrame(plainPath(path), shown, cards) && compressFile(path);
     if (!writeFrame(path, shown, cards)) return false;
     if (f.kind != FileKind::cut) return true;
     const std::int64_t dataBytes =
         static_cast<std::int64_t>(o.columns) * o.rows * bytesPerSample(o.bitpix);
     std::error_code ec;
-    std::filesystem::resize_file(path, fitsHeader(cards).size() +
-                                           static_cast<std::uintmax_t>(dataBytes / 2), ec);
+    std::filesystem::resize_file(
+        path, fitsHeader(cards).size() + static_cast<std::uintmax_t>(dataBytes / 2), ec);
     return !ec;
 }
 
@@ -558,7 +682,9 @@ std::optional<std::vector<Frame>> writeFiles(const Options& o, std::vector<Frame
     const int count = static_cast<int>(frames.size());
     for (int i = 0; i < count; ++i) {
         Frame& f = frames[static_cast<std::size_t>(i)];
-        if (!writeNightFrame(folder, o, f, i)) {
+        const bool written = o.colour.empty() ? writeNightFrame(folder, o, f, i)
+                                              : i % 3 != 0 || writeColourFile(folder, o, frames, i);
+        if (!written) {
             std::cerr << "orvel-simulate: cannot write " << (folder / f.name).string() << "\n";
             return std::nullopt;
         }

@@ -45,7 +45,7 @@ inline double sigmaOfFwhm(double fwhm) {
 // Standard normal numbers by the Box-Muller transform over a 64-bit Mersenne Twister, two per
 // draw; written out here so the same seed gives the same frames with every standard library.
 class NormalSource {
-public:
+  public:
     explicit NormalSource(std::uint64_t seed) : engine_(seed) {}
     double next() {
         if (hasSpare_) {
@@ -62,7 +62,7 @@ public:
         return r * std::cos(2.0 * 3.14159265358979323846 * u2);
     }
 
-private:
+  private:
     std::mt19937_64 engine_;
     double spare_ = 0.0;
     bool hasSpare_ = false;
@@ -100,7 +100,7 @@ inline double expectedPeak(const FrameSpec& f) {
 
 // The expected value of every pixel, row by row: the sky, the star and any dark patch.
 class FrameModel {
-public:
+  public:
     explicit FrameModel(const FrameSpec& f)
         : frame_(f),
           xs_(axisShares(f.columns, f.starX, sigmaOfFwhm(f.fwhm))),
@@ -120,32 +120,75 @@ public:
         for (std::size_t c = 0; c < xs_.size(); ++c) row[c] -= hollowShare * hollowXs_[c];
     }
 
-private:
+  private:
     const FrameSpec& frame_;
     std::vector<double> xs_, ys_;
     std::vector<double> hollowXs_, hollowYs_;
 };
 
-// Writes one image plane's rows after what the file already holds; false on a write error.
-inline bool writePlane(std::FILE* out, const FrameSpec& f) {
-    const FrameModel model(f);
-    const double bzero = f.bitpix == 16 ? 32768.0 : 0.0;
-    const auto width = static_cast<std::size_t>(f.columns);
-    std::vector<double> row(width);
-    std::vector<unsigned char> bytes(width * static_cast<std::size_t>(bytesPerSample(f.bitpix)));
-    NormalSource normal(f.seed);
-    const double readVariance = f.readNoise * f.readNoise;
-    bool ok = true;
-    for (int r = 0; r < f.rows && ok; ++r) {
-        model.expectedRow(r, row.data());
-        for (double& value : row) {
+// One image plane's values row by row, noise included, from the plane's own noise stream.
+class PlaneRows {
+  public:
+    explicit PlaneRows(const FrameSpec& f)
+        : frame_(f), model_(f), normal_(f.seed), row_(static_cast<std::size_t>(f.columns)) {}
+
+    // Row r (rows are asked for in order, so the noise stream stays the frame's own).
+    const std::vector<double>& row(int r) {
+        model_.expectedRow(r, row_.data());
+        const double readVariance = frame_.readNoise * frame_.readNoise;
+        for (double& value : row_) {
             // Photon noise (normal approximation, gain 1 electron per ADU) and read noise
             // add their variances.
-            if (f.noise) value += std::sqrt(std::max(value, 0.0) + readVariance) * normal.next();
-            if (f.ceiling > 0.0) value = std::min(value, f.ceiling);
+            if (frame_.noise)
+                value += std::sqrt(std::max(value, 0.0) + readVariance) * normal_.next();
+            if (frame_.ceiling > 0.0) value = std::min(value, frame_.ceiling);
         }
-        encodeSamples(row.data(), f.columns, f.bitpix, 1.0, bzero, bytes.data());
-        ok = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+        return row_;
+    }
+
+  private:
+    const FrameSpec& frame_;
+    FrameModel model_;
+    NormalSource normal_;
+    std::vector<double> row_;
+};
+
+// Encodes one row of values in the plane's format and writes it; false on a write error.
+inline bool writeRow(std::FILE* out, const FrameSpec& f, const std::vector<double>& row) {
+    const double bzero = f.bitpix == 16 ? 32768.0 : 0.0;
+    std::vector<unsigned char> bytes(row.size() *
+                                     static_cast<std::size_t>(bytesPerSample(f.bitpix)));
+    encodeSamples(row.data(), static_cast<std::int64_t>(row.size()), f.bitpix, 1.0, bzero,
+                  bytes.data());
+    return std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+}
+
+// Writes one image plane's rows after what the file already holds; false on a write error.
+inline bool writePlane(std::FILE* out, const FrameSpec& f) {
+    PlaneRows rows(f);
+    bool ok = true;
+    for (int r = 0; r < f.rows && ok; ++r) ok = writeRow(out, f, rows.row(r));
+    return ok;
+}
+
+// Writes a raw colour mosaic, RGGB from the first pixel: each pixel takes its colour's plane
+// (planes R, G, B, all of one size and format), every plane's noise stream run in full.
+inline bool writeMosaicPlane(std::FILE* out, const std::vector<FrameSpec>& planes) {
+    std::vector<PlaneRows> bands;
+    for (const FrameSpec& p : planes) bands.emplace_back(p);
+    const FrameSpec& f = planes.front();
+    std::vector<double> mosaic(static_cast<std::size_t>(f.columns));
+    bool ok = true;
+    for (int r = 0; r < f.rows && ok; ++r) {
+        const std::vector<double>& red = bands[0].row(r);
+        const std::vector<double>& green = bands[1].row(r);
+        const std::vector<double>& blue = bands[2].row(r);
+        for (std::size_t c = 0; c < mosaic.size(); ++c) {
+            const bool evenRow = r % 2 == 0, evenColumn = c % 2 == 0;
+            mosaic[c] =
+                evenRow && evenColumn ? red[c] : (!evenRow && !evenColumn ? blue[c] : green[c]);
+        }
+        ok = writeRow(out, f, mosaic);
     }
     return ok;
 }
@@ -153,7 +196,7 @@ inline bool writePlane(std::FILE* out, const FrameSpec& f) {
 // Writes a file of one or more image planes (all of the first plane's size and format) with
 // the given header cards; false when the file cannot be written.
 inline bool writePlanes(const std::filesystem::path& path, const std::vector<FrameSpec>& planes,
-                        const std::vector<std::string>& cards) {
+                        const std::vector<std::string>& cards, bool mosaic = false) {
     const auto closer = [](std::FILE* p) {
         if (p != nullptr) std::fclose(p);
     };
@@ -165,9 +208,15 @@ inline bool writePlanes(const std::filesystem::path& path, const std::vector<Fra
     bool ok = std::fwrite(header.data(), 1, header.size(), out.get()) == header.size();
     std::int64_t dataBytes = 0;
     for (const FrameSpec& plane : planes) {
+        if (mosaic) break;
         if (ok) ok = writePlane(out.get(), plane);
-        dataBytes += static_cast<std::int64_t>(plane.columns) * plane.rows *
-                     bytesPerSample(plane.bitpix);
+        dataBytes +=
+            static_cast<std::int64_t>(plane.columns) * plane.rows * bytesPerSample(plane.bitpix);
+    }
+    if (mosaic) {
+        ok = ok && writeMosaicPlane(out.get(), planes);
+        dataBytes = static_cast<std::int64_t>(planes.front().columns) * planes.front().rows *
+                    bytesPerSample(planes.front().bitpix);
     }
     const std::vector<char> padding(static_cast<std::size_t>(fitsDataPadding(dataBytes)), '\0');
     if (ok) ok = std::fwrite(padding.data(), 1, padding.size(), out.get()) == padding.size();

@@ -4,20 +4,27 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <string>
 #include <utility>
 
 namespace orvel {
 
 FitsFile::FitsFile(FitsFile&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)), size_(std::exchange(other.size_, 0)) {}
+    : fd_(std::exchange(other.fd_, -1)),
+      size_(std::exchange(other.size_, 0)),
+      inMemory_(std::exchange(other.inMemory_, false)),
+      memory_(std::move(other.memory_)) {}
 
 FitsFile& FitsFile::operator=(FitsFile&& other) noexcept {
     if (this != &other) {
         close();
         fd_ = std::exchange(other.fd_, -1);
         size_ = std::exchange(other.size_, 0);
+        inMemory_ = std::exchange(other.inMemory_, false);
+        memory_ = std::move(other.memory_);
     }
     return *this;
 }
@@ -41,14 +48,30 @@ bool FitsFile::open(const std::filesystem::path& path) {
     return true;
 }
 
+void FitsFile::openBytes(std::vector<unsigned char> bytes) {
+    close();
+    memory_ = std::move(bytes);
+    size_ = static_cast<std::int64_t>(memory_.size());
+    inMemory_ = true;
+}
+
 void FitsFile::close() {
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
     size_ = 0;
+    inMemory_ = false;
+    memory_.clear();
 }
 
 std::size_t FitsFile::readAt(std::int64_t offset, void* buf, std::size_t n) const {
-    if (fd_ < 0 || offset < 0) return 0;
+    if (offset < 0) return 0;
+    if (inMemory_) {
+        if (offset >= size_) return 0;
+        const std::size_t got = std::min(n, static_cast<std::size_t>(size_ - offset));
+        std::memcpy(buf, memory_.data() + offset, got);
+        return got;
+    }
+    if (fd_ < 0) return 0;
     auto* out = static_cast<unsigned char*>(buf);
     std::size_t done = 0;
     // pread may return fewer bytes than asked (large requests, signals): go on until the end.
@@ -62,10 +85,9 @@ std::size_t FitsFile::readAt(std::int64_t offset, void* buf, std::size_t n) cons
     return done;
 }
 
-HeaderScan readHeaderBlocks(const FitsFile& file) {
+HeaderScan readHeaderBlocks(const FitsFile& file, std::int64_t offset) {
     HeaderScan scan;
     std::string block(kFitsBlockBytes, '\0');
-    std::int64_t offset = 0;
     // One block at a time, so a long file is read no further than its header.
     for (;;) {
         const std::size_t got = file.readAt(offset, block.data(), block.size());

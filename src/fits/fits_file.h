@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <vector>
 
 #include "fits/fits_header.h"
 
@@ -23,8 +24,10 @@ public:
     // Opens the file for reading (closing any file held before); false when it cannot be
     // opened or is not a regular file, the object then stays closed.
     bool open(const std::filesystem::path& path);
+    // Holds bytes already in memory (a frame decompressed from its file) as if they were a file.
+    void openBytes(std::vector<unsigned char> bytes);
     void close();
-    bool isOpen() const { return fd_ >= 0; }
+    bool isOpen() const { return fd_ >= 0 || inMemory_; }
 
     // Size in bytes when opened; 0 for a closed file.
     std::int64_t size() const { return size_; }
@@ -36,9 +39,12 @@ public:
 private:
     int fd_ = -1;
     std::int64_t size_ = 0;
+    bool inMemory_ = false;             // the bytes are held in memory_, not read from fd_
+    std::vector<unsigned char> memory_;
 };
 
-// Reads the header blocks from the start of the file until the end card or the end of the file.
-HeaderScan readHeaderBlocks(const FitsFile& file);
+// Reads the header blocks from the byte offset on (the start of the file by default) until the
+// end card or the end of the file.
+HeaderScan readHeaderBlocks(const FitsFile& file, std::int64_t offset = 0);
 
 }  // namespace orvel

@@ -1,5 +1,6 @@
 #include "fits/fits_header.h"
 
+#include <cmath>
 #include <cstddef>
 #include <optional>
 
@@ -197,6 +198,70 @@ std::string cardString(std::string_view card) {
     // Trailing blanks are not part of a FITS string; leading ones are.
     value.erase(value.find_last_not_of(' ') + 1);
     return value;
+}
+
+namespace {
+
+int cardsIn(std::string_view text) {
+    return static_cast<int>((text.size() + kFitsCardBytes - 1) / kFitsCardBytes);
+}
+
+// 'DD/MM/YY', the form DATE-OBS had before four-digit years.
+bool isLegacyDate(std::string_view date) {
+    if (date.size() != 8 || date[2] != '/' || date[5] != '/') return false;
+    for (const std::size_t i : {0, 1, 3, 4, 6, 7})
+        if (date[i] < '0' || date[i] > '9') return false;
+    return true;
+}
+
+// A modified Julian date as a Gregorian calendar date and time of day, to the nearest second.
+void setFromMjd(double mjd, ImageHeader& header) {
+    const long long seconds = std::llround(mjd * 86400.0);
+    const long long days = seconds >= 0 ? seconds / 86400 : (seconds - 86399) / 86400;
+    const long long inDay = seconds - days * 86400;
+    // Days since 1 March of year 0 (the civil-from-days method), so leap days fall last.
+    const long long z = days + 678881;  // MJD 0 is 1858-11-17
+    const long long era = (z >= 0 ? z : z - 146096) / 146097;
+    const long long doe = z - era * 146097;
+    const long long yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const long long doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const long long mp = (5 * doy + 2) / 153;
+    const long long month = mp < 10 ? mp + 3 : mp - 9;
+    header.year = static_cast<int>(yoe + era * 400 + (month <= 2 ? 1 : 0));
+    header.month = static_cast<int>(month);
+    header.day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+    header.hour = static_cast<int>(inDay / 3600);
+    header.minute = static_cast<int>(inDay / 60 % 60);
+    header.second = static_cast<int>(inDay % 60);
+    header.hasDate = true;
+    header.hasTimeOfDay = true;
+}
+
+}  // namespace
+
+std::string keywordString(std::string_view headerText, std::string_view keyword) {
+    return valueCardString(headerText, cardsIn(headerText), keyword);
+}
+
+std::optional<double> keywordNumber(std::string_view headerText, std::string_view keyword) {
+    return valueCardNumber(headerText, cardsIn(headerText), keyword);
+}
+
+void readWriterTime(std::string_view headerText, ImageHeader& header) {
+    const std::string date = keywordString(headerText, "DATE-OBS");
+    if (isLegacyDate(date)) {
+        const int yy = fixedField(date, 7, 8);
+        header.year = yy >= 50 ? 1900 + yy : 2000 + yy;
+        header.month = fixedField(date, 4, 5);
+        header.day = fixedField(date, 1, 2);
+        header.hasTimeOfDay = false;
+        header.hour = header.minute = header.second = 0;
+        const std::string time = keywordString(headerText, "TIME-OBS");
+        if (!time.empty()) readTimeOfDay(time, 1, header);
+        return;
+    }
+    if (header.hasDate) return;
+    if (const std::optional<double> mjd = keywordNumber(headerText, "MJD-OBS")) setFromMjd(*mjd, header);
 }
 
 ImageHeader parseHeader(const HeaderScan& scan) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -52,5 +53,18 @@ std::string cardString(std::string_view card);
 // IMAGETYP and SATURATE only in the form of a value card, the name blank-padded to 8 columns
 // and "= " after it, and NAXIS3 and SATURATE only with a number for their value.
 ImageHeader parseHeader(const HeaderScan& scan);
+
+// The string value of the first value card of the keyword (name padded to 8 columns, "= "
+// after it); empty when the header has none.
+std::string keywordString(std::string_view headerText, std::string_view keyword);
+
+// The number of the first value card of the keyword; empty when there is none or its value
+// does not begin with a number.
+std::optional<double> keywordNumber(std::string_view headerText, std::string_view keyword);
+
+// The observation time as capture programs write it, where the parsed DATE-OBS gave none: a
+// DATE-OBS of the legacy form 'DD/MM/YY' (years 50 to 99 taken as 19YY, the others as 20YY)
+// with TIME-OBS, or, without DATE-OBS, MJD-OBS (rounded to the second).
+void readWriterTime(std::string_view headerText, ImageHeader& header);
 
 }  // namespace orvel

@@ -14,10 +14,14 @@ enum class Band { red, green, blue };
 inline constexpr std::array<Band, 3> kBands = {Band::red, Band::green, Band::blue};
 
 // Position in per-band tables: 0 red, 1 green, 2 blue.
-constexpr std::size_t bandIndex(Band b) { return static_cast<std::size_t>(b); }
+constexpr std::size_t bandIndex(Band b) {
+    return static_cast<std::size_t>(b);
+}
 
 // The band code of the log's "File type" line and of the outlier dialogue: 1, 2, 3.
-constexpr int bandCode(Band b) { return static_cast<int>(b) + 1; }
+constexpr int bandCode(Band b) {
+    return static_cast<int>(b) + 1;
+}
 
 // The band of a code 1..3; empty for any other number.
 constexpr std::optional<Band> bandFromCode(int code) {
@@ -26,7 +30,9 @@ constexpr std::optional<Band> bandFromCode(int code) {
 }
 
 // The letter that ends a frame name before ".fit", and the band column of the results files.
-constexpr char bandLetter(Band b) { return "RGB"[bandIndex(b)]; }
+constexpr char bandLetter(Band b) {
+    return "RGB"[bandIndex(b)];
+}
 constexpr std::string_view bandLetterText(Band b) {
     return std::string_view("RGB").substr(bandIndex(b), 1);
 }

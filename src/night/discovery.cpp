@@ -48,7 +48,9 @@ ImageFileList discoverImages(const std::filesystem::path& folder) {
     for (const Band band : kBands) {
         for (std::string& name : matchingNames(folder, bandLetter(band))) {
             if (static_cast<int>(list.files.size()) < kMaxImageFiles) {
-                list.files.push_back({std::move(name), band});
+                FrameSource source;
+                source.file = name;
+                list.files.push_back({std::move(name), band, true, {}, std::move(source)});
                 ++list.bandCounts[bandIndex(band)];
             } else {
                 ++list.ignored;

@@ -9,18 +9,23 @@
 #include <vector>
 
 #include "night/band.h"
+#include "night/frame_source.h"
 
 namespace orvel {
 
 constexpr int kMaxImageFiles = 1000;  // names kept in one run
 
 struct ListedFile {
-    std::string name;       // bare file name
-    Band band = Band::red;  // from the letter before ".fit"
+    std::string name;        // bare file name; NAME[R], NAME[G], NAME[B] for a colour frame's bands
+    Band band = Band::red;   // from the letter before ".fit", or the frame's filter card
+    bool bandKnown = true;   // false: listed, but left out (whyLeftOut says why)
+    std::string whyLeftOut;  // set when the frame is listed but cannot be measured
+    FrameSource source;      // the file and the part of it that holds the frame
 };
 
 struct ImageFileList {
-    std::vector<ListedFile> files;    // red first, then green, then blue
+    std::vector<ListedFile> files;    // red first, then green, then blue (then any whose band
+                                      // cannot be told)
     std::array<int, 3> bandCounts{};  // number of red, green and blue names
     int ignored = 0;                  // matching names beyond the limit, left out
 };

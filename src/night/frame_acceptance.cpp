@@ -61,8 +61,10 @@ std::string dateProblem(const ImageHeader& h) {
     const bool midnight = h.hour == 24 && h.minute == 0 && h.second == 0;
     if ((h.hour < 0 || h.hour > 23) && !midnight)
         return "its time of day has the hour" + formatSpaced(h.hour);
-    if (h.minute < 0 || h.minute > 59) return "its time of day has the minute" + formatSpaced(h.minute);
-    if (h.second < 0 || h.second > 60) return "its time of day has the second" + formatSpaced(h.second);
+    if (h.minute < 0 || h.minute > 59)
+        return "its time of day has the minute" + formatSpaced(h.minute);
+    if (h.second < 0 || h.second > 60)
+        return "its time of day has the second" + formatSpaced(h.second);
     return {};
 }
 
@@ -70,10 +72,17 @@ std::string dateProblem(const ImageHeader& h) {
 std::optional<float> formatCeiling(const ImageHeader& h) {
     double largest = 0.0;
     switch (h.bitpix) {
-        case 8: largest = 255.0; break;
-        case 16: largest = 32767.0; break;
-        case 32: largest = 2147483647.0; break;
-        default: return std::nullopt;
+        case 8:
+            largest = 255.0;
+            break;
+        case 16:
+            largest = 32767.0;
+            break;
+        case 32:
+            largest = 2147483647.0;
+            break;
+        default:
+            return std::nullopt;
     }
     // A negative BSCALE turns the largest sample into the smallest value.
     if (h.bscale < 0.0f) largest = h.bitpix == 8 ? 0.0 : -largest - 1.0;
@@ -116,15 +125,15 @@ std::optional<MeasurementProblem> measurementProblem(const ImageHeader& header,
     const RingPhotometry& r = m.rings;
     // The magnitude value is a logarithm: a signal that is not positive has none.
     if (!(r.integratedDC > 0.0f) || !std::isfinite(r.integratedDC))
-        return MeasurementProblem{MeasuredStage::rings, "its star signal" +
-                                                            formatSpaced(r.integratedDC) +
-                                                            "DC is not a positive number"};
+        return MeasurementProblem{
+            MeasuredStage::rings,
+            "its star signal" + formatSpaced(r.integratedDC) + "DC is not a positive number"};
     const std::optional<float> level = saturationLevel(header);
     if (level && r.peak >= *level)
-        return MeasurementProblem{MeasuredStage::rings,
-                                  "its star is saturated (a pixel of" + formatSpaced(r.peak) +
-                                      "DC, at or above the saturation level" +
-                                      formatSpaced(*level) + "DC)"};
+        return MeasurementProblem{MeasuredStage::rings, "its star is saturated (a pixel of" +
+                                                            formatSpaced(r.peak) +
+                                                            "DC, at or above the saturation level" +
+                                                            formatSpaced(*level) + "DC)"};
     if (!level && r.peakCount >= kFlatTop)
         return MeasurementProblem{MeasuredStage::rings,
                                   "its star is saturated (" + std::to_string(r.peakCount) +

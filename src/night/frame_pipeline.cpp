@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "analysis/background.h"
+#include "analysis/colour_mosaic.h"
 #include "analysis/ring_photometry.h"
 #include "analysis/star_position.h"
 #include "fits/pixel_decoder.h"
@@ -11,15 +12,58 @@
 
 namespace orvel {
 
-const PixelImage& FileRows::rows(double from, double to) {
-    // The span is held inside the image before it becomes an integer, so no pick can overflow;
+namespace {
+
+// A whole number of rows first..last held inside 0..rowCount - 1 (last < first when none is).
+std::pair<int, int> heldRows(double from, double to, int rowCount) {
     // fmax and fmin pass over NaN, which reads nothing rather than converting it.
-    const double rowCount = std::max(header_.rows, 0);
-    const double first = std::fmin(std::fmax(from, 0.0), rowCount);
-    const double last = std::fmin(std::fmax(to, first - 1.0), rowCount - 1.0);
-    readPixelRows(file_, header_, static_cast<int>(first), static_cast<int>(last - first + 1.0),
-                  buffer_);
+    const double count = std::max(rowCount, 0);
+    const double first = std::fmin(std::fmax(from, 0.0), count);
+    const double last = std::fmin(std::fmax(to, first - 1.0), count - 1.0);
+    return {static_cast<int>(first), static_cast<int>(last)};
+}
+
+// One colour's super-pixels of a mosaic, computed from the full-frame rows they cover.
+class MosaicRows : public RowSource {
+  public:
+    MosaicRows(RowSource& full, const MosaicLayout& layout, char colour, int superRows)
+        : full_(full), layout_(layout), colour_(colour), superRows_(superRows) {}
+    const PixelImage& rows(double from, double to) override {
+        const auto [first, last] = heldRows(from, to, superRows_);
+        const PixelImage& full = full_.rows(2.0 * first, 2.0 * last + 1.0);
+        superPixelRows(full, layout_, colour_, first, last, image_);
+        return image_;
+    }
+
+  private:
+    RowSource& full_;
+    MosaicLayout layout_;
+    char colour_;
+    int superRows_;
+    PixelImage image_;
+};
+
+}  // namespace
+
+const PixelImage& FileRows::rows(double from, double to) {
+    // The span is held inside the image before it becomes an integer, so no pick can overflow.
+    const auto [first, last] = heldRows(from, to, header_.rows);
+    readPixelRows(file_, header_, first, last - first + 1, buffer_);
     return buffer_;
+}
+
+FrameMeasurement measureListedFrame(RowSource& fileRows, const FrameRecord& frame,
+                                    const StarSelection& selection, const ObservingSetup& setup) {
+    if (!frame.source.mosaic) return measureFrame(fileRows, selection, setup, frame.header);
+    // The picks and the frame at half the size: one super-pixel is 2 x 2 frame pixels.
+    ImageHeader half = frame.header;
+    half.columns /= 2;
+    half.rows /= 2;
+    StarSelection scaled = selection;
+    scaled.screenFactor /= 2.0f;
+    for (float* v : {&scaled.x1, &scaled.y1, &scaled.x2, &scaled.y2}) *v /= 2.0f;
+    MosaicRows rows(fileRows, *frame.source.mosaic, bandLetter(frame.band), half.rows);
+    return measureFrame(rows, scaled, setup, half);
 }
 
 FrameMeasurement measureFrame(RowSource& source, const StarSelection& selection,

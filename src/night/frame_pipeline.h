@@ -14,7 +14,7 @@ namespace orvel {
 // Serves the image rows a measurement asks for. The image returned holds at least the rows
 // asked for that lie inside the frame, and stays valid until the next request.
 class RowSource {
-public:
+  public:
     virtual ~RowSource() = default;
     // Rows first..last of the frame (whole numbers, either of which may lie far outside it).
     virtual const PixelImage& rows(double first, double last) = 0;
@@ -22,23 +22,23 @@ public:
 
 // A frame held whole: every request is served by the whole image.
 class WholeFrame : public RowSource {
-public:
+  public:
     explicit WholeFrame(const PixelImage& image) : image_(image) {}
     const PixelImage& rows(double, double) override { return image_; }
 
-private:
+  private:
     const PixelImage& image_;
 };
 
 // A frame read from its file only where it is measured; the rows of each request replace
 // those of the one before, in a buffer kept from frame to frame.
 class FileRows : public RowSource {
-public:
+  public:
     FileRows(const FitsFile& file, const ImageHeader& header, PixelImage& buffer)
         : file_(file), header_(header), buffer_(buffer) {}
     const PixelImage& rows(double first, double last) override;
 
-private:
+  private:
     const FitsFile& file_;
     const ImageHeader& header_;
     PixelImage& buffer_;
@@ -53,5 +53,11 @@ inline constexpr int kFirstRingReach = 32;
 // the rows of the largest rings and annulus are asked for and the rings measured again.
 FrameMeasurement measureFrame(RowSource& source, const StarSelection& selection,
                               const ObservingSetup& setup, const ImageHeader& header);
+
+// Measures a listed frame over the rows of its file's image: the image itself, or for a raw
+// colour mosaic the super-pixels of the frame's band, with the picks (made in full-frame pixels)
+// taken to super-pixels.
+FrameMeasurement measureListedFrame(RowSource& fileRows, const FrameRecord& frame,
+                                    const StarSelection& selection, const ObservingSetup& setup);
 
 }  // namespace orvel

@@ -15,7 +15,7 @@ namespace orvel {
 // are handed on in order. Workers run at most `window` items ahead of the hand-over.
 template <typename Outcome>
 class OrderedHandOver {
-public:
+  public:
     OrderedHandOver(int first, int last, int window)
         : nextToTake_(first), nextToDeliver_(first), last_(last), window_(window) {}
 
@@ -66,7 +66,7 @@ public:
         changed_.notify_all();
     }
 
-private:
+  private:
     std::mutex mutex_;
     std::condition_variable changed_;
     std::map<int, Outcome> ready_;

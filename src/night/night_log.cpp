@@ -27,10 +27,6 @@ void logClick(RunLog& log, std::string_view heading, float x, float y) {
     log.text("      ROW = ").num(y).end();
 }
 
-
-
-
-
 }  // namespace
 
 void logScreenSize(RunLog& log, int width, int height) {
@@ -47,7 +43,9 @@ void logObservingSetup(RunLog& log, const ObservingSetup& s) {
 }
 
 void reportDiscovery(RunLog& log, ConsoleText& console, const ImageFileList& list) {
-    log.end().text("Total Number of Image Files Read = ").num(static_cast<double>(list.files.size()));
+    log.end()
+        .text("Total Number of Image Files Read = ")
+        .num(static_cast<double>(list.files.size()));
     log.end().end().line("List of Image Files Read-");
     for (const ListedFile& f : list.files) log.line(f.name);
     log.end();
@@ -65,7 +63,13 @@ void reportDiscovery(RunLog& log, ConsoleText& console, const ImageFileList& lis
 
 void reportFrameStart(RunLog& log, ConsoleText& console, int number, int total,
                       const FrameRecord& frame) {
-    log.end().text("Current file number = ").num(number).text("  (").text(frame.name).text(")").end();
+    log.end()
+        .text("Current file number = ")
+        .num(number)
+        .text("  (")
+        .text(frame.name)
+        .text(")")
+        .end();
     log.end().text("File type = ").num(bandCode(frame.band)).end();
     console.print("PROCESSING FILE ");
     console.printNumber(number);
@@ -105,7 +109,8 @@ void logSampleCount(RunLog& log, const ImageHeader& header, std::int64_t count) 
 
 void reportUnusable(RunLog& log, ConsoleText& console, std::string_view name,
                     std::string_view reason) {
-    const std::string line = "File " + std::string(name) + " is not used: " + std::string(reason) + ".";
+    const std::string line =
+        "File " + std::string(name) + " is not used: " + std::string(reason) + ".";
     console.printLine(line);
     log.end().line(line);
 }

@@ -7,6 +7,7 @@
 
 #include "fits/fits_file.h"
 #include "fits/fits_header.h"
+#include "fits/frame_file.h"
 #include "fits/pixel_decoder.h"
 #include "night/frame_acceptance.h"
 #include "night/frame_pipeline.h"
@@ -26,9 +27,9 @@ struct Lines {
 // What every pass of the night shares.
 struct PassContext {
     const NightPlan& plan;
-    int total = 0;              // frames listed
-    ReferenceSize reference;    // the size of the first usable frame, once it is known
-    StarSelection selection;    // the picks made on it
+    int total = 0;            // frames listed
+    ReferenceSize reference;  // the size of the first usable frame, once it is known
+    StarSelection selection;  // the picks made on it
 };
 
 void leaveOut(FrameRecord& frame, std::string reason, Lines out) {
@@ -38,23 +39,58 @@ void leaveOut(FrameRecord& frame, std::string reason, Lines out) {
     frame.whyLeftOut = std::move(reason);
 }
 
+// The frame's file: as the classic names are read (the primary image), or as capture programs
+// write it.
+FrameFile openFrameFile(const std::filesystem::path& folder, const FrameSource& source) {
+    if (source.captureFile) return openCaptureFrame(folder / source.file);
+    FrameFile f;
+    if (!f.file.open(folder / source.file)) {
+        f.problem = "it cannot be opened";
+        return f;
+    }
+    f.scan = readHeaderBlocks(f.file);
+    return f;
+}
+
+// The header values of the frame: where its samples lie in the bytes (after the header's own
+// place, and the planes before its own in a colour cube), and the writers' times.
+ImageHeader frameHeader(const FrameFile& f, const FrameSource& source) {
+    ImageHeader header = parseHeader(f.scan);
+    if (source.captureFile) readWriterTime(f.scan.text, header);
+    header.dataStart += f.headerStart;
+    if (source.plane >= 0) {
+        header.dataStart += source.plane * headerPixelCount(header) * bytesPerSample(header.bitpix);
+        header.planes = 1;
+    }
+    return header;
+}
+
 // Opens the frame and reads its header. False (after saying why) when it cannot take part.
-bool readHeader(FitsFile& file, const PassContext& ctx, FrameRecord& frame, Lines out) {
-    if (!file.open(ctx.plan.folder / frame.name)) {
-        leaveOut(frame, "it cannot be opened", out);
+bool readHeader(FrameFile& file, const PassContext& ctx, FrameRecord& frame, Lines out) {
+    file = openFrameFile(ctx.plan.folder, frame.source);
+    if (!file.problem.empty()) {
+        leaveOut(frame, file.problem, out);
         return false;
     }
-    const HeaderScan scan = readHeaderBlocks(file);
+    const HeaderScan& scan = file.scan;
     if (!scan.endFound) {
         leaveOut(frame, "its header has no END card before the end of the file", out);
         return false;
     }
-    frame.header = parseHeader(scan);
+    frame.header = frameHeader(file, frame.source);
     logHeader(out.log, scan.text, frame.header);
     if (std::string problem = headerProblem(frame.header, ctx.reference); !problem.empty()) {
         leaveOut(frame, std::move(problem), out);
         return false;
     }
+    return true;
+}
+
+// A frame listed although it cannot be measured (its band cannot be told): said once, no pass.
+bool listedWithoutBand(FrameRecord& frame, Lines out) {
+    if (frame.whyLeftOut.empty()) return false;
+    reportUnusable(out.log, out.console, frame.name, frame.whyLeftOut);
+    frame.included = false;
     return true;
 }
 
@@ -92,16 +128,17 @@ void judgeAndKeep(FrameRecord& frame, FrameMeasurement m, Lines out) {
 // A pass that reads the whole frame. The first usable frame sets the size and is picked on.
 void passWholeFrame(PassContext& ctx, int number, FrameRecord& frame, PixelImage& image,
                     const StarPicker& pick, Lines out) {
+    if (listedWithoutBand(frame, out)) return;
     reportFrameStart(out.log, out.console, number, ctx.total, frame);
-    FitsFile file;
+    FrameFile file;
     if (!readHeader(file, ctx, frame, out)) return;
-    if (!checkSamples(frame, readPixels(file, frame.header, image), out)) return;
+    if (!checkSamples(frame, readPixels(file.file, frame.header, image), out)) return;
     if (!ctx.reference.known) {
         ctx.reference = {true, frame.header.columns, frame.header.rows};
         ctx.selection = pick(image, frame.name);
     }
     WholeFrame source(image);
-    judgeAndKeep(frame, measureFrame(source, ctx.selection, ctx.plan.setup, frame.header), out);
+    judgeAndKeep(frame, measureListedFrame(source, frame, ctx.selection, ctx.plan.setup), out);
 }
 
 // What one later frame gives: its log lines, its console lines and its record.
@@ -117,13 +154,14 @@ FrameOutcome passLaterFrame(const PassContext& ctx, int number, FrameRecord fram
     RunLog log = RunLog::inMemory();
     BufferedConsoleText console;
     const Lines out{log, console};
+    if (listedWithoutBand(frame, out)) return {log.contents(), console.text(), std::move(frame)};
     reportFrameStart(log, console, number, ctx.total, frame);
     try {
-        FitsFile file;
+        FrameFile file;
         if (readHeader(file, ctx, frame, out) &&
-            checkSamples(frame, samplesInFile(file, frame.header), out)) {
-            FileRows source(file, frame.header, buffer);
-            judgeAndKeep(frame, measureFrame(source, ctx.selection, ctx.plan.setup, frame.header),
+            checkSamples(frame, samplesInFile(file.file, frame.header), out)) {
+            FileRows source(file.file, frame.header, buffer);
+            judgeAndKeep(frame, measureListedFrame(source, frame, ctx.selection, ctx.plan.setup),
                          out);
         }
     } catch (const std::exception& e) {
@@ -161,6 +199,9 @@ NightRecord listedFrames(const ImageFileList& files) {
         FrameRecord& frame = night.frames.emplace_back();
         frame.name = f.name;
         frame.band = f.band;
+        frame.bandKnown = f.bandKnown;
+        frame.whyLeftOut = f.whyLeftOut;
+        frame.source = f.source;
     }
     return night;
 }

@@ -30,7 +30,7 @@ struct NightPlan {
     ImageFileList files;           // the frames, in the order they are measured
     ObservingSetup setup;          // site and star
     std::filesystem::path folder;  // where the frames are
-    LoopOptions options = {};  // how the later frames are read
+    LoopOptions options = {};      // how the later frames are read
 };
 
 // Runs one pass per listed file in order, writing each pass's log lines and console lines.

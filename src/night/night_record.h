@@ -17,6 +17,7 @@
 #include "fit/band_fit.h"
 #include "fits/image_header.h"
 #include "night/band.h"
+#include "night/frame_source.h"
 #include "observing/airmass.h"
 
 namespace orvel {
@@ -33,14 +34,16 @@ struct FrameMeasurement {
 };
 
 struct FrameRecord {
-    std::string name;                 // bare file name
-    Band band = Band::red;            // from the name's band letter
-    ImageHeader header;               // the header values (defaults when it was not read)
-    std::int64_t samplesRead = -1;    // whole data samples the file holds; -1 when not read
+    std::string name;               // bare file name, NAME[R] for a colour frame's red band
+    Band band = Band::red;          // from the name's band letter or the filter card
+    bool bandKnown = true;          // false for a frame listed without a band (never included)
+    FrameSource source;             // the file and the part of it that holds the frame
+    ImageHeader header;             // the header values (defaults when it was not read)
+    std::int64_t samplesRead = -1;  // whole data samples the file holds; -1 when not read
     std::optional<FrameMeasurement> measurement;  // empty when the frame could not be used
-    bool included = false;            // takes part in the fit and the graph
-    std::string whyLeftOut;           // empty when included; "removed", or why the frame could
-                                      // not be used
+    bool included = false;                        // takes part in the fit and the graph
+    std::string whyLeftOut;             // empty when included; "removed", or why the frame could
+                                        // not be used
     std::vector<std::string> warnings;  // what the user should know of a frame that is kept
                                         // (sentences without the frame's name)
 

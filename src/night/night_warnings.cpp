@@ -61,8 +61,8 @@ void weakBand(const NightRecord& night, Band band, std::vector<NightWarning>& ou
     const std::vector<FitPoint> points = bandPoints(night, band);
     const std::string name(bandLabel(band));
     if (static_cast<int>(points.size()) < kFewestFrames) {
-        out.push_back({std::nullopt, "the " + name + " k rests on " +
-                                         std::to_string(points.size()) + " frames"});
+        out.push_back({std::nullopt,
+                       "the " + name + " k rests on " + std::to_string(points.size()) + " frames"});
         return;
     }
     const auto [low, high] = std::minmax_element(

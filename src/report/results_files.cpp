@@ -3,9 +3,9 @@
 #include <cmath>
 #include <cstdio>
 
+#include "base/file_io.h"
 #include "fit/band_regression.h"
 #include "night/night_warnings.h"
-#include "base/file_io.h"
 
 namespace orvel {
 
@@ -37,15 +37,21 @@ std::string isoDate(const ImageHeader& h) {
     return buf;
 }
 
+// A ring centre's column or row in full-frame pixels: a colour mosaic's super-pixel stands for
+// the 2 x 2 frame pixels about 2 x its index + 0.5.
+std::string ringCentre(const FrameRecord& f, int superPixelOrPixel) {
+    if (!f.source.mosaic) return std::to_string(superPixelOrPixel);
+    return csvNumber(2.0 * superPixelOrPixel + 0.5);
+}
+
 // The measured columns of a frame's row, from date_obs to magnitude_value.
 std::string measuredFields(const FrameRecord& f) {
     if (!f.measured()) return ",,,,,,,,,";
     const FrameMeasurement& m = *f.measurement;
     return isoDate(f.header) + ',' + csvNumber(m.sky.airmass) + ',' + csvNumber(m.sky.elevation) +
-           ',' + std::to_string(m.star.brightestColumn) + ',' +
-           std::to_string(m.star.brightestRow) + ',' + csvNumber(m.rings.innerRadius) + ',' +
-           csvNumber(m.rings.skyLevel) + ',' + csvNumber(m.rings.integratedDC) + ',' +
-           csvNumber(m.rings.magnitude, 17) + ',';
+           ',' + ringCentre(f, m.star.brightestColumn) + ',' + ringCentre(f, m.star.brightestRow) +
+           ',' + csvNumber(m.rings.innerRadius) + ',' + csvNumber(m.rings.skyLevel) + ',' +
+           csvNumber(m.rings.integratedDC) + ',' + csvNumber(m.rings.magnitude, 17) + ',';
 }
 
 // The numbers of a band's row, from k to the ratio at airmass 0.

@@ -29,8 +29,8 @@ void checkPick(const char* option, float column, float row, const PixelImage& im
     std::snprintf(pick, sizeof pick, "%g,%g", static_cast<double>(column),
                   static_cast<double>(row));
     throw OptionRefused{std::string("option ") + option + " '" + pick +
-                        "' lies outside the first frame (" + std::to_string(image.columns) +
-                        " x " + std::to_string(image.rows) + " pixels)"};
+                        "' lies outside the first frame (" + std::to_string(image.columns) + " x " +
+                        std::to_string(image.rows) + " pixels)"};
 }
 
 // The picks of an interactive run at a screen factor of 1, with the same log lines.
@@ -95,11 +95,14 @@ int fitAndRemove(const BatchOptions& o, NightRecord& night, Console& console, Ru
 // Everything after the log is open: coordinates, frames, fit, removals, graph, results.
 int runNight(const BatchOptions& o, Console& console, RunLog& log) {
     logScreenSize(log, 0, 0);
-    const NightPlan plan{discoverImages(o.run.folder), typedSetup(o), o.run.folder};
-    logObservingSetup(log, plan.setup);
-    reportDiscovery(log, console, plan.files);
+    const ObservingSetup setup = typedSetup(o);
+    logObservingSetup(log, setup);
+    const NightPlan plan{findFrames(o.run, o.run.folder, log, console), setup, o.run.folder};
     if (plan.files.files.empty()) {
-        console.printLine("orvel: no image files (*R.fit, *G.fit, *B.fit) in " + o.run.folder.string());
+        console.printLine(o.run.frames.active()
+                              ? "orvel: no file in " + o.run.folder.string() + " matches --frames"
+                              : "orvel: no image files (*R.fit, *G.fit, *B.fit) in " +
+                                    o.run.folder.string());
         return 1;
     }
     NightRecord night = measureNight(plan, givenPicks(o, log), console, log);
@@ -111,7 +114,8 @@ int runNight(const BatchOptions& o, Console& console, RunLog& log) {
         status = fitAndRemove(o, night, console, log);
     }
     if (!writeResultsFiles(night, o.run.folder)) {
-        console.printLine("orvel: the results files could not be written in " + o.run.folder.string());
+        console.printLine("orvel: the results files could not be written in " +
+                          o.run.folder.string());
         status = 1;
     }
     return status;

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <map>
 
+#include "analysis/colour_mosaic.h"
 #include "base/typed_line.h"
 #include "observing/coordinates.h"
 
@@ -48,8 +49,34 @@ CommandLine failure(std::string message) {
 
 namespace {
 
-const std::vector<std::string> kValued = {"--lat",        "--lon",    "--ra",    "--dec", "--star",
-                                          "--background", "--remove", "--graph", "--dir"};
+const std::vector<std::string> kValued = {
+    "--lat",   "--lon", "--ra",     "--dec",  "--star",         "--background", "--remove",
+    "--graph", "--dir", "--frames", "--band", "--band-keyword", "--bayer"};
+
+// "NAME=R": a filter name and the band letter it stands for.
+std::optional<std::pair<std::string, Band>> bandMapping(std::string_view text) {
+    const std::size_t eq = text.rfind('=');
+    if (eq == std::string_view::npos || eq == 0) return std::nullopt;
+    const std::string letter = upperCase(text.substr(eq + 1));
+    for (const Band b : kBands)
+        if (letter == bandLetterText(b)) return std::make_pair(std::string(text.substr(0, eq)), b);
+    return std::nullopt;
+}
+
+// The repeatable options of the frame selection; empty when the value is good.
+std::optional<std::string> addRepeated(const std::string& name, const std::string& value,
+                                       FrameSelection& frames) {
+    if (name == "--frames") {
+        if (value.empty()) return "option --frames needs a pattern";
+        frames.patterns.push_back(value);
+        return std::nullopt;
+    }
+    const auto mapping = bandMapping(value);
+    if (!mapping)
+        return "option --band '" + value + "' is not of the form NAME=R, NAME=G or NAME=B";
+    frames.bandNames.push_back(*mapping);
+    return std::nullopt;
+}
 
 // The options that stand for the typed answers and the clicks of the interactive run.
 const std::vector<const char*> kUnattended = {"--lat",  "--lon",        "--ra",   "--dec",
@@ -76,6 +103,10 @@ std::optional<CommandLine> collectOptions(std::span<const std::string_view> args
         if (!value) {
             if (i + 1 >= args.size()) return failure("option " + name + " needs a value");
             value = std::string(args[++i]);
+        }
+        if (name == "--frames" || name == "--band") {
+            if (auto bad = addRepeated(name, *value, c.options.run.frames)) return failure(*bad);
+            continue;
         }
         if (name == "--remove") {
             if (value->empty()) return failure("option --remove needs a frame name");
@@ -133,6 +164,21 @@ std::optional<CommandLine> readOptional(const std::map<std::string, std::string>
         if (it->second.empty()) return failure("option --graph needs a file name");
         o.graphFile = it->second;
     }
+    FrameSelection& frames = o.run.frames;
+    if (const auto it = given.find("--band-keyword"); it != given.end()) {
+        if (it->second.empty() || it->second.size() > 8)
+            return failure("option --band-keyword '" + it->second + "' is not a FITS keyword");
+        frames.bandKeyword = upperCase(it->second);
+    }
+    if (const auto it = given.find("--bayer"); it != given.end()) {
+        if (!mosaicLayout(it->second, 0, 0))
+            return failure("option --bayer '" + it->second + "' is not RGGB, BGGR, GRBG or GBRG");
+        frames.bayer = it->second;
+    }
+    const bool selecting =
+        given.count("--band-keyword") || given.count("--bayer") || !frames.bandNames.empty();
+    if (selecting && !frames.active())
+        return failure("options --band, --band-keyword and --bayer need --frames PATTERN");
     if (const auto it = given.find("--dir"); it != given.end()) {
         std::error_code ec;
         if (!std::filesystem::is_directory(it->second, ec))

@@ -45,8 +45,7 @@ int endEarly(RunEnvironment& env, const std::string& reason) {
 }
 
 // The frames, the graph with its dialogue, and the results files.
-void measureAndGraph(RunEnvironment& env, const NightPlan& plan, DesktopSize desktop,
-                     RunLog& log) {
+void measureAndGraph(RunEnvironment& env, const NightPlan& plan, DesktopSize desktop, RunLog& log) {
     Console& console = env.console;
     NightRecord night =
         measureNight(plan, interactivePicker(desktop, console, env.window, log), console, log);
@@ -73,6 +72,17 @@ void closingPrompt(Console& console) {
 
 }  // namespace
 
+ImageFileList findFrames(const RunOptions& options, const std::filesystem::path& folder,
+                         RunLog& log, Console& console) {
+    ImageFileList files =
+        options.frames.active() ? selectFrames(folder, options.frames) : discoverImages(folder);
+    reportDiscovery(log, console, files);
+    if (files.files.empty() && !options.frames.active()) {
+        if (const std::string hint = captureHint(folder); !hint.empty()) console.printLine(hint);
+    }
+    return files;
+}
+
 RunLog openRunLog(const std::filesystem::path& folder, Console& console) {
     RunLog log;
     if (!log.openFile(folder / kLogName)) {
@@ -97,8 +107,7 @@ int runOrvel(RunEnvironment& env) {
     try {
         const DesktopSize desktop = measureDesktop(env.window, console, log);
         const ObservingSetup setup = readObservingSetup(console, log);
-        const NightPlan plan{discoverImages(env.folder), setup, env.folder};
-        reportDiscovery(log, console, plan.files);
+        const NightPlan plan{findFrames(env.options, env.folder, log, console), setup, env.folder};
         if (!plan.files.files.empty()) measureAndGraph(env, plan, desktop, log);
         closingPrompt(console);
     } catch (const SessionEnded& ended) {
