@@ -81,7 +81,11 @@ FileFrames readFileFrames(const FrameFile& f, const FrameSelection& selection) {
     const auto offset = [&](std::string_view key) {
         return static_cast<int>(keywordNumber(f.scan.text, key).value_or(0.0));
     };
-    if (!frames.cube) frames.mosaic = mosaicLayout(pattern, offset("XBAYROFF"), offset("YBAYROFF"));
+    // The user's pattern is the one at the first pixel; the header's moves by its offsets.
+    const bool given = !selection.bayer.empty();
+    if (!frames.cube)
+        frames.mosaic =
+            mosaicLayout(pattern, given ? 0 : offset("XBAYROFF"), given ? 0 : offset("YBAYROFF"));
     return frames;
 }
 

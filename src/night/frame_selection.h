@@ -19,7 +19,8 @@ struct FrameSelection {
     std::string bandKeyword = "FILTER";  // the card that names a frame's filter
     std::vector<std::pair<std::string, Band>> bandNames;  // filter names mapped by the user,
                                                           // before the usual ones
-    std::string bayer;  // a mosaic pattern that overrides the frames' own (empty: theirs)
+    std::string bayer;  // the mosaic pattern at every frame's first pixel, whatever the header
+                        // says (empty: BAYERPAT or COLORTYP moved by XBAYROFF, YBAYROFF)
 
     bool active() const { return !patterns.empty(); }
 };

@@ -215,6 +215,7 @@ std::string helpText() {
     return R"(Usage: orvel
        orvel --lat D,M,S --lon D,M,S --ra H,M,S --dec D,M,S
              --star COL,ROW --background COL,ROW [--remove NAME]... [--graph FILE] [--dir PATH]
+       orvel --frames PATTERN [--band NAME=R]... [...]   (interactive or unattended)
 
 Measures the atmospheric extinction coefficients of the red, green and blue bands from a
 night's FITS frames of one star (names ending in R.fit, G.fit, B.fit).
@@ -239,6 +240,15 @@ Options:
                        (relative to the current folder)
   --dir PATH           the folder of frames (default: the current folder); the log and the
                        results files are written there
+  --frames PATTERN     take the frames whose names match PATTERN (shell wildcards, letter
+                       case ignored, e.g. 'Light_*.fits'; may be repeated), each with its band
+                       from its FILTER card; .fit, .fits, .fts, gzip (.gz) and tile-compressed
+                       (.fz) frames, an image after an empty primary, 3-plane colour cubes and
+                       raw Bayer mosaics (BAYERPAT) as three frames NAME[R], NAME[G], NAME[B]
+  --band NAME=R        the filter NAME stands for band R, G or B (may be repeated)
+  --band-keyword KEY   the card that names the filter (default FILTER)
+  --bayer PATTERN      every frame is a raw mosaic of PATTERN (RGGB, BGGR, GRBG or GBRG) at
+                       its first pixel, whatever its header says
   --help               this text
   --version            the program's version
 

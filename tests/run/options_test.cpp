@@ -143,3 +143,37 @@ TEST(Options, HelpNamesEveryOptionWithAnExample) {
 
 }  // namespace
 }  // namespace orvel
+
+namespace orvel {
+namespace {
+
+TEST(Options, FrameSelectionOptionsWorkInBothRunsAndAreChecked) {
+    const CommandLine c = parseCommandLine(std::vector<std::string_view>{
+        "--frames", "Light_*.fits", "--frames=*.fts", "--band", "Ha=r", "--band", "O=III=B",
+        "--band-keyword", "filtname", "--bayer", "gbrg"});
+    ASSERT_EQ(c.mode, CommandLine::Mode::interactive) << c.error;
+    const FrameSelection& f = c.options.run.frames;
+    EXPECT_EQ(f.patterns, (std::vector<std::string>{"Light_*.fits", "*.fts"}));
+    ASSERT_EQ(f.bandNames.size(), 2u);
+    EXPECT_EQ(f.bandNames[0], std::make_pair(std::string("Ha"), Band::red));
+    EXPECT_EQ(f.bandNames[1], std::make_pair(std::string("O=III"), Band::blue));
+    EXPECT_EQ(f.bandKeyword, "FILTNAME");
+    EXPECT_EQ(f.bayer, "gbrg");
+    const auto error = [](std::vector<std::string_view> args) {
+        return parseCommandLine(args).error;
+    };
+    EXPECT_EQ(error({"--frames", "*", "--band", "Ha"}),
+              "option --band 'Ha' is not of the form NAME=R, NAME=G or NAME=B");
+    EXPECT_EQ(error({"--frames", "*", "--band", "Ha=Q"}),
+              "option --band 'Ha=Q' is not of the form NAME=R, NAME=G or NAME=B");
+    EXPECT_EQ(error({"--frames", "*", "--bayer", "RGBG"}),
+              "option --bayer 'RGBG' is not RGGB, BGGR, GRBG or GBRG");
+    EXPECT_EQ(error({"--band", "Ha=R"}),
+              "options --band, --band-keyword and --bayer need --frames PATTERN");
+    EXPECT_EQ(error({"--frames", ""}), "option --frames needs a pattern");
+    EXPECT_EQ(error({"--frames", "*", "--band-keyword", "TOOLONGNAME"}),
+              "option --band-keyword 'TOOLONGNAME' is not a FITS keyword");
+}
+
+}  // namespace
+}  // namespace orvel
