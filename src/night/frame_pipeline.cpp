@@ -23,7 +23,8 @@ const PixelImage& FileRows::rows(double from, double to) {
 }
 
 FrameMeasurement measureFrame(RowSource& source, const StarSelection& selection,
-                              const ObservingSetup& setup, const ImageHeader& header) {
+                              const ObservingSetup& setup, const ImageHeader& header,
+                              const std::optional<PreciseAirmassSettings>& precise) {
     FrameMeasurement m;
     // The background rectangle spans rows trunc(y1)..trunc(y2).
     const PixelImage& sky = source.rows(std::trunc(static_cast<double>(selection.y1)),
@@ -44,6 +45,11 @@ FrameMeasurement measureFrame(RowSource& source, const StarSelection& selection,
         rings = measureRings(starRows(ringReach()), m.star.brightestColumn, m.star.brightestRow);
     m.rings = std::move(*rings);
     m.sky = computeAirmass(header, setup);
+    // A date ERFA cannot convert gives no elevation, so the frame is left out, not fitted with
+    // the described airmass among precise ones.
+    if (precise)
+        m.precise = computePreciseAirmass(header, setup, *precise)
+                        .value_or(PreciseSky{std::nan(""), std::nan(""), std::nan("")});
     return m;
 }
 

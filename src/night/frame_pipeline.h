@@ -8,6 +8,7 @@
 #include "fits/pixel_image.h"
 #include "night/night_record.h"
 #include "observing/observing_setup.h"
+#include "observing/precise_airmass.h"
 
 namespace orvel {
 
@@ -50,8 +51,10 @@ inline constexpr int kFirstRingReach = 32;
 
 // Measures the frame: the background rectangle's rows first, then the rows of the star's
 // search square with the rings about any pixel in it; when the rings grow beyond those rows,
-// the rows of the largest rings and annulus are asked for and the rings measured again.
+// the rows of the largest rings and annulus are asked for and the rings measured again. With
+// precise settings the precise airmass is taken as well.
 FrameMeasurement measureFrame(RowSource& source, const StarSelection& selection,
-                              const ObservingSetup& setup, const ImageHeader& header);
+                              const ObservingSetup& setup, const ImageHeader& header,
+                              const std::optional<PreciseAirmassSettings>& precise = std::nullopt);
 
 }  // namespace orvel

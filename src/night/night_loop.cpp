@@ -101,7 +101,9 @@ void passWholeFrame(PassContext& ctx, int number, FrameRecord& frame, PixelImage
         ctx.selection = pick(image, frame.name);
     }
     WholeFrame source(image);
-    judgeAndKeep(frame, measureFrame(source, ctx.selection, ctx.plan.setup, frame.header), out);
+    judgeAndKeep(frame, measureFrame(source, ctx.selection, ctx.plan.setup, frame.header,
+                                         ctx.plan.preciseAirmass),
+                 out);
 }
 
 // What one later frame gives: its log lines, its console lines and its record.
@@ -123,7 +125,9 @@ FrameOutcome passLaterFrame(const PassContext& ctx, int number, FrameRecord fram
         if (readHeader(file, ctx, frame, out) &&
             checkSamples(frame, samplesInFile(file, frame.header), out)) {
             FileRows source(file, frame.header, buffer);
-            judgeAndKeep(frame, measureFrame(source, ctx.selection, ctx.plan.setup, frame.header),
+            judgeAndKeep(frame,
+                         measureFrame(source, ctx.selection, ctx.plan.setup, frame.header,
+                                      ctx.plan.preciseAirmass),
                          out);
         }
     } catch (const std::exception& e) {
@@ -172,6 +176,9 @@ NightRecord measureNight(const NightPlan& plan, const StarPicker& pick, ConsoleT
     NightRecord night = listedFrames(plan.files);
     PassContext ctx{plan, static_cast<int>(night.frames.size()), {}, {}};
     const Lines out{log, console};
+    // Said once, before the frames, when the fit takes another airmass than the logged one.
+    if (plan.preciseAirmass)
+        log.end().text(describePreciseAirmass(*plan.preciseAirmass)).end();
     // Every frame up to the first usable one is read whole, one at a time: that frame is shown
     // and picked on. In the whole-frame mode every later frame is read the same way.
     PixelImage image;

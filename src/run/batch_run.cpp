@@ -95,7 +95,8 @@ int fitAndRemove(const BatchOptions& o, NightRecord& night, Console& console, Ru
 // Everything after the log is open: coordinates, frames, fit, removals, graph, results.
 int runNight(const BatchOptions& o, Console& console, RunLog& log) {
     logScreenSize(log, 0, 0);
-    const NightPlan plan{discoverImages(o.run.folder), typedSetup(o), o.run.folder};
+    const NightPlan plan{discoverImages(o.run.folder), typedSetup(o), o.run.folder, {},
+                         o.run.preciseAirmass};
     logObservingSetup(log, plan.setup);
     reportDiscovery(log, console, plan.files);
     if (plan.files.files.empty()) {

@@ -8,12 +8,16 @@
 #include <string_view>
 #include <vector>
 
+#include "observing/precise_airmass.h"
+
 namespace orvel {
 
 // What changes how the frames are found, read and measured and what is written beside the log,
 // in interactive and unattended runs alike. Every field's default keeps the described run.
 struct RunOptions {
     std::filesystem::path folder = ".";  // frames; log and results are written here
+    std::optional<PreciseAirmassSettings> preciseAirmass;  // --airmass precise and its settings;
+                                                           // empty: the described airmass
 };
 
 // The unattended run: the typed answers and the clicks, given as options.

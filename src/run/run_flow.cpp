@@ -97,7 +97,8 @@ int runOrvel(RunEnvironment& env) {
     try {
         const DesktopSize desktop = measureDesktop(env.window, console, log);
         const ObservingSetup setup = readObservingSetup(console, log);
-        const NightPlan plan{discoverImages(env.folder), setup, env.folder};
+        const NightPlan plan{discoverImages(env.folder), setup, env.folder, {},
+                             env.options.preciseAirmass};
         reportDiscovery(log, console, plan.files);
         if (!plan.files.files.empty()) measureAndGraph(env, plan, desktop, log);
         closingPrompt(console);
