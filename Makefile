@@ -2,7 +2,7 @@
 SHELL := /bin/bash
 JOBS ?= $(shell nproc)
 DEB_PACKAGES := cmake g++ ninja-build pkg-config libgtest-dev libsdl2-dev libpng-dev libcfitsio-dev xvfb xdotool \
-                python3 clang libclang-rt-14-dev
+                python3 clang libclang-rt-14-dev liberfa-dev
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 CMAKE_FLAGS ?=
 

@@ -92,6 +92,9 @@ struct Options {
     std::string filterCard = "FILTER";       // the card that names a frame's filter
     std::string colour;                      // "" one band per file; cube or bayer: all three
     std::string compress;                    // "" plain files; gz or fz
+    bool preciseTruth = false;               // truth from J2000 coordinates by ERFA with
+                                             // refraction, mid-exposure, Pickering's airmass
+    bool stampMiddle = false;                // DATE-OBS names the exposure's middle, not start
 };
 
 void printHelp() {
@@ -118,6 +121,13 @@ Writes a night of FITS frames of one star in R, G and B (NIGHT_0001_R.fit, ...) 
   --min-elevation DEG   elevation of the last frame (default 20)
   --star X,Y            star position in pixels, column and row from 0 (default near the centre)
   --seed S              noise seed (default 1)
+  --truth-airmass described|precise
+                        described (default): the truth is Hardie's airmass of the geometric
+                        elevation at DATE-OBS, the coordinates taken as of date; precise: the
+                        coordinates are J2000 and the truth is the apparent elevation by ERFA
+                        (refraction at 1013.25 hPa, 10 C) in the middle of the exposure, with
+                        Pickering's (2002) airmass
+  --stamp start|middle  the moment of the exposure DATE-OBS names (default start)
   --help                this text
 
 Frames as capture programs write them (read with orvel --frames):
@@ -224,6 +234,14 @@ std::string applyOption(Options& o, const std::string& name, const std::string& 
     }
     for (const FileKind kind : kFrameFaults)
         if (name == std::string("--") + kindName(kind)) return addFault(o, kind, value);
+    if (name == "--truth-airmass" && (value == "described" || value == "precise")) {
+        o.preciseTruth = value == "precise";
+        return {};
+    }
+    if (name == "--stamp" && (value == "start" || value == "middle")) {
+        o.stampMiddle = value == "middle";
+        return {};
+    }
     if (name == "--seed") {
         o.seed = std::stoull(value);
         return {};
@@ -374,6 +392,23 @@ FileKind kindOfFrame(const Options& o, int number) {
     return it == o.faults.end() ? FileKind::frame : it->second;
 }
 
+// The frame's moment and true airmass, for an exposure starting at `start` (seconds since 1970).
+void setTruth(const Options& o, const Sky& sky, std::int64_t start, Frame& f) {
+    const double middle = static_cast<double>(start) + o.exptime / 2.0;
+    f.time =
+        civilFromSeconds(o.stampMiddle ? static_cast<std::int64_t>(std::llround(middle)) : start);
+    if (!o.preciseTruth) {
+        // The truth is taken at the written DATE-OBS, the moment a reader of the file sees.
+        f.elevation = elevationAt(sky, f.time);
+        f.airmass = hardieAirmass(f.elevation);
+        return;
+    }
+    // The light arrives through the whole exposure; its middle stands for it.
+    const double jd = 2440587.5 + middle / static_cast<double>(kSecondsPerDay);
+    f.elevation = apparentElevation(sky.lat, sky.lon, sky.ra, sky.dec, jd);
+    f.airmass = pickeringAirmass(f.elevation);
+}
+
 // Times from the meridian passage to the last elevation, bands taken in turn.
 std::optional<std::vector<Frame>> planNight(const Options& o) {
     const Sky sky = skyOf(o);
@@ -404,10 +439,7 @@ std::optional<std::vector<Frame>> planNight(const Options& o) {
         f.file = fileName(o, moment + 1, f.band);
         f.name = colour ? f.file + "[" + kBands[f.band] + "]" : f.file;
         const double offset = moments == 1 ? 0.0 : span * moment / (moments - 1);
-        f.time = civilFromSeconds(transit + std::llround(offset));
-        // The truth is taken at the written DATE-OBS, the moment a reader of the file sees.
-        f.elevation = elevationAt(sky, f.time);
-        f.airmass = hardieAirmass(f.elevation);
+        setTruth(o, sky, transit + std::llround(offset), f);
         f.flux = o.flux[f.band] * std::exp(-o.k[f.band] * f.airmass);
         f.kind = kindOfFrame(o, j + 1);
         frames.push_back(f);

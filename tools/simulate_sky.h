@@ -3,6 +3,8 @@
 // program's own observing code, so that the simulated truth checks it instead of echoing it.
 #pragma once
 
+#include <erfa.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -118,6 +120,25 @@ inline double hardieAirmass(double altitudeDeg) {
     const double secz = 1.0 / std::sin(altitudeDeg * kDegree);
     const double u = secz - 1.0;
     return secz - 0.0018167 * u - 0.002875 * u * u - 0.000808 * u * u * u;
+}
+
+// The star's apparent elevation in degrees at a UTC Julian date, as an observer sees it: ERFA's
+// catalogue-to-observed chain from J2000 coordinates (precession, nutation, aberration, Earth
+// rotation with UT1 = UTC) and refraction at sea level, 1013.25 hPa, 10 C, 0.55 micrometres.
+inline double apparentElevation(double latitudeDeg, double longitudeDeg, double raHours,
+                                double declinationDeg, double jd) {
+    double azimuth = 0, zenith = 0, hourAngle = 0, dec = 0, ra = 0, eo = 0;
+    eraAtco13(raHours * 15.0 * kDegree, declinationDeg * kDegree, 0, 0, 0, 0, jd, 0.0, 0.0,
+              longitudeDeg * kDegree, latitudeDeg * kDegree, 0.0, 0.0, 0.0, 1013.25, 10.0, 0.0,
+              0.55, &azimuth, &zenith, &hourAngle, &dec, &ra, &eo);
+    return 90.0 - zenith / kDegree;
+}
+
+// Pickering's (2002) airmass of an apparent elevation in degrees, good down to the horizon.
+inline double pickeringAirmass(double altitudeDeg) {
+    if (!(altitudeDeg >= 0.0)) return std::nan("");
+    return 1.0 / std::sin((altitudeDeg + 244.0 / (165.0 + 47.0 * std::pow(altitudeDeg, 1.1))) *
+                          kDegree);
 }
 
 // Hour angle in degrees (0..180) at which the star sinks to the altitude; 180 when it never

@@ -138,10 +138,10 @@ std::optional<MeasurementProblem> measurementProblem(const ImageHeader& header,
         return MeasurementProblem{MeasuredStage::rings,
                                   "its star is saturated (" + std::to_string(r.peakCount) +
                                       " pixels at its peak of" + formatSpaced(r.peak) + "DC)"};
-    if (!(m.sky.elevation > 0.0f))
+    if (!(m.fittedElevation() > 0.0))
         return MeasurementProblem{MeasuredStage::sky,
                                   "the star is at or below the horizon at its time (elevation" +
-                                      formatSpaced(m.sky.elevation) + "degrees)"};
+                                      formatSpaced(m.fittedElevation()) + "degrees)"};
     return std::nullopt;
 }
 
@@ -153,8 +153,8 @@ std::vector<std::string> measurementWarnings(const FrameMeasurement& m) {
         warnings.push_back("the brightest pixel near the star pick is only" + formatSpaced(above) +
                            "DC above the sky," + formatSpaced(noise > 0 ? above / noise : 0.0) +
                            "times its noise: is the star there?");
-    if (m.sky.elevation < kLowElevation)
-        warnings.push_back("the star was" + formatSpaced(m.sky.elevation) +
+    if (m.fittedElevation() < kLowElevation)
+        warnings.push_back("the star was" + formatSpaced(m.fittedElevation()) +
                            "degrees high; below 10 degrees the airmass formula is unreliable");
     return warnings;
 }

@@ -53,8 +53,10 @@ const PixelImage& FileRows::rows(double from, double to) {
 }
 
 FrameMeasurement measureListedFrame(RowSource& fileRows, const FrameRecord& frame,
-                                    const StarSelection& selection, const ObservingSetup& setup) {
-    if (!frame.source.mosaic) return measureFrame(fileRows, selection, setup, frame.header);
+                                    const StarSelection& selection, const ObservingSetup& setup,
+                                    const std::optional<PreciseAirmassSettings>& precise) {
+    if (!frame.source.mosaic)
+        return measureFrame(fileRows, selection, setup, frame.header, precise);
     // The picks and the frame at half the size: one super-pixel is 2 x 2 frame pixels.
     ImageHeader half = frame.header;
     half.columns /= 2;
@@ -63,11 +65,12 @@ FrameMeasurement measureListedFrame(RowSource& fileRows, const FrameRecord& fram
     scaled.screenFactor /= 2.0f;
     for (float* v : {&scaled.x1, &scaled.y1, &scaled.x2, &scaled.y2}) *v /= 2.0f;
     MosaicRows rows(fileRows, *frame.source.mosaic, bandLetter(frame.band), half.rows);
-    return measureFrame(rows, scaled, setup, half);
+    return measureFrame(rows, scaled, setup, half, precise);
 }
 
 FrameMeasurement measureFrame(RowSource& source, const StarSelection& selection,
-                              const ObservingSetup& setup, const ImageHeader& header) {
+                              const ObservingSetup& setup, const ImageHeader& header,
+                              const std::optional<PreciseAirmassSettings>& precise) {
     FrameMeasurement m;
     // The background rectangle spans rows trunc(y1)..trunc(y2).
     const PixelImage& sky = source.rows(std::trunc(static_cast<double>(selection.y1)),
@@ -88,6 +91,11 @@ FrameMeasurement measureFrame(RowSource& source, const StarSelection& selection,
         rings = measureRings(starRows(ringReach()), m.star.brightestColumn, m.star.brightestRow);
     m.rings = std::move(*rings);
     m.sky = computeAirmass(header, setup);
+    // A date ERFA cannot convert gives no elevation, so the frame is left out, not fitted with
+    // the described airmass among precise ones.
+    if (precise)
+        m.precise = computePreciseAirmass(header, setup, *precise)
+                        .value_or(PreciseSky{std::nan(""), std::nan(""), std::nan("")});
     return m;
 }
 

@@ -8,6 +8,7 @@
 #include "fits/pixel_image.h"
 #include "night/night_record.h"
 #include "observing/observing_setup.h"
+#include "observing/precise_airmass.h"
 
 namespace orvel {
 
@@ -50,14 +51,17 @@ inline constexpr int kFirstRingReach = 32;
 
 // Measures the frame: the background rectangle's rows first, then the rows of the star's
 // search square with the rings about any pixel in it; when the rings grow beyond those rows,
-// the rows of the largest rings and annulus are asked for and the rings measured again.
+// the rows of the largest rings and annulus are asked for and the rings measured again. With
+// precise settings the precise airmass is taken as well.
 FrameMeasurement measureFrame(RowSource& source, const StarSelection& selection,
-                              const ObservingSetup& setup, const ImageHeader& header);
+                              const ObservingSetup& setup, const ImageHeader& header,
+                              const std::optional<PreciseAirmassSettings>& precise = std::nullopt);
 
 // Measures a listed frame over the rows of its file's image: the image itself, or for a raw
 // colour mosaic the super-pixels of the frame's band, with the picks (made in full-frame pixels)
 // taken to super-pixels.
 FrameMeasurement measureListedFrame(RowSource& fileRows, const FrameRecord& frame,
-                                    const StarSelection& selection, const ObservingSetup& setup);
+                                    const StarSelection& selection, const ObservingSetup& setup,
+                                    const std::optional<PreciseAirmassSettings>& precise);
 
 }  // namespace orvel

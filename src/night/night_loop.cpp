@@ -138,7 +138,10 @@ void passWholeFrame(PassContext& ctx, int number, FrameRecord& frame, PixelImage
         ctx.selection = pick(image, frame.name);
     }
     WholeFrame source(image);
-    judgeAndKeep(frame, measureListedFrame(source, frame, ctx.selection, ctx.plan.setup), out);
+    judgeAndKeep(
+        frame,
+        measureListedFrame(source, frame, ctx.selection, ctx.plan.setup, ctx.plan.preciseAirmass),
+        out);
 }
 
 // What one later frame gives: its log lines, its console lines and its record.
@@ -161,7 +164,9 @@ FrameOutcome passLaterFrame(const PassContext& ctx, int number, FrameRecord fram
         if (readHeader(file, ctx, frame, out) &&
             checkSamples(frame, samplesInFile(file.file, frame.header), out)) {
             FileRows source(file.file, frame.header, buffer);
-            judgeAndKeep(frame, measureListedFrame(source, frame, ctx.selection, ctx.plan.setup),
+            judgeAndKeep(frame,
+                         measureListedFrame(source, frame, ctx.selection, ctx.plan.setup,
+                                            ctx.plan.preciseAirmass),
                          out);
         }
     } catch (const std::exception& e) {
@@ -213,6 +218,8 @@ NightRecord measureNight(const NightPlan& plan, const StarPicker& pick, ConsoleT
     NightRecord night = listedFrames(plan.files);
     PassContext ctx{plan, static_cast<int>(night.frames.size()), {}, {}};
     const Lines out{log, console};
+    // Said once, before the frames, when the fit takes another airmass than the logged one.
+    if (plan.preciseAirmass) log.end().text(describePreciseAirmass(*plan.preciseAirmass)).end();
     // Every frame up to the first usable one is read whole, one at a time: that frame is shown
     // and picked on. In the whole-frame mode every later frame is read the same way.
     PixelImage image;

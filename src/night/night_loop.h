@@ -12,6 +12,7 @@
 #include "night/discovery.h"
 #include "night/night_record.h"
 #include "observing/observing_setup.h"
+#include "observing/precise_airmass.h"
 
 namespace orvel {
 
@@ -30,7 +31,9 @@ struct NightPlan {
     ImageFileList files;           // the frames, in the order they are measured
     ObservingSetup setup;          // site and star
     std::filesystem::path folder;  // where the frames are
-    LoopOptions options = {};      // how the later frames are read
+    LoopOptions options = {};  // how the later frames are read
+    std::optional<PreciseAirmassSettings> preciseAirmass = {};  // fit the precise airmass; empty
+                                                                // for the described one
 };
 
 // Runs one pass per listed file in order, writing each pass's log lines and console lines.

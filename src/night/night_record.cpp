@@ -8,7 +8,11 @@
 namespace orvel {
 
 FitPoint FrameMeasurement::point() const {
-    return {sky.airmass, f32(rings.magnitude)};
+    return {precise ? f32(precise->airmass) : sky.airmass, f32(rings.magnitude)};
+}
+
+double FrameMeasurement::fittedElevation() const {
+    return precise ? precise->elevation : static_cast<double>(sky.elevation);
 }
 
 bool NightRecord::anyMeasured() const {

@@ -19,6 +19,7 @@
 #include "night/band.h"
 #include "night/frame_source.h"
 #include "observing/airmass.h"
+#include "observing/precise_airmass.h"
 
 namespace orvel {
 
@@ -28,9 +29,14 @@ struct FrameMeasurement {
     StarPosition star;           // brightest pixel (the ring centre) and centroid
     RingPhotometry rings;        // rings, radii, sky level, integrated DC, magnitude value
     SkyPosition sky;             // elevation and airmass at the DATE-OBS time
+    std::optional<PreciseSky> precise;  // with --airmass precise: mid-exposure elevation and
+                                        // airmass (NaN when the date could not be converted)
 
-    // The observation as the fit and the graph see it: X and the stored 32-bit Y.
+    // The observation as the fit and the graph see it: X (the precise airmass when it was
+    // computed) and the stored 32-bit Y.
     FitPoint point() const;
+    // The elevation of the airmass fitted, degrees.
+    double fittedElevation() const;
 };
 
 struct FrameRecord {

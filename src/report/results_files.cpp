@@ -73,19 +73,27 @@ std::string bandFields(const NightRecord& night, Band b, const BandSignals& sign
            csvNumber(signals.exoatmosphericRatio[i]);
 }
 
+// The precise airmass and elevation beside the described ones; empty without --airmass precise.
+std::string preciseFields(const FrameRecord& f) {
+    if (!f.measured() || !f.measurement->precise) return ",,";
+    const PreciseSky& p = *f.measurement->precise;
+    return ',' + csvNumber(p.airmass, 10) + ',' + csvNumber(p.elevation, 10);
+}
+
 }  // namespace
 
 std::string frameResultsCsv(const NightRecord& night) {
     std::string out =
         "file,band,date_obs,airmass,elevation_deg,ring_column,ring_row,inner_radius,sky_level,"
-        "integrated_dc,magnitude_value,included,note\r\n";
+        "integrated_dc,magnitude_value,included,note,precise_airmass,precise_elevation_deg\r\n";
     const std::vector<NightWarning> warnings = fitWarnings(night);
     for (std::size_t i = 0; i < night.frames.size(); ++i) {
         const FrameRecord& f = night.frames[i];
         out += csvField(f.name) + ',' + std::string(bandLetterText(f.band)) + ',';
         out += measuredFields(f);
         out += f.included ? "1" : "0";
-        out += ',' + csvField(frameNote(night, i, warnings)) + "\r\n";
+        out += ',' + csvField(frameNote(night, i, warnings));
+        out += preciseFields(f) + "\r\n";
     }
     return out;
 }

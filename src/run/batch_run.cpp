@@ -97,7 +97,11 @@ int runNight(const BatchOptions& o, Console& console, RunLog& log) {
     logScreenSize(log, 0, 0);
     const ObservingSetup setup = typedSetup(o);
     logObservingSetup(log, setup);
-    const NightPlan plan{findFrames(o.run, o.run.folder, log, console), setup, o.run.folder};
+    const NightPlan plan{findFrames(o.run, o.run.folder, log, console),
+                         setup,
+                         o.run.folder,
+                         {},
+                         o.run.preciseAirmass};
     if (plan.files.files.empty()) {
         console.printLine(o.run.frames.active()
                               ? "orvel: no file in " + o.run.folder.string() + " matches --frames"

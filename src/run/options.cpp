@@ -7,6 +7,7 @@
 #include "analysis/colour_mosaic.h"
 #include "base/typed_line.h"
 #include "observing/coordinates.h"
+#include "run/measuring_options.h"
 
 namespace orvel {
 
@@ -98,7 +99,9 @@ std::optional<CommandLine> collectOptions(std::span<const std::string_view> args
             name = std::string(arg.substr(0, eq));
             value = std::string(arg.substr(eq + 1));
         }
-        if (std::find(kValued.begin(), kValued.end(), name) == kValued.end())
+        const std::vector<std::string>& measuring = measuringOptionNames();
+        if (std::find(kValued.begin(), kValued.end(), name) == kValued.end() &&
+            std::find(measuring.begin(), measuring.end(), name) == measuring.end())
             return failure("unknown option '" + std::string(arg) + "' (see --help)");
         if (!value) {
             if (i + 1 >= args.size()) return failure("option " + name + " needs a value");
@@ -196,6 +199,8 @@ CommandLine parseCommandLine(std::span<const std::string_view> args) {
     std::map<std::string, std::string> given;
     if (auto ended = collectOptions(args, given, c)) return *ended;
     if (auto bad = readOptional(given, c.options)) return *bad;
+    if (auto bad = readMeasuringOptions(given, c.options.run.preciseAirmass))
+        return failure(std::move(*bad));
     // Only the answers and the clicks make a run unattended; the other options apply to an
     // interactive run as well.
     const bool unattended = std::any_of(kUnattended.begin(), kUnattended.end(),
@@ -211,8 +216,10 @@ std::string versionText() {
     return "orvel 1.0\n";
 }
 
-std::string helpText() {
-    return R"(Usage: orvel
+namespace {
+
+// --help up to the measuring options, which have their own lines, and after them.
+constexpr const char* kHelpBefore = R"(Usage: orvel
        orvel --lat D,M,S --lon D,M,S --ra H,M,S --dec D,M,S
              --star COL,ROW --background COL,ROW [--remove NAME]... [--graph FILE] [--dir PATH]
        orvel --frames PATTERN [--band NAME=R]... [...]   (interactive or unattended)
@@ -249,7 +256,9 @@ Options:
   --band-keyword KEY   the card that names the filter (default FILTER)
   --bayer PATTERN      every frame is a raw mosaic of PATTERN (RGGB, BGGR, GRBG or GBRG) at
                        its first pixel, whatever its header says
-  --help               this text
+)";
+
+constexpr const char* kHelpAfter = R"(  --help               this text
   --version            the program's version
 
 Files written in the frames' folder: ORVEL_LOG.txt (the whole run), ORVEL_results.csv (one
@@ -263,6 +272,11 @@ Example:
         --star 312,240 --background 100,100 --remove NIGHT_0007_G.fit \
         --graph night.png --dir /data/2026-03-15
 )";
+
+}  // namespace
+
+std::string helpText() {
+    return kHelpBefore + measuringOptionsHelp() + kHelpAfter;
 }
 
 }  // namespace orvel

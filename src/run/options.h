@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "night/frame_selection.h"
+#include "observing/precise_airmass.h"
 
 namespace orvel {
 
@@ -18,6 +19,8 @@ struct RunOptions {
     std::filesystem::path folder = ".";  // frames; log and results are written here
     FrameSelection frames;               // --frames and its companions; inactive: the frames
                                          // are found by their names' band letters
+    std::optional<PreciseAirmassSettings> preciseAirmass;  // --airmass precise and its settings;
+                                                           // empty: the described airmass
 };
 
 // The unattended run: the typed answers and the clicks, given as options.

@@ -107,7 +107,11 @@ int runOrvel(RunEnvironment& env) {
     try {
         const DesktopSize desktop = measureDesktop(env.window, console, log);
         const ObservingSetup setup = readObservingSetup(console, log);
-        const NightPlan plan{findFrames(env.options, env.folder, log, console), setup, env.folder};
+        const NightPlan plan{findFrames(env.options, env.folder, log, console),
+                             setup,
+                             env.folder,
+                             {},
+                             env.options.preciseAirmass};
         if (!plan.files.files.empty()) measureAndGraph(env, plan, desktop, log);
         closingPrompt(console);
     } catch (const SessionEnded& ended) {

@@ -1,0 +1,106 @@
+#include "run/measuring_options.h"
+
+#include <cmath>
+
+#include "base/typed_line.h"
+
+namespace orvel {
+
+namespace {
+
+// A whole field that is a finite number, read by the same rules as a typed answer.
+std::optional<double> numberOf(const std::string& text) {
+    const LeadingNumber n = leadingNumber(text);
+    if (n.length == 0 || n.length != text.size() || !std::isfinite(n.value)) return std::nullopt;
+    return n.value;
+}
+
+std::string refusal(const std::string& name, const std::string& value, const char* wanted) {
+    return "option " + name + " '" + value + "' " + wanted;
+}
+
+// --equinox and --time-ref: one of a few words.
+std::optional<std::string> readWords(const std::map<std::string, std::string>& given,
+                                     PreciseAirmassSettings& s) {
+    if (const auto it = given.find("--equinox"); it != given.end()) {
+        if (it->second == "J2000")
+            s.equinox = Equinox::j2000;
+        else if (it->second == "date")
+            s.equinox = Equinox::ofDate;
+        else
+            return refusal(it->first, it->second, "is not J2000 or date");
+    }
+    if (const auto it = given.find("--time-ref"); it != given.end()) {
+        if (it->second == "start")
+            s.stamp = TimeReference::start;
+        else if (it->second == "mid")
+            s.stamp = TimeReference::middle;
+        else if (it->second == "end")
+            s.stamp = TimeReference::end;
+        else
+            return refusal(it->first, it->second, "is not start, mid or end");
+    }
+    return std::nullopt;
+}
+
+// --pressure (0 or "off" for no refraction) and --temperature, each within what air can be.
+std::optional<std::string> readWeather(const std::map<std::string, std::string>& given,
+                                       PreciseAirmassSettings& s) {
+    if (const auto it = given.find("--pressure"); it != given.end()) {
+        const std::optional<double> v = it->second == "off" ? 0.0 : numberOf(it->second);
+        if (!v || *v < 0.0 || *v > 1200.0)
+            return refusal(it->first, it->second, "is not a pressure of 0 to 1200 hPa or off");
+        s.pressureHpa = *v;
+    }
+    if (const auto it = given.find("--temperature"); it != given.end()) {
+        const std::optional<double> v = numberOf(it->second);
+        if (!v || *v < -80.0 || *v > 60.0)
+            return refusal(it->first, it->second, "is not a temperature of -80 to 60 C");
+        s.temperatureC = *v;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+const std::vector<std::string>& measuringOptionNames() {
+    static const std::vector<std::string> names = {"--airmass", "--equinox", "--time-ref",
+                                                   "--pressure", "--temperature"};
+    return names;
+}
+
+std::optional<std::string> readMeasuringOptions(
+    const std::map<std::string, std::string>& given,
+    std::optional<PreciseAirmassSettings>& preciseAirmass) {
+    const auto airmass = given.find("--airmass");
+    if (airmass != given.end() && airmass->second != "described" && airmass->second != "precise")
+        return refusal("--airmass", airmass->second, "is not described or precise");
+    const bool precise = airmass != given.end() && airmass->second == "precise";
+    // The settings of the precise airmass mean nothing to the described one.
+    for (const char* name : {"--equinox", "--time-ref", "--pressure", "--temperature"})
+        if (!precise && given.count(name))
+            return std::string("option ") + name + " needs --airmass precise";
+    if (!precise) return std::nullopt;
+    PreciseAirmassSettings s;
+    if (auto bad = readWords(given, s)) return bad;
+    if (auto bad = readWeather(given, s)) return bad;
+    preciseAirmass = s;
+    return std::nullopt;
+}
+
+std::string measuringOptionsHelp() {
+    return R"(  --airmass described|precise
+                       the airmass fitted: described (default) is the logged one at DATE-OBS;
+                       precise takes the star's apparent place by ERFA (precession, nutation,
+                       aberration, refraction) in the middle of each exposure and Pickering's
+                       (2002) airmass, valid down to the horizon; the log says which was fitted
+  --equinox J2000|date the equinox of --ra/--dec or the typed coordinates (default J2000)
+  --time-ref start|mid|end
+                       the moment of the exposure DATE-OBS names (default start); the airmass
+                       is taken in the exposure's middle, DATE-OBS + EXPTIME/2 for start
+  --pressure HPA|off   site air pressure for the refraction (default 1013.25); 0 or off for none
+  --temperature C      site air temperature for the refraction (default 10)
+)";
+}
+
+}  // namespace orvel
