@@ -14,6 +14,7 @@
 #include "observing/coordinates.h"
 #include "platform/offscreen_window.h"
 #include "report/results_files.h"
+#include "run/night_outputs.h"
 #include "run/phases.h"
 
 namespace orvel {
@@ -114,6 +115,7 @@ int runNight(const BatchOptions& o, Console& console, RunLog& log) {
         console.printLine("orvel: the results files could not be written in " + o.run.folder.string());
         status = 1;
     }
+    if (!writeNightOutputs(night, plan.setup, o.run, o.run.folder, console)) status = 1;
     return status;
 }
 

@@ -6,6 +6,7 @@
 
 #include "base/typed_line.h"
 #include "observing/coordinates.h"
+#include "picture/canvas.h"
 
 namespace orvel {
 
@@ -48,8 +49,9 @@ CommandLine failure(std::string message) {
 
 namespace {
 
-const std::vector<std::string> kValued = {"--lat",        "--lon",    "--ra",    "--dec", "--star",
-                                          "--background", "--remove", "--graph", "--dir"};
+const std::vector<std::string> kValued = {
+    "--lat",   "--lon", "--ra",   "--dec",    "--star",  "--background", "--remove",
+    "--graph", "--dir", "--plot", "--plot-y", "--field", "--weights-at", "--report"};
 
 // The options that stand for the typed answers and the clicks of the interactive run.
 const std::vector<const char*> kUnattended = {"--lat",  "--lon",        "--ra",   "--dec",
@@ -80,6 +82,13 @@ std::optional<CommandLine> collectOptions(std::span<const std::string_view> args
         if (name == "--remove") {
             if (value->empty()) return failure("option --remove needs a frame name");
             c.options.removals.push_back(*value);
+            continue;
+        }
+        if (name == "--weights-at") {
+            if (!isNumber(*value) || !(numericValue(*value) > 0 && numericValue(*value) <= 90))
+                return failure("option --weights-at '" + *value +
+                               "' is not an altitude above 0 and up to 90 degrees");
+            c.options.run.weightAltitudes.push_back(numericValue(*value));
             continue;
         }
         if (given.count(name)) return failure("option " + name + " is given twice");
@@ -126,6 +135,31 @@ std::optional<CommandLine> readRequired(const std::map<std::string, std::string>
     return std::nullopt;
 }
 
+// The pictures and the report asked for, each optional; empty when all are good.
+std::optional<CommandLine> readPictureOptions(const std::map<std::string, std::string>& given,
+                                              RunOptions& run) {
+    if (const auto it = given.find("--plot"); it != given.end()) {
+        if (!pictureFormatOf(it->second))
+            return failure("option --plot '" + it->second + "' must end in .png, .svg or .pdf");
+        run.plotFile = it->second;
+    }
+    if (const auto it = given.find("--plot-y"); it != given.end()) {
+        if (it->second != "mag" && it->second != "ln")
+            return failure("option --plot-y '" + it->second + "' must be mag or ln");
+        run.plotMagnitudes = it->second == "mag";
+    }
+    if (const auto it = given.find("--field"); it != given.end()) {
+        if (pictureFormatOf(it->second) != PictureFormat::png)
+            return failure("option --field '" + it->second + "' must end in .png");
+        run.fieldFile = it->second;
+    }
+    if (const auto it = given.find("--report"); it != given.end()) {
+        if (it->second.empty()) return failure("option --report needs a file name");
+        run.reportFile = it->second;
+    }
+    return std::nullopt;
+}
+
 // The graph file and the folder, both optional; empty when both are good.
 std::optional<CommandLine> readOptional(const std::map<std::string, std::string>& given,
                                         BatchOptions& o) {
@@ -150,6 +184,7 @@ CommandLine parseCommandLine(std::span<const std::string_view> args) {
     std::map<std::string, std::string> given;
     if (auto ended = collectOptions(args, given, c)) return *ended;
     if (auto bad = readOptional(given, c.options)) return *bad;
+    if (auto bad = readPictureOptions(given, c.options.run)) return *bad;
     // Only the answers and the clicks make a run unattended; the other options apply to an
     // interactive run as well.
     const bool unattended = std::any_of(kUnattended.begin(), kUnattended.end(),
@@ -165,10 +200,13 @@ std::string versionText() {
     return "orvel 1.0\n";
 }
 
-std::string helpText() {
-    return R"(Usage: orvel
+namespace {
+
+constexpr const char* kHelp = R"(Usage: orvel
        orvel --lat D,M,S --lon D,M,S --ra H,M,S --dec D,M,S
              --star COL,ROW --background COL,ROW [--remove NAME]... [--graph FILE] [--dir PATH]
+       [--plot FILE] [--plot-y mag|ln] [--field FILE.png] [--weights-at ALT]...
+       [--report FILE.html]   (these also with the interactive run)
 
 Measures the atmospheric extinction coefficients of the red, green and blue bands from a
 night's FITS frames of one star (names ending in R.fit, G.fit, B.fit).
@@ -193,11 +231,21 @@ Options:
                        (relative to the current folder)
   --dir PATH           the folder of frames (default: the current folder); the log and the
                        results files are written there
+  --plot FILE          the labelled plot of the fit: PNG, SVG or PDF by FILE's ending
+  --plot-y mag|ln      the plot's vertical axis: instrumental magnitude or ln(signal) (ln)
+  --field FILE.png     the first frame with the aperture, sky annulus and background
+                       rectangle used, and a scale bar
+  --weights-at ALT     add this altitude (degrees) to the colour weights of
+                       ORVEL_weights.csv and the console; may be repeated
+  --report FILE.html   a one-page night report (plot, field, fit and frame tables) that
+                       opens offline
   --help               this text
   --version            the program's version
 
 Files written in the frames' folder: ORVEL_LOG.txt (the whole run), ORVEL_results.csv (one
-row per frame), ORVEL_fit.csv (one row per band); ORVEL.bmp when saved interactively.
+row per frame), ORVEL_fit.csv (one row per band), ORVEL_weights.csv (R:G:B weights by
+altitude); ORVEL.bmp and ORVEL_plot.png when the graph is saved interactively, and
+ORVEL_field.png in an interactive run.
 
 Exit status: 0 on success, 1 when no frame could be measured, a file could not be written or
 a --remove name matched no frame of the fit, 2 for a missing or malformed option.
@@ -207,6 +255,11 @@ Example:
         --star 312,240 --background 100,100 --remove NIGHT_0007_G.fit \
         --graph night.png --dir /data/2026-03-15
 )";
+
+}  // namespace
+
+std::string helpText() {
+    return kHelp;
 }
 
 }  // namespace orvel

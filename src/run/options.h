@@ -13,7 +13,12 @@ namespace orvel {
 // What changes how the frames are found, read and measured and what is written beside the log,
 // in interactive and unattended runs alike. Every field's default keeps the described run.
 struct RunOptions {
-    std::filesystem::path folder = ".";  // frames; log and results are written here
+    std::filesystem::path folder = ".";              // frames; log and results are written here
+    std::optional<std::filesystem::path> plotFile;   // --plot: labelled plot, PNG/SVG/PDF
+    bool plotMagnitudes = false;                     // --plot-y mag: instrumental magnitudes
+    std::optional<std::filesystem::path> fieldFile;  // --field: first frame with apertures
+    std::vector<double> weightAltitudes;  // --weights-at, degrees, beside the 90..20 table
+    std::optional<std::filesystem::path> reportFile;  // --report: one-page HTML night report
 };
 
 // The unattended run: the typed answers and the clicks, given as options.

@@ -14,6 +14,7 @@
 #include "night/night_loop.h"
 #include "platform/session_end.h"
 #include "report/results_files.h"
+#include "run/night_outputs.h"
 #include "run/phases.h"
 
 namespace orvel {
@@ -55,14 +56,17 @@ void measureAndGraph(RunEnvironment& env, const NightPlan& plan, DesktopSize des
             console.printLine(
                 "The results files ORVEL_results.csv and ORVEL_fit.csv could not be written.");
     };
+    bool graphSaved = false;
     try {
-        runGraphPhase(night, env.folder, console, env.window, log);
+        graphSaved = runGraphPhase(night, env.folder, console, env.window, log);
     } catch (const SessionEnded&) {
         // The files hold the last fit reported, as the log does.
         writeResults();
         throw;
     }
     writeResults();
+    if (graphSaved) writeSavedGraphPlot(night, plan.setup, env.options, env.folder, console);
+    writeNightOutputs(night, plan.setup, env.options, env.folder, console);
 }
 
 void closingPrompt(Console& console) {
