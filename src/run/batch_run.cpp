@@ -103,7 +103,10 @@ int runNight(const BatchOptions& o, Console& console, RunLog& log) {
         console.printLine("orvel: no image files (*R.fit, *G.fit, *B.fit) in " + o.run.folder.string());
         return 1;
     }
-    NightRecord night = measureNight(plan, givenPicks(o, log), console, log);
+    std::optional<FieldCrop> field;
+    const bool keep = o.run.fieldFile || o.run.reportFile;
+    NightRecord night =
+        measureNight(plan, keepingField(givenPicks(o, log), field, keep), console, log);
     int status = 0;
     if (!night.anyMeasured()) {
         console.printLine("orvel: no frame could be measured");
@@ -115,7 +118,9 @@ int runNight(const BatchOptions& o, Console& console, RunLog& log) {
         console.printLine("orvel: the results files could not be written in " + o.run.folder.string());
         status = 1;
     }
-    if (!writeNightOutputs(night, plan.setup, o.run, o.run.folder, console)) status = 1;
+    if (!writeNightOutputs({night, plan.setup, field, o.run.fieldFile}, o.run, o.run.folder,
+                           console))
+        status = 1;
     return status;
 }
 

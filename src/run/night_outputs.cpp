@@ -1,5 +1,6 @@
 #include "run/night_outputs.h"
 
+#include "analysis/image_statistics.h"
 #include "base/file_io.h"
 #include "picture/night_plot.h"
 #include "report/colour_weights.h"
@@ -19,10 +20,25 @@ bool said(bool written, const std::filesystem::path& path, Console& console) {
 
 }  // namespace
 
-bool writeNightOutputs(const NightRecord& night, const ObservingSetup& setup,
-                       const RunOptions& options, const std::filesystem::path& folder,
-                       Console& console) {
+StarPicker keepingField(StarPicker pick, std::optional<FieldCrop>& field, bool keep) {
+    if (!keep) return pick;
+    return [pick, &field](const PixelImage& image, std::string_view name) {
+        const StarSelection s = pick(image, name);
+        // The window's stretch: the cuts of the whole first frame.
+        const FirstImageStats stats = analyseFirstImage(image);
+        field = fieldCrop(image, s, stats.p1, stats.p999);
+        return s;
+    };
+}
+
+bool writeNightOutputs(const NightOutputs& out, const RunOptions& options,
+                       const std::filesystem::path& folder, Console& console) {
+    const NightRecord& night = out.night;
+    const ObservingSetup& setup = out.setup;
     bool ok = true;
+    if (out.fieldFile && out.field)
+        ok &= said(writePicture(fieldPicture(*out.field, night), *out.fieldFile), *out.fieldFile,
+                   console);
     if (night.anyMeasured()) {
         const std::filesystem::path weights = folder / "ORVEL_weights.csv";
         ok &= said(writeWholeFile(weights, weightsCsv(night, options.weightAltitudes)), weights,

@@ -49,8 +49,10 @@ int endEarly(RunEnvironment& env, const std::string& reason) {
 void measureAndGraph(RunEnvironment& env, const NightPlan& plan, DesktopSize desktop,
                      RunLog& log) {
     Console& console = env.console;
-    NightRecord night =
-        measureNight(plan, interactivePicker(desktop, console, env.window, log), console, log);
+    std::optional<FieldCrop> field;
+    NightRecord night = measureNight(
+        plan, keepingField(interactivePicker(desktop, console, env.window, log), field, true),
+        console, log);
     const auto writeResults = [&] {
         if (!writeResultsFiles(night, env.folder))
             console.printLine(
@@ -66,7 +68,9 @@ void measureAndGraph(RunEnvironment& env, const NightPlan& plan, DesktopSize des
     }
     writeResults();
     if (graphSaved) writeSavedGraphPlot(night, plan.setup, env.options, env.folder, console);
-    writeNightOutputs(night, plan.setup, env.options, env.folder, console);
+    // The interactive run always shows the field it measured, beside the log.
+    const auto fieldFile = env.options.fieldFile.value_or(env.folder / "ORVEL_field.png");
+    writeNightOutputs({night, plan.setup, field, fieldFile}, env.options, env.folder, console);
 }
 
 void closingPrompt(Console& console) {

@@ -34,7 +34,7 @@ def check(ok, what):
 
 def run(folder, extra):
     args = [ORVEL, "--lat", "35,0,0", "--lon", "-106,30,0", "--ra", "9,5,0", "--dec", "34,30,0",
-            "--star", "120,90", "--background", "30,30", "--remove", REMOVED, "--dir", folder]
+            "--star", "120,90", "--background", "100,60", "--remove", REMOVED, "--dir", folder]
     return subprocess.run(args + extra, cwd=folder, capture_output=True, text=True,
                           stdin=subprocess.DEVNULL, timeout=120)
 
@@ -138,6 +138,50 @@ def check_weights(folder, fit, console):
     check(re.search(r"^ +55.0 deg", console, re.M) is None, "console leaves 55 to the file")
 
 
+def ring_radius(pixels, cx, cy):
+    """The most common whole distance of the pixels from (cx, cy): a drawn circle's radius,
+    whatever labels of the same colour lie elsewhere."""
+    counts = {}
+    for x, y in pixels:
+        d = round(math.hypot(x - cx, y - cy))
+        counts[d] = counts.get(d, 0) + 1
+    return max(counts, key=counts.get)
+
+
+def check_field(folder):
+    """The circles of the field picture have the radii logged for the first frame, measured on
+    the picture's pixels against its 10-pixel scale bar."""
+    log = open(os.path.join(folder, "ORVEL_LOG.txt"), encoding="latin-1").read()
+    inner = float(re.search(r"Inner ring radius =\s+([0-9.]+)", log).group(1))
+    outer = round(float(re.search(r"Outer ring radius =\s+([0-9.]+)", log).group(1)))
+    rows = read_png(os.path.join(folder, "field.png"))
+    coloured = lambda test: [(x, y) for y, row in enumerate(rows) for x, p in enumerate(row)
+                             if test(p)]
+    bar = coloured(lambda p: p[0] > 230 and p[1] > 230 and p[2] < 40)
+    check(bar, "the scale bar is drawn")
+    if not bar:
+        return
+    # The bar's row is the one with the most yellow pixels (its label is yellow too).
+    by_row = {}
+    for x, y in bar:
+        by_row.setdefault(y, []).append(x)
+    xs = sorted(max(by_row.values(), key=len))
+    run = 1  # the bar is the first unbroken run of the row; the label follows after a gap
+    while run < len(xs) and xs[run] == xs[run - 1] + 1:
+        run += 1
+    zoom = run / 10.0
+    red = coloured(lambda p: p[0] > 200 and p[1] < 60 and p[2] < 60)
+    cyan = coloured(lambda p: p[0] < 60 and p[1] > 200 and p[2] > 200)
+    cx = sum(x for x, _ in red) / len(red)
+    cy = sum(y for _, y in red) / len(red)
+    got_inner = ring_radius(red, cx, cy) / zoom
+    got_outer = ring_radius(cyan, cx, cy) / zoom
+    check(abs(got_inner - inner) <= 0.5, "aperture radius %.2f px, logged %g" % (got_inner, inner))
+    check(abs(got_outer - outer) <= 0.5, "annulus radius %.2f px, logged %g" % (got_outer, outer))
+    orange = coloured(lambda p: p[0] > 200 and 110 < p[1] < 170 and p[2] < 60)
+    check(len(orange) > 100, "the background rectangle is drawn")
+
+
 def main():
     folder = tempfile.mkdtemp(prefix="orvel-pictures-")
     plain = tempfile.mkdtemp(prefix="orvel-pictures-plain-")
@@ -148,7 +192,7 @@ def main():
                             "--saturate", str(SATURATED)], check=True, capture_output=True)
         r = run(folder, ["--plot", "plot.svg", "--weights-at", "33.3"])
         check(r.returncode == 0, "SVG run succeeds (%s)" % r.stderr)
-        r2 = run(folder, ["--plot", "plot.png", "--weights-at", "33.3"])
+        r2 = run(folder, ["--plot", "plot.png", "--weights-at", "33.3", "--field", "field.png"])
         check(r2.returncode == 0, "PNG run succeeds (%s)" % r2.stderr)
         r3 = run(folder, ["--plot", "plot.pdf", "--plot-y", "mag", "--weights-at", "33.3"])
         check(r3.returncode == 0 and open(os.path.join(folder, "plot.pdf"), "rb").read(5) ==
@@ -157,6 +201,7 @@ def main():
         results = csv_rows(os.path.join(folder, "ORVEL_results.csv"))
         check_plot(folder, fit, results)
         check_weights(folder, fit, r2.stdout)
+        check_field(folder)
         # The options add files; the log is the log of the run without them.
         p = run(plain, [])
         check(p.returncode == 0, "plain run succeeds")

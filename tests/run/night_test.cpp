@@ -82,6 +82,9 @@ TEST(Night, WholeDialogueWithRejectedPickRemovalAndSavedGraph) {
     EXPECT_EQ(bmp.substr(0, 2), "BM");
     // The labelled plot comes beside the saved graph.
     EXPECT_EQ(readFile(dir / "ORVEL_plot.png").substr(1, 3), "PNG");
+    // The field as measured, and the colour weights, come with every interactive run.
+    EXPECT_EQ(readFile(dir / "ORVEL_field.png").substr(1, 3), "PNG");
+    EXPECT_EQ(logLines(readFile(dir / "ORVEL_weights.csv")).size(), 16u);
 
     // Results files: one row per frame, one per band, one frame no longer included.
     const auto frames = logLines(readFile(dir / "ORVEL_results.csv"));
