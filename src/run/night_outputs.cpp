@@ -3,6 +3,7 @@
 #include "analysis/image_statistics.h"
 #include "base/file_io.h"
 #include "picture/night_plot.h"
+#include "picture/night_report.h"
 #include "report/colour_weights.h"
 
 namespace orvel {
@@ -44,6 +45,12 @@ bool writeNightOutputs(const NightOutputs& out, const RunOptions& options,
         ok &= said(writeWholeFile(weights, weightsCsv(night, options.weightAltitudes)), weights,
                    console);
         showWeights(night, options.weightAltitudes, console);
+    }
+    if (options.reportFile) {
+        const std::string field = out.field ? fieldPicture(*out.field, night) : std::string();
+        const std::string plot = nightPlot(night, setup, plotValue(options), PictureFormat::png);
+        ok &= said(writeWholeFile(*options.reportFile, nightReportHtml(night, setup, plot, field)),
+                   *options.reportFile, console);
     }
     if (options.plotFile)
         ok &= said(writeNightPlot(night, setup, plotValue(options), *options.plotFile),

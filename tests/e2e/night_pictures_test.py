@@ -182,6 +182,33 @@ def check_field(folder):
     check(len(orange) > 100, "the background rectangle is drawn")
 
 
+def check_report(folder, results):
+    """The report stands alone: its pictures are inlined PNGs, its tables hold every band and
+    frame with the frame's note; headless Chromium (when installed) renders it."""
+    import base64
+    page = open(os.path.join(folder, "night.html"), encoding="utf-8").read()
+    check(re.search(r"(src|href)=\"(?!data:)", page) is None, "nothing outside the file is used")
+    images = re.findall(r'src="data:image/png;base64,([A-Za-z0-9+/=]+)"', page)
+    check(len(images) == 2, "plot and field inlined (%d pictures)" % len(images))
+    for data in images:
+        check(base64.b64decode(data)[:8] == b"\x89PNG\r\n\x1a\n", "inlined picture is a PNG")
+    for row in results:
+        check("<td>%s</td>" % row["file"] in page, "frame row of " + row["file"])
+        if row["note"]:
+            note = row["note"].replace("&", "&amp;").replace("<", "&lt;").replace(">", "&gt;")
+            check("<td>%s</td></tr>" % note in page, "note of " + row["file"])
+    chromium = shutil.which("chromium")
+    if chromium:
+        shot = os.path.join(folder, "report.png")
+        subprocess.run([chromium, "--headless", "--no-sandbox", "--disable-gpu",
+                        "--hide-scrollbars", "--window-size=1150,1800", "--screenshot=" + shot,
+                        "file://" + os.path.join(folder, "night.html")], capture_output=True,
+                       timeout=120)
+        rows = read_png(shot)
+        colours = {p for row in rows[::7] for p in row[::7]}
+        check(len(colours) > 50, "the rendered report shows pictures (%d colours)" % len(colours))
+
+
 def main():
     folder = tempfile.mkdtemp(prefix="orvel-pictures-")
     plain = tempfile.mkdtemp(prefix="orvel-pictures-plain-")
@@ -192,7 +219,7 @@ def main():
                             "--saturate", str(SATURATED)], check=True, capture_output=True)
         r = run(folder, ["--plot", "plot.svg", "--weights-at", "33.3"])
         check(r.returncode == 0, "SVG run succeeds (%s)" % r.stderr)
-        r2 = run(folder, ["--plot", "plot.png", "--weights-at", "33.3", "--field", "field.png"])
+        r2 = run(folder, ["--plot", "plot.png", "--weights-at", "33.3", "--field", "field.png", "--report", "night.html"])
         check(r2.returncode == 0, "PNG run succeeds (%s)" % r2.stderr)
         r3 = run(folder, ["--plot", "plot.pdf", "--plot-y", "mag", "--weights-at", "33.3"])
         check(r3.returncode == 0 and open(os.path.join(folder, "plot.pdf"), "rb").read(5) ==
@@ -202,6 +229,7 @@ def main():
         check_plot(folder, fit, results)
         check_weights(folder, fit, r2.stdout)
         check_field(folder)
+        check_report(folder, results)
         # The options add files; the log is the log of the run without them.
         p = run(plain, [])
         check(p.returncode == 0, "plain run succeeds")
