@@ -2,7 +2,8 @@
 SHELL := /bin/bash
 JOBS ?= $(shell nproc)
 DEB_PACKAGES := cmake g++ ninja-build pkg-config libgtest-dev libsdl2-dev libpng-dev libcfitsio-dev xvfb xdotool \
-                python3 clang libclang-rt-14-dev liberfa-dev
+                python3 clang libclang-rt-14-dev liberfa-dev \
+                libcairo2-dev libpango1.0-dev fonts-dejavu-core chromium
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 CMAKE_FLAGS ?=
 

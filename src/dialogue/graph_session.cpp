@@ -27,24 +27,27 @@ void GraphSession::draw(std::optional<Band> circlesOf) {
     drawGraph(window_, night_, positions_, lines_, circlesOf);
 }
 
-void offerGraphExport(GraphicsWindow& window, Console& console,
+bool offerGraphExport(GraphicsWindow& window, Console& console,
                       const std::filesystem::path& folder) {
     console.endLine();
-    if (askFor(console, "Do you want to save the graph to a BMP file (Enter Y or N)? ", 'Y')) {
+    const bool save =
+        askFor(console, "Do you want to save the graph to a BMP file (Enter Y or N)? ", 'Y');
+    if (save) {
         console.printLine("Graph will be saved to file ORVEL.bmp");
         if (!saveWindowPicture(window, folder / "ORVEL.bmp"))
             console.printLine("The graph could not be written to ORVEL.bmp.");
     }
     window.close();
+    return save;
 }
 
-void runGraphPhase(NightRecord& night, const std::filesystem::path& folder, Console& console,
+bool runGraphPhase(NightRecord& night, const std::filesystem::path& folder, Console& console,
                    GraphicsWindow& window, RunLog& log) {
     GraphSession graph(night, window, console, log);
     graph.open();
     graph.refit();
     runOutlierDialogue(graph, console);
-    offerGraphExport(window, console, folder);
+    return offerGraphExport(window, console, folder);
 }
 
 }  // namespace orvel

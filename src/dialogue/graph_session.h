@@ -44,12 +44,13 @@ private:
 };
 
 // Asks whether to save the graph and writes it to "ORVEL.bmp" in the folder on Y; closes the
-// window either way.
-void offerGraphExport(GraphicsWindow& window, Console& console,
+// window either way. True when the user asked for it to be saved.
+bool offerGraphExport(GraphicsWindow& window, Console& console,
                       const std::filesystem::path& folder);
 
-// Runs graph setup, the first report and drawing, the outlier dialogue and the export.
-void runGraphPhase(NightRecord& night, const std::filesystem::path& folder, Console& console,
+// Runs graph setup, the first report and drawing, the outlier dialogue and the export; true
+// when the user asked for the graph to be saved.
+bool runGraphPhase(NightRecord& night, const std::filesystem::path& folder, Console& console,
                    GraphicsWindow& window, RunLog& log);
 
 }  // namespace orvel

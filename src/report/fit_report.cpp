@@ -1,9 +1,12 @@
 #include "report/fit_report.h"
 
+#include <cmath>
+#include <cstdio>
 #include <string>
 #include <string_view>
 
 #include "fit/band_regression.h"
+#include "fit/extinction_units.h"
 #include "night/night_warnings.h"
 
 namespace orvel {
@@ -69,6 +72,41 @@ void showRatios(ConsoleText& console, const BandSignals& s) {
     }
 }
 
+// A number with fixed decimals; an en dash for one that does not exist.
+std::string fixed(double value, int decimals) {
+    if (!std::isfinite(value)) return "\u2013";
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.*f", decimals, value);
+    return buf;
+}
+
+// Each fitted band's k in magnitudes per airmass, the unit photometry tools take, beside the
+// natural-log value the report gives; then which airmass the ratios are for.
+void showUnits(ConsoleText& console, const NightRecord& night, const BandSignals& s) {
+    console.endLine();
+    for (const Band b : kBands) {
+        const BandFit& f = night.fits[bandIndex(b)];
+        if (night.bandCounts[bandIndex(b)] <= 0) continue;
+        std::string name(bandLabel(b));
+        name.resize(7, ' ');
+        const double k = -static_cast<double>(f.slope);
+        const double error = slopeStandardError(bandPoints(night, b), f);
+        console.printLine(name + "k = " + fixed(kMagnitudesPerLn * k, 4) + " \u00b1 " +
+                          fixed(kMagnitudesPerLn * error, 4) + " mag/airmass (" + fixed(k, 4) +
+                          " ln/airmass), R2 " + fixed(f.r2, 5) + ", " + std::to_string(f.analysed) +
+                          " frames");
+    }
+    std::string zero =
+        "The band ratios above are at airmass 1; at airmass 0 (above the atmosphere):";
+    for (const Band b : kBands) {
+        char value[32];
+        std::snprintf(value, sizeof value, "%.7g",
+                      static_cast<double>(s.exoatmosphericRatio[bandIndex(b)]));
+        zero += std::string(b == Band::red ? " " : ", ") + std::string(bandLabel(b)) + " " + value;
+    }
+    console.printLine(zero);
+}
+
 }  // namespace
 
 void reportWarnings(const NightRecord& night, ConsoleText& console, bool withFrameWarnings) {
@@ -98,6 +136,7 @@ void fitAndReport(NightRecord& night, RunLog& log, ConsoleText& console) {
     const BandSignals signals = deriveSignals(night.fits);
     logParametersAndSignals(log, night.fits, signals);
     showRatios(console, signals);
+    showUnits(console, night, signals);
 }
 
 }  // namespace orvel

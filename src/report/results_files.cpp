@@ -5,6 +5,7 @@
 
 #include "base/file_io.h"
 #include "fit/band_regression.h"
+#include "fit/extinction_units.h"
 #include "night/night_warnings.h"
 
 namespace orvel {
@@ -60,17 +61,18 @@ std::string bandFields(const NightRecord& night, Band b, const BandSignals& sign
     const int files = night.bandCounts[i];
     // A band without files has no fit: its numbers are left empty rather than the zeros
     // the fit starts from.
-    if (files <= 0) return ",,,,0,0,,,,";
+    if (files <= 0) return ",,,,0,0,,,,,,";
     const BandFit& f = night.fits[i];
     // Fewer than two points fit no line: none of its numbers exist.
     if (f.analysed < 2)
-        return ",,,," + std::to_string(files) + ',' + std::to_string(f.analysed) + ",,,,";
-    return csvNumber(-static_cast<double>(f.slope)) + ',' +
-           csvNumber(slopeStandardError(bandPoints(night, b), f)) + ',' + csvNumber(f.intercept) +
-           ',' + csvNumber(f.r2) + ',' + std::to_string(files) + ',' + std::to_string(f.analysed) +
-           ',' + csvNumber(signals.oneAirmass[i]) + ',' + csvNumber(signals.exoatmospheric[i]) +
-           ',' + csvNumber(signals.oneAirmassRatio[i]) + ',' +
-           csvNumber(signals.exoatmosphericRatio[i]);
+        return ",,,," + std::to_string(files) + ',' + std::to_string(f.analysed) + ",,,,,,";
+    const double k = -static_cast<double>(f.slope);
+    const double error = slopeStandardError(bandPoints(night, b), f);
+    return csvNumber(k) + ',' + csvNumber(error) + ',' + csvNumber(f.intercept) + ',' +
+           csvNumber(f.r2) + ',' + std::to_string(files) + ',' + std::to_string(f.analysed) + ',' +
+           csvNumber(signals.oneAirmass[i]) + ',' + csvNumber(signals.exoatmospheric[i]) + ',' +
+           csvNumber(signals.oneAirmassRatio[i]) + ',' + csvNumber(signals.exoatmosphericRatio[i]) +
+           ',' + csvNumber(kMagnitudesPerLn * k) + ',' + csvNumber(kMagnitudesPerLn * error);
 }
 
 // The precise airmass and elevation beside the described ones; empty without --airmass precise.
@@ -102,7 +104,7 @@ std::string bandResultsCsv(const NightRecord& night) {
     const BandSignals signals = deriveSignals(night.fits);
     std::string out =
         "band,k,k_standard_error,intercept,r2,files,analysed,signal_at_x1_adu,signal_at_x0_adu,"
-        "ratio_at_x1,ratio_at_x0\r\n";
+        "ratio_at_x1,ratio_at_x0,k_mag_per_airmass,k_mag_standard_error\r\n";
     for (const Band b : kBands)
         out += std::string(bandLetterText(b)) + ',' + bandFields(night, b, signals) + "\r\n";
     return out;

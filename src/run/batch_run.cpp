@@ -14,6 +14,7 @@
 #include "observing/coordinates.h"
 #include "platform/offscreen_window.h"
 #include "report/results_files.h"
+#include "run/night_outputs.h"
 #include "run/phases.h"
 
 namespace orvel {
@@ -109,7 +110,10 @@ int runNight(const BatchOptions& o, Console& console, RunLog& log) {
                                     o.run.folder.string());
         return 1;
     }
-    NightRecord night = measureNight(plan, givenPicks(o, log), console, log);
+    std::optional<FieldCrop> field;
+    const bool keep = o.run.fieldFile || o.run.reportFile;
+    NightRecord night =
+        measureNight(plan, keepingField(givenPicks(o, log), field, keep), console, log);
     int status = 0;
     if (!night.anyMeasured()) {
         console.printLine("orvel: no frame could be measured");
@@ -122,6 +126,9 @@ int runNight(const BatchOptions& o, Console& console, RunLog& log) {
                           o.run.folder.string());
         status = 1;
     }
+    if (!writeNightOutputs({night, plan.setup, field, o.run.fieldFile}, o.run, o.run.folder,
+                           console))
+        status = 1;
     return status;
 }
 

@@ -7,6 +7,7 @@
 #include "analysis/colour_mosaic.h"
 #include "base/typed_line.h"
 #include "observing/coordinates.h"
+#include "picture/canvas.h"
 #include "run/measuring_options.h"
 
 namespace orvel {
@@ -51,8 +52,9 @@ CommandLine failure(std::string message) {
 namespace {
 
 const std::vector<std::string> kValued = {
-    "--lat",   "--lon", "--ra",     "--dec",  "--star",         "--background", "--remove",
-    "--graph", "--dir", "--frames", "--band", "--band-keyword", "--bayer"};
+    "--lat",    "--lon",   "--ra",     "--dec",    "--star",       "--background",
+    "--remove", "--graph", "--dir",    "--frames", "--band",       "--band-keyword",
+    "--bayer",  "--plot",  "--plot-y", "--field",  "--weights-at", "--report"};
 
 // "NAME=R": a filter name and the band letter it stands for.
 std::optional<std::pair<std::string, Band>> bandMapping(std::string_view text) {
@@ -116,6 +118,13 @@ std::optional<CommandLine> collectOptions(std::span<const std::string_view> args
             c.options.removals.push_back(*value);
             continue;
         }
+        if (name == "--weights-at") {
+            if (!isNumber(*value) || !(numericValue(*value) > 0 && numericValue(*value) <= 90))
+                return failure("option --weights-at '" + *value +
+                               "' is not an altitude above 0 and up to 90 degrees");
+            c.options.run.weightAltitudes.push_back(numericValue(*value));
+            continue;
+        }
         if (given.count(name)) return failure("option " + name + " is given twice");
         given[name] = *value;
     }
@@ -156,6 +165,31 @@ std::optional<CommandLine> readRequired(const std::map<std::string, std::string>
                      star ? o.starRow : o.backgroundRow))
             return failure(std::string("option ") + name + " '" + it->second +
                            "' is not of the form COL,ROW");
+    }
+    return std::nullopt;
+}
+
+// The pictures and the report asked for, each optional; empty when all are good.
+std::optional<CommandLine> readPictureOptions(const std::map<std::string, std::string>& given,
+                                              RunOptions& run) {
+    if (const auto it = given.find("--plot"); it != given.end()) {
+        if (!pictureFormatOf(it->second))
+            return failure("option --plot '" + it->second + "' must end in .png, .svg or .pdf");
+        run.plotFile = it->second;
+    }
+    if (const auto it = given.find("--plot-y"); it != given.end()) {
+        if (it->second != "mag" && it->second != "ln")
+            return failure("option --plot-y '" + it->second + "' must be mag or ln");
+        run.plotMagnitudes = it->second == "mag";
+    }
+    if (const auto it = given.find("--field"); it != given.end()) {
+        if (pictureFormatOf(it->second) != PictureFormat::png)
+            return failure("option --field '" + it->second + "' must end in .png");
+        run.fieldFile = it->second;
+    }
+    if (const auto it = given.find("--report"); it != given.end()) {
+        if (it->second.empty()) return failure("option --report needs a file name");
+        run.reportFile = it->second;
     }
     return std::nullopt;
 }
@@ -201,6 +235,7 @@ CommandLine parseCommandLine(std::span<const std::string_view> args) {
     if (auto bad = readOptional(given, c.options)) return *bad;
     if (auto bad = readMeasuringOptions(given, c.options.run.preciseAirmass))
         return failure(std::move(*bad));
+    if (auto bad = readPictureOptions(given, c.options.run)) return *bad;
     // Only the answers and the clicks make a run unattended; the other options apply to an
     // interactive run as well.
     const bool unattended = std::any_of(kUnattended.begin(), kUnattended.end(),
@@ -223,6 +258,8 @@ constexpr const char* kHelpBefore = R"(Usage: orvel
        orvel --lat D,M,S --lon D,M,S --ra H,M,S --dec D,M,S
              --star COL,ROW --background COL,ROW [--remove NAME]... [--graph FILE] [--dir PATH]
        orvel --frames PATTERN [--band NAME=R]... [...]   (interactive or unattended)
+       [--plot FILE] [--plot-y mag|ln] [--field FILE.png] [--weights-at ALT]...
+       [--report FILE.html]   (these also with the interactive run)
 
 Measures the atmospheric extinction coefficients of the red, green and blue bands from a
 night's FITS frames of one star (names ending in R.fit, G.fit, B.fit).
@@ -258,11 +295,22 @@ Options:
                        its first pixel, whatever its header says
 )";
 
-constexpr const char* kHelpAfter = R"(  --help               this text
+constexpr const char* kHelpAfter =
+    R"(  --plot FILE          the labelled plot of the fit: PNG, SVG or PDF by FILE's ending
+  --plot-y mag|ln      the plot's vertical axis: instrumental magnitude or ln(signal) (ln)
+  --field FILE.png     the first frame with the aperture, sky annulus and background
+                       rectangle used, and a scale bar
+  --weights-at ALT     add this altitude (degrees) to the colour weights of
+                       ORVEL_weights.csv and the console; may be repeated
+  --report FILE.html   a one-page night report (plot, field, fit and frame tables) that
+                       opens offline
+  --help               this text
   --version            the program's version
 
 Files written in the frames' folder: ORVEL_LOG.txt (the whole run), ORVEL_results.csv (one
-row per frame), ORVEL_fit.csv (one row per band); ORVEL.bmp when saved interactively.
+row per frame), ORVEL_fit.csv (one row per band), ORVEL_weights.csv (R:G:B weights by
+altitude); ORVEL.bmp and ORVEL_plot.png when the graph is saved interactively, and
+ORVEL_field.png in an interactive run.
 
 Exit status: 0 on success, 1 when no frame could be measured, a file could not be written or
 a --remove name matched no frame of the fit, 2 for a missing or malformed option.

@@ -21,6 +21,11 @@ struct RunOptions {
                                          // are found by their names' band letters
     std::optional<PreciseAirmassSettings> preciseAirmass;  // --airmass precise and its settings;
                                                            // empty: the described airmass
+    std::optional<std::filesystem::path> plotFile;         // --plot: labelled plot, PNG/SVG/PDF
+    bool plotMagnitudes = false;                           // --plot-y mag: instrumental magnitudes
+    std::optional<std::filesystem::path> fieldFile;        // --field: first frame with apertures
+    std::vector<double> weightAltitudes;  // --weights-at, degrees, beside the 90..20 table
+    std::optional<std::filesystem::path> reportFile;  // --report: one-page HTML night report
 };
 
 // The unattended run: the typed answers and the clicks, given as options.

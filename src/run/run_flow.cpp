@@ -14,6 +14,7 @@
 #include "night/night_loop.h"
 #include "platform/session_end.h"
 #include "report/results_files.h"
+#include "run/night_outputs.h"
 #include "run/phases.h"
 
 namespace orvel {
@@ -47,21 +48,28 @@ int endEarly(RunEnvironment& env, const std::string& reason) {
 // The frames, the graph with its dialogue, and the results files.
 void measureAndGraph(RunEnvironment& env, const NightPlan& plan, DesktopSize desktop, RunLog& log) {
     Console& console = env.console;
-    NightRecord night =
-        measureNight(plan, interactivePicker(desktop, console, env.window, log), console, log);
+    std::optional<FieldCrop> field;
+    NightRecord night = measureNight(
+        plan, keepingField(interactivePicker(desktop, console, env.window, log), field, true),
+        console, log);
     const auto writeResults = [&] {
         if (!writeResultsFiles(night, env.folder))
             console.printLine(
                 "The results files ORVEL_results.csv and ORVEL_fit.csv could not be written.");
     };
+    bool graphSaved = false;
     try {
-        runGraphPhase(night, env.folder, console, env.window, log);
+        graphSaved = runGraphPhase(night, env.folder, console, env.window, log);
     } catch (const SessionEnded&) {
         // The files hold the last fit reported, as the log does.
         writeResults();
         throw;
     }
     writeResults();
+    if (graphSaved) writeSavedGraphPlot(night, plan.setup, env.options, env.folder, console);
+    // The interactive run always shows the field it measured, beside the log.
+    const auto fieldFile = env.options.fieldFile.value_or(env.folder / "ORVEL_field.png");
+    writeNightOutputs({night, plan.setup, field, fieldFile}, env.options, env.folder, console);
 }
 
 void closingPrompt(Console& console) {

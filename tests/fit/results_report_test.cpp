@@ -1,14 +1,13 @@
-#include "report/fit_report.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <string>
 #include <vector>
 
+#include "base/number_format.h"
 #include "fit/band_regression.h"
 #include "platform/scripted_console.h"
-#include "base/number_format.h"
+#include "report/fit_report.h"
 #include "support/test_support.h"
 
 namespace orvel {
@@ -97,7 +96,13 @@ TEST(BandRegression, ThreePointsOnALine) {
         f(static_cast<float>(1.0 / y1)) +
         "\n"
         "  BLUE = " +
-        f(static_cast<float>(1.0 / y1)) + "\n";
+        f(static_cast<float>(1.0 / y1)) +
+        "\n"
+        // k = 1 ln/airmass is 2.5 / ln 10 = 1.0857 mag/airmass; a line through every point has
+        // no error; the unfitted bands' Y0 of 1 against e^11 = 59874.14.
+        "\nRED    k = 1.0857 \u00b1 0.0000 mag/airmass (1.0000 ln/airmass), R2 1.00000, 3 frames\n"
+        "The band ratios above are at airmass 1; at airmass 0 (above the atmosphere): RED 1, "
+        "GREEN 1.67017e-05, BLUE 1.67017e-05\n";
     EXPECT_EQ(r.console, console);
 }
 

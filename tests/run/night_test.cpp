@@ -80,6 +80,11 @@ TEST(Night, WholeDialogueWithRejectedPickRemovalAndSavedGraph) {
     const std::string bmp = readFile(dir / "ORVEL.bmp");
     EXPECT_EQ(bmp.size(), 921654u);
     EXPECT_EQ(bmp.substr(0, 2), "BM");
+    // The labelled plot comes beside the saved graph.
+    EXPECT_EQ(readFile(dir / "ORVEL_plot.png").substr(1, 3), "PNG");
+    // The field as measured, and the colour weights, come with every interactive run.
+    EXPECT_EQ(readFile(dir / "ORVEL_field.png").substr(1, 3), "PNG");
+    EXPECT_EQ(logLines(readFile(dir / "ORVEL_weights.csv")).size(), 16u);
 
     // Results files: one row per frame, one per band, one frame no longer included.
     const auto frames = logLines(readFile(dir / "ORVEL_results.csv"));
@@ -147,7 +152,7 @@ TEST(Night, ABandWithoutFramesHasAnEmptyFitRow) {
     const std::vector<std::string> rows = logLines(readFile(dir / "ORVEL_fit.csv"));
     ASSERT_EQ(rows.size(), 4u);
     EXPECT_TRUE(rows[1].starts_with("R,0.")) << rows[1];
-    EXPECT_EQ(rows[3], "B,,,,,0,0,,,,");
+    EXPECT_EQ(rows[3], "B,,,,,0,0,,,,,,");
 }
 
 }  // namespace

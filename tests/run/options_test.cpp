@@ -175,5 +175,38 @@ TEST(Options, FrameSelectionOptionsWorkInBothRunsAndAreChecked) {
               "option --band-keyword 'TOOLONGNAME' is not a FITS keyword");
 }
 
+TEST(Options, PicturesAndWeightsKeepTheRunInteractiveAndAreChecked) {
+    const CommandLine c = parseCommandLine(std::vector<std::string_view>{
+        "--plot", "n.SVG", "--plot-y", "mag", "--field", "f.png", "--weights-at", "33.5",
+        "--weights-at=70", "--report", "r.html"});
+    ASSERT_EQ(c.mode, CommandLine::Mode::interactive) << c.error;
+    EXPECT_EQ(c.options.run.plotFile, std::filesystem::path("n.SVG"));
+    EXPECT_TRUE(c.options.run.plotMagnitudes);
+    EXPECT_EQ(c.options.run.fieldFile, std::filesystem::path("f.png"));
+    EXPECT_EQ(c.options.run.weightAltitudes, (std::vector<double>{33.5, 70}));
+    EXPECT_EQ(c.options.run.reportFile, std::filesystem::path("r.html"));
+    EXPECT_FALSE(parseCommandLine(std::vector<std::string_view>{"--plot", "n.pdf"})
+                     .options.run.plotMagnitudes);
+
+    const std::pair<std::vector<std::string_view>, std::string> bad[] = {
+        {{"--plot", "n.jpg"}, "option --plot 'n.jpg' must end in .png, .svg or .pdf"},
+        {{"--plot-y", "log"}, "option --plot-y 'log' must be mag or ln"},
+        {{"--field", "f.svg"}, "option --field 'f.svg' must end in .png"},
+        {{"--weights-at", "0"},
+         "option --weights-at '0' is not an altitude above 0 and up to 90 degrees"},
+        {{"--weights-at", "90.5"},
+         "option --weights-at '90.5' is not an altitude above 0 and up to 90 degrees"},
+        {{"--report", ""}, "option --report needs a file name"},
+    };
+    for (const auto& [args, message] : bad) {
+        const CommandLine e = parseCommandLine(args);
+        EXPECT_EQ(e.mode, CommandLine::Mode::error) << message;
+        EXPECT_EQ(e.error, message);
+    }
+    // The upper end is an altitude: the zenith.
+    EXPECT_EQ(parseCommandLine(std::vector<std::string_view>{"--weights-at", "90"}).mode,
+              CommandLine::Mode::interactive);
+}
+
 }  // namespace
 }  // namespace orvel

@@ -35,7 +35,8 @@ FLOORS = [
     # floor 3: night owns discovery, the frame pipeline, the night record and its log lines; platform owns console and window services
     ["night", "platform"],
     # floor 4: graph owns the graph's ranges, drawing and files; report owns the fit report and the results files
-    ["graph", "report"],
+    # picture owns the labelled plot, the field picture and the night report drawn with cairo
+    ["graph", "report", "picture"],
     # floor 5: dialogue owns questions, picks and the outlier dialogue
     ["dialogue"],
     # floor 6: run owns options, the two flows and the entry

@@ -1,0 +1,146 @@
+#include "picture/night_report.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "fit/band_regression.h"
+#include "night/night_warnings.h"
+#include "picture/night_plot.h"
+#include "picture/plot_axes.h"
+
+namespace orvel {
+
+namespace {
+
+std::string escaped(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        if (c == '&')
+            out += "&amp;";
+        else if (c == '<')
+            out += "&lt;";
+        else if (c == '>')
+            out += "&gt;";
+        else
+            out += c;
+    }
+    return out;
+}
+
+std::string cell(const std::string& text) {
+    return "<td>" + escaped(text) + "</td>";
+}
+
+std::string general(double value, int digits) {
+    if (!std::isfinite(value)) return "\u2013";
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.*g", digits, value);
+    return buf;
+}
+
+std::string image(const std::string& png, const std::string& alt, int width) {
+    if (png.empty()) return "";
+    return "<figure><img width=\"" + std::to_string(width) + "\" alt=\"" + alt +
+           "\" src=\"data:image/png;base64," + base64(png) + "\"><figcaption>" + alt +
+           "</figcaption></figure>\n";
+}
+
+// One row per band with files: k in both units with its error, R2, frames, signals, ratios.
+std::string fitTable(const NightRecord& night) {
+    const BandSignals s = deriveSignals(night.fits);
+    std::string out =
+        "<table><tr><th>band</th><th>k (mag/airmass)</th><th>k (ln/airmass)</th><th>R\u00b2</th>"
+        "<th>frames fitted / files</th><th>signal at X=1 (ADU)</th><th>ratio at X=1</th>"
+        "<th>signal at X=0 (ADU)</th><th>ratio at X=0</th></tr>\n";
+    for (const Band b : kBands) {
+        const std::size_t i = bandIndex(b);
+        if (night.bandCounts[i] <= 0) continue;
+        const BandLegend l = bandLegend(night, b);
+        out += "<tr>" + cell(std::string(bandLabel(b))) +
+               cell(l.fitted ? fixedText(l.kMag, 4) + " \u00b1 " + fixedText(l.kMagError, 4)
+                             : "\u2013") +
+               cell(l.fitted ? fixedText(l.kLn, 4) + " \u00b1 " + fixedText(l.kLnError, 4)
+                             : "\u2013") +
+               cell(l.fitted ? fixedText(l.r2, 5) : "\u2013") +
+               cell(std::to_string(l.frames) + " / " + std::to_string(night.bandCounts[i])) +
+               cell(general(s.oneAirmass[i], 7)) + cell(general(s.oneAirmassRatio[i], 7)) +
+               cell(general(s.exoatmospheric[i], 7)) + cell(general(s.exoatmosphericRatio[i], 7)) +
+               "</tr>\n";
+    }
+    return out + "</table>\n";
+}
+
+std::string frameRow(const NightRecord& night, std::size_t i,
+                     const std::vector<NightWarning>& warnings) {
+    const FrameRecord& f = night.frames[i];
+    std::string out = std::string("<tr") + (f.included ? "" : " class=\"out\"") + ">" +
+                      cell(f.name) + cell(std::string(bandLetterText(f.band)));
+    if (f.measured()) {
+        const FrameMeasurement& m = *f.measurement;
+        char date[40];
+        std::snprintf(date, sizeof date, "%04d-%02d-%02d %02d:%02d:%02d", f.header.year,
+                      f.header.month, f.header.day, f.header.hour, f.header.minute,
+                      f.header.second);
+        out += cell(date) + cell(fixedText(m.sky.airmass, 4)) +
+               cell(fixedText(m.sky.elevation, 2)) + cell(std::to_string(m.rings.innerRadius)) +
+               cell(general(m.rings.skyLevel, 7)) + cell(general(m.rings.integratedDC, 7));
+    } else {
+        out += "<td colspan=\"6\"></td>";
+    }
+    return out + cell(f.included ? "yes" : "no") + cell(frameNote(night, i, warnings)) + "</tr>\n";
+}
+
+std::string frameTable(const NightRecord& night) {
+    const std::vector<NightWarning> warnings = fitWarnings(night);
+    std::string out =
+        "<table><tr><th>file</th><th>band</th><th>DATE-OBS (UT)</th><th>airmass</th>"
+        "<th>elevation (\u00b0)</th><th>aperture (px)</th><th>sky (DC)</th>"
+        "<th>integrated DC</th><th>fitted</th><th>note</th></tr>\n";
+    for (std::size_t i = 0; i < night.frames.size(); ++i) out += frameRow(night, i, warnings);
+    return out + "</table>\n";
+}
+
+constexpr const char* kStyle =
+    "body{font-family:'DejaVu Sans',sans-serif;margin:24px;color:#111;max-width:1100px}"
+    "h1{font-size:22px;margin:0}p.sub{margin:4px 0 16px;color:#444}"
+    "figure{display:inline-block;margin:0 16px 16px 0;vertical-align:top}"
+    "img{border:1px solid #ccc;max-width:100%}figcaption{font-size:12px;color:#555}"
+    "table{border-collapse:collapse;font-size:12px;margin-bottom:20px}"
+    "td,th{border:1px solid #bbb;padding:3px "
+    "6px;text-align:left;white-space:nowrap}td:last-child{white-space:normal}th{background:#eee}"
+    "tr.out td{color:#888}h2{font-size:16px;margin:12px 0 6px}";
+
+}  // namespace
+
+std::string base64(const std::string& bytes) {
+    static const char* kDigits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    for (std::size_t i = 0; i < bytes.size(); i += 3) {
+        // Three bytes make four six-bit digits; a short last group is padded with '='.
+        const std::size_t n = std::min<std::size_t>(3, bytes.size() - i);
+        unsigned v = 0;
+        for (std::size_t k = 0; k < 3; ++k)
+            v = (v << 8) | (k < n ? static_cast<unsigned char>(bytes[i + k]) : 0u);
+        for (std::size_t k = 0; k < 4; ++k) out += k <= n ? kDigits[(v >> (18 - 6 * k)) & 63] : '=';
+    }
+    return out;
+}
+
+std::string nightReportHtml(const NightRecord& night, const ObservingSetup& setup,
+                            const std::string& plotPng, const std::string& fieldPng) {
+    std::string out =
+        "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
+        "<title>ORVEL night report</title><style>" +
+        std::string(kStyle) + "</style></head><body>\n";
+    out += "<h1>" + escaped(plotTitle(setup)) + "</h1>\n<p class=\"sub\">" +
+           escaped(plotSubtitle(night, setup)) + "</p>\n";
+    out += image(plotPng, "The fitted lines of the three bands with every frame, and the residuals",
+                 640);
+    out += image(fieldPng, "The first frame with the aperture, sky annulus and background", 400);
+    out += "<h2>Fit</h2>\n" + fitTable(night);
+    out += "<h2>Frames</h2>\n" + frameTable(night);
+    return out + "</body></html>\n";
+}
+
+}  // namespace orvel

@@ -1,0 +1,19 @@
+// The one-page night report: the plot, the field, the fit table and the frame table in one HTML
+// file with its pictures inlined, so that it opens offline and travels as one file.
+#pragma once
+
+#include <string>
+
+#include "night/night_record.h"
+#include "observing/observing_setup.h"
+
+namespace orvel {
+
+// The bytes as base64 (RFC 4648, with padding).
+std::string base64(const std::string& bytes);
+
+// The page; a picture that is empty is left out.
+std::string nightReportHtml(const NightRecord& night, const ObservingSetup& setup,
+                            const std::string& plotPng, const std::string& fieldPng);
+
+}  // namespace orvel
