@@ -15,9 +15,9 @@
 #include <string>
 #include <vector>
 
+#include "base/typed_line.h"
 #include "fits/fits_writer.h"
 #include "fits/pixel_decoder.h"
-#include "base/typed_line.h"
 #include "simulate_frame.h"
 #include "simulate_sky.h"
 
@@ -27,8 +27,8 @@ using namespace orvel;
 using namespace orvel::simulate;
 
 constexpr char kBands[3] = {'R', 'G', 'B'};
-constexpr double kCeiling = 65535.0;   // the 16-bit ceiling after BZERO, DC
-constexpr double kDarkLevel = 100.0;   // level of the master dark, ADU per pixel
+constexpr double kCeiling = 65535.0;  // the 16-bit ceiling after BZERO, DC
+constexpr double kDarkLevel = 100.0;  // level of the master dark, ADU per pixel
 constexpr const char* kCubeName = "NIGHT_RGB.fit";
 constexpr const char* kDarkName = "master_dark_sub.fit";
 
@@ -41,13 +41,20 @@ constexpr FileKind kFrameFaults[] = {FileKind::saturate, FileKind::hideStar, Fil
 
 const char* kindName(FileKind kind) {
     switch (kind) {
-        case FileKind::saturate: return "saturate";
-        case FileKind::hideStar: return "hide-star";
-        case FileKind::cut: return "cut";
-        case FileKind::belowHorizon: return "below-horizon";
-        case FileKind::cube: return "cube";
-        case FileKind::dark: return "dark";
-        case FileKind::frame: break;
+        case FileKind::saturate:
+            return "saturate";
+        case FileKind::hideStar:
+            return "hide-star";
+        case FileKind::cut:
+            return "cut";
+        case FileKind::belowHorizon:
+            return "below-horizon";
+        case FileKind::cube:
+            return "cube";
+        case FileKind::dark:
+            return "dark";
+        case FileKind::frame:
+            break;
     }
     return "";
 }
@@ -106,6 +113,7 @@ Writes a night of FITS frames of one star in R, G and B (NIGHT_0001_R.fit, ...) 
   --star X,Y            star position in pixels, column and row from 0 (default near the centre)
   --seed S              noise seed (default 1)
   --help                this text
+  --version             the program's version
 
 Frames that cannot give a true point (N is the frame's number in the written order, 1 for
 NIGHT_0001_R.fit; each option may be given for several frames, one option per frame):
@@ -228,44 +236,73 @@ std::string checkOptions(const Options& o) {
     return {};
 }
 
+// The options that take a value, as --name value or --name=value.
+bool takesValue(const std::string& name) {
+    static const char* const kValued[] = {
+        "--out",    "--lat",          "--lon",        "--ra",
+        "--dec",    "--date",         "--k",          "--flux",
+        "--fwhm",   "--sky",          "--read-noise", "--size",
+        "--bitpix", "--frames",       "--exptime",    "--min-elevation",
+        "--star",   "--seed",         "--saturate",   "--hide-star",
+        "--cut",    "--below-horizon"};
+    for (const char* valued : kValued)
+        if (name == valued) return true;
+    return false;
+}
+
 // A switch without a value; false when the name is not one.
 bool applySwitch(Options& o, const std::string& name) {
-    if (name == "--no-noise") o.noise = false;
-    else if (name == "--cube") o.cube = true;
-    else if (name == "--dark") o.dark = true;
-    else return false;
+    if (name == "--no-noise")
+        o.noise = false;
+    else if (name == "--cube")
+        o.cube = true;
+    else if (name == "--dark")
+        o.dark = true;
+    else
+        return false;
     return true;
 }
 
-// Parses the command line; prints the help or an error and gives nothing when it should stop.
+// Reads argv[i] into the options, with its value (moving i past it); an error text when the
+// option is unknown, lacks its value or its value is bad.
+std::string readArgument(Options& o, int argc, char** argv, int& i) {
+    std::string name = argv[i];
+    if (applySwitch(o, name)) return {};
+    std::string value;
+    // Both "--name value" and "--name=value".
+    const auto eq = name.find('=');
+    if (eq != std::string::npos) {
+        value = name.substr(eq + 1);
+        name.resize(eq);
+    }
+    if (!takesValue(name)) return "unknown option " + name;
+    if (eq == std::string::npos) {
+        if (i + 1 >= argc) return "option " + name + " needs a value";
+        value = argv[++i];
+    }
+    try {
+        return applyOption(o, name, value);
+    } catch (const std::exception&) {
+        return "bad value for " + name;
+    }
+}
+
+// Parses the command line; prints the help, the version or an error and gives nothing when it
+// should stop.
 std::optional<Options> parseCommandLine(int argc, char** argv, int& exitCode) {
     Options o;
     exitCode = 0;
     for (int i = 1; i < argc; ++i) {
-        std::string name = argv[i];
-        std::string value;
-        if (name == "--help" || name == "-h") {
+        const std::string arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
             printHelp();
             return std::nullopt;
         }
-        if (applySwitch(o, name)) continue;
-        // Both "--name value" and "--name=value".
-        if (const auto eq = name.find('='); eq != std::string::npos) {
-            value = name.substr(eq + 1);
-            name.resize(eq);
-        } else if (i + 1 < argc) {
-            value = argv[++i];
-        } else {
-            std::cerr << "orvel-simulate: " << name << " needs a value\n";
-            exitCode = 2;
+        if (arg == "--version") {
+            std::cout << "orvel-simulate 1.0\n";
             return std::nullopt;
         }
-        std::string error;
-        try {
-            error = applyOption(o, name, value);
-        } catch (const std::exception&) {
-            error = "bad value for " + name;
-        }
+        std::string error = readArgument(o, argc, argv, i);
         if (error.empty()) continue;
         std::cerr << "orvel-simulate: " << error << " (see --help)\n";
         exitCode = 2;
@@ -299,8 +336,7 @@ struct Sky {
 };
 
 Sky skyOf(const Options& o) {
-    return {angleFromText(o.lat), angleFromText(o.lon), hoursFromText(o.ra),
-            angleFromText(o.dec)};
+    return {angleFromText(o.lat), angleFromText(o.lon), hoursFromText(o.ra), angleFromText(o.dec)};
 }
 
 // The star's true elevation at a moment, degrees.
@@ -447,8 +483,8 @@ bool writeNightFrame(const std::filesystem::path& folder, const Options& o, Fram
     const std::int64_t dataBytes =
         static_cast<std::int64_t>(o.columns) * o.rows * bytesPerSample(o.bitpix);
     std::error_code ec;
-    std::filesystem::resize_file(path, fitsHeader(cards).size() +
-                                           static_cast<std::uintmax_t>(dataBytes / 2), ec);
+    std::filesystem::resize_file(
+        path, fitsHeader(cards).size() + static_cast<std::uintmax_t>(dataBytes / 2), ec);
     return !ec;
 }
 
