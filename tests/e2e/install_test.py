@@ -36,6 +36,9 @@ def rendered(page):
 def main():
     failures = []
     dest = tempfile.mkdtemp(prefix="orvel-install-")
+    # The user's own `make install` record is kept: `make uninstall` reads it.
+    manifest = os.path.join(BUILD, "install_manifest.txt")
+    saved = open(manifest, "rb").read() if os.path.exists(manifest) else None
     try:
         subprocess.run(["cmake", "--install", BUILD, "--prefix", "/usr/local"], check=True,
                        env=dict(os.environ, DESTDIR=dest), capture_output=True)
@@ -68,6 +71,11 @@ def main():
                                                                      bad.stderr))
     finally:
         shutil.rmtree(dest)
+        if saved is None:
+            if os.path.exists(manifest):
+                os.remove(manifest)
+        else:
+            open(manifest, "wb").write(saved)
     for f in failures:
         print("FAIL:", f)
     return 1 if failures else 0
