@@ -1,19 +1,28 @@
-# ORVEL build entry points. `make` installs what is missing, configures and builds build/orvel.
+# ORVEL build entry points. `make` installs what is missing, configures and builds build/orvel
+# and build/orvel-simulate; `make test` adds what the tests need and builds and runs them.
 SHELL := /bin/bash
 JOBS ?= $(shell nproc)
-DEB_PACKAGES := cmake g++ ninja-build pkg-config libgtest-dev libsdl2-dev libpng-dev libcfitsio-dev xvfb xdotool \
-                python3 clang libclang-rt-14-dev liberfa-dev \
-                libcairo2-dev libpango1.0-dev fonts-dejavu-core chromium
+# What the program needs to build and run (the man pages come from help2man).
+BUILD_PACKAGES := cmake g++ ninja-build pkg-config libsdl2-dev libpng-dev libcfitsio-dev liberfa-dev \
+                  libcairo2-dev libpango1.0-dev fonts-dejavu-core help2man
+# Everything `make test` needs: the above and the test tools.
+DEB_PACKAGES := $(BUILD_PACKAGES) libgtest-dev xvfb xdotool python3 clang libclang-rt-14-dev man-db \
+                chromium python3-astropy
+# `make deb` finds the libraries the package depends on; `make bench` compares with numpy.
+PACKAGE_PACKAGES := $(BUILD_PACKAGES) dpkg-dev
+BENCH_PACKAGES := $(BUILD_PACKAGES) python3 python3-numpy
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 CMAKE_FLAGS ?=
+PREFIX ?= /usr/local
+DESTDIR ?=
 
-.PHONY: all deps build test test-plain test-sanitize test-fuzz fuzz demo bench clean
+.PHONY: all deps deps-test deps-package deps-bench configure build test test-plain test-sanitize \
+        test-fuzz fuzz demo bench install uninstall deb clean
 
 all: build
 
-# Installs only the Debian packages that are missing; does nothing when all are present.
-deps:
-	@missing=""; for p in $(DEB_PACKAGES); do \
+# Installs only the Debian packages of the list that are missing; nothing when all are present.
+install_missing = @missing=""; for p in $(1); do \
 	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "install ok installed" || missing="$$missing $$p"; \
 	done; \
 	if [ -n "$$missing" ]; then \
@@ -21,45 +30,77 @@ deps:
 	  $(SUDO) apt-get update -qq && DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq $$missing; \
 	fi
 
-build: deps
+deps:
+	$(call install_missing,$(BUILD_PACKAGES))
+
+deps-test:
+	$(call install_missing,$(DEB_PACKAGES))
+
+deps-package:
+	$(call install_missing,$(PACKAGE_PACKAGES))
+
+deps-bench:
+	$(call install_missing,$(BENCH_PACKAGES))
+
+configure: deps
 	cmake -S . -B build -G Ninja $(CMAKE_FLAGS) >/dev/null
+
+# The program, the simulator and their man pages only.
+build: configure
 	cmake --build build -j $(JOBS)
 
-build-asan/build.ninja: | deps
+build-asan/build.ninja: | deps-test
 	cmake -S . -B build-asan -G Ninja -DORVEL_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug >/dev/null
 
 test: test-plain test-sanitize test-fuzz
 
-test-plain: build
+# Configured again after deps-test, so that GoogleTest and the display tools are found.
+test-plain: deps-test build
+	cmake -S . -B build -G Ninja $(CMAKE_FLAGS) >/dev/null
+	cmake --build build -j $(JOBS) --target all orvel_tests
 	cd build && ctest --output-on-failure -j $(JOBS)
 
 test-sanitize: build-asan/build.ninja
-	cmake --build build-asan -j $(JOBS)
+	cmake --build build-asan -j $(JOBS) --target all orvel_tests
 	cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
 
 # libFuzzer on the FITS reading path and the typed-line path: 30 s each in `make test`,
 # FUZZ_SECONDS (default 300) each with `make fuzz`.
 FUZZ_SECONDS ?= 300
-test-fuzz: deps
+test-fuzz: deps-test
 	bash tests/fuzz/run_fuzz.sh 30
 
-fuzz: deps
+fuzz: deps-test
 	bash tests/fuzz/run_fuzz.sh $(FUZZ_SECONDS)
 
-# A simulated night in demo/ (made once), what to type, then the program itself.
+# A simulated night in demo/ (made once), what to type, then the program itself on a desktop;
+# without a display the same night unattended, with the star and sky the simulator printed.
 demo: build
-	@if [ ! -f demo/what-to-type.txt ]; then \
-	  rm -rf demo && mkdir -p demo && \
-	  ./build/orvel-simulate --out demo > demo/what-to-type.txt.tmp && \
-	  mv demo/what-to-type.txt.tmp demo/what-to-type.txt; \
-	fi
-	@echo; cat demo/what-to-type.txt; echo
-	cd demo && ../build/orvel
+	@bash tools/run_demo.sh build demo
 
 # Speed and memory against baselines measured in the same run (writes about 7 GB of frames
 # under build/bench-data the first time).
-bench: build
-	python3 bench/run_bench.py build
+bench: build deps-bench
+	cmake --build build -j $(JOBS) --target orvel_bench
+	/usr/bin/python3 bench/run_bench.py build
+
+# The programs, their man pages and the README under $(DESTDIR)$(PREFIX); `make uninstall`
+# removes the files the last install wrote (build/install_manifest.txt) under $(DESTDIR).
+install: build
+	DESTDIR="$(DESTDIR)" cmake --install build --prefix "$(PREFIX)"
+
+uninstall:
+	@if [ ! -f build/install_manifest.txt ]; then echo "Nothing installed from build/"; exit 0; fi; \
+	while IFS= read -r f || [ -n "$$f" ]; do rm -fv "$(DESTDIR)$$f"; done < build/install_manifest.txt; \
+	for d in $$(sed -n 's|/share/doc/orvel/.*|/share/doc/orvel|p' build/install_manifest.txt | sort -u); do \
+	  rmdir --ignore-fail-on-non-empty "$(DESTDIR)$$d/docs" "$(DESTDIR)$$d" 2>/dev/null || true; \
+	done; \
+	rm -f build/install_manifest.txt
+
+# A Debian package in build/package/: apt-get install ./build/package/orvel_*.deb
+deb: deps-package build
+	cd build && cpack -G DEB
+	@for f in build/package/orvel_*.deb; do echo "Install with: apt-get install ./$$f"; done
 
 clean:
 	rm -rf build build-asan

@@ -129,6 +129,7 @@ Writes a night of FITS frames of one star in R, G and B (NIGHT_0001_R.fit, ...) 
                         Pickering's (2002) airmass
   --stamp start|middle  the moment of the exposure DATE-OBS names (default start)
   --help                this text
+  --version             the program's version
 
 Frames as capture programs write them (read with orvel --frames):
   --names STYLE         classic (NIGHT_0001_R.fit), light (Light_HD1234_R_0001.fits), dash
@@ -281,6 +282,41 @@ std::string checkOptions(const Options& o) {
     return {};
 }
 
+// The options that take a value, as --name value or --name=value.
+bool takesValue(const std::string& name) {
+    static const char* const kValued[] = {"--out",
+                                          "--lat",
+                                          "--lon",
+                                          "--ra",
+                                          "--dec",
+                                          "--date",
+                                          "--k",
+                                          "--flux",
+                                          "--fwhm",
+                                          "--sky",
+                                          "--read-noise",
+                                          "--size",
+                                          "--bitpix",
+                                          "--frames",
+                                          "--exptime",
+                                          "--min-elevation",
+                                          "--star",
+                                          "--seed",
+                                          "--saturate",
+                                          "--hide-star",
+                                          "--cut",
+                                          "--below-horizon",
+                                          "--names",
+                                          "--filter-card",
+                                          "--colour",
+                                          "--compress",
+                                          "--truth-airmass",
+                                          "--stamp"};
+    for (const char* valued : kValued)
+        if (name == valued) return true;
+    return false;
+}
+
 // A switch without a value; false when the name is not one.
 bool applySwitch(Options& o, const std::string& name) {
     if (name == "--no-noise")
@@ -294,35 +330,46 @@ bool applySwitch(Options& o, const std::string& name) {
     return true;
 }
 
-// Parses the command line; prints the help or an error and gives nothing when it should stop.
+// Reads argv[i] into the options, with its value (moving i past it); an error text when the
+// option is unknown, lacks its value or its value is bad.
+std::string readArgument(Options& o, int argc, char** argv, int& i) {
+    std::string name = argv[i];
+    if (applySwitch(o, name)) return {};
+    std::string value;
+    // Both "--name value" and "--name=value".
+    const auto eq = name.find('=');
+    if (eq != std::string::npos) {
+        value = name.substr(eq + 1);
+        name.resize(eq);
+    }
+    if (!takesValue(name)) return "unknown option " + name;
+    if (eq == std::string::npos) {
+        if (i + 1 >= argc) return "option " + name + " needs a value";
+        value = argv[++i];
+    }
+    try {
+        return applyOption(o, name, value);
+    } catch (const std::exception&) {
+        return "bad value for " + name;
+    }
+}
+
+// Parses the command line; prints the help, the version or an error and gives nothing when it
+// should stop.
 std::optional<Options> parseCommandLine(int argc, char** argv, int& exitCode) {
     Options o;
     exitCode = 0;
     for (int i = 1; i < argc; ++i) {
-        std::string name = argv[i];
-        std::string value;
-        if (name == "--help" || name == "-h") {
+        const std::string arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
             printHelp();
             return std::nullopt;
         }
-        if (applySwitch(o, name)) continue;
-        // Both "--name value" and "--name=value".
-        if (const auto eq = name.find('='); eq != std::string::npos) {
-            value = name.substr(eq + 1);
-            name.resize(eq);
-        } else if (i + 1 < argc) {
-            value = argv[++i];
-        } else {
-            std::cerr << "orvel-simulate: " << name << " needs a value\n";
-            exitCode = 2;
+        if (arg == "--version") {
+            std::cout << "orvel-simulate 1.0\n";
             return std::nullopt;
         }
-        std::string error;
-        try {
-            error = applyOption(o, name, value);
-        } catch (const std::exception&) {
-            error = "bad value for " + name;
-        }
+        std::string error = readArgument(o, argc, argv, i);
         if (error.empty()) continue;
         std::cerr << "orvel-simulate: " << error << " (see --help)\n";
         exitCode = 2;

@@ -104,7 +104,7 @@ std::optional<CommandLine> collectOptions(std::span<const std::string_view> args
         const std::vector<std::string>& measuring = measuringOptionNames();
         if (std::find(kValued.begin(), kValued.end(), name) == kValued.end() &&
             std::find(measuring.begin(), measuring.end(), name) == measuring.end())
-            return failure("unknown option '" + std::string(arg) + "' (see --help)");
+            return failure("unknown option " + std::string(arg) + " (see --help)");
         if (!value) {
             if (i + 1 >= args.size()) return failure("option " + name + " needs a value");
             value = std::string(args[++i]);
@@ -254,22 +254,20 @@ std::string versionText() {
 namespace {
 
 // --help up to the measuring options, which have their own lines, and after them.
-constexpr const char* kHelpBefore = R"(Usage: orvel
-       orvel --lat D,M,S --lon D,M,S --ra H,M,S --dec D,M,S
-             --star COL,ROW --background COL,ROW [--remove NAME]... [--graph FILE] [--dir PATH]
-       orvel --frames PATTERN [--band NAME=R]... [...]   (interactive or unattended)
-       [--plot FILE] [--plot-y mag|ln] [--field FILE.png] [--weights-at ALT]...
-       [--report FILE.html]   (these also with the interactive run)
+constexpr const char* kHelpBefore = R"(Usage: orvel [OPTION]...
 
 Measures the atmospheric extinction coefficients of the red, green and blue bands from a
-night's FITS frames of one star (names ending in R.fit, G.fit, B.fit).
+night's FITS frames of one star (names ending in R.fit, G.fit, B.fit, or any names with
+--frames).
 
 Without options ORVEL runs interactively in the current folder: it asks for the coordinates
 on the console and lets you pick the star, the sky background and outlier points with the
 mouse.
 
-With options it asks nothing, opens no window and needs no display. It writes the same log as
+With --lat, --lon, --ra, --dec, --star and --background (all six, with --remove and --graph
+when wanted) it asks nothing, opens no window and needs no display. It writes the same log as
 an interactive run with the same typed values and the same clicks at a screen factor of 1.
+The other options apply to both runs.
 
 Options:
   --lat D,M,S          site latitude, degrees, minutes, seconds (south negative)
@@ -277,7 +275,7 @@ Options:
   --ra H,M,S           right ascension of the star, hours, minutes, seconds
   --dec D,M,S          declination of the star (south negative)
   --star COL,ROW       the star's position in image pixels of the first frame
-  --background COL,ROW the centre of a patch of sky, image pixels of the first frame
+  --background COL,ROW  the centre of a patch of sky, image pixels of the first frame
   --remove NAME        leave this frame out of the fit; may be repeated; each removal refits
                        and reports again, in the order given
   --graph FILE         save the graph: a PNG when FILE ends in .png, a BMP otherwise
@@ -312,13 +310,14 @@ row per frame), ORVEL_fit.csv (one row per band), ORVEL_weights.csv (R:G:B weigh
 altitude); ORVEL.bmp and ORVEL_plot.png when the graph is saved interactively, and
 ORVEL_field.png in an interactive run.
 
-Exit status: 0 on success, 1 when no frame could be measured, a file could not be written or
-a --remove name matched no frame of the fit, 2 for a missing or malformed option.
+Exit status:
+  0 on success, 1 when no frame could be measured, a file could not be written or a --remove
+  name matched no frame of the fit, 2 for a missing or malformed option.
 
 Example:
   orvel --lat 35,0,0 --lon -111,30,0 --ra 5,55,10 --dec 7,24,25 \
-        --star 312,240 --background 100,100 --remove NIGHT_0007_G.fit \
-        --graph night.png --dir /data/2026-03-15
+  --star 312,240 --background 100,100 --remove NIGHT_0007_G.fit \
+  --graph night.png --dir /data/2026-03-15
 )";
 
 }  // namespace

@@ -1,0 +1,56 @@
+# Installing (`make install`), the man pages generated from --help, and the Debian package
+# (`make deb`). Included by the top-level CMakeLists.txt after the programs are defined.
+include(GNUInstallDirs)
+
+install(TARGETS orvel orvel-simulate RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES ${CMAKE_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES ${CMAKE_SOURCE_DIR}/docs/graph.png ${CMAKE_SOURCE_DIR}/docs/image-window.png
+        DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs)
+
+# The man pages are written by help2man from each program's --help and --version, with the
+# sections --help does not hold (the dialogue, the files, examples) from docs/man/NAME.h2m, so
+# a new option reaches the page with the next build.
+find_program(HELP2MAN_PROGRAM help2man)
+if(HELP2MAN_PROGRAM)
+  set(ORVEL_MAN_DIR ${CMAKE_BINARY_DIR}/man)
+  set(ORVEL_MAN_PAGES)
+  foreach(program orvel orvel-simulate)
+    set(page ${ORVEL_MAN_DIR}/${program}.1)
+    set(include_file ${CMAKE_SOURCE_DIR}/docs/man/${program}.h2m)
+    add_custom_command(
+      OUTPUT ${page}.gz
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${ORVEL_MAN_DIR}
+      COMMAND ${HELP2MAN_PROGRAM} --no-info --section=1 --include=${include_file}
+              --output=${page} $<TARGET_FILE:${program}>
+      # -n keeps the date out of the archive, so the same pages give the same bytes.
+      COMMAND gzip -9nf ${page}
+      DEPENDS ${program} ${include_file}
+      COMMENT "Writing the man page ${program}(1) from its --help"
+      VERBATIM)
+    list(APPEND ORVEL_MAN_PAGES ${page}.gz)
+  endforeach()
+  add_custom_target(man_pages ALL DEPENDS ${ORVEL_MAN_PAGES})
+  install(FILES ${ORVEL_MAN_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+else()
+  message(WARNING "help2man not found: no man pages (apt-get install help2man)")
+endif()
+
+# The Debian package: the same files under /usr, the library packages it links found by
+# dpkg-shlibdeps and declared as its dependencies.
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME orvel)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_CONTACT "ORVEL developers <orvel@localhost>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
+    "atmospheric extinction coefficients from a night's RGB FITS frames of one star")
+set(CPACK_PACKAGE_DESCRIPTION
+    "ORVEL measures the extinction coefficient k of the red, green and blue bands by ring
+photometry of one star in every frame, the airmass of each frame and a fit of ln(signal)
+against airmass. orvel-simulate writes simulated nights with known extinction.")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION science)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/package)
+include(CPack)
