@@ -4,7 +4,10 @@ include(GNUInstallDirs)
 
 install(TARGETS orvel orvel-simulate RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${CMAKE_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# The pictures the README shows.
 install(FILES ${CMAKE_SOURCE_DIR}/docs/graph.png ${CMAKE_SOURCE_DIR}/docs/image-window.png
+              ${CMAKE_SOURCE_DIR}/docs/plot.png ${CMAKE_SOURCE_DIR}/docs/field.png
+              ${CMAKE_SOURCE_DIR}/docs/night-report.png
         DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs)
 
 # The man pages are written by help2man from each program's --help and --version, with the
@@ -51,6 +54,8 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The labelled plot and the field picture letter their text in a font of the system.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-dejavu-core")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/package)
 include(CPack)
