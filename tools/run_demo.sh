@@ -41,16 +41,15 @@ fi
 echo "No display: the demo night runs unattended, with the values above typed and the star"
 echo "and a patch of sky ($background) picked for you:"
 command=(orvel --lat "$lat" --lon "$lon" --ra "$ra" --dec "$dec" --star "$star"
-         --background "$background" --graph ORVEL_graph.png)
+         --background "$background" --graph ORVEL_graph.png --plot ORVEL_plot.png
+         --field ORVEL_field.png)
 echo "  cd $DEMO && ${command[*]}"
 echo
-marker=$(mktemp)
-trap 'rm -f "$marker"' EXIT
 status=0
 (cd "$DEMO" && "$BUILD/orvel" "${command[@]:1}") || status=$?
 echo
 echo "Files written in $DEMO/:"
-find "$DEMO" -maxdepth 1 -type f -newer "$marker" -printf '  %f (%s bytes)\n' | sort
+find "$DEMO" -maxdepth 1 -type f -name 'ORVEL*' -printf '  %f (%s bytes)\n' | sort
 echo
 echo "On a desktop, \`make demo\` runs the same night interactively: you type the values above"
 echo "and pick the star and the sky with the mouse."
