@@ -62,7 +62,7 @@ test-plain: deps-test build
 
 test-sanitize: build-asan/build.ninja
 	cmake --build build-asan -j $(JOBS) --target all orvel_tests
-	cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
+	cd build-asan && ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions=$(CURDIR)/tests/sanitizer/lsan.supp UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
 
 # libFuzzer on the FITS reading path and the typed-line path: 30 s each in `make test`,
 # FUZZ_SECONDS (default 300) each with `make fuzz`.
