@@ -19,23 +19,6 @@ cairo_status_t appendBytes(void* closure, const unsigned char* data, unsigned in
     return CAIRO_STATUS_SUCCESS;
 }
 
-std::string xmlEscaped(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-        if (c == '&')
-            out += "&amp;";
-        else if (c == '<')
-            out += "&lt;";
-        else if (c == '>')
-            out += "&gt;";
-        else if (c == '"')
-            out += "&quot;";
-        else
-            out += c;
-    }
-    return out;
-}
-
 const char* anchorAttribute(Anchor a) {
     if (a == Anchor::centre) return " text-anchor=\"middle\"";
     return a == Anchor::right ? " text-anchor=\"end\"" : "";
@@ -153,6 +136,23 @@ std::string Canvas::finish() {
         if (end != std::string::npos) bytes_.insert(end, svgTextLayer(texts_));
     }
     return bytes_;
+}
+
+std::string xmlEscaped(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        if (c == '&')
+            out += "&amp;";
+        else if (c == '<')
+            out += "&lt;";
+        else if (c == '>')
+            out += "&gt;";
+        else if (c == '"')
+            out += "&quot;";
+        else
+            out += c;
+    }
+    return out;
 }
 
 bool writePicture(const std::string& bytes, const std::filesystem::path& path) {

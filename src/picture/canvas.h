@@ -70,6 +70,9 @@ class Canvas {
     std::vector<TextItem> texts_;  // every text drawn, for the SVG text layer
 };
 
+// Text made safe inside XML and HTML: & < > and " as their entities.
+std::string xmlEscaped(const std::string& text);
+
 // Writes the bytes to the file; false when nothing was drawn or the file cannot be written.
 bool writePicture(const std::string& bytes, const std::filesystem::path& path);
 

@@ -6,6 +6,7 @@
 
 #include "fit/band_regression.h"
 #include "night/night_warnings.h"
+#include "picture/canvas.h"
 #include "picture/night_plot.h"
 #include "picture/plot_axes.h"
 
@@ -13,23 +14,8 @@ namespace orvel {
 
 namespace {
 
-std::string escaped(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-        if (c == '&')
-            out += "&amp;";
-        else if (c == '<')
-            out += "&lt;";
-        else if (c == '>')
-            out += "&gt;";
-        else
-            out += c;
-    }
-    return out;
-}
-
 std::string cell(const std::string& text) {
-    return "<td>" + escaped(text) + "</td>";
+    return "<td>" + xmlEscaped(text) + "</td>";
 }
 
 std::string general(double value, int digits) {
@@ -133,8 +119,8 @@ std::string nightReportHtml(const NightRecord& night, const ObservingSetup& setu
         "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
         "<title>ORVEL night report</title><style>" +
         std::string(kStyle) + "</style></head><body>\n";
-    out += "<h1>" + escaped(plotTitle(setup)) + "</h1>\n<p class=\"sub\">" +
-           escaped(plotSubtitle(night, setup)) + "</p>\n";
+    out += "<h1>" + xmlEscaped(plotTitle(setup)) + "</h1>\n<p class=\"sub\">" +
+           xmlEscaped(plotSubtitle(night, setup)) + "</p>\n";
     out += image(plotPng, "The fitted lines of the three bands with every frame, and the residuals",
                  640);
     out += image(fieldPng, "The first frame with the aperture, sky annulus and background", 400);
