@@ -14,8 +14,7 @@ std::optional<Band> bandOfName(std::string_view name) {
     return std::nullopt;
 }
 
-std::vector<std::string> matchingNames(const std::filesystem::path& folder, char letter) {
-    const std::string suffix = upperCase(std::string(1, letter) + ".fit");
+std::vector<std::string> ordinaryFileNames(const std::filesystem::path& folder) {
     std::vector<std::string> names;
     std::error_code ec;
     std::filesystem::directory_iterator it(folder, ec);
@@ -23,14 +22,23 @@ std::vector<std::string> matchingNames(const std::filesystem::path& folder, char
     if (ec) return names;
     for (const auto& entry : it) {
         std::string name = entry.path().filename().string();
-        // Hidden names are skipped, as are names that do not end in the pattern.
         if (name.empty() || name[0] == '.') continue;
-        if (name.size() < suffix.size()) continue;
-        if (upperCase(std::string_view(name).substr(name.size() - suffix.size())) != suffix)
-            continue;
         // Only ordinary files (a link to one counts): folders, devices and pipes are skipped.
         std::error_code statusError;
         if (!std::filesystem::is_regular_file(entry.status(statusError)) || statusError) continue;
+        names.push_back(std::move(name));
+    }
+    return names;
+}
+
+std::vector<std::string> matchingNames(const std::filesystem::path& folder, char letter) {
+    const std::string suffix = upperCase(std::string(1, letter) + ".fit");
+    std::vector<std::string> names;
+    for (std::string& name : ordinaryFileNames(folder)) {
+        // Names that do not end in the pattern are skipped.
+        if (name.size() < suffix.size()) continue;
+        if (upperCase(std::string_view(name).substr(name.size() - suffix.size())) != suffix)
+            continue;
         names.push_back(std::move(name));
     }
     // A directory yields names in no stable order; the first name decides which frame the

@@ -34,6 +34,10 @@ struct ImageFileList {
 // character is not a band letter.
 std::optional<Band> bandOfName(std::string_view name);
 
+// The names of the folder's ordinary files (a link to one counts), hidden names left out, in
+// the order the folder yields them; none for a folder that cannot be read.
+std::vector<std::string> ordinaryFileNames(const std::filesystem::path& folder);
+
 // The names in the folder matching "*<letter>.fit" (case ignored), ordinary files only, no
 // hidden names, sorted by their upper-cased bytes (ties by the raw bytes).
 std::vector<std::string> matchingNames(const std::filesystem::path& folder, char letter);

@@ -40,17 +40,7 @@ constexpr std::array<std::pair<std::string_view, Band>, 11> kUsualFilters = {{
 
 // The ordinary, not hidden, files of the folder, by name.
 std::vector<std::string> folderFiles(const std::filesystem::path& folder) {
-    std::vector<std::string> names;
-    std::error_code ec;
-    std::filesystem::directory_iterator it(folder, ec);
-    if (ec) return names;
-    for (const auto& entry : it) {
-        std::string name = entry.path().filename().string();
-        std::error_code statusError;
-        if (name.empty() || name[0] == '.') continue;
-        if (!std::filesystem::is_regular_file(entry.status(statusError)) || statusError) continue;
-        names.push_back(std::move(name));
-    }
+    std::vector<std::string> names = ordinaryFileNames(folder);
     std::sort(names.begin(), names.end());
     return names;
 }

@@ -34,6 +34,7 @@ import subprocess
 import sys
 import tempfile
 
+from checks import Checks
 from desktop import WAIT, Stuck, Terminal, click, start_xvfb
 
 BUILD = os.path.abspath(sys.argv[1])
@@ -57,17 +58,8 @@ REASONS = {
     "below-horizon": "the star is at or below the horizon",
 }
 
-passed = 0
-failures = []
 
-
-def check(ok, what):
-    global passed
-    if ok:
-        passed += 1
-    else:
-        failures.append(what)
-        print("FAIL: " + what)
+check = Checks()
 
 
 def read_truth(folder):
@@ -263,8 +255,7 @@ def main():
             shutil.rmtree(work, ignore_errors=True)
         else:
             print("kept " + work)
-    print("bad frames: %d passed, %d failed" % (passed, len(failures)))
-    sys.exit(1 if failures else 0)
+    check.finish("bad frames")
 
 
 if __name__ == "__main__":

@@ -27,6 +27,7 @@ import subprocess
 import sys
 import tempfile
 
+from checks import Checks
 from desktop import WAIT, Stuck, Terminal, click, start_xvfb
 
 BUILD = os.path.abspath(sys.argv[1])
@@ -40,17 +41,8 @@ FIXTURE_PICKS = ["--star", "32,24", "--background", "10,10"]
 STYLES = ["fits", "extension", "gz", "fz", "times"]
 COLOUR_STAR, COLOUR_SKY = (200, 120), (60, 200)
 
-passed = 0
-failures = []
 
-
-def check(ok, what):
-    global passed
-    if ok:
-        passed += 1
-    else:
-        failures.append(what)
-        print("FAIL: " + what)
+check = Checks()
 
 
 def unattended(folder, extra):
@@ -223,8 +215,7 @@ def main():
             shutil.rmtree(work, ignore_errors=True)
         else:
             print("kept " + work)
-    print("capture nights: %d passed, %d failed" % (passed, len(failures)))
-    sys.exit(1 if failures else 0)
+    check.finish("capture nights")
 
 
 if __name__ == "__main__":

@@ -24,6 +24,8 @@ import tempfile
 import threading
 import time
 
+from checks import Checks
+
 BUILD = os.path.abspath(sys.argv[1])
 ORVEL = os.path.join(BUILD, "orvel")
 SIMULATE = os.path.join(BUILD, "orvel-simulate")
@@ -37,18 +39,9 @@ RESULTS_FAILED = b"orvel: the results files could not be written in .\n"
 LOG_FAILED = b"orvel: the log could not be written in full in .\n"
 WEIGHTS_FAILED = b"orvel: ./ORVEL_weights.csv could not be written\n"
 
-failures = []
 skipped = []
-passed = 0
 
-
-def check(ok, what):
-    global passed
-    if ok:
-        passed += 1
-    else:
-        failures.append(what)
-        print("FAIL: " + what, flush=True)
+check = Checks()
 
 
 def read(path):
@@ -520,8 +513,7 @@ def main():
         shutil.rmtree(work, ignore_errors=True)
     for s in skipped:
         print("skipped: " + s)
-    print("%d passed, %d failed" % (passed, len(failures)))
-    sys.exit(1 if failures else 0)
+    check.finish()
 
 
 if __name__ == "__main__":
