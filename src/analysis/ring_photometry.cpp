@@ -1,6 +1,7 @@
 #include "analysis/ring_photometry.h"
 
 #include <cmath>
+#include <span>
 #include <vector>
 
 #include "analysis/order_statistics.h"
@@ -42,6 +43,17 @@ void visitSquare(const PixelImage& image, int xc, int yc, int half, Take take) {
 // Relative change of a median from an earlier one, divided by the earlier one with its sign.
 float relativeChange(float median, float earlier) {
     return f32(std::fabs(static_cast<double>(median) - earlier) / earlier);
+}
+
+// 1.4826 x the median absolute deviation about the level: the standard deviation of a normal
+// sample that a star's wing or a cosmic ray in the annulus barely moves. NaN when no value is.
+double robustSpread(std::span<const float> values, float level) {
+    std::vector<float> deviations;
+    deviations.reserve(values.size());
+    for (const float v : values)
+        if (!std::isnan(v)) deviations.push_back(f32(std::fabs(static_cast<double>(v) - level)));
+    if (deviations.empty()) return std::nan("");
+    return 1.4826 * selectMedian(deviations);
 }
 
 // Grows rings until their medians stop changing; records each ring examined and returns the
@@ -89,12 +101,14 @@ void measureAperture(const PixelImage& image, int xc, int yc, RingPhotometry& r)
     r.annulusCount = static_cast<int>(annulus.size());
     SortAscending(annulus);
     r.skyLevel = MedianOfSorted(annulus);
+    r.skyNoise = robustSpread(annulus, r.skyLevel);
 
     // Integrated signal: every aperture pixel minus the sky, rounded to 32 bits per pixel.
     float integrated = 0.0f;
     visitSquare(image, xc, yc, k, [&](float v, float d) {
         if (d > inner) return;
         integrated = f32((static_cast<double>(v) + integrated) - r.skyLevel);
+        ++r.aperturePixels;
         // The brightest aperture pixels show a saturated star.
         if (v > r.peak) {
             r.peak = v;

@@ -2,6 +2,7 @@
 // the magnitude value.
 #pragma once
 
+#include <cmath>
 #include <limits>
 #include <optional>
 #include <vector>
@@ -27,19 +28,23 @@ struct RingStep {
 };
 
 struct RingPhotometry {
-    std::vector<RingStep> rings;  // rings examined in order, 3..100 of them
-    int innerRadius = 0;          // Rin, ring number at which the medians stopped changing
-                                  // (101 when they never did), pixels
-    float outerRadius = 0.0f;     // Rout = sqrt(2 Rin^2), pixels
-    int outerLimit = 0;           // Ro = Rout rounded half to even, pixels
-    int annulusCount = 0;         // pixels with Rin < d <= Ro inside the image
-    float skyLevel = 0.0f;        // Bs, median of the annulus, DC (0 when the annulus is empty)
-    float integratedDC = 0.0f;    // I = sum of (v - Bs) over d <= Rin, DC
+    std::vector<RingStep> rings;     // rings examined in order, 3..100 of them
+    int innerRadius = 0;             // Rin, ring number at which the medians stopped changing
+                                     // (101 when they never did), pixels
+    float outerRadius = 0.0f;        // Rout = sqrt(2 Rin^2), pixels
+    int outerLimit = 0;              // Ro = Rout rounded half to even, pixels
+    int annulusCount = 0;            // pixels with Rin < d <= Ro inside the image
+    float skyLevel = 0.0f;           // Bs, median of the annulus, DC (0 when the annulus is empty)
+    double skyNoise = std::nan("");  // robust spread of one annulus pixel, 1.4826 x the median
+                                     // absolute deviation from Bs, DC (NaN when empty); NaN
+                                     // pixels are left out
+    long long aperturePixels = 0;    // pixels summed into I (d <= Rin inside the image)
+    float integratedDC = 0.0f;       // I = sum of (v - Bs) over d <= Rin, DC
     float peak = -std::numeric_limits<float>::infinity();  // largest aperture pixel, DC (NaN
                                                            // pixels left out)
-    int peakCount = 0;            // aperture pixels at exactly that value
-    double magnitude = 0.0;       // ln I when I > 0 and finite, else 0; the observation keeps
-                                  // f32 of it
+    int peakCount = 0;                                     // aperture pixels at exactly that value
+    double magnitude = 0.0;  // ln I when I > 0 and finite, else 0; the observation keeps
+                             // f32 of it
 };
 
 // Measures the star about (centreColumn, centreRow). Pixels outside the image are left out of

@@ -104,6 +104,21 @@ TEST(RingPhotometry, MediansSettlingStopTheGrowthAndSetTheAperture) {
     }
 }
 
+TEST(RingPhotometry, AnnulusSpreadAndApertureCountOfASettledStar) {
+    // Aperture of radius 3 (29 pixels, the count worked above); beyond it a sky of 100 with
+    // every pixel 10 above or below it, so every deviation from the median is 10 and the
+    // robust spread is 14.826.
+    const PixelImage image = imageAbout(41, 20, 20, [](int ring, int quarter) {
+        if (ring <= 3) return 100.0f;
+        return quarter % 2 == 0 ? 110.0f : 90.0f;
+    });
+    const RingPhotometry r = measureRings(image, 20, 20).value();
+    ASSERT_EQ(r.innerRadius, 3);
+    EXPECT_EQ(r.aperturePixels, 29);
+    EXPECT_EQ(r.skyLevel, 100.0f);
+    EXPECT_NEAR(r.skyNoise, 14.826, 1e-9);
+}
+
 TEST(RingPhotometry, GrowthRunsOutAfterRingOneHundred) {
     // Medians alternate through ring 100: the inner radius becomes 101.
     const Measured m = measure(settlingAt(103, 301), 150, 150);
