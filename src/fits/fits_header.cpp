@@ -4,8 +4,8 @@
 #include <cstddef>
 #include <optional>
 
-#include "base/typed_line.h"
 #include "base/numeric.h"
+#include "base/typed_line.h"
 
 namespace orvel {
 
@@ -127,6 +127,17 @@ void scanExptime(std::string_view text, int cards, ImageHeader& header) {
     if (j == 0) return;
     header.hasExposure = true;
     header.exposure = f32(cardNumber(text, j));
+}
+
+// The detector's gain and read noise, which set the noise of a measured signal.
+void scanDetector(std::string_view text, int cards, ImageHeader& header) {
+    std::optional<double> gain = valueCardNumber(text, cards, "GAIN");
+    if (!gain) gain = valueCardNumber(text, cards, "EGAIN");
+    // A gain of 0 or less, or a negative noise, cannot describe a detector: it is not used.
+    if (gain && *gain > 0.0 && std::isfinite(*gain)) header.gain = *gain;
+    if (const std::optional<double> noise = valueCardNumber(text, cards, "RDNOISE");
+        noise && *noise >= 0.0 && std::isfinite(*noise))
+        header.readNoise = *noise;
 }
 
 // The keywords that say what kind of image the frame holds and where it saturates.
@@ -261,7 +272,8 @@ void readWriterTime(std::string_view headerText, ImageHeader& header) {
         return;
     }
     if (header.hasDate) return;
-    if (const std::optional<double> mjd = keywordNumber(headerText, "MJD-OBS")) setFromMjd(*mjd, header);
+    if (const std::optional<double> mjd = keywordNumber(headerText, "MJD-OBS"))
+        setFromMjd(*mjd, header);
 }
 
 ImageHeader parseHeader(const HeaderScan& scan) {
@@ -277,6 +289,7 @@ ImageHeader parseHeader(const HeaderScan& scan) {
     scanDateObs(text, cards, header);
     scanExptime(text, cards, header);
     scanImageKind(text, cards, header);
+    scanDetector(text, cards, header);
     header.cardCount = scan.cardCount;
     // The pixel data begin with the block after the last header block.
     header.dataStart = static_cast<std::int64_t>(kFitsCardBytes) * scan.cardCount + 1;

@@ -1,9 +1,12 @@
 #include "night/night_record.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
 
 #include "base/numeric.h"
 #include "fit/band_regression.h"
+#include "fit/fit_errors.h"
 
 namespace orvel {
 
@@ -20,11 +23,53 @@ bool NightRecord::anyMeasured() const {
                        [](const FrameRecord& f) { return f.measured(); });
 }
 
+DetectorNoise frameDetector(const FrameRecord& frame, const FitChoices& fitting) {
+    DetectorNoise d = fitting.detector;
+    if (std::isfinite(frame.header.gain)) d.gain = frame.header.gain;
+    if (std::isfinite(frame.header.readNoise)) d.readNoise = frame.header.readNoise;
+    return d;
+}
+
+std::optional<double> frameJulianDate(const FrameRecord& frame) {
+    if (!frame.measured()) return std::nullopt;
+    if (frame.measurement->precise) {
+        const double jd = frame.measurement->precise->julianDate;
+        return std::isfinite(jd) && jd != 0.0 ? std::optional<double>(jd) : std::nullopt;
+    }
+    if (!frame.header.hasDate) return std::nullopt;
+    return utcJulianDate(frame.header, TimeReference::start);
+}
+
+double nightTimeOrigin(const NightRecord& night) {
+    double origin = std::nan("");
+    for (const FrameRecord& f : night.frames)
+        if (const std::optional<double> jd = frameJulianDate(f); jd && !(*jd >= origin))
+            origin = *jd;
+    return origin;
+}
+
+FitPoint framePoint(const FrameRecord& frame, const FitChoices& fitting, double origin) {
+    FitPoint p = frame.measurement->point();
+    p.error = lnSignalError(frame.measurement->rings, frameDetector(frame, fitting));
+    if (const std::optional<double> jd = frameJulianDate(frame)) p.hours = (*jd - origin) * 24.0;
+    return p;
+}
+
 std::vector<FitPoint> bandPoints(const NightRecord& night, Band band) {
     std::vector<FitPoint> points;
+    const double origin = nightTimeOrigin(night);
     for (const FrameRecord& f : night.frames)
-        if (f.band == band && f.included) points.push_back(f.measurement->point());
+        if (f.band == band && f.included) points.push_back(framePoint(f, night.fitting, origin));
     return points;
+}
+
+bool fittedWeighted(const NightRecord& night, std::span<const FitPoint> points) {
+    return night.fitting.weighted && hasUsableErrors(points);
+}
+
+SlopeErrors bandSlopeErrors(const NightRecord& night, Band band) {
+    const std::vector<FitPoint> points = bandPoints(night, band);
+    return slopeErrors(points, night.fits[bandIndex(band)], fittedWeighted(night, points));
 }
 
 void fitBands(NightRecord& night) {
@@ -32,7 +77,9 @@ void fitBands(NightRecord& night) {
         const int files = night.bandCounts[bandIndex(b)];
         // A band without files is never fitted and keeps its zero line.
         if (files <= 0) continue;
-        night.fits[bandIndex(b)] = fitBand(bandPoints(night, b), files);
+        const std::vector<FitPoint> points = bandPoints(night, b);
+        night.fits[bandIndex(b)] =
+            fittedWeighted(night, points) ? fitBandWeighted(points, files) : fitBand(points, files);
     }
 }
 
@@ -46,6 +93,42 @@ void removeFrame(NightRecord& night, std::size_t index) {
     FrameRecord& f = night.frames.at(index);
     f.included = false;
     f.whyLeftOut = "removed";
+}
+
+namespace {
+
+// The night's index of the band's n-th included frame.
+std::size_t includedFrame(const NightRecord& night, Band band, std::size_t n) {
+    for (std::size_t i = 0; i < night.frames.size(); ++i) {
+        const FrameRecord& f = night.frames[i];
+        if (f.band == band && f.included && n-- == 0) return i;
+    }
+    return night.frames.size();
+}
+
+}  // namespace
+
+std::vector<Rejection> rejectOutliers(NightRecord& night, double limit) {
+    std::vector<Rejection> rejected;
+    fitBands(night);
+    for (const Band b : kBands) {
+        // One frame at a time: each one left out changes the line the next is judged by.
+        while (true) {
+            const std::vector<FitPoint> points = bandPoints(night, b);
+            const std::optional<Outlier> worst =
+                worstOutlier(points, night.fits[bandIndex(b)], limit);
+            if (!worst) break;
+            const std::size_t frame = includedFrame(night, b, worst->index);
+            char why[80];
+            std::snprintf(why, sizeof why, "rejected: %.1f robust deviations from the line",
+                          worst->deviations);
+            night.frames[frame].included = false;
+            night.frames[frame].whyLeftOut = why;
+            rejected.push_back({frame, worst->deviations});
+            fitBands(night);
+        }
+    }
+    return rejected;
 }
 
 }  // namespace orvel

@@ -6,15 +6,18 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "analysis/background.h"
+#include "analysis/photometric_error.h"
 #include "analysis/ring_photometry.h"
 #include "analysis/star_position.h"
 #include "analysis/star_selection.h"
 #include "fit/band_fit.h"
+#include "fit/fit_errors.h"
 #include "fits/image_header.h"
 #include "night/band.h"
 #include "night/frame_source.h"
@@ -25,10 +28,10 @@ namespace orvel {
 
 // Everything measured on one frame, in the order it is measured.
 struct FrameMeasurement {
-    BackgroundStats background;  // background rectangle; its median is the background level
-    StarPosition star;           // brightest pixel (the ring centre) and centroid
-    RingPhotometry rings;        // rings, radii, sky level, integrated DC, magnitude value
-    SkyPosition sky;             // elevation and airmass at the DATE-OBS time
+    BackgroundStats background;         // background rectangle; its median is the background level
+    StarPosition star;                  // brightest pixel (the ring centre) and centroid
+    RingPhotometry rings;               // rings, radii, sky level, integrated DC, magnitude value
+    SkyPosition sky;                    // elevation and airmass at the DATE-OBS time
     std::optional<PreciseSky> precise;  // with --airmass precise: mid-exposure elevation and
                                         // airmass (NaN when the date could not be converted)
 
@@ -56,17 +59,44 @@ struct FrameRecord {
     bool measured() const { return measurement.has_value(); }
 };
 
+// How the night's lines are fitted and the frames' noise judged; the defaults fit as described.
+struct FitChoices {
+    bool weighted = false;   // --weighted: every point weighted by 1 / its error^2
+    DetectorNoise detector;  // gain and read noise of frames whose header names none
+};
+
 struct NightRecord {
     std::vector<FrameRecord> frames;  // one per listed file, in list order: red, green, blue
     std::array<int, 3> bandCounts{};  // files listed per band (red, green, blue)
     StarSelection selection;          // picks made on the first usable frame
     std::array<BandFit, 3> fits{};    // red, green, blue; refitted after every removal
+    FitChoices fitting;               // how the fits are made
 
     bool anyMeasured() const;
 };
 
-// The points of the band's included frames, in list order.
+// The detector of a frame: its header's gain and read noise, else the night's.
+DetectorNoise frameDetector(const FrameRecord& frame, const FitChoices& fitting);
+
+// The UTC Julian date of a measured frame's mid-exposure: the precise airmass's moment, else
+// DATE-OBS + EXPTIME / 2. Empty when the frame has no date or was not measured.
+std::optional<double> frameJulianDate(const FrameRecord& frame);
+
+// The earliest of the measured frames' Julian dates, from which the points' hours count; NaN
+// when no frame has one.
+double nightTimeOrigin(const NightRecord& night);
+
+// A measured frame's point with its error and its time in hours from the origin.
+FitPoint framePoint(const FrameRecord& frame, const FitChoices& fitting, double origin);
+
+// The points of the band's included frames, in list order, with their errors and times.
 std::vector<FitPoint> bandPoints(const NightRecord& night, Band band);
+
+// Whether a band's points are fitted weighted: asked for, and every point has an error.
+bool fittedWeighted(const NightRecord& night, std::span<const FitPoint> points);
+
+// The errors of the band's current fit (weighted when it was fitted so).
+SlopeErrors bandSlopeErrors(const NightRecord& night, Band band);
 
 // Fits every band that has files, over its included frames. A band without files keeps its
 // fit unchanged.
@@ -77,5 +107,15 @@ std::optional<std::size_t> findIncludedFrame(const NightRecord& night, std::stri
 
 // Leaves a measured frame out of the fit and the graph, as the user removing its point does.
 void removeFrame(NightRecord& night, std::size_t index);
+
+// A frame left out for lying too far from its band's line.
+struct Rejection {
+    std::size_t frame = 0;    // index in the night's frames
+    double deviations = 0.0;  // its distance from the line, robust deviations
+};
+
+// Leaves out, band by band and one at a time, the included frame furthest from its band's
+// refitted line while that is more than `limit` robust deviations; the bands are refitted.
+std::vector<Rejection> rejectOutliers(NightRecord& night, double limit);
 
 }  // namespace orvel

@@ -57,16 +57,30 @@ double secondsToMidExposure(const ImageHeader& header, TimeReference stamp) {
     return 0.0;
 }
 
-std::optional<PreciseSky> computePreciseAirmass(const ImageHeader& header,
-                                                const ObservingSetup& setup,
-                                                const PreciseAirmassSettings& settings) {
+std::optional<std::array<double, 2>> midExposureDate(const ImageHeader& header,
+                                                     TimeReference stamp) {
     // The UTC moment as a two-part Julian date, moved to the middle of the exposure.
     double jd1 = 0.0;
     double jd2 = 0.0;
     if (eraDtf2d("UTC", header.year, header.month, header.day, header.hour, header.minute,
                  header.second, &jd1, &jd2) < 0)
         return std::nullopt;
-    jd2 += secondsToMidExposure(header, settings.stamp) / kSecondsPerDay;
+    jd2 += secondsToMidExposure(header, stamp) / kSecondsPerDay;
+    return std::array<double, 2>{jd1, jd2};
+}
+
+std::optional<double> utcJulianDate(const ImageHeader& header, TimeReference stamp) {
+    const std::optional<std::array<double, 2>> moment = midExposureDate(header, stamp);
+    if (!moment) return std::nullopt;
+    return (*moment)[0] + (*moment)[1];
+}
+
+std::optional<PreciseSky> computePreciseAirmass(const ImageHeader& header,
+                                                const ObservingSetup& setup,
+                                                const PreciseAirmassSettings& settings) {
+    const std::optional<std::array<double, 2>> moment = midExposureDate(header, settings.stamp);
+    if (!moment) return std::nullopt;
+    const auto [jd1, jd2] = *moment;
     const double longitude = exactValue(setup.longitude) * kDegToRad;
     const double latitude = exactValue(setup.latitude) * kDegToRad;
     const Place place = typedPlace(setup);

@@ -3,6 +3,7 @@
 // formula that holds down to the horizon.
 #pragma once
 
+#include <array>
 #include <optional>
 #include <string>
 
@@ -50,6 +51,12 @@ double secondsToMidExposure(const ImageHeader& header, TimeReference stamp);
 
 // The star's precise elevation and airmass in the middle of the frame's exposure. Empty when
 // the date names no day ERFA can convert.
+// The UTC moment of the exposure's middle as a two-part Julian date (days), and as one number;
+// empty when the header's date cannot be converted.
+std::optional<std::array<double, 2>> midExposureDate(const ImageHeader& header,
+                                                     TimeReference stamp);
+std::optional<double> utcJulianDate(const ImageHeader& header, TimeReference stamp);
+
 std::optional<PreciseSky> computePreciseAirmass(const ImageHeader& header,
                                                 const ObservingSetup& setup,
                                                 const PreciseAirmassSettings& settings);

@@ -257,7 +257,7 @@ BandLegend bandLegend(const NightRecord& night, Band band) {
     l.fitted = night.bandCounts[bandIndex(band)] > 0 && f.analysed >= 2;
     if (!l.fitted) return l;
     l.kLn = -static_cast<double>(f.slope);
-    l.kLnError = slopeStandardError(bandPoints(night, band), f);
+    l.kLnError = bandSlopeErrors(night, band).residual;
     l.kMag = kMagnitudesPerLn * l.kLn;
     l.kMagError = kMagnitudesPerLn * l.kLnError;
     l.r2 = f.r2;

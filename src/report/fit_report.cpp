@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "fit/band_regression.h"
+#include "fit/extinction_drift.h"
 #include "fit/extinction_units.h"
 #include "night/night_warnings.h"
 
@@ -90,7 +91,7 @@ void showUnits(ConsoleText& console, const NightRecord& night, const BandSignals
         std::string name(bandLabel(b));
         name.resize(7, ' ');
         const double k = -static_cast<double>(f.slope);
-        const double error = slopeStandardError(bandPoints(night, b), f);
+        const double error = bandSlopeErrors(night, b).residual;
         console.printLine(name + "k = " + fixed(kMagnitudesPerLn * k, 4) + " \u00b1 " +
                           fixed(kMagnitudesPerLn * error, 4) + " mag/airmass (" + fixed(k, 4) +
                           " ln/airmass), R2 " + fixed(f.r2, 5) + ", " + std::to_string(f.analysed) +
@@ -105,6 +106,20 @@ void showUnits(ConsoleText& console, const NightRecord& night, const BandSignals
         zero += std::string(b == Band::red ? " " : ", ") + std::string(bandLabel(b)) + " " + value;
     }
     console.printLine(zero);
+}
+
+// A band whose extinction changed through the night by more than three standard errors.
+void showDrift(ConsoleText& console, const NightRecord& night) {
+    for (const Band b : kBands) {
+        if (night.bandCounts[bandIndex(b)] <= 0) continue;
+        const std::vector<FitPoint> points = bandPoints(night, b);
+        const ExtinctionDrift d = fitExtinctionDrift(points, fittedWeighted(night, points));
+        if (!(d.significance() > kDriftSignificance)) continue;
+        char text[96];
+        std::snprintf(text, sizeof text, ": extinction drifted by %+.2g per hour (%.1f\u03c3)",
+                      d.perHour, d.significance());
+        console.printLine(std::string(bandLabel(b)) + text);
+    }
 }
 
 }  // namespace
@@ -137,6 +152,7 @@ void fitAndReport(NightRecord& night, RunLog& log, ConsoleText& console) {
     logParametersAndSignals(log, night.fits, signals);
     showRatios(console, signals);
     showUnits(console, night, signals);
+    showDrift(console, night);
 }
 
 }  // namespace orvel

@@ -5,6 +5,7 @@
 
 #include "base/file_io.h"
 #include "fit/band_regression.h"
+#include "fit/extinction_drift.h"
 #include "fit/extinction_units.h"
 #include "night/night_warnings.h"
 
@@ -61,18 +62,24 @@ std::string bandFields(const NightRecord& night, Band b, const BandSignals& sign
     const int files = night.bandCounts[i];
     // A band without files has no fit: its numbers are left empty rather than the zeros
     // the fit starts from.
-    if (files <= 0) return ",,,,0,0,,,,,,";
+    if (files <= 0) return ",,,,0,0,,,,,,,,,,,";
     const BandFit& f = night.fits[i];
     // Fewer than two points fit no line: none of its numbers exist.
     if (f.analysed < 2)
-        return ",,,," + std::to_string(files) + ',' + std::to_string(f.analysed) + ",,,,,,";
+        return ",,,," + std::to_string(files) + ',' + std::to_string(f.analysed) + ",,,,,,,,,,,";
     const double k = -static_cast<double>(f.slope);
-    const double error = slopeStandardError(bandPoints(night, b), f);
+    const std::vector<FitPoint> points = bandPoints(night, b);
+    const bool weighted = fittedWeighted(night, points);
+    const SlopeErrors errors = bandSlopeErrors(night, b);
+    const double error = errors.residual;
+    const ExtinctionDrift drift = fitExtinctionDrift(points, weighted);
     return csvNumber(k) + ',' + csvNumber(error) + ',' + csvNumber(f.intercept) + ',' +
            csvNumber(f.r2) + ',' + std::to_string(files) + ',' + std::to_string(f.analysed) + ',' +
            csvNumber(signals.oneAirmass[i]) + ',' + csvNumber(signals.exoatmospheric[i]) + ',' +
            csvNumber(signals.oneAirmassRatio[i]) + ',' + csvNumber(signals.exoatmosphericRatio[i]) +
-           ',' + csvNumber(kMagnitudesPerLn * k) + ',' + csvNumber(kMagnitudesPerLn * error);
+           ',' + csvNumber(kMagnitudesPerLn * k) + ',' + csvNumber(kMagnitudesPerLn * error) + ',' +
+           csvNumber(errors.propagated) + ',' + csvNumber(errors.reducedChiSquare) + ',' +
+           csvNumber(drift.perHour) + ',' + csvNumber(drift.error) + ',' + (weighted ? "1" : "0");
 }
 
 // The precise airmass and elevation beside the described ones; empty without --airmass precise.
@@ -82,20 +89,36 @@ std::string preciseFields(const FrameRecord& f) {
     return ',' + csvNumber(p.airmass, 10) + ',' + csvNumber(p.elevation, 10);
 }
 
+// A measured frame's noise error, its distance from its band's line (left-out frames too) and
+// its time from the night's first frame.
+std::string noiseFields(const NightRecord& night, const FrameRecord& f, double origin) {
+    if (!f.measured()) return ",,,";
+    const FitPoint p = framePoint(f, night.fitting, origin);
+    const BandFit& line = night.fits[bandIndex(f.band)];
+    const double residual = static_cast<double>(p.magnitude) -
+                            (static_cast<double>(line.intercept) +
+                             static_cast<double>(line.slope) * static_cast<double>(p.airmass));
+    const bool fitted = line.analysed >= 2 && std::isfinite(residual);
+    return ',' + csvNumber(p.error) + ',' + (fitted ? csvNumber(residual) : std::string()) + ',' +
+           csvNumber(p.hours, 10);
+}
+
 }  // namespace
 
 std::string frameResultsCsv(const NightRecord& night) {
     std::string out =
         "file,band,date_obs,airmass,elevation_deg,ring_column,ring_row,inner_radius,sky_level,"
-        "integrated_dc,magnitude_value,included,note,precise_airmass,precise_elevation_deg\r\n";
+        "integrated_dc,magnitude_value,included,note,precise_airmass,precise_elevation_deg,"
+        "ln_signal_error,residual,time_hours\r\n";
     const std::vector<NightWarning> warnings = fitWarnings(night);
+    const double origin = nightTimeOrigin(night);
     for (std::size_t i = 0; i < night.frames.size(); ++i) {
         const FrameRecord& f = night.frames[i];
         out += csvField(f.name) + ',' + std::string(bandLetterText(f.band)) + ',';
         out += measuredFields(f);
         out += f.included ? "1" : "0";
         out += ',' + csvField(frameNote(night, i, warnings));
-        out += preciseFields(f) + "\r\n";
+        out += preciseFields(f) + noiseFields(night, f, origin) + "\r\n";
     }
     return out;
 }
@@ -104,7 +127,8 @@ std::string bandResultsCsv(const NightRecord& night) {
     const BandSignals signals = deriveSignals(night.fits);
     std::string out =
         "band,k,k_standard_error,intercept,r2,files,analysed,signal_at_x1_adu,signal_at_x0_adu,"
-        "ratio_at_x1,ratio_at_x0,k_mag_per_airmass,k_mag_standard_error\r\n";
+        "ratio_at_x1,ratio_at_x0,k_mag_per_airmass,k_mag_standard_error,k_propagated_error,"
+        "reduced_chi2,drift_per_hour,drift_error,weighted\r\n";
     for (const Band b : kBands)
         out += std::string(bandLetterText(b)) + ',' + bandFields(night, b, signals) + "\r\n";
     return out;

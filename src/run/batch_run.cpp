@@ -114,6 +114,7 @@ int runNight(const BatchOptions& o, Console& console, RunLog& log) {
     const bool keep = o.run.fieldFile || o.run.reportFile;
     NightRecord night =
         measureNight(plan, keepingField(givenPicks(o, log), field, keep), console, log);
+    prepareFits(night, o.run, console, log);
     int status = 0;
     if (!night.anyMeasured()) {
         console.printLine("orvel: no frame could be measured");

@@ -61,17 +61,35 @@ std::optional<std::string> readWeather(const std::map<std::string, std::string>&
     return std::nullopt;
 }
 
-}  // namespace
-
-const std::vector<std::string>& measuringOptionNames() {
-    static const std::vector<std::string> names = {"--airmass", "--equinox", "--time-ref",
-                                                   "--pressure", "--temperature"};
-    return names;
+// --gain, --read-noise and --reject: positive numbers (a read noise may be 0).
+std::optional<std::string> readFitNumbers(const std::map<std::string, std::string>& given,
+                                          RunOptions& run) {
+    if (const auto it = given.find("--gain"); it != given.end()) {
+        const std::optional<double> v = numberOf(it->second);
+        if (!v || !(*v > 0.0))
+            return refusal(it->first, it->second, "is not a gain above 0 electrons per ADU");
+        run.fitting.detector.gain = *v;
+    }
+    if (const auto it = given.find("--read-noise"); it != given.end()) {
+        const std::optional<double> v = numberOf(it->second);
+        if (!v || *v < 0.0)
+            return refusal(it->first, it->second, "is not a read noise of 0 or more electrons");
+        run.fitting.detector.readNoise = *v;
+    }
+    if (const auto it = given.find("--reject"); it != given.end()) {
+        const std::optional<double> v = numberOf(it->second);
+        // Below one deviation half of any night's frames would go.
+        if (!v || !(*v >= 1.0))
+            return refusal(it->first, it->second, "is not a number of deviations of 1 or more");
+        run.rejectLimit = *v;
+    }
+    run.fitting.weighted = given.count("--weighted") > 0;
+    return std::nullopt;
 }
 
-std::optional<std::string> readMeasuringOptions(
-    const std::map<std::string, std::string>& given,
-    std::optional<PreciseAirmassSettings>& preciseAirmass) {
+// The precise airmass and its settings.
+std::optional<std::string> readAirmass(const std::map<std::string, std::string>& given,
+                                       std::optional<PreciseAirmassSettings>& preciseAirmass) {
     const auto airmass = given.find("--airmass");
     if (airmass != given.end() && airmass->second != "described" && airmass->second != "precise")
         return refusal("--airmass", airmass->second, "is not described or precise");
@@ -88,6 +106,26 @@ std::optional<std::string> readMeasuringOptions(
     return std::nullopt;
 }
 
+}  // namespace
+
+const std::vector<std::string>& measuringOptionNames() {
+    static const std::vector<std::string> names = {"--airmass",    "--equinox",     "--time-ref",
+                                                   "--pressure",   "--temperature", "--gain",
+                                                   "--read-noise", "--reject"};
+    return names;
+}
+
+const std::vector<std::string>& measuringFlagNames() {
+    static const std::vector<std::string> names = {"--weighted"};
+    return names;
+}
+
+std::optional<std::string> readMeasuringOptions(const std::map<std::string, std::string>& given,
+                                                RunOptions& run) {
+    if (auto bad = readAirmass(given, run.preciseAirmass)) return bad;
+    return readFitNumbers(given, run);
+}
+
 std::string measuringOptionsHelp() {
     return R"(  --airmass described|precise
                        the airmass fitted: described (default) is the logged one at DATE-OBS;
@@ -100,6 +138,13 @@ std::string measuringOptionsHelp() {
                        is taken in the exposure's middle, DATE-OBS + EXPTIME/2 for start
   --pressure HPA|off   site air pressure for the refraction (default 1013.25); 0 or off for none
   --temperature C      site air temperature for the refraction (default 10)
+  --gain E             electrons per ADU of frames whose header has no GAIN or EGAIN (default 1)
+  --read-noise E       read noise in electrons of frames whose header has no RDNOISE (default 0)
+  --weighted           fit every band weighted by each frame's error from its photon, sky and
+                       read noise (ORVEL_results.csv ln_signal_error); the log's fit changes
+  --reject SIGMA       before the graph, leave out one at a time the frame furthest from its
+                       band's line while it lies beyond SIGMA robust deviations (1.4826 x the
+                       median absolute deviation); each is named, and noted in the results
 )";
 }
 

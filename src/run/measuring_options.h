@@ -8,17 +8,18 @@
 #include <vector>
 
 #include "observing/precise_airmass.h"
+#include "run/options.h"
 
 namespace orvel {
 
-// The valued options read here.
+// The valued options read here, and those given without a value.
 const std::vector<std::string>& measuringOptionNames();
+const std::vector<std::string>& measuringFlagNames();
 
-// Reads the measuring options from the options given (name to value) into the precise airmass
-// settings; the message of the first option found wrong, or empty.
-std::optional<std::string> readMeasuringOptions(
-    const std::map<std::string, std::string>& given,
-    std::optional<PreciseAirmassSettings>& preciseAirmass);
+// Reads the measuring options from the options given (name to value, "" for a flag) into the
+// run's options; the message of the first option found wrong, or empty.
+std::optional<std::string> readMeasuringOptions(const std::map<std::string, std::string>& given,
+                                                RunOptions& run);
 
 // Their lines of --help.
 std::string measuringOptionsHelp();

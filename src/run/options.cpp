@@ -102,6 +102,13 @@ std::optional<CommandLine> collectOptions(std::span<const std::string_view> args
             value = std::string(arg.substr(eq + 1));
         }
         const std::vector<std::string>& measuring = measuringOptionNames();
+        const std::vector<std::string>& flags = measuringFlagNames();
+        if (std::find(flags.begin(), flags.end(), name) != flags.end()) {
+            if (value) return failure("option " + name + " takes no value");
+            if (given.count(name)) return failure("option " + name + " is given twice");
+            given[name] = "";
+            continue;
+        }
         if (std::find(kValued.begin(), kValued.end(), name) == kValued.end() &&
             std::find(measuring.begin(), measuring.end(), name) == measuring.end())
             return failure("unknown option " + std::string(arg) + " (see --help)");
@@ -233,8 +240,7 @@ CommandLine parseCommandLine(std::span<const std::string_view> args) {
     std::map<std::string, std::string> given;
     if (auto ended = collectOptions(args, given, c)) return *ended;
     if (auto bad = readOptional(given, c.options)) return *bad;
-    if (auto bad = readMeasuringOptions(given, c.options.run.preciseAirmass))
-        return failure(std::move(*bad));
+    if (auto bad = readMeasuringOptions(given, c.options.run)) return failure(std::move(*bad));
     if (auto bad = readPictureOptions(given, c.options.run)) return *bad;
     // Only the answers and the clicks make a run unattended; the other options apply to an
     // interactive run as well.

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "night/frame_selection.h"
+#include "night/night_record.h"
 #include "observing/precise_airmass.h"
 
 namespace orvel {
@@ -26,6 +27,10 @@ struct RunOptions {
     std::optional<std::filesystem::path> fieldFile;        // --field: first frame with apertures
     std::vector<double> weightAltitudes;  // --weights-at, degrees, beside the 90..20 table
     std::optional<std::filesystem::path> reportFile;  // --report: one-page HTML night report
+    FitChoices fitting;  // --weighted, and --gain and --read-noise for frames whose headers lack
+                         // GAIN/EGAIN and RDNOISE
+    std::optional<double> rejectLimit;  // --reject: robust deviations from the band's line
+                                        // beyond which frames are left out; empty: none are
 };
 
 // The unattended run: the typed answers and the clicks, given as options.

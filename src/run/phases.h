@@ -5,6 +5,7 @@
 
 #include "base/run_log.h"
 #include "night/discovery.h"
+#include "night/night_record.h"
 #include "platform/console.h"
 #include "run/options.h"
 
@@ -19,5 +20,9 @@ RunLog openRunLog(const std::filesystem::path& folder, Console& console);
 // FITS frames, the console says which and how to measure them).
 ImageFileList findFrames(const RunOptions& options, const std::filesystem::path& folder,
                          RunLog& log, Console& console);
+
+// After the frames are measured: the night is fitted as the options say, and with --reject the
+// frames too far from their band's line are left out, each named on the console and in the log.
+void prepareFits(NightRecord& night, const RunOptions& options, Console& console, RunLog& log);
 
 }  // namespace orvel

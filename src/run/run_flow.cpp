@@ -1,5 +1,6 @@
 #include "run/run_flow.h"
 
+#include <cstdio>
 #include <exception>
 #include <new>
 #include <string>
@@ -52,6 +53,7 @@ void measureAndGraph(RunEnvironment& env, const NightPlan& plan, DesktopSize des
     NightRecord night = measureNight(
         plan, keepingField(interactivePicker(desktop, console, env.window, log), field, true),
         console, log);
+    prepareFits(night, env.options, console, log);
     const auto writeResults = [&] {
         if (!writeResultsFiles(night, env.folder))
             console.printLine(
@@ -79,6 +81,21 @@ void closingPrompt(Console& console) {
 }
 
 }  // namespace
+
+void prepareFits(NightRecord& night, const RunOptions& options, Console& console, RunLog& log) {
+    night.fitting = options.fitting;
+    if (!options.rejectLimit) return;
+    const std::vector<Rejection> rejected = rejectOutliers(night, *options.rejectLimit);
+    if (!rejected.empty()) console.endLine();
+    for (const Rejection& r : rejected) {
+        const FrameRecord& f = night.frames[r.frame];
+        char text[160];
+        std::snprintf(text, sizeof text, ": %.1f robust deviations from the %s line; left out.",
+                      r.deviations, std::string(bandLabel(f.band)).c_str());
+        console.printLine("Rejected " + f.name + text);
+        log.line("Rejected " + f.name + text);
+    }
+}
 
 ImageFileList findFrames(const RunOptions& options, const std::filesystem::path& folder,
                          RunLog& log, Console& console) {

@@ -2,6 +2,7 @@
 // the values handed on in the ImageHeader.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -303,6 +304,34 @@ TEST(FitsHeader, CardsAreCutWhereTheTextEnds) {
     EXPECT_EQ(cardValueField(fitsIntCard("NAXIS1", 640, "columns")), "                 640 ");
     EXPECT_EQ(cardValueField("BITPIX  = "), "");
     EXPECT_EQ(cardValueField("BITPIX  = 8"), "8");
+}
+
+TEST(FitsHeader, GainFromGainOrEgainAndReadNoiseFromRdnoise) {
+    struct Case {
+        std::vector<std::string> cards;
+        double gain, readNoise;  // NaN: not taken
+    };
+    const double none = std::nan("");
+    const Case cases[] = {
+        {{fitsCard("GAIN", "1.6"), fitsCard("RDNOISE", "9.5")}, 1.6, 9.5},
+        {{fitsCard("EGAIN", "0.8")}, 0.8, none},
+        {{fitsCard("EGAIN", "0.8"), fitsCard("GAIN", "2.5")}, 2.5, none},
+        // A gain of 0 or below, a negative noise or text cannot describe a detector.
+        {{fitsCard("GAIN", "0"), fitsCard("RDNOISE", "-3")}, none, none},
+        {{fitsStringCard("GAIN", "high"), fitsCard("RDNOISE", "0")}, none, 0.0},
+    };
+    for (const Case& c : cases) {
+        ImageHeader header;
+        headerLogLines(fitsHeader(c.cards), header);
+        if (std::isnan(c.gain))
+            EXPECT_TRUE(std::isnan(header.gain)) << c.cards[0];
+        else
+            EXPECT_DOUBLE_EQ(header.gain, c.gain) << c.cards[0];
+        if (std::isnan(c.readNoise))
+            EXPECT_TRUE(std::isnan(header.readNoise)) << c.cards[0];
+        else
+            EXPECT_DOUBLE_EQ(header.readNoise, c.readNoise) << c.cards[0];
+    }
 }
 
 }  // namespace

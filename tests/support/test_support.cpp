@@ -35,6 +35,45 @@ std::string readFile(const std::filesystem::path& path) {
     return ss.str();
 }
 
+namespace {
+
+// The fields of one CSV line; a quoted field may hold commas and doubled quotes.
+std::vector<std::string> csvFields(std::string_view line) {
+    std::vector<std::string> fields(1);
+    bool quoted = false;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        const char c = line[i];
+        if (quoted && c == '"' && i + 1 < line.size() && line[i + 1] == '"') {
+            fields.back() += '"';
+            ++i;
+        } else if (c == '"') {
+            quoted = !quoted;
+        } else if (c == ',' && !quoted) {
+            fields.emplace_back();
+        } else {
+            fields.back() += c;
+        }
+    }
+    return fields;
+}
+
+}  // namespace
+
+std::vector<std::string> csvColumn(std::string_view text, std::string_view name) {
+    const std::vector<std::string> lines = logLines(text);
+    if (lines.empty()) return {};
+    const std::vector<std::string> header = csvFields(lines[0]);
+    std::size_t column = 0;
+    while (column < header.size() && header[column] != name) ++column;
+    if (column == header.size()) return {};
+    std::vector<std::string> values;
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+        const std::vector<std::string> fields = csvFields(lines[i]);
+        values.push_back(column < fields.size() ? fields[column] : std::string());
+    }
+    return values;
+}
+
 std::vector<std::string> logLines(std::string_view text) {
     std::vector<std::string> lines;
     std::size_t start = 0;
