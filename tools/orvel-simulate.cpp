@@ -6,7 +6,6 @@
 // are written beside them.
 #include <fitsio.h>
 
-#include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -64,40 +63,40 @@ const char* kindName(FileKind kind) {
 
 // Everything the user can set, with the defaults of a clear night at a mid-northern site.
 struct Options {
-    std::string out = "night";                  // folder the frames go to
-    std::string lat = "35,0,0";                 // site latitude, D,M,S as typed, south negative
-    std::string lon = "-106,30,0";              // site longitude, D,M,S, west negative
-    std::string ra = "9,5,0";                   // star right ascension, H,M,S
-    std::string dec = "34,30,0";                // star declination, D,M,S
-    std::string date = "2026-03-15";            // local date of the evening the night starts
-    double k[3] = {0.25, 0.18, 0.12};           // extinction per airmass, natural-log units, R G B
-    std::optional<std::array<double, 3>> kEnd;  // extinction at the last frame, changing
-                                                // linearly in time from k; empty: steady
-    double flux[3] = {2.0e5, 2.5e5, 1.5e5};     // star flux above the atmosphere, ADU, R G B
-    double fwhm = 3.0;                          // profile width, pixels
-    double sky = 800.0;                         // sky level, ADU per pixel
-    double readNoise = 8.0;                     // ADU rms
-    bool noise = true;                          // photon and read noise
-    int columns = 640;                          // frame width, pixels
-    int rows = 480;                             // frame height, pixels
-    int bitpix = 16;                            // 16 or -32
-    int frames = 10;                            // frames per band
-    double exptime = 30.0;                      // EXPTIME, seconds
-    double minElevation = 20.0;                 // elevation of the last frame, degrees
-    std::optional<double> starX;                // star column; default a little off the centre
-    std::optional<double> starY;                // star row
-    std::uint64_t seed = 1;                     // noise seed
-    std::map<int, FileKind> faults;             // frame number (1-based, written order) -> how it
-                                                // is spoilt
-    bool cube = false;                          // also write the colour cube NIGHT_RGB.fit
-    bool dark = false;                          // also write the master dark master_dark_sub.fit
-    std::string names = "classic";              // file names: classic, light, dash or suffix
-    std::string filterCard = "FILTER";          // the card that names a frame's filter
-    std::string colour;                         // "" one band per file; cube or bayer: all three
-    std::string compress;                       // "" plain files; gz or fz
-    bool preciseTruth = false;                  // truth from J2000 coordinates by ERFA with
-                                                // refraction, mid-exposure, Pickering's airmass
-    bool stampMiddle = false;                   // DATE-OBS names the exposure's middle, not start
+    std::string out = "night";               // folder the frames go to
+    std::string lat = "35,0,0";              // site latitude, D,M,S as typed, south negative
+    std::string lon = "-106,30,0";           // site longitude, D,M,S, west negative
+    std::string ra = "9,5,0";                // star right ascension, H,M,S
+    std::string dec = "34,30,0";             // star declination, D,M,S
+    std::string date = "2026-03-15";         // local date of the evening the night starts
+    double k[3] = {0.25, 0.18, 0.12};        // extinction per airmass, natural-log units, R G B
+    double kEnd[3] = {NAN, NAN, NAN};        // extinction at the last frame, changing
+                                             // linearly in time from k; NaN: steady
+    double flux[3] = {2.0e5, 2.5e5, 1.5e5};  // star flux above the atmosphere, ADU, R G B
+    double fwhm = 3.0;                       // profile width, pixels
+    double sky = 800.0;                      // sky level, ADU per pixel
+    double readNoise = 8.0;                  // ADU rms
+    bool noise = true;                       // photon and read noise
+    int columns = 640;                       // frame width, pixels
+    int rows = 480;                          // frame height, pixels
+    int bitpix = 16;                         // 16 or -32
+    int frames = 10;                         // frames per band
+    double exptime = 30.0;                   // EXPTIME, seconds
+    double minElevation = 20.0;              // elevation of the last frame, degrees
+    std::optional<double> starX;             // star column; default a little off the centre
+    std::optional<double> starY;             // star row
+    std::uint64_t seed = 1;                  // noise seed
+    std::map<int, FileKind> faults;          // frame number (1-based, written order) -> how it
+                                             // is spoilt
+    bool cube = false;                       // also write the colour cube NIGHT_RGB.fit
+    bool dark = false;                       // also write the master dark master_dark_sub.fit
+    std::string names = "classic";           // file names: classic, light, dash or suffix
+    std::string filterCard = "FILTER";       // the card that names a frame's filter
+    std::string colour;                      // "" one band per file; cube or bayer: all three
+    std::string compress;                    // "" plain files; gz or fz
+    bool preciseTruth = false;               // truth from J2000 coordinates by ERFA with
+                                             // refraction, mid-exposure, Pickering's airmass
+    bool stampMiddle = false;                // DATE-OBS names the exposure's middle, not start
 };
 
 void printHelp() {
@@ -228,12 +227,7 @@ std::string applyOption(Options& o, const std::string& name, const std::string& 
         return {};
     }
     if (name == "--k") return parseTriple(value, o.k) ? "" : "--k needs R,G,B";
-    if (name == "--k-end") {
-        double end[3];
-        if (!parseTriple(value, end)) return "--k-end needs R,G,B";
-        o.kEnd = std::array<double, 3>{end[0], end[1], end[2]};
-        return "";
-    }
+    if (name == "--k-end") return parseTriple(value, o.kEnd) ? "" : "--k-end needs R,G,B";
     if (name == "--flux") return parseTriple(value, o.flux) ? "" : "--flux needs R,G,B";
     if (name == "--size") {
         return std::sscanf(value.c_str(), "%dx%d", &o.columns, &o.rows) == 2 ? ""
@@ -501,8 +495,9 @@ std::optional<std::vector<Frame>> planNight(const Options& o) {
         setTruth(o, sky, transit + std::llround(offset), f);
         // The extinction moves from --k to --k-end as the night goes on.
         const double fraction = moments == 1 ? 0.0 : static_cast<double>(moment) / (moments - 1);
-        const double k =
-            o.kEnd ? o.k[f.band] + ((*o.kEnd)[f.band] - o.k[f.band]) * fraction : o.k[f.band];
+        const double k = std::isnan(o.kEnd[f.band])
+                             ? o.k[f.band]
+                             : o.k[f.band] + (o.kEnd[f.band] - o.k[f.band]) * fraction;
         f.flux = o.flux[f.band] * std::exp(-k * f.airmass);
         f.kind = kindOfFrame(o, j + 1);
         frames.push_back(f);
@@ -741,7 +736,8 @@ bool writeTruth(const std::filesystem::path& path, const Options& o,
             << truthNumber("%.6f", f.elevation) << ',' << truthNumber("%.6f", f.airmass) << ','
             << truthNumber("%.3f", f.flux) << ',' << kindName(f.kind) << '\n';
     }
-    out << "\nband,k,flux_above_atmosphere_adu" << (o.kEnd ? ",k_per_hour\n" : "\n");
+    const bool changing = !std::isnan(o.kEnd[0]);
+    out << "\nband,k,flux_above_atmosphere_adu" << (changing ? ",k_per_hour\n" : "\n");
     // The night's span from the first frame's moment to the last one's.
     const double hours =
         frames.size() < 2
@@ -750,8 +746,8 @@ bool writeTruth(const std::filesystem::path& path, const Options& o,
     for (int b = 0; b < 3; ++b) {
         std::snprintf(line, sizeof line, "%c,%.6g,%.3f", kBands[b], o.k[b], o.flux[b]);
         out << line;
-        if (o.kEnd) {
-            std::snprintf(line, sizeof line, ",%.6g", ((*o.kEnd)[b] - o.k[b]) / hours);
+        if (changing) {
+            std::snprintf(line, sizeof line, ",%.6g", (o.kEnd[b] - o.k[b]) / hours);
             out << line;
         }
         out << '\n';
