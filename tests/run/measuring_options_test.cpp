@@ -59,6 +59,24 @@ TEST(MeasuringOptions, TheyKeepARunInteractive) {
     EXPECT_TRUE(c.options.run.preciseAirmass);
 }
 
+TEST(MeasuringOptions, NoiseWeightingAndRejectionAreRead) {
+    const CommandLine plain = parse({"--airmass", "precise"}, false);
+    EXPECT_FALSE(plain.options.run.fitting.weighted);
+    EXPECT_EQ(plain.options.run.fitting.detector.gain, 1.0);
+    EXPECT_EQ(plain.options.run.fitting.detector.readNoise, 0.0);
+    EXPECT_FALSE(plain.options.run.rejectLimit);
+    // --weighted takes no value: the option after it is read as an option.
+    const CommandLine c = parse(
+        {"--weighted", "--gain", "1.6", "--read-noise=9.5", "--reject", "4", "--plot-y", "mag"},
+        false);
+    ASSERT_EQ(c.mode, CommandLine::Mode::interactive) << c.error;
+    EXPECT_TRUE(c.options.run.fitting.weighted);
+    EXPECT_EQ(c.options.run.fitting.detector.gain, 1.6);
+    EXPECT_EQ(c.options.run.fitting.detector.readNoise, 9.5);
+    EXPECT_EQ(c.options.run.rejectLimit, 4.0);
+    EXPECT_TRUE(c.options.run.plotMagnitudes);
+}
+
 TEST(MeasuringOptions, BadValuesAreNamed) {
     const std::vector<std::pair<std::vector<std::string_view>, std::string>> cases = {
         {{"--airmass", "exact"}, "option --airmass 'exact' is not described or precise"},
@@ -76,6 +94,13 @@ TEST(MeasuringOptions, BadValuesAreNamed) {
         {{"--airmass", "described", "--pressure", "900"},
          "option --pressure needs --airmass precise"},
         {{"--airmass", "precise", "--airmass", "precise"}, "option --airmass is given twice"},
+        {{"--gain", "0"}, "option --gain '0' is not a gain above 0 electrons per ADU"},
+        {{"--gain", "1.5e"}, "option --gain '1.5e' is not a gain above 0 electrons per ADU"},
+        {{"--read-noise", "-2"},
+         "option --read-noise '-2' is not a read noise of 0 or more electrons"},
+        {{"--reject", "0.5"}, "option --reject '0.5' is not a number of deviations of 1 or more"},
+        {{"--weighted=yes"}, "option --weighted takes no value"},
+        {{"--weighted", "--weighted"}, "option --weighted is given twice"},
     };
     for (const auto& [args, message] : cases) {
         const CommandLine c = parse(args);
@@ -86,8 +111,9 @@ TEST(MeasuringOptions, BadValuesAreNamed) {
 
 TEST(MeasuringOptions, HelpNamesThem) {
     const std::string help = helpText();
-    for (const char* option : {"--airmass", "--equinox", "--time-ref", "--pressure",
-                               "--temperature", "Pickering", "--help", "Example:"})
+    for (const char* option :
+         {"--airmass", "--equinox", "--time-ref", "--pressure", "--temperature", "Pickering",
+          "--gain", "--read-noise", "--weighted", "--reject", "--help", "Example:"})
         EXPECT_NE(help.find(option), std::string::npos) << option;
 }
 
