@@ -84,6 +84,9 @@ void closingPrompt(Console& console) {
 
 void prepareFits(NightRecord& night, const RunOptions& options, Console& console, RunLog& log) {
     night.fitting = options.fitting;
+    // The log's lines after this are the weighted fit's: it says so once.
+    if (options.fitting.weighted)
+        log.line("Fit weighted by each frame's error from its photon, sky and read noise");
     if (!options.rejectLimit) return;
     const std::vector<Rejection> rejected = rejectOutliers(night, *options.rejectLimit);
     if (!rejected.empty()) console.endLine();

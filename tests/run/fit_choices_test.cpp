@@ -116,6 +116,8 @@ TEST(FitChoices, NoiseErrorsMatchTheScatterAndARisingExtinctionIsFound) {
         EXPECT_NEAR(std::stod(drift.at(band)), 0.01359, 3 * std::stod(error.at(band))) << band;
         EXPECT_GT(std::stod(drift.at(band)) / std::stod(error.at(band)), 3.0) << band;
     }
+    EXPECT_EQ(count(readFile(rising / "ORVEL_LOG.txt"), "Fit weighted by each frame's error"), 1u);
+    EXPECT_EQ(count(readFile(steady / "ORVEL_LOG.txt"), "Fit weighted"), 0u);
     EXPECT_EQ(fitColumn(rising, "weighted"),
               (std::map<std::string, std::string>{{"R", "1"}, {"G", "1"}, {"B", "1"}}));
     for (const char* band : {"RED", "GREEN", "BLUE"})
