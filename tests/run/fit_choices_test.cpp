@@ -17,6 +17,8 @@
 namespace orvel {
 namespace {
 
+using test::count;
+
 using test::csvColumn;
 using test::readFile;
 using test::TempDir;
@@ -50,13 +52,6 @@ std::map<std::string, std::string> fitColumn(const std::filesystem::path& folder
     std::map<std::string, std::string> byBand;
     for (std::size_t i = 0; i < bands.size(); ++i) byBand[bands[i]] = values.at(i);
     return byBand;
-}
-
-std::size_t count(const std::string& text, const std::string& part) {
-    std::size_t n = 0;
-    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
-        ++n;
-    return n;
 }
 
 TEST(FitChoices, ACloudedFrameIsRejectedAsItsRemovalWouldLeaveIt) {

@@ -15,6 +15,8 @@
 namespace orvel {
 namespace {
 
+using test::count;
+
 using test::logLines;
 using test::readFile;
 using test::TempDir;
@@ -24,13 +26,6 @@ const std::vector<std::string> kCoordinates = {"35,0,0", "0,0,0", "6,0,0", "35,0
 std::vector<std::string> with(std::vector<std::string> a, const std::vector<std::string>& b) {
     a.insert(a.end(), b.begin(), b.end());
     return a;
-}
-
-std::size_t count(const std::string& text, const std::string& what) {
-    std::size_t n = 0;
-    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
-        ++n;
-    return n;
 }
 
 // The log without its screen-size line, which depends on the desktop.

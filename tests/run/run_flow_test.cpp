@@ -11,6 +11,8 @@
 namespace orvel {
 namespace {
 
+using test::count;
+
 using test::logLines;
 using test::readFile;
 using test::TempDir;
@@ -26,13 +28,6 @@ std::vector<std::string> lines(std::initializer_list<std::vector<std::string>> p
 int run(const TempDir& dir, ScriptedConsole& console, ScriptedWindow& window) {
     RunEnvironment env{console, window, dir.path()};
     return runOrvel(env);
-}
-
-std::size_t count(const std::string& text, const std::string& what) {
-    std::size_t n = 0;
-    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
-        ++n;
-    return n;
 }
 
 TEST(RunFlow, EmptyFolderGoesStraightToTheClosingQuestion) {

@@ -59,6 +59,13 @@ std::vector<std::string> csvFields(std::string_view line) {
 
 }  // namespace
 
+std::size_t count(const std::string& text, const std::string& part) {
+    std::size_t n = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++n;
+    return n;
+}
+
 std::vector<std::string> csvColumn(std::string_view text, std::string_view name) {
     const std::vector<std::string> lines = logLines(text);
     if (lines.empty()) return {};

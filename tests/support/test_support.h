@@ -32,6 +32,9 @@ std::string readFile(const std::filesystem::path& path);
 // Splits a CR LF log into its lines (without the line ends).
 std::vector<std::string> logLines(std::string_view text);
 
+// How often `part` occurs in the text (overlapping occurrences counted).
+std::size_t count(const std::string& text, const std::string& part);
+
 // The values of one column of a CSV file's text, by its header name, row by row (quoted
 // fields unquoted). Empty when there is no such column.
 std::vector<std::string> csvColumn(std::string_view text, std::string_view name);
