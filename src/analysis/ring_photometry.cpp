@@ -1,5 +1,6 @@
 #include "analysis/ring_photometry.h"
 
+#include <algorithm>
 #include <cmath>
 #include <span>
 #include <vector>
@@ -56,6 +57,18 @@ double robustSpread(std::span<const float> values, float level) {
     return 1.4826 * selectMedian(deviations);
 }
 
+// Ring k: the pixels whose distance lies strictly within half a pixel of k, into `ring`
+// sorted, and their median.
+float ringMedian(const PixelImage& image, int xc, int yc, int k, std::vector<float>& ring) {
+    ring.clear();
+    visitSquare(image, xc, yc, k, [&](float v, float d) {
+        if (k - 0.5 < d && d < k + 0.5) ring.push_back(v);
+    });
+    // The heap sort, because NaN pixels land where its exact comparisons put them.
+    SortAscending(ring);
+    return MedianOfSorted(ring);
+}
+
 // Grows rings until their medians stop changing; records each ring examined and returns the
 // inner ring radius.
 int growRings(const PixelImage& image, int xc, int yc, std::vector<RingStep>& steps) {
@@ -63,14 +76,7 @@ int growRings(const PixelImage& image, int xc, int yc, std::vector<RingStep>& st
     float oldMedian2 = 0.0f;
     std::vector<float> ring;
     for (int k = 1; k <= kMaxRings; ++k) {
-        // Ring k: pixels whose distance lies strictly within half a pixel of k.
-        ring.clear();
-        visitSquare(image, xc, yc, k, [&](float v, float d) {
-            if (k - 0.5 < d && d < k + 0.5) ring.push_back(v);
-        });
-        // The heap sort, because NaN pixels land where its exact comparisons put them.
-        SortAscending(ring);
-        const float median = MedianOfSorted(ring);
+        const float median = ringMedian(image, xc, yc, k, ring);
         steps.push_back({k, static_cast<long long>(ring.size()), median, oldMedian, oldMedian2});
         // Stop when the median differs by less than 1% from both of the two rings before it.
         if (k >= 3 && relativeChange(median, oldMedian) < kMedianChangeLimit &&
@@ -83,19 +89,33 @@ int growRings(const PixelImage& image, int xc, int yc, std::vector<RingStep>& st
     return kMaxRings + 1;
 }
 
-// Everything after the growth: radii, sky level from the annulus, integrated signal.
-void measureAperture(const PixelImage& image, int xc, int yc, RingPhotometry& r) {
-    const int k = r.innerRadius;
-    // The sky annulus reaches out to sqrt(2) times the aperture: equal areas inside and out.
-    const float rin = static_cast<float>(k);
-    r.outerRadius = f32(std::sqrt(2.0 * rin * rin));
-    r.outerLimit = toInt(r.outerRadius);
+// The profile's rings 1..floor(radius) (at least ring 1) about a fixed aperture, each with
+// the medians of the two rings before it, as the growth records them.
+void profileRings(const PixelImage& image, int xc, int yc, double radius,
+                  std::vector<RingStep>& steps) {
+    const int last = std::max(1, static_cast<int>(std::floor(radius)));
+    float oldMedian = 0.0f;
+    float oldMedian2 = 0.0f;
+    std::vector<float> ring;
+    for (int k = 1; k <= last; ++k) {
+        const float median = ringMedian(image, xc, yc, k, ring);
+        steps.push_back({k, static_cast<long long>(ring.size()), median, oldMedian, oldMedian2});
+        oldMedian2 = oldMedian;
+        oldMedian = median;
+    }
+}
 
-    // Sky level: median of the pixels strictly outside the aperture, up to Ro.
+// The sky level from the annulus and the integrated signal over the aperture.
+void measureAperture(const PixelImage& image, int xc, int yc, const ApertureGeometry& g,
+                     RingPhotometry& r) {
+    r.annulusInner = f32(g.annulusInner);
+    r.annulusOuter = f32(g.annulusOuter);
+    // Sky level: median of the pixels strictly outside the annulus's inner radius, up to its
+    // outer one.
     std::vector<float> annulus;
-    const double inner = k;
-    const double outer = r.outerLimit;
-    visitSquare(image, xc, yc, r.outerLimit, [&](float v, float d) {
+    const double inner = g.annulusInner;
+    const double outer = g.annulusOuter;
+    visitSquare(image, xc, yc, static_cast<int>(std::floor(outer)), [&](float v, float d) {
         if (inner < d && d <= outer) annulus.push_back(v);
     });
     r.annulusCount = static_cast<int>(annulus.size());
@@ -105,8 +125,9 @@ void measureAperture(const PixelImage& image, int xc, int yc, RingPhotometry& r)
 
     // Integrated signal: every aperture pixel minus the sky, rounded to 32 bits per pixel.
     float integrated = 0.0f;
-    visitSquare(image, xc, yc, k, [&](float v, float d) {
-        if (d > inner) return;
+    const double radius = g.radius;
+    visitSquare(image, xc, yc, static_cast<int>(std::floor(radius)), [&](float v, float d) {
+        if (d > radius) return;
         integrated = f32((static_cast<double>(v) + integrated) - r.skyLevel);
         ++r.aperturePixels;
         // The brightest aperture pixels show a saturated star.
@@ -132,12 +153,39 @@ std::optional<RingPhotometry> measureRings(const PixelImage& image, int centreCo
                                            int centreRow) {
     try {
         RingPhotometry r;
-        r.innerRadius = growRings(image, centreColumn, centreRow, r.rings);
-        measureAperture(image, centreColumn, centreRow, r);
+        const int k = growRings(image, centreColumn, centreRow, r.rings);
+        r.innerRadius = static_cast<float>(k);
+        // The sky annulus reaches out to sqrt(2) times the aperture: equal areas inside and out.
+        r.outerRadius = f32(std::sqrt(2.0 * r.innerRadius * r.innerRadius));
+        r.outerLimit = toInt(r.outerRadius);
+        measureAperture(
+            image, centreColumn, centreRow,
+            {static_cast<double>(k), static_cast<double>(k), static_cast<double>(r.outerLimit)}, r);
         return r;
     } catch (const RowsNotHeld&) {
         return std::nullopt;
     }
+}
+
+std::optional<RingPhotometry> measureFixedAperture(const PixelImage& image, int centreColumn,
+                                                   int centreRow, const ApertureGeometry& g) {
+    try {
+        RingPhotometry r;
+        r.fixedAperture = true;
+        profileRings(image, centreColumn, centreRow, g.radius, r.rings);
+        r.innerRadius = f32(g.radius);
+        r.outerRadius = f32(g.annulusOuter);
+        r.outerLimit = toInt(g.annulusOuter);
+        measureAperture(image, centreColumn, centreRow, g, r);
+        return r;
+    } catch (const RowsNotHeld&) {
+        return std::nullopt;
+    }
+}
+
+int apertureReach(const ApertureGeometry& g) {
+    const double reach = std::max({g.radius, g.annulusOuter, 1.0});
+    return static_cast<int>(std::floor(std::fmin(reach, 1e6))) + 1;
 }
 
 }  // namespace orvel

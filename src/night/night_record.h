@@ -13,6 +13,7 @@
 #include "analysis/background.h"
 #include "analysis/ring_photometry.h"
 #include "analysis/star_position.h"
+#include "analysis/star_profile.h"
 #include "analysis/star_selection.h"
 #include "fit/band_fit.h"
 #include "fits/image_header.h"
@@ -25,10 +26,11 @@ namespace orvel {
 
 // Everything measured on one frame, in the order it is measured.
 struct FrameMeasurement {
-    BackgroundStats background;  // background rectangle; its median is the background level
-    StarPosition star;           // brightest pixel (the ring centre) and centroid
-    RingPhotometry rings;        // rings, radii, sky level, integrated DC, magnitude value
-    SkyPosition sky;             // elevation and airmass at the DATE-OBS time
+    BackgroundStats background;         // background rectangle; its median is the background level
+    StarPosition star;                  // brightest pixel (the ring centre) and centroid
+    RingPhotometry rings;               // rings, radii, sky level, integrated DC, magnitude value
+    StarProfile profile;                // the star's width (FWHM) about the ring centre
+    SkyPosition sky;                    // elevation and airmass at the DATE-OBS time
     std::optional<PreciseSky> precise;  // with --airmass precise: mid-exposure elevation and
                                         // airmass (NaN when the date could not be converted)
 

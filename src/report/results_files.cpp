@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "analysis/signal_noise.h"
 #include "base/file_io.h"
 #include "fit/band_regression.h"
 #include "fit/extinction_units.h"
@@ -82,12 +83,25 @@ std::string preciseFields(const FrameRecord& f) {
     return ',' + csvNumber(p.airmass, 10) + ',' + csvNumber(p.elevation, 10);
 }
 
+// The star's width, brightest aperture pixel, the sky's noise and the signal-to-noise ratio
+// (the camera's gain taken as 1 e-/ADU); empty for a frame that was not measured.
+std::string qualityFields(const FrameRecord& f) {
+    if (!f.measured()) return ",,,,";
+    const RingPhotometry& r = f.measurement->rings;
+    const double ratio =
+        apertureSignalToNoise({r.integratedDC, static_cast<double>(r.aperturePixels), r.skyNoise,
+                               static_cast<double>(r.annulusCount)});
+    return ',' + csvNumber(f.measurement->profile.fwhm) + ',' + csvNumber(r.peak) + ',' +
+           csvNumber(r.skyNoise) + ',' + csvNumber(ratio);
+}
+
 }  // namespace
 
 std::string frameResultsCsv(const NightRecord& night) {
     std::string out =
         "file,band,date_obs,airmass,elevation_deg,ring_column,ring_row,inner_radius,sky_level,"
-        "integrated_dc,magnitude_value,included,note,precise_airmass,precise_elevation_deg\r\n";
+        "integrated_dc,magnitude_value,included,note,precise_airmass,precise_elevation_deg,"
+        "fwhm_px,peak_dc,sky_noise_dc,signal_to_noise\r\n";
     const std::vector<NightWarning> warnings = fitWarnings(night);
     for (std::size_t i = 0; i < night.frames.size(); ++i) {
         const FrameRecord& f = night.frames[i];
@@ -95,7 +109,7 @@ std::string frameResultsCsv(const NightRecord& night) {
         out += measuredFields(f);
         out += f.included ? "1" : "0";
         out += ',' + csvField(frameNote(night, i, warnings));
-        out += preciseFields(f) + "\r\n";
+        out += preciseFields(f) + qualityFields(f) + "\r\n";
     }
     return out;
 }

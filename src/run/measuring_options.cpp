@@ -61,12 +61,57 @@ std::optional<std::string> readWeather(const std::map<std::string, std::string>&
     return std::nullopt;
 }
 
+// The largest radius an aperture or annulus may have, pixels.
+constexpr double kLargestRadius = 1000.0;
+
+// --annulus INNER,OUTER: two radii, the inner one below the outer one.
+std::optional<std::string> readAnnulus(const std::string& value, ApertureSettings& s) {
+    const std::size_t comma = value.find(',');
+    const std::optional<double> inner =
+        comma == std::string::npos ? std::nullopt : numberOf(value.substr(0, comma));
+    const std::optional<double> outer =
+        comma == std::string::npos ? std::nullopt : numberOf(value.substr(comma + 1));
+    if (!inner || !outer)
+        return refusal("--annulus", value, "is not of the form INNER,OUTER (pixels)");
+    if (!(*inner >= 0.0 && *inner < *outer && *outer <= kLargestRadius))
+        return refusal("--annulus", value, "needs 0 <= INNER < OUTER <= 1000 pixels");
+    if (s.rule == ApertureRule::fixed && *inner < s.radius)
+        return refusal("--annulus", value, "starts inside the aperture's radius");
+    s.annulus = std::make_pair(*inner, *outer);
+    return std::nullopt;
+}
+
 }  // namespace
 
 const std::vector<std::string>& measuringOptionNames() {
-    static const std::vector<std::string> names = {"--airmass", "--equinox", "--time-ref",
-                                                   "--pressure", "--temperature"};
+    static const std::vector<std::string> names = {"--airmass",  "--equinox",     "--time-ref",
+                                                   "--pressure", "--temperature", "--aperture",
+                                                   "--annulus"};
     return names;
+}
+
+std::optional<std::string> readApertureOptions(const std::map<std::string, std::string>& given,
+                                               ApertureSettings& aperture) {
+    ApertureSettings s;
+    if (const auto it = given.find("--aperture"); it != given.end()) {
+        const std::optional<double> radius = numberOf(it->second);
+        if (it->second == "auto") {
+            s.rule = ApertureRule::automatic;
+        } else if (radius && *radius > 0.0 && *radius <= kLargestRadius) {
+            s.rule = ApertureRule::fixed;
+            s.radius = *radius;
+        } else if (it->second != "grow") {
+            return refusal(it->first, it->second,
+                           "is not grow, auto or a radius above 0 and up to 1000 pixels");
+        }
+    }
+    if (const auto it = given.find("--annulus"); it != given.end()) {
+        // The ring growth has its own annulus, out to sqrt(2) times the radius it finds.
+        if (s.rule == ApertureRule::grow) return "option --annulus needs --aperture auto or RADIUS";
+        if (auto bad = readAnnulus(it->second, s)) return bad;
+    }
+    aperture = s;
+    return std::nullopt;
 }
 
 std::optional<std::string> readMeasuringOptions(
@@ -100,6 +145,16 @@ std::string measuringOptionsHelp() {
                        is taken in the exposure's middle, DATE-OBS + EXPTIME/2 for start
   --pressure HPA|off   site air pressure for the refraction (default 1013.25); 0 or off for none
   --temperature C      site air temperature for the refraction (default 10)
+  --aperture grow|auto|RADIUS
+                       the aperture the signal is summed in: grow (default) grows rings about
+                       each frame's star until their medians settle, with the sky annulus out to
+                       sqrt(2) times that radius; auto takes one radius for the whole night, 3
+                       times the median FWHM of the star on every frame; RADIUS (pixels) fixes
+                       it. The sky is the median of the annulus; the log names the aperture
+  --annulus INNER,OUTER
+                       the sky annulus of --aperture auto or RADIUS, pixels (default: from 3
+                       median FWHM, or the radius if larger, out to four times the aperture's
+                       area)
 )";
 }
 

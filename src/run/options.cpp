@@ -235,6 +235,8 @@ CommandLine parseCommandLine(std::span<const std::string_view> args) {
     if (auto bad = readOptional(given, c.options)) return *bad;
     if (auto bad = readMeasuringOptions(given, c.options.run.preciseAirmass))
         return failure(std::move(*bad));
+    if (auto bad = readApertureOptions(given, c.options.run.aperture))
+        return failure(std::move(*bad));
     if (auto bad = readPictureOptions(given, c.options.run)) return *bad;
     // Only the answers and the clicks make a run unattended; the other options apply to an
     // interactive run as well.
