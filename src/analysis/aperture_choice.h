@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "analysis/nearby_stars.h"
 #include "analysis/ring_photometry.h"
 
 namespace orvel {
@@ -39,6 +40,20 @@ bool needsNightWidth(const ApertureSettings& settings);
 
 // The median of the widths that are numbers (NaN when none is), pixels.
 double medianWidth(std::vector<double> widths);
+
+// How far from the star other stars are looked for, pixels: as far as their light could reach
+// the annulus of an aperture grown to take them in.
+double nearbyStarReach(const ApertureGeometry& aperture, double medianFwhm);
+
+// Allows for the other stars found about the star (nearest first): with the automatic rule, a
+// star whose light (out to kAutoRadiusPerFwhm median FWHM from it) reaches into the aperture,
+// and lies no farther than twice the radius, is taken in whole: the radius grows to hold its
+// light too (and a default annulus moves out with it), so that every frame holds all of it
+// whatever its seeing. Every other star whose light reaches the annulus is masked out of it.
+// Returns how many stars the aperture holds: those taken in, or for a fixed radius those whose
+// light reaches into it.
+int allowForNearbyStars(const ApertureSettings& settings, const std::vector<NearbyStar>& stars,
+                        double medianFwhm, ApertureGeometry& aperture);
 
 // The aperture of every frame: the fixed or automatic radius, and the annulus given or, by
 // default, from the larger of the radius and three median FWHM outwards until it holds four

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <span>
+#include <type_traits>
 #include <vector>
 
 #include "analysis/order_statistics.h"
@@ -24,8 +25,8 @@ float distance(long long dColumn, long long dRow) {
 // A square reached rows of the image that a window of rows does not hold.
 struct RowsNotHeld {};
 
-// Calls take(value, d) for every pixel of the square of half-size `half` about the centre
-// that lies inside the image, rows then columns ascending.
+// Calls take(value, d) (or take(value, d, column, row)) for every pixel of the square of
+// half-size `half` about the centre that lies inside the image, rows then columns ascending.
 template <typename Take>
 void visitSquare(const PixelImage& image, int xc, int yc, int half, Take take) {
     for (long long row = static_cast<long long>(yc) - half;
@@ -36,7 +37,10 @@ void visitSquare(const PixelImage& image, int xc, int yc, int half, Take take) {
              column <= static_cast<long long>(xc) + half; ++column) {
             // Pixels outside the image are left out.
             if (column < 0 || column >= image.columns) continue;
-            take(image.at(column, row), distance(column - xc, row - yc));
+            if constexpr (std::is_invocable_v<Take, float, float, long long, long long>)
+                take(image.at(column, row), distance(column - xc, row - yc), column, row);
+            else
+                take(image.at(column, row), distance(column - xc, row - yc));
         }
     }
 }
@@ -67,6 +71,24 @@ float ringMedian(const PixelImage& image, int xc, int yc, int k, std::vector<flo
     // The heap sort, because NaN pixels land where its exact comparisons put them.
     SortAscending(ring);
     return MedianOfSorted(ring);
+}
+
+// The median of sorted values (no NaN) that are all whole numbers, with each whole number's
+// values read as spread evenly over the unit step about it: m - 1/2 + (n/2 - below) / at, for
+// the middle value m, `below` values under it and `at` values equal to it. The plain median of
+// whole numbers jumps by a whole step from frame to frame as the counts about it shift, and an
+// aperture of many pixels multiplies that jump into its signal. Values that are not all whole
+// numbers give the plain median; an empty list gives 0.
+double steppedMedian(std::span<const float> sorted) {
+    if (sorted.empty()) return 0.0;
+    for (const float v : sorted)
+        if (v != std::floor(v) || !std::isfinite(v)) return MedianOfSorted(sorted);
+    const std::size_t n = sorted.size();
+    const float m = sorted[(n - 1) / 2];  // the lower middle value
+    const auto [first, last] = std::equal_range(sorted.begin(), sorted.end(), m);
+    const double below = static_cast<double>(first - sorted.begin());
+    const double at = static_cast<double>(last - first);
+    return static_cast<double>(m) - 0.5 + (static_cast<double>(n) / 2.0 - below) / at;
 }
 
 // Grows rings until their medians stop changing; records each ring examined and returns the
@@ -105,6 +127,16 @@ void profileRings(const PixelImage& image, int xc, int yc, double radius,
     }
 }
 
+// Whether a pixel lies within one of the masks: another star's light.
+bool masked(const std::vector<SkyMask>& masks, long long column, long long row) {
+    for (const SkyMask& m : masks) {
+        const double dx = static_cast<double>(column) - m.column;
+        const double dy = static_cast<double>(row) - m.row;
+        if (dx * dx + dy * dy <= m.radius * m.radius) return true;
+    }
+    return false;
+}
+
 // The sky level from the annulus and the integrated signal over the aperture.
 void measureAperture(const PixelImage& image, int xc, int yc, const ApertureGeometry& g,
                      RingPhotometry& r) {
@@ -115,12 +147,16 @@ void measureAperture(const PixelImage& image, int xc, int yc, const ApertureGeom
     std::vector<float> annulus;
     const double inner = g.annulusInner;
     const double outer = g.annulusOuter;
-    visitSquare(image, xc, yc, static_cast<int>(std::floor(outer)), [&](float v, float d) {
-        if (inner < d && d <= outer) annulus.push_back(v);
-    });
+    visitSquare(image, xc, yc, static_cast<int>(std::floor(outer)),
+                [&](float v, float d, long long column, long long row) {
+                    if (inner < d && d <= outer && !masked(g.masks, column, row))
+                        annulus.push_back(v);
+                });
+    // A fixed aperture's annulus leaves out NaN pixels, which tell nothing of the sky.
+    if (r.fixedAperture) std::erase_if(annulus, [](float v) { return std::isnan(v); });
     r.annulusCount = static_cast<int>(annulus.size());
     SortAscending(annulus);
-    r.skyLevel = MedianOfSorted(annulus);
+    r.skyLevel = r.fixedAperture ? f32(steppedMedian(annulus)) : MedianOfSorted(annulus);
     r.skyNoise = robustSpread(annulus, r.skyLevel);
 
     // Integrated signal: every aperture pixel minus the sky, rounded to 32 bits per pixel.
@@ -158,9 +194,10 @@ std::optional<RingPhotometry> measureRings(const PixelImage& image, int centreCo
         // The sky annulus reaches out to sqrt(2) times the aperture: equal areas inside and out.
         r.outerRadius = f32(std::sqrt(2.0 * r.innerRadius * r.innerRadius));
         r.outerLimit = toInt(r.outerRadius);
-        measureAperture(
-            image, centreColumn, centreRow,
-            {static_cast<double>(k), static_cast<double>(k), static_cast<double>(r.outerLimit)}, r);
+        ApertureGeometry grown;
+        grown.radius = grown.annulusInner = static_cast<double>(k);
+        grown.annulusOuter = static_cast<double>(r.outerLimit);
+        measureAperture(image, centreColumn, centreRow, grown, r);
         return r;
     } catch (const RowsNotHeld&) {
         return std::nullopt;

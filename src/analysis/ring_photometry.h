@@ -27,11 +27,19 @@ struct RingStep {
     float oldMedian2 = 0.0f;  // median of ring k - 2, DC (0 before ring 3)
 };
 
+// Another star's light, left out of the sky annulus.
+struct SkyMask {
+    double column = 0.0;  // its centre, image column (pixels)
+    double row = 0.0;     // its centre, image row (pixels)
+    double radius = 0.0;  // annulus pixels within this distance of it are left out, pixels
+};
+
 // One aperture and sky annulus for the whole night instead of the ring growth, pixels.
 struct ApertureGeometry {
     double radius = 0.0;        // pixels summed: distance d <= radius
     double annulusInner = 0.0;  // sky pixels: annulusInner < d <= annulusOuter
     double annulusOuter = 0.0;
+    std::vector<SkyMask> masks;  // other stars left out of the annulus
 };
 
 struct RingPhotometry {

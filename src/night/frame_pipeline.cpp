@@ -126,6 +126,24 @@ FrameMeasurement measureListedFrame(RowSource& fileRows, const FrameRecord& fram
                          });
 }
 
+std::vector<NearbyStar> findListedNearbyStars(RowSource& fileRows, const FrameRecord& frame,
+                                              const StarSelection& selection, double fwhm,
+                                              double reach) {
+    return onFramePixels(
+        fileRows, frame, selection,
+        [&](RowSource& rows, const StarSelection& picks, const ImageHeader& h) {
+            const PixelImage& sky = rows.rows(std::trunc(static_cast<double>(picks.y1)),
+                                              std::trunc(static_cast<double>(picks.y2)));
+            const float level = measureBackground(sky, picks).median;
+            StarRows near(rows, searchSquare(picks, h.columns, h.rows));
+            const StarPosition star = locateStar(near.reaching(kFirstRingReach), picks, level);
+            // The rows within reach of the ring centre, and those of the 3 x 3 means' edges.
+            const int rowsNeeded = static_cast<int>(std::ceil(std::fmin(reach, 1000.0))) + 2;
+            return findNearbyStars(near.reaching(std::max(kFirstRingReach, rowsNeeded)),
+                                   star.brightestColumn, star.brightestRow, fwhm, reach);
+        });
+}
+
 double measureListedWidth(RowSource& fileRows, const FrameRecord& frame,
                           const StarSelection& selection) {
     return onFramePixels(

@@ -2,6 +2,7 @@
 // they are needed: background, star, rings, sky level, signal and airmass.
 #pragma once
 
+#include "analysis/nearby_stars.h"
 #include "analysis/ring_photometry.h"
 #include "analysis/star_selection.h"
 #include "fits/fits_file.h"
@@ -71,6 +72,12 @@ FrameMeasurement measureFrame(RowSource& source, const StarSelection& selection,
 FrameMeasurement measureListedFrame(RowSource& fileRows, const FrameRecord& frame,
                                     const StarSelection& selection, const ObservingSetup& setup,
                                     const FrameMethod& method);
+
+// The other stars within `reach` pixels of the star's ring centre on a listed frame (in the
+// frame's own pixels: super-pixels for a colour mosaic), for a star of that FWHM (pixels).
+std::vector<NearbyStar> findListedNearbyStars(RowSource& fileRows, const FrameRecord& frame,
+                                              const StarSelection& selection, double fwhm,
+                                              double reach);
 
 // The star's FWHM on a listed frame (pixels; NaN when it cannot be fitted), found as
 // measureListedFrame finds it, without the photometry.

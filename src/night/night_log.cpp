@@ -196,26 +196,41 @@ void logSky(RunLog& log, const SkyPosition& p) {
 }
 
 void logAperture(RunLog& log, const ApertureSettings& asked,
-                 const std::optional<ApertureGeometry>& aperture, double medianFwhm,
-                 int framesMeasured) {
-    const bool automatic = asked.rule == ApertureRule::automatic;
-    char text[320];
+                 const std::optional<ApertureGeometry>& aperture, const ApertureBasis& basis) {
     if (!aperture) {
         log.end().line("Aperture = auto: no frame gave the star's width; the rings grow");
         return;
     }
-    // The rule, the radius and the annulus, then what they were chosen from.
+    char text[320];
     std::string rule = "fixed";
-    if (automatic) {
+    if (asked.rule == ApertureRule::automatic) {
         std::snprintf(text, sizeof text, "auto (%g x the median FWHM)", kAutoRadiusPerFwhm);
         rule = text;
     }
-    std::snprintf(text, sizeof text, "Aperture = %s: radius %.4g px; sky annulus %.4g to %.4g px",
+    // The rule, the radius and the annulus, then what they were chosen from.
+    std::snprintf(text, sizeof text, "Aperture = %s: radius %.5g px; sky annulus %.5g to %.5g px",
                   rule.c_str(), aperture->radius, aperture->annulusInner, aperture->annulusOuter);
     std::string line = text;
     if (needsNightWidth(asked)) {
-        std::snprintf(text, sizeof text, "; median FWHM %.4g px of %d frames", medianFwhm,
-                      framesMeasured);
+        std::snprintf(text, sizeof text, "; median FWHM %.5g px of %d frames", basis.medianFwhm,
+                      basis.framesMeasured);
+        line += text;
+    }
+    // Other stars: in the aperture, or left out of the annulus.
+    if (basis.starsHeld > 0) {
+        const bool one = basis.starsHeld == 1;
+        std::snprintf(
+            text, sizeof text,
+            asked.rule == ApertureRule::automatic
+                ? "; %d other star%s taken into the aperture"
+                : "; %d other star%s light reaches into the aperture",
+            basis.starsHeld,
+            asked.rule == ApertureRule::automatic ? (one ? "" : "s") : (one ? "'s" : "s'"));
+        line += text;
+    }
+    if (!aperture->masks.empty()) {
+        std::snprintf(text, sizeof text, "; %zu other star%s left out of the annulus",
+                      aperture->masks.size(), aperture->masks.size() == 1 ? "" : "s");
         line += text;
     }
     log.end().line(line);

@@ -60,8 +60,12 @@ void logSky(RunLog& log, const SkyPosition& sky);
 // The line, once a night, naming the aperture used when it is not the ring growth: the rule,
 // the radius, the sky annulus and the median FWHM they were chosen from; or that the rings grow
 // after all when no frame gave a width.
+struct ApertureBasis {
+    double medianFwhm = 0.0;  // pixels; NaN when not measured
+    int framesMeasured = 0;   // frames whose FWHM was fitted
+    int starsHeld = 0;        // other stars whose light lies in the aperture
+};
 void logAperture(RunLog& log, const ApertureSettings& asked,
-                 const std::optional<ApertureGeometry>& aperture, double medianFwhm,
-                 int framesMeasured);
+                 const std::optional<ApertureGeometry>& aperture, const ApertureBasis& basis);
 
 }  // namespace orvel

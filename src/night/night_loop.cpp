@@ -168,6 +168,24 @@ std::vector<double> surveyWidths(const PassContext& ctx, int first, const PixelI
     return widths;
 }
 
+// What the user should know of the night's aperture: none could be chosen, the annulus given
+// starts inside it, or a fixed one holds part of another star.
+void warnAboutAperture(const ApertureSettings& asked, const std::optional<ApertureGeometry>& g,
+                       int held, ConsoleText& console) {
+    if (!g)
+        console.printLine(
+            "Warning: no frame gave the star's width; the rings grow about each frame's star "
+            "instead of one aperture for the night.");
+    else if (g->annulusInner < g->radius)
+        console.printLine(
+            "Warning: the sky annulus given starts inside the aperture chosen; its sky level "
+            "holds the star's light.");
+    if (held > 0 && asked.rule == ApertureRule::fixed)
+        console.printLine(
+            "Warning: another star's light reaches into the fixed aperture; its share changes "
+            "with the seeing.");
+}
+
 // The night's aperture, settled once the star is picked on the first usable frame: the
 // radius and annulus asked for, or chosen from the median of every frame's FWHM, and the log's
 // line that names it. Without a width to choose from, the rings grow as described.
@@ -177,18 +195,21 @@ void settleAperture(PassContext& ctx, int first, const PixelImage& image, Lines 
     std::vector<double> widths;
     if (needsNightWidth(asked)) widths = surveyWidths(ctx, first, image);
     const double median = medianWidth(widths);
-    ctx.method.aperture = chooseAperture(asked, median);
+    std::optional<ApertureGeometry>& aperture = ctx.method.aperture;
+    aperture = chooseAperture(asked, median);
+    int held = 0;
+    if (aperture) {
+        // Other stars about the star, found on the frame picked on.
+        WholeFrame whole(image);
+        const std::vector<NearbyStar> stars =
+            findListedNearbyStars(whole, ctx.listed[static_cast<std::size_t>(first - 1)],
+                                  ctx.selection, median, nearbyStarReach(*aperture, median));
+        held = allowForNearbyStars(asked, stars, median, *aperture);
+    }
     const auto measured =
         std::count_if(widths.begin(), widths.end(), [](double w) { return !std::isnan(w); });
-    logAperture(out.log, asked, ctx.method.aperture, median, static_cast<int>(measured));
-    if (!ctx.method.aperture)
-        out.console.printLine(
-            "Warning: no frame gave the star's width; the rings grow about "
-            "each frame's star instead of one aperture for the night.");
-    else if (ctx.method.aperture->annulusInner < ctx.method.aperture->radius)
-        out.console.printLine(
-            "Warning: the sky annulus given starts inside the aperture chosen; "
-            "its sky level holds the star's light.");
+    logAperture(out.log, asked, aperture, {median, static_cast<int>(measured), held});
+    warnAboutAperture(asked, aperture, held, out.console);
 }
 
 // A pass that reads the whole frame. The first usable frame sets the size and is picked on.
