@@ -234,6 +234,22 @@ TEST(ApertureNight, ANeighbourIsTakenInWholeAsTheSeeingGrows) {
               std::string::npos);
 }
 
+TEST(ApertureNight, ExposuresOfTenMinutesAreMeasuredAsShortOnes) {
+    // 600 s exposures with the truth taken at their middle: the precise airmass at mid-exposure
+    // and the automatic aperture give k within its noise.
+    TempDir dir;
+    ASSERT_EQ(simulateAndRun(dir, "--exptime 600 --truth-airmass precise --seed 4",
+                             {"--airmass", "precise", "--aperture", "auto"}),
+              0);
+    const Truth truth = readTruth(dir / "truth.csv");
+    for (const auto& row : csvRows(dir / "ORVEL_fit.csv")) {
+        EXPECT_EQ(row.at("analysed"), "10");
+        EXPECT_NEAR(number(row, "k"), truth.k.at(row.at("band")),
+                    4 * number(row, "k_standard_error"))
+            << row.at("band");
+    }
+}
+
 TEST(ApertureNight, BothFlowsMeasureWithTheSameAperture) {
     TempDir interactive;
     TempDir unattended;
