@@ -149,8 +149,11 @@ std::string measuringOptionsHelp() {
                        the aperture the signal is summed in: grow (default) grows rings about
                        each frame's star until their medians settle, with the sky annulus out to
                        sqrt(2) times that radius; auto takes one radius for the whole night, 3
-                       times the median FWHM of the star on every frame; RADIUS (pixels) fixes
-                       it. The sky is the median of the annulus; the log names the aperture
+                       times the median FWHM of the star on every frame, grown to take in whole
+                       a nearby star whose light reaches it; RADIUS (pixels) fixes it. The sky
+                       is the annulus's median, other stars left out of it; the log names the
+                       aperture, ORVEL_results.csv gives each frame's FWHM, peak, sky noise and
+                       S/N
   --annulus INNER,OUTER
                        the sky annulus of --aperture auto or RADIUS, pixels (default: from 3
                        median FWHM, or the radius if larger, out to four times the aperture's

@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <functional>
+#include <limits>
 #include <random>
 #include <string>
 #include <vector>
@@ -96,6 +97,20 @@ TEST(FixedAperture, WholeNumberSkyTakesTheSteppedMedian) {
     });
     EXPECT_FLOAT_EQ(measureFixedAperture(halves, kCentre, kCentre, geometry(10, 10, 14))->skyLevel,
                     800.5f);
+}
+
+TEST(FixedAperture, NanPixelsAreLeftOutOfItsAnnulus) {
+    // The annulus's rows above the centre NaN, the rest 801: the sky is 801 from the 152 left
+    // (the 144 rows below and the 8 on the centre row, of 296).
+    const PixelImage image = imageOf([](int dc, int dr) {
+        if (distanceOf(dc, dr) <= 10.0) return 800.0f;
+        return dr < 0 ? std::numeric_limits<float>::quiet_NaN() : 801.0f;
+    });
+    const RingPhotometry r =
+        measureFixedAperture(image, kCentre, kCentre, geometry(10, 10, 14)).value();
+    EXPECT_FLOAT_EQ(r.skyLevel, 801.0f);
+    EXPECT_EQ(r.annulusCount, 152);
+    EXPECT_FLOAT_EQ(r.integratedDC, -317.0f);
 }
 
 TEST(FixedAperture, MasksLeaveAnotherStarOutOfTheAnnulus) {

@@ -78,7 +78,7 @@ Truth readTruth(const std::filesystem::path& path) {
 // A night of orvel-simulate (frames of 160 x 120, the star at 80.3, 60.6) and an unattended
 // run over it with the given options; the run's exit status.
 int simulateAndRun(const TempDir& dir, const std::string& simulator,
-                   const std::vector<std::string>& options) {
+                   const std::vector<std::string>& options, std::string* transcript = nullptr) {
     const std::string command = std::string(ORVEL_BINARY_DIR) + "/orvel-simulate --out " +
                                 dir.path().string() + " --size 160x120 --star 80.3,60.6 " +
                                 simulator + " > " + (dir / "typed.txt").string();
@@ -91,7 +91,9 @@ int simulateAndRun(const TempDir& dir, const std::string& simulator,
     const CommandLine c = parseCommandLine(views);
     if (c.mode != CommandLine::Mode::batch) return -2;
     ScriptedConsole console;
-    return runBatch(c.options, console);
+    const int status = runBatch(c.options, console);
+    if (transcript != nullptr) *transcript = console.transcript();
+    return status;
 }
 
 double number(const std::map<std::string, std::string>& row, const std::string& name) {
@@ -217,7 +219,11 @@ TEST(ApertureNight, ANeighbourIsTakenInWholeAsTheSeeingGrows) {
         "--no-noise --bitpix -32 --frames 6 --seeing-power 0.6 --neighbour "
         "8,100000";
     TempDir fixedDir, autoDir;
-    ASSERT_EQ(simulateAndRun(fixedDir, night, {"--aperture", "9"}), 0);
+    std::string console;
+    ASSERT_EQ(simulateAndRun(fixedDir, night, {"--aperture", "9"}, &console), 0);
+    EXPECT_NE(console.find("Warning: another star's light reaches into the fixed aperture; its "
+                           "share changes with the seeing."),
+              std::string::npos);
     ASSERT_EQ(simulateAndRun(autoDir, night, {"--aperture", "auto"}), 0);
     const Truth truth = readTruth(autoDir / "truth.csv");
     const std::string log = readFile(autoDir / "ORVEL_LOG.txt");
@@ -248,6 +254,40 @@ TEST(ApertureNight, ExposuresOfTenMinutesAreMeasuredAsShortOnes) {
                     4 * number(row, "k_standard_error"))
             << row.at("band");
     }
+}
+
+TEST(ApertureNight, WithoutAStarWidthTheRingsGrowAndTheUserIsTold) {
+    // Frames of a flat sky: no width to fit on any of them.
+    TempDir dir;
+    test::FrameSpec flat;
+    flat.starPeak = 0.0;
+    for (const char* name : {"n_0001_R.fit", "n_0002_G.fit", "n_0003_B.fit"})
+        test::writeFrame(dir / name, flat);
+    BatchOptions o = test::smallNightOptions(dir.path());
+    o.run.aperture.rule = ApertureRule::automatic;
+    ScriptedConsole console;
+    runBatch(o, console);
+    const std::string log = readFile(dir / "ORVEL_LOG.txt");
+    EXPECT_NE(log.find("\r\nAperture = auto: no frame gave the star's width; the rings grow\r\n"),
+              std::string::npos);
+    EXPECT_NE(console.transcript().find("Warning: no frame gave the star's width; the rings grow "
+                                        "about each frame's star"),
+              std::string::npos);
+    EXPECT_EQ(countOf(log, "Sky annulus inner radius"), 0u);
+}
+
+TEST(ApertureNight, AnAnnulusInsideTheAutomaticApertureIsWarnedOf) {
+    TempDir dir;
+    test::writeSmallNight(dir);
+    BatchOptions o = test::smallNightOptions(dir.path());
+    o.run.aperture.rule = ApertureRule::automatic;
+    o.run.aperture.annulus = std::make_pair(2.0, 20.0);
+    ScriptedConsole console;
+    ASSERT_EQ(runBatch(o, console), 0);
+    EXPECT_NE(console.transcript().find("Warning: the sky annulus given starts inside the "
+                                        "aperture chosen; its sky level holds the star's light."),
+              std::string::npos);
+    EXPECT_EQ(countOf(readFile(dir / "ORVEL_LOG.txt"), "Sky annulus inner radius =  2 \r\n"), 9u);
 }
 
 TEST(ApertureNight, BothFlowsMeasureWithTheSameAperture) {
