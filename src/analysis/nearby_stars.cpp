@@ -9,6 +9,11 @@ namespace orvel {
 
 namespace {
 
+// Whether the pixel lies in the image and its row is held.
+bool held(const PixelImage& image, long long column, long long row) {
+    return image.contains(column, row) && image.holdsRow(row);
+}
+
 // The square of 3 x 3 means about the centre, half-size `half` (NaN where any of the nine
 // pixels is NaN or outside the image), row by row.
 struct MeanSquare {
@@ -29,7 +34,7 @@ MeanSquare boxMeans(const PixelImage& image, int xc, int yc, int half) {
             double sum = 0.0;
             for (long long v = y - 1; v <= y + 1; ++v)
                 for (long long u = x - 1; u <= x + 1; ++u)
-                    sum += image.contains(u, v) ? image.at(u, v) : std::nan("");
+                    sum += held(image, u, v) ? image.at(u, v) : std::nan("");
             m.means.push_back(sum / 9.0);
         }
     }
@@ -41,8 +46,7 @@ std::pair<double, double> skyAndNoise(const PixelImage& image, int xc, int yc, i
     std::vector<float> values;
     for (long long y = static_cast<long long>(yc) - half; y <= yc + half; ++y)
         for (long long x = static_cast<long long>(xc) - half; x <= xc + half; ++x)
-            if (image.contains(x, y) && !std::isnan(image.at(x, y)))
-                values.push_back(image.at(x, y));
+            if (held(image, x, y) && !std::isnan(image.at(x, y))) values.push_back(image.at(x, y));
     if (values.empty()) return {std::nan(""), std::nan("")};
     const double sky = selectMedian(values);
     for (float& v : values) v = static_cast<float>(std::fabs(v - sky));
