@@ -153,11 +153,12 @@ double surveyLaterFrame(const PassContext& ctx, FrameRecord frame, PixelImage& b
     }
 }
 
-// Every frame's FWHM from the first usable one (`first`, whose pixels are `image`) on.
-std::vector<double> surveyWidths(const PassContext& ctx, int first, const PixelImage& image) {
+// Every frame's FWHM from the first usable one on: `frame`, number `first`, whose header is
+// read and whose pixels are `image`.
+std::vector<double> surveyWidths(const PassContext& ctx, int first, const FrameRecord& frame,
+                                 const PixelImage& image) {
     WholeFrame whole(image);
-    std::vector<double> widths = {
-        measureListedWidth(whole, ctx.listed[static_cast<std::size_t>(first - 1)], ctx.selection)};
+    std::vector<double> widths = {measureListedWidth(whole, frame, ctx.selection)};
     if (first >= ctx.total) return widths;
     measureInOrder<PixelImage>(
         first + 1, ctx.total, workerCount(ctx, first + 1),
@@ -189,11 +190,12 @@ void warnAboutAperture(const ApertureSettings& asked, const std::optional<Apertu
 // The night's aperture, settled once the star is picked on the first usable frame: the
 // radius and annulus asked for, or chosen from the median of every frame's FWHM, and the log's
 // line that names it. Without a width to choose from, the rings grow as described.
-void settleAperture(PassContext& ctx, int first, const PixelImage& image, Lines out) {
+void settleAperture(PassContext& ctx, int first, const FrameRecord& frame, const PixelImage& image,
+                    Lines out) {
     const ApertureSettings& asked = ctx.plan.aperture;
     if (asked.rule == ApertureRule::grow) return;
     std::vector<double> widths;
-    if (needsNightWidth(asked)) widths = surveyWidths(ctx, first, image);
+    if (needsNightWidth(asked)) widths = surveyWidths(ctx, first, frame, image);
     const double median = medianWidth(widths);
     std::optional<ApertureGeometry>& aperture = ctx.method.aperture;
     aperture = chooseAperture(asked, median);
@@ -201,9 +203,8 @@ void settleAperture(PassContext& ctx, int first, const PixelImage& image, Lines 
     if (aperture) {
         // Other stars about the star, found on the frame picked on.
         WholeFrame whole(image);
-        const std::vector<NearbyStar> stars =
-            findListedNearbyStars(whole, ctx.listed[static_cast<std::size_t>(first - 1)],
-                                  ctx.selection, median, nearbyStarReach(*aperture, median));
+        const std::vector<NearbyStar> stars = findListedNearbyStars(
+            whole, frame, ctx.selection, median, nearbyStarReach(*aperture, median));
         held = allowForNearbyStars(asked, stars, median, *aperture);
     }
     const auto measured =
@@ -223,7 +224,7 @@ void passWholeFrame(PassContext& ctx, int number, FrameRecord& frame, PixelImage
     if (!ctx.reference.known) {
         ctx.reference = {true, frame.header.columns, frame.header.rows};
         ctx.selection = pick(image, frame.name);
-        settleAperture(ctx, number, image, out);
+        settleAperture(ctx, number, frame, image, out);
     }
     WholeFrame source(image);
     judgeAndKeep(frame,

@@ -240,6 +240,22 @@ TEST(ApertureNight, ANeighbourIsTakenInWholeAsTheSeeingGrows) {
               std::string::npos);
 }
 
+TEST(ApertureNight, ARawColourMosaicIsMeasuredInItsSuperPixels) {
+    // A colour camera's RGGB mosaic: the width is fitted and the aperture chosen on each band's
+    // super-pixels (2 x 2 frame pixels), a FWHM of 3 frame pixels about 1.5 of them.
+    TempDir dir;
+    ASSERT_EQ(simulateAndRun(dir, "--colour bayer --names light --frames 3 --seed 2",
+                             {"--frames", "*.fits", "--aperture", "auto"}),
+              0);
+    EXPECT_EQ(countOf(readFile(dir / "ORVEL_LOG.txt"), "Aperture = auto"), 1u);
+    const auto rows = csvRows(dir / "ORVEL_results.csv");
+    ASSERT_EQ(rows.size(), 9u);
+    for (const auto& row : rows) {
+        EXPECT_EQ(row.at("included"), "1") << row.at("file");
+        EXPECT_NEAR(number(row, "fwhm_px"), 1.5, 0.3) << row.at("file");
+    }
+}
+
 TEST(ApertureNight, ExposuresOfTenMinutesAreMeasuredAsShortOnes) {
     // 600 s exposures with the truth taken at their middle: the precise airmass at mid-exposure
     // and the automatic aperture give k within its noise.
