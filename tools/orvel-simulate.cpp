@@ -97,6 +97,16 @@ struct Options {
     bool preciseTruth = false;               // truth from J2000 coordinates by ERFA with
                                              // refraction, mid-exposure, Pickering's airmass
     bool stampMiddle = false;                // DATE-OBS names the exposure's middle, not start
+    double seeingPower = 0.0;                // the profile's width grows as airmass^P (0: fixed)
+    std::optional<double> skyEnd;            // sky level at the last moment, ADU per pixel; the
+                                             // sky changes linearly in time from --sky (none:
+                                             // the same all night)
+    double neighbourDistance = 0.0;          // a second star this many pixels towards higher
+                                             // columns, pixels
+    double neighbourFlux = 0.0;              // its flux above the atmosphere in every band, ADU
+                                             // (0: no second star)
+    bool changingNight = false;  // --seeing-power, --sky-end or --neighbour given: truth.csv
+                                 // gains each frame's width, sky and second star's flux
 };
 
 void printHelp() {
@@ -132,6 +142,12 @@ Writes a night of FITS frames of one star in R, G and B (NIGHT_0001_R.fit, ...) 
                         (refraction at 1013.25 hPa, 10 C) in the middle of the exposure, with
                         Pickering's (2002) airmass
   --stamp start|middle  the moment of the exposure DATE-OBS names (default start)
+  --seeing-power P      the profile's FWHM grows with airmass as FWHM x X^P (0.6 is typical of
+                        real seeing; default 0, the same width all night)
+  --sky-end ADU         the sky level of the last moment: the sky changes linearly in time from
+                        --sky at the first frame to this at the last (default: --sky all night)
+  --neighbour DIST,FLUX a second star of the same profile DIST pixels towards higher columns,
+                        FLUX ADU above the atmosphere in every band, dimmed by each band's k
   --help                this text
   --version             the program's version
 
@@ -163,7 +179,9 @@ The angles are read like ORVEL reads them: the sign of the degrees field is the 
 whole angle. The first frame is taken at the star's meridian passage, the last when it has
 sunk to the given elevation; R, G and B frames alternate in time. A frame not named by the
 options above is the same, byte for byte, as without them. truth.csv names the kind of every
-spoilt or extra file in its note column (empty for a good frame).
+spoilt or extra file in its note column (empty for a good frame). With --seeing-power,
+--sky-end or --neighbour, truth.csv gives every frame's FWHM (pixels), sky level (ADU per
+pixel) and second star's flux (ADU) in three more columns at the end of its rows.
 )";
 }
 
@@ -205,6 +223,23 @@ std::string addFault(Options& o, FileKind kind, const std::string& value) {
     return {};
 }
 
+// --sky-end and --neighbour; empty when the option is neither, else its error text (empty when
+// the value is good).
+std::optional<std::string> applyChangingNight(Options& o, const std::string& name,
+                                              const std::string& value) {
+    if (name == "--sky-end") {
+        o.skyEnd = numericValue(value);
+    } else if (name == "--neighbour") {
+        if (field(value, 2).empty()) return "--neighbour needs DIST,FLUX";
+        o.neighbourDistance = numericValue(field(value, 1));
+        o.neighbourFlux = numericValue(field(value, 2));
+    } else {
+        return std::nullopt;
+    }
+    o.changingNight = true;
+    return std::string();
+}
+
 // Reads one option with its value; an error text when it is unknown or its value is bad.
 std::string applyOption(Options& o, const std::string& name, const std::string& value) {
     std::map<std::string, std::string*> texts = {
@@ -221,11 +256,14 @@ std::string applyOption(Options& o, const std::string& name, const std::string& 
                                             {"--sky", &o.sky},
                                             {"--read-noise", &o.readNoise},
                                             {"--exptime", &o.exptime},
-                                            {"--min-elevation", &o.minElevation}};
+                                            {"--min-elevation", &o.minElevation},
+                                            {"--seeing-power", &o.seeingPower}};
     if (auto it = reals.find(name); it != reals.end()) {
         *it->second = numericValue(value);
+        o.changingNight = o.changingNight || name == "--seeing-power";
         return {};
     }
+    if (auto changed = applyChangingNight(o, name, value)) return *changed;
     if (name == "--k") return parseTriple(value, o.k) ? "" : "--k needs R,G,B";
     if (name == "--k-end") return parseTriple(value, o.kEnd) ? "" : "--k-end needs R,G,B";
     if (name == "--flux") return parseTriple(value, o.flux) ? "" : "--flux needs R,G,B";
@@ -270,6 +308,10 @@ std::string checkOptions(const Options& o) {
     if (o.bitpix != 16 && o.bitpix != -32) return "--bitpix must be 16 or -32";
     if (o.frames < 1) return "--frames must be at least 1";
     if (!(o.fwhm > 0.0)) return "--fwhm must be positive";
+    if (!(o.seeingPower >= 0.0 && o.seeingPower <= 3.0))
+        return "--seeing-power must be from 0 to 3";
+    if (!(o.neighbourFlux >= 0.0) || !(o.neighbourDistance >= 0.0))
+        return "--neighbour needs a distance and a flux of 0 or more";
     if (o.names != "classic" && o.names != "light" && o.names != "dash" && o.names != "suffix")
         return "--names must be classic, light, dash or suffix";
     if (!o.colour.empty() && o.colour != "cube" && o.colour != "bayer")
@@ -317,7 +359,10 @@ bool takesValue(const std::string& name) {
                                           "--colour",
                                           "--compress",
                                           "--truth-airmass",
-                                          "--stamp"};
+                                          "--stamp",
+                                          "--seeing-power",
+                                          "--sky-end",
+                                          "--neighbour"};
     for (const char* valued : kValued)
         if (name == valued) return true;
     return false;
@@ -412,13 +457,16 @@ std::string fileName(const Options& o, int number, int band) {
 
 // One frame of the night: when it was taken, in which band, and what the star gave.
 struct Frame {
-    std::string name;      // file name, NIGHT_0001_R.fit; FILE[R] for a band of a colour file
-    std::string file;      // the file written (the name, for a frame of one band)
-    int band = 0;          // 0 R, 1 G, 2 B
-    CivilTime time;        // DATE-OBS, whole seconds UT
-    double elevation = 0;  // true elevation at DATE-OBS, degrees
-    double airmass = 0;    // true optical airmass at DATE-OBS (NaN below the horizon)
-    double flux = 0;       // star flux after extinction, ADU (NaN when there is no one value)
+    std::string name;          // file name, NIGHT_0001_R.fit; FILE[R] for a band of a colour file
+    std::string file;          // the file written (the name, for a frame of one band)
+    int band = 0;              // 0 R, 1 G, 2 B
+    CivilTime time;            // DATE-OBS, whole seconds UT
+    double elevation = 0;      // true elevation at DATE-OBS, degrees
+    double airmass = 0;        // true optical airmass at DATE-OBS (NaN below the horizon)
+    double flux = 0;           // star flux after extinction, ADU (NaN when there is no one value)
+    double fwhm = 0;           // the profile's full width at half maximum, pixels
+    double sky = 0;            // sky level, ADU per pixel
+    double neighbourFlux = 0;  // the second star's flux after extinction, ADU (0 without one)
     FileKind kind = FileKind::frame;  // a good frame, or why it is not one
 };
 
@@ -462,6 +510,22 @@ void setTruth(const Options& o, const Sky& sky, std::int64_t start, Frame& f) {
     f.airmass = pickeringAirmass(f.elevation);
 }
 
+// The frame's seeing, sky and second star, `along` (0 to 1) of the way through the night. Without
+// the options that change them they are the options' own values.
+void setConditions(const Options& o, double along, Frame& f) {
+    f.fwhm = o.seeingPower == 0.0 ? o.fwhm : o.fwhm * std::pow(f.airmass, o.seeingPower);
+    f.sky = o.skyEnd ? o.sky + (*o.skyEnd - o.sky) * along : o.sky;
+    f.neighbourFlux = o.neighbourFlux * std::exp(-o.k[f.band] * f.airmass);
+}
+
+// A warning when the exposures are longer than the time between them.
+void warnOverlap(const Options& o, double span, int moments) {
+    if (moments < 2 || span / (moments - 1) >= o.exptime) return;
+    std::fprintf(stderr,
+                 "orvel-simulate: warning: exposures of %g s overlap: one starts every %.0f s\n",
+                 o.exptime, span / (moments - 1));
+}
+
 // Times from the meridian passage to the last elevation, bands taken in turn.
 std::optional<std::vector<Frame>> planNight(const Options& o) {
     const Sky sky = skyOf(o);
@@ -485,6 +549,7 @@ std::optional<std::vector<Frame>> planNight(const Options& o) {
     // A colour camera takes the three bands at once: one moment for each three frames.
     const bool colour = !o.colour.empty();
     const int moments = colour ? o.frames : count;
+    warnOverlap(o, span, moments);
     for (int j = 0; j < count; ++j) {
         Frame f;
         f.band = j % 3;
@@ -499,6 +564,7 @@ std::optional<std::vector<Frame>> planNight(const Options& o) {
                              ? o.k[f.band]
                              : o.k[f.band] + (o.kEnd[f.band] - o.k[f.band]) * fraction;
         f.flux = o.flux[f.band] * std::exp(-k * f.airmass);
+        setConditions(o, fraction, f);
         f.kind = kindOfFrame(o, j + 1);
         frames.push_back(f);
     }
@@ -579,9 +645,14 @@ FrameSpec frameSpec(const Options& o, const Frame& f, int index) {
     s.bitpix = o.bitpix;
     s.starX = o.starX.value_or(std::floor(o.columns * 0.55) + 0.3);
     s.starY = o.starY.value_or(std::floor(o.rows * 0.45) + 0.6);
-    s.fwhm = o.fwhm;
+    s.fwhm = f.fwhm;
     s.starFlux = f.flux;
-    s.sky = o.sky;
+    s.sky = f.sky;
+    if (f.neighbourFlux > 0.0) {
+        s.neighbourX = s.starX + o.neighbourDistance;
+        s.neighbourY = s.starY;
+        s.neighbourFlux = f.neighbourFlux;
+    }
     s.readNoise = o.readNoise;
     s.noise = o.noise;
     // Each frame has its own stream, so any frame can be made again on its own.
@@ -677,6 +748,7 @@ std::optional<Frame> writeCube(const std::filesystem::path& folder, const Option
     for (int b = 0; b < 3; ++b) {
         FrameSpec s = frameSpec(o, cube, count + b);
         s.starFlux = o.flux[b] * std::exp(-o.k[b] * first.airmass);
+        s.neighbourFlux = o.neighbourFlux * std::exp(-o.k[b] * first.airmass);
         planes.push_back(s);
     }
     std::vector<std::string> cards = fitsImageCards(o.bitpix, o.columns, o.rows);
@@ -686,6 +758,7 @@ std::optional<Frame> writeCube(const std::filesystem::path& folder, const Option
     if (!writePlanes(folder / cube.name, planes, cards)) return std::nullopt;
     cube.kind = FileKind::cube;
     cube.flux = std::nan("");
+    cube.neighbourFlux = std::nan("");
     return cube;
 }
 
@@ -701,6 +774,7 @@ std::optional<Frame> writeDark(const std::filesystem::path& folder, const Option
     dark.airmass = hardieAirmass(dark.elevation);
     FrameSpec s = frameSpec(o, dark, count + 3);
     s.starFlux = 0.0;
+    s.neighbourFlux = 0.0;
     s.sky = kDarkLevel;
     std::vector<std::string> cards = fitsImageCards(o.bitpix, o.columns, o.rows);
     addExposureCards(cards, o, dark.time);
@@ -708,6 +782,9 @@ std::optional<Frame> writeDark(const std::filesystem::path& folder, const Option
     if (!writeFrame(folder / dark.name, s, cards)) return std::nullopt;
     dark.kind = FileKind::dark;
     dark.flux = 0.0;
+    dark.fwhm = std::nan("");
+    dark.sky = kDarkLevel;
+    dark.neighbourFlux = 0.0;
     return dark;
 }
 
@@ -730,11 +807,16 @@ bool writeTruth(const std::filesystem::path& path, const Options& o,
                 const std::vector<Frame>& frames) {
     std::ofstream out(path, std::ios::trunc);
     char line[256];
-    out << "file,band,ut,elevation_deg,airmass,flux_adu,note\n";
+    out << "file,band,ut,elevation_deg,airmass,flux_adu,note"
+        << (o.changingNight ? ",fwhm_px,sky_adu,neighbour_flux_adu\n" : "\n");
     for (const Frame& f : frames) {
         out << f.name << ',' << bandsOf(f) << ',' << isoTime(f.time) << ','
             << truthNumber("%.6f", f.elevation) << ',' << truthNumber("%.6f", f.airmass) << ','
-            << truthNumber("%.3f", f.flux) << ',' << kindName(f.kind) << '\n';
+            << truthNumber("%.3f", f.flux) << ',' << kindName(f.kind);
+        if (o.changingNight)
+            out << ',' << truthNumber("%.6f", f.fwhm) << ',' << truthNumber("%.3f", f.sky) << ','
+                << truthNumber("%.3f", f.neighbourFlux);
+        out << '\n';
     }
     const bool changing = !std::isnan(o.kEnd[0]);
     out << "\nband,k,flux_above_atmosphere_adu" << (changing ? ",k_per_hour\n" : "\n");

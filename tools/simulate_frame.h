@@ -20,21 +20,24 @@ namespace orvel::simulate {
 
 // What one frame shows and how it is stored.
 struct FrameSpec {
-    int columns = 640;        // NAXIS1
-    int rows = 480;           // NAXIS2
-    int bitpix = 16;          // 16 (stored shifted by BZERO 32768) or -32
-    double starX = 352.3;     // star centre, pixels: column index counted from 0
-    double starY = 216.6;     // star centre, pixels: row index from the first row in the file
-    double fwhm = 3.0;        // full width at half maximum of the profile, pixels
-    double starFlux = 1.0e5;  // star signal reaching the detector, ADU summed over the profile
-    double sky = 800.0;       // sky level, ADU per pixel
-    double readNoise = 8.0;   // read noise, ADU rms
-    bool noise = true;        // photon and read noise on (off: exact expected values)
-    std::uint64_t seed = 1;   // seed of this frame's noise
-    double hollowFlux = 0.0;  // a dark patch about the star: ADU taken from the sky in a
-                              // Gaussian of width hollowFwhm (0: none)
-    double hollowFwhm = 9.0;  // full width at half maximum of the dark patch, pixels
-    double ceiling = 0.0;     // pixel values above it are written as it (0: no ceiling)
+    int columns = 640;           // NAXIS1
+    int rows = 480;              // NAXIS2
+    int bitpix = 16;             // 16 (stored shifted by BZERO 32768) or -32
+    double starX = 352.3;        // star centre, pixels: column index counted from 0
+    double starY = 216.6;        // star centre, pixels: row index from the first row in the file
+    double fwhm = 3.0;           // full width at half maximum of the profile, pixels
+    double starFlux = 1.0e5;     // star signal reaching the detector, ADU summed over the profile
+    double sky = 800.0;          // sky level, ADU per pixel
+    double readNoise = 8.0;      // read noise, ADU rms
+    bool noise = true;           // photon and read noise on (off: exact expected values)
+    std::uint64_t seed = 1;      // seed of this frame's noise
+    double hollowFlux = 0.0;     // a dark patch about the star: ADU taken from the sky in a
+                                 // Gaussian of width hollowFwhm (0: none)
+    double hollowFwhm = 9.0;     // full width at half maximum of the dark patch, pixels
+    double ceiling = 0.0;        // pixel values above it are written as it (0: no ceiling)
+    double neighbourX = 0.0;     // a second star of the same profile: centre column, pixels
+    double neighbourY = 0.0;     // its centre row, pixels
+    double neighbourFlux = 0.0;  // its signal reaching the detector, ADU (0: no second star)
 };
 
 // Sigma of a Gaussian profile from its full width at half maximum.
@@ -98,13 +101,18 @@ inline double expectedPeak(const FrameSpec& f) {
     return f.sky + f.starFlux * peakShare(f);
 }
 
-// The expected value of every pixel, row by row: the sky, the star and any dark patch.
+// The expected value of every pixel, row by row: the sky, the star, any second star and any
+// dark patch.
 class FrameModel {
   public:
     explicit FrameModel(const FrameSpec& f)
         : frame_(f),
           xs_(axisShares(f.columns, f.starX, sigmaOfFwhm(f.fwhm))),
           ys_(axisShares(f.rows, f.starY, sigmaOfFwhm(f.fwhm))) {
+        if (f.neighbourFlux != 0.0) {
+            neighbourXs_ = axisShares(f.columns, f.neighbourX, sigmaOfFwhm(f.fwhm));
+            neighbourYs_ = axisShares(f.rows, f.neighbourY, sigmaOfFwhm(f.fwhm));
+        }
         if (f.hollowFlux == 0.0) return;
         hollowXs_ = axisShares(f.columns, f.starX, sigmaOfFwhm(f.hollowFwhm));
         hollowYs_ = axisShares(f.rows, f.starY, sigmaOfFwhm(f.hollowFwhm));
@@ -115,6 +123,10 @@ class FrameModel {
         const auto y = static_cast<std::size_t>(r);
         const double rowShare = ys_[y] * frame_.starFlux;
         for (std::size_t c = 0; c < xs_.size(); ++c) row[c] = frame_.sky + rowShare * xs_[c];
+        if (!neighbourYs_.empty()) {
+            const double neighbourShare = neighbourYs_[y] * frame_.neighbourFlux;
+            for (std::size_t c = 0; c < xs_.size(); ++c) row[c] += neighbourShare * neighbourXs_[c];
+        }
         if (hollowYs_.empty()) return;
         const double hollowShare = hollowYs_[y] * frame_.hollowFlux;
         for (std::size_t c = 0; c < xs_.size(); ++c) row[c] -= hollowShare * hollowXs_[c];
@@ -123,6 +135,7 @@ class FrameModel {
   private:
     const FrameSpec& frame_;
     std::vector<double> xs_, ys_;
+    std::vector<double> neighbourXs_, neighbourYs_;
     std::vector<double> hollowXs_, hollowYs_;
 };
 

@@ -1,7 +1,9 @@
 #include "analysis/ring_photometry.h"
 
+#include <algorithm>
 #include <cmath>
 #include <span>
+#include <type_traits>
 #include <vector>
 
 #include "analysis/order_statistics.h"
@@ -23,8 +25,8 @@ float distance(long long dColumn, long long dRow) {
 // A square reached rows of the image that a window of rows does not hold.
 struct RowsNotHeld {};
 
-// Calls take(value, d) for every pixel of the square of half-size `half` about the centre
-// that lies inside the image, rows then columns ascending.
+// Calls take(value, d) (or take(value, d, column, row)) for every pixel of the square of
+// half-size `half` about the centre that lies inside the image, rows then columns ascending.
 template <typename Take>
 void visitSquare(const PixelImage& image, int xc, int yc, int half, Take take) {
     for (long long row = static_cast<long long>(yc) - half;
@@ -35,7 +37,10 @@ void visitSquare(const PixelImage& image, int xc, int yc, int half, Take take) {
              column <= static_cast<long long>(xc) + half; ++column) {
             // Pixels outside the image are left out.
             if (column < 0 || column >= image.columns) continue;
-            take(image.at(column, row), distance(column - xc, row - yc));
+            if constexpr (std::is_invocable_v<Take, float, float, long long, long long>)
+                take(image.at(column, row), distance(column - xc, row - yc), column, row);
+            else
+                take(image.at(column, row), distance(column - xc, row - yc));
         }
     }
 }
@@ -56,6 +61,36 @@ double robustSpread(std::span<const float> values, float level) {
     return 1.4826 * selectMedian(deviations);
 }
 
+// Ring k: the pixels whose distance lies strictly within half a pixel of k, into `ring`
+// sorted, and their median.
+float ringMedian(const PixelImage& image, int xc, int yc, int k, std::vector<float>& ring) {
+    ring.clear();
+    visitSquare(image, xc, yc, k, [&](float v, float d) {
+        if (k - 0.5 < d && d < k + 0.5) ring.push_back(v);
+    });
+    // The heap sort, because NaN pixels land where its exact comparisons put them.
+    SortAscending(ring);
+    return MedianOfSorted(ring);
+}
+
+// The median of sorted values (no NaN) that are all whole numbers, with each whole number's
+// values read as spread evenly over the unit step about it: m - 1/2 + (n/2 - below) / at, for
+// the middle value m, `below` values under it and `at` values equal to it. The plain median of
+// whole numbers jumps by a whole step from frame to frame as the counts about it shift, and an
+// aperture of many pixels multiplies that jump into its signal. Values that are not all whole
+// numbers give the plain median; an empty list gives 0.
+double steppedMedian(std::span<const float> sorted) {
+    if (sorted.empty()) return 0.0;
+    for (const float v : sorted)
+        if (v != std::floor(v) || !std::isfinite(v)) return MedianOfSorted(sorted);
+    const std::size_t n = sorted.size();
+    const float m = sorted[(n - 1) / 2];  // the lower middle value
+    const auto [first, last] = std::equal_range(sorted.begin(), sorted.end(), m);
+    const double below = static_cast<double>(first - sorted.begin());
+    const double at = static_cast<double>(last - first);
+    return static_cast<double>(m) - 0.5 + (static_cast<double>(n) / 2.0 - below) / at;
+}
+
 // Grows rings until their medians stop changing; records each ring examined and returns the
 // inner ring radius.
 int growRings(const PixelImage& image, int xc, int yc, std::vector<RingStep>& steps) {
@@ -63,14 +98,7 @@ int growRings(const PixelImage& image, int xc, int yc, std::vector<RingStep>& st
     float oldMedian2 = 0.0f;
     std::vector<float> ring;
     for (int k = 1; k <= kMaxRings; ++k) {
-        // Ring k: pixels whose distance lies strictly within half a pixel of k.
-        ring.clear();
-        visitSquare(image, xc, yc, k, [&](float v, float d) {
-            if (k - 0.5 < d && d < k + 0.5) ring.push_back(v);
-        });
-        // The heap sort, because NaN pixels land where its exact comparisons put them.
-        SortAscending(ring);
-        const float median = MedianOfSorted(ring);
+        const float median = ringMedian(image, xc, yc, k, ring);
         steps.push_back({k, static_cast<long long>(ring.size()), median, oldMedian, oldMedian2});
         // Stop when the median differs by less than 1% from both of the two rings before it.
         if (k >= 3 && relativeChange(median, oldMedian) < kMedianChangeLimit &&
@@ -83,30 +111,59 @@ int growRings(const PixelImage& image, int xc, int yc, std::vector<RingStep>& st
     return kMaxRings + 1;
 }
 
-// Everything after the growth: radii, sky level from the annulus, integrated signal.
-void measureAperture(const PixelImage& image, int xc, int yc, RingPhotometry& r) {
-    const int k = r.innerRadius;
-    // The sky annulus reaches out to sqrt(2) times the aperture: equal areas inside and out.
-    const float rin = static_cast<float>(k);
-    r.outerRadius = f32(std::sqrt(2.0 * rin * rin));
-    r.outerLimit = toInt(r.outerRadius);
+// The profile's rings 1..floor(radius) (at least ring 1) about a fixed aperture, each with
+// the medians of the two rings before it, as the growth records them.
+void profileRings(const PixelImage& image, int xc, int yc, double radius,
+                  std::vector<RingStep>& steps) {
+    const int last = std::max(1, static_cast<int>(std::floor(radius)));
+    float oldMedian = 0.0f;
+    float oldMedian2 = 0.0f;
+    std::vector<float> ring;
+    for (int k = 1; k <= last; ++k) {
+        const float median = ringMedian(image, xc, yc, k, ring);
+        steps.push_back({k, static_cast<long long>(ring.size()), median, oldMedian, oldMedian2});
+        oldMedian2 = oldMedian;
+        oldMedian = median;
+    }
+}
 
-    // Sky level: median of the pixels strictly outside the aperture, up to Ro.
+// Whether a pixel lies within one of the masks: another star's light.
+bool masked(const std::vector<SkyMask>& masks, long long column, long long row) {
+    for (const SkyMask& m : masks) {
+        const double dx = static_cast<double>(column) - m.column;
+        const double dy = static_cast<double>(row) - m.row;
+        if (dx * dx + dy * dy <= m.radius * m.radius) return true;
+    }
+    return false;
+}
+
+// The sky level from the annulus and the integrated signal over the aperture.
+void measureAperture(const PixelImage& image, int xc, int yc, const ApertureGeometry& g,
+                     RingPhotometry& r) {
+    r.annulusInner = f32(g.annulusInner);
+    r.annulusOuter = f32(g.annulusOuter);
+    // Sky level: median of the pixels strictly outside the annulus's inner radius, up to its
+    // outer one.
     std::vector<float> annulus;
-    const double inner = k;
-    const double outer = r.outerLimit;
-    visitSquare(image, xc, yc, r.outerLimit, [&](float v, float d) {
-        if (inner < d && d <= outer) annulus.push_back(v);
-    });
+    const double inner = g.annulusInner;
+    const double outer = g.annulusOuter;
+    visitSquare(image, xc, yc, static_cast<int>(std::floor(outer)),
+                [&](float v, float d, long long column, long long row) {
+                    if (inner < d && d <= outer && !masked(g.masks, column, row))
+                        annulus.push_back(v);
+                });
+    // A fixed aperture's annulus leaves out NaN pixels, which tell nothing of the sky.
+    if (r.fixedAperture) std::erase_if(annulus, [](float v) { return std::isnan(v); });
     r.annulusCount = static_cast<int>(annulus.size());
     SortAscending(annulus);
-    r.skyLevel = MedianOfSorted(annulus);
+    r.skyLevel = r.fixedAperture ? f32(steppedMedian(annulus)) : MedianOfSorted(annulus);
     r.skyNoise = robustSpread(annulus, r.skyLevel);
 
     // Integrated signal: every aperture pixel minus the sky, rounded to 32 bits per pixel.
     float integrated = 0.0f;
-    visitSquare(image, xc, yc, k, [&](float v, float d) {
-        if (d > inner) return;
+    const double radius = g.radius;
+    visitSquare(image, xc, yc, static_cast<int>(std::floor(radius)), [&](float v, float d) {
+        if (d > radius) return;
         integrated = f32((static_cast<double>(v) + integrated) - r.skyLevel);
         ++r.aperturePixels;
         // The brightest aperture pixels show a saturated star.
@@ -132,12 +189,40 @@ std::optional<RingPhotometry> measureRings(const PixelImage& image, int centreCo
                                            int centreRow) {
     try {
         RingPhotometry r;
-        r.innerRadius = growRings(image, centreColumn, centreRow, r.rings);
-        measureAperture(image, centreColumn, centreRow, r);
+        const int k = growRings(image, centreColumn, centreRow, r.rings);
+        r.innerRadius = static_cast<float>(k);
+        // The sky annulus reaches out to sqrt(2) times the aperture: equal areas inside and out.
+        r.outerRadius = f32(std::sqrt(2.0 * r.innerRadius * r.innerRadius));
+        r.outerLimit = toInt(r.outerRadius);
+        ApertureGeometry grown;
+        grown.radius = grown.annulusInner = static_cast<double>(k);
+        grown.annulusOuter = static_cast<double>(r.outerLimit);
+        measureAperture(image, centreColumn, centreRow, grown, r);
         return r;
     } catch (const RowsNotHeld&) {
         return std::nullopt;
     }
+}
+
+std::optional<RingPhotometry> measureFixedAperture(const PixelImage& image, int centreColumn,
+                                                   int centreRow, const ApertureGeometry& g) {
+    try {
+        RingPhotometry r;
+        r.fixedAperture = true;
+        profileRings(image, centreColumn, centreRow, g.radius, r.rings);
+        r.innerRadius = f32(g.radius);
+        r.outerRadius = f32(g.annulusOuter);
+        r.outerLimit = toInt(g.annulusOuter);
+        measureAperture(image, centreColumn, centreRow, g, r);
+        return r;
+    } catch (const RowsNotHeld&) {
+        return std::nullopt;
+    }
+}
+
+int apertureReach(const ApertureGeometry& g) {
+    const double reach = std::max({g.radius, g.annulusOuter, 1.0});
+    return static_cast<int>(std::floor(std::fmin(reach, 1e6))) + 1;
 }
 
 }  // namespace orvel

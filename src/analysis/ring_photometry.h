@@ -1,5 +1,5 @@
-// Aperture photometry about the ring centre: ring growth, sky annulus, integrated signal and
-// the magnitude value.
+// Aperture photometry about the ring centre: ring growth (or one aperture for the whole night),
+// sky annulus, integrated signal and the magnitude value.
 #pragma once
 
 #include <cmath>
@@ -27,13 +27,34 @@ struct RingStep {
     float oldMedian2 = 0.0f;  // median of ring k - 2, DC (0 before ring 3)
 };
 
+// Another star's light, left out of the sky annulus.
+struct SkyMask {
+    double column = 0.0;  // its centre, image column (pixels)
+    double row = 0.0;     // its centre, image row (pixels)
+    double radius = 0.0;  // annulus pixels within this distance of it are left out, pixels
+};
+
+// One aperture and sky annulus for the whole night instead of the ring growth, pixels.
+struct ApertureGeometry {
+    double radius = 0.0;        // pixels summed: distance d <= radius
+    double annulusInner = 0.0;  // sky pixels: annulusInner < d <= annulusOuter
+    double annulusOuter = 0.0;
+    std::vector<SkyMask> masks;  // other stars left out of the annulus
+};
+
 struct RingPhotometry {
-    std::vector<RingStep> rings;     // rings examined in order, 3..100 of them
-    int innerRadius = 0;             // Rin, ring number at which the medians stopped changing
-                                     // (101 when they never did), pixels
-    float outerRadius = 0.0f;        // Rout = sqrt(2 Rin^2), pixels
+    std::vector<RingStep> rings;     // rings examined in order, 3..100 of them; with a fixed
+                                     // aperture the profile's rings 1..floor(radius) (at least
+                                     // ring 1), none of them a stop
+    float innerRadius = 0.0f;        // Rin, pixels: the ring number at which the medians stopped
+                                     // changing (101 when they never did), or the fixed radius
+    float outerRadius = 0.0f;        // Rout = sqrt(2 Rin^2), or the fixed annulus's outer
+                                     // radius, pixels
     int outerLimit = 0;              // Ro = Rout rounded half to even, pixels
-    int annulusCount = 0;            // pixels with Rin < d <= Ro inside the image
+    bool fixedAperture = false;      // the night's aperture, not a ring growth
+    float annulusInner = 0.0f;       // the annulus holds annulusInner < d <= annulusOuter:
+    float annulusOuter = 0.0f;       // Rin and Ro after ring growth, pixels
+    int annulusCount = 0;            // pixels of the annulus inside the image
     float skyLevel = 0.0f;           // Bs, median of the annulus, DC (0 when the annulus is empty)
     double skyNoise = std::nan("");  // robust spread of one annulus pixel, 1.4826 x the median
                                      // absolute deviation from Bs, DC (NaN when empty); NaN
@@ -53,5 +74,16 @@ struct RingPhotometry {
 // of rows); never for a whole image.
 std::optional<RingPhotometry> measureRings(const PixelImage& image, int centreColumn,
                                            int centreRow);
+
+// Measures the star about (centreColumn, centreRow) in the given aperture and annulus, the
+// same way after the radii: the sky level is the annulus's median, the signal the sum over the
+// aperture of each pixel minus it. The profile's rings are recorded for the log. Pixels outside
+// the image are left out (an empty annulus has sky 0). Empty when the annulus reaches rows the
+// image does not hold.
+std::optional<RingPhotometry> measureFixedAperture(const PixelImage& image, int centreColumn,
+                                                   int centreRow, const ApertureGeometry& aperture);
+
+// Rows from the ring centre that the aperture and its annulus reach.
+int apertureReach(const ApertureGeometry& aperture);
 
 }  // namespace orvel

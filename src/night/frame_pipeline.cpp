@@ -7,6 +7,7 @@
 #include "analysis/colour_mosaic.h"
 #include "analysis/ring_photometry.h"
 #include "analysis/star_position.h"
+#include "analysis/star_profile.h"
 #include "fits/pixel_decoder.h"
 #include "observing/airmass.h"
 
@@ -43,6 +44,70 @@ class MosaicRows : public RowSource {
     PixelImage image_;
 };
 
+// The rows about the star's search square, asked for again only when a measurement reaches
+// beyond those held.
+class StarRows {
+  public:
+    StarRows(RowSource& source, const SearchSquare& square) : source_(source), square_(square) {}
+    // An image holding the square's rows and `reach` rows above and below it.
+    const PixelImage& reaching(int reach) {
+        if (image_ == nullptr || reach > reach_) {
+            image_ = &source_.rows(static_cast<double>(square_.firstRow) - reach,
+                                   static_cast<double>(square_.lastRow) + reach);
+            reach_ = reach;
+        }
+        return *image_;
+    }
+    const PixelImage& held() { return *image_; }
+
+  private:
+    RowSource& source_;
+    SearchSquare square_;
+    const PixelImage* image_ = nullptr;
+    int reach_ = 0;
+};
+
+// The photometry about the ring centre: the rings growing, or the night's aperture.
+RingPhotometry measurePhotometry(StarRows& rows, const StarPosition& star,
+                                 const std::optional<ApertureGeometry>& aperture) {
+    const int xc = star.brightestColumn, yc = star.brightestRow;
+    if (aperture) {
+        std::optional<RingPhotometry> r = measureFixedAperture(rows.held(), xc, yc, *aperture);
+        if (!r)
+            r = measureFixedAperture(rows.reaching(apertureReach(*aperture)), xc, yc, *aperture);
+        return std::move(*r);
+    }
+    std::optional<RingPhotometry> r = measureRings(rows.held(), xc, yc);
+    if (!r) r = measureRings(rows.reaching(ringReach()), xc, yc);
+    return std::move(*r);
+}
+
+// The star's profile about the ring centre, over wider rows when it reaches beyond those held.
+StarProfile measureProfile(StarRows& rows, const StarPosition& star, float sky) {
+    const int xc = star.brightestColumn, yc = star.brightestRow;
+    std::optional<StarProfile> p = measureStarProfile(rows.held(), xc, yc, sky);
+    if (!p) p = measureStarProfile(rows.reaching(kMaxProfileReach + 2), xc, yc, sky);
+    return p.value_or(StarProfile{});
+}
+
+// The frame's own pixels handed to measure(rows, selection, header): the file's image, or for
+// a raw colour mosaic the super-pixels of the frame's band with the picks (made in full-frame
+// pixels) and the frame's size taken to super-pixels.
+template <typename Measure>
+auto onFramePixels(RowSource& fileRows, const FrameRecord& frame, const StarSelection& selection,
+                   Measure measure) {
+    if (!frame.source.mosaic) return measure(fileRows, selection, frame.header);
+    // The picks and the frame at half the size: one super-pixel is 2 x 2 frame pixels.
+    ImageHeader half = frame.header;
+    half.columns /= 2;
+    half.rows /= 2;
+    StarSelection scaled = selection;
+    scaled.screenFactor /= 2.0f;
+    for (float* v : {&scaled.x1, &scaled.y1, &scaled.x2, &scaled.y2}) *v /= 2.0f;
+    MosaicRows rows(fileRows, *frame.source.mosaic, bandLetter(frame.band), half.rows);
+    return measure(rows, scaled, half);
+}
+
 }  // namespace
 
 const PixelImage& FileRows::rows(double from, double to) {
@@ -54,47 +119,68 @@ const PixelImage& FileRows::rows(double from, double to) {
 
 FrameMeasurement measureListedFrame(RowSource& fileRows, const FrameRecord& frame,
                                     const StarSelection& selection, const ObservingSetup& setup,
-                                    const std::optional<PreciseAirmassSettings>& precise) {
-    if (!frame.source.mosaic)
-        return measureFrame(fileRows, selection, setup, frame.header, precise);
-    // The picks and the frame at half the size: one super-pixel is 2 x 2 frame pixels.
-    ImageHeader half = frame.header;
-    half.columns /= 2;
-    half.rows /= 2;
-    StarSelection scaled = selection;
-    scaled.screenFactor /= 2.0f;
-    for (float* v : {&scaled.x1, &scaled.y1, &scaled.x2, &scaled.y2}) *v /= 2.0f;
-    MosaicRows rows(fileRows, *frame.source.mosaic, bandLetter(frame.band), half.rows);
-    return measureFrame(rows, scaled, setup, half, precise);
+                                    const FrameMethod& method) {
+    return onFramePixels(fileRows, frame, selection,
+                         [&](RowSource& rows, const StarSelection& picks, const ImageHeader& h) {
+                             return measureFrame(rows, picks, setup, h, method);
+                         });
+}
+
+std::vector<NearbyStar> findListedNearbyStars(RowSource& fileRows, const FrameRecord& frame,
+                                              const StarSelection& selection, double fwhm,
+                                              double reach) {
+    return onFramePixels(
+        fileRows, frame, selection,
+        [&](RowSource& rows, const StarSelection& picks, const ImageHeader& h) {
+            const PixelImage& sky = rows.rows(std::trunc(static_cast<double>(picks.y1)),
+                                              std::trunc(static_cast<double>(picks.y2)));
+            const float level = measureBackground(sky, picks).median;
+            StarRows near(rows, searchSquare(picks, h.columns, h.rows));
+            const StarPosition star = locateStar(near.reaching(kFirstRingReach), picks, level);
+            // The rows within reach of the ring centre, and those of the 3 x 3 means' edges.
+            const int rowsNeeded = static_cast<int>(std::ceil(std::fmin(reach, 1000.0))) + 2;
+            return findNearbyStars(near.reaching(std::max(kFirstRingReach, rowsNeeded)),
+                                   star.brightestColumn, star.brightestRow, fwhm, reach);
+        });
+}
+
+double measureListedWidth(RowSource& fileRows, const FrameRecord& frame,
+                          const StarSelection& selection) {
+    return onFramePixels(
+        fileRows, frame, selection,
+        [](RowSource& rows, const StarSelection& picks, const ImageHeader& h) {
+            // The star as measureFrame finds it: the brightest pixel above the background.
+            const PixelImage& sky = rows.rows(std::trunc(static_cast<double>(picks.y1)),
+                                              std::trunc(static_cast<double>(picks.y2)));
+            const float level = measureBackground(sky, picks).median;
+            StarRows near(rows, searchSquare(picks, h.columns, h.rows));
+            const StarPosition star = locateStar(near.reaching(kFirstRingReach), picks, level);
+            return measureProfile(near, star, level).fwhm;
+        });
 }
 
 FrameMeasurement measureFrame(RowSource& source, const StarSelection& selection,
                               const ObservingSetup& setup, const ImageHeader& header,
-                              const std::optional<PreciseAirmassSettings>& precise) {
+                              const FrameMethod& method) {
     FrameMeasurement m;
     // The background rectangle spans rows trunc(y1)..trunc(y2).
     const PixelImage& sky = source.rows(std::trunc(static_cast<double>(selection.y1)),
                                         std::trunc(static_cast<double>(selection.y2)));
     m.background = measureBackground(sky, selection);
 
-    // The star is searched in one square; the rings about its brightest pixel need rows beyond.
-    const SearchSquare square = searchSquare(selection, header.columns, header.rows);
-    const auto starRows = [&](int reach) -> const PixelImage& {
-        return source.rows(static_cast<double>(square.firstRow) - reach,
-                           static_cast<double>(square.lastRow) + reach);
-    };
-    const PixelImage& near = starRows(kFirstRingReach);
-    m.star = locateStar(near, selection, m.background.median);
-    std::optional<RingPhotometry> rings =
-        measureRings(near, m.star.brightestColumn, m.star.brightestRow);
-    if (!rings)
-        rings = measureRings(starRows(ringReach()), m.star.brightestColumn, m.star.brightestRow);
-    m.rings = std::move(*rings);
+    // The star is searched in one square; the rings about its brightest pixel need rows beyond,
+    // a fixed aperture as far as its annulus reaches.
+    StarRows near(source, searchSquare(selection, header.columns, header.rows));
+    const int reach = method.aperture ? std::max(kFirstRingReach, apertureReach(*method.aperture))
+                                      : kFirstRingReach;
+    m.star = locateStar(near.reaching(reach), selection, m.background.median);
+    m.rings = measurePhotometry(near, m.star, method.aperture);
+    m.profile = measureProfile(near, m.star, m.background.median);
     m.sky = computeAirmass(header, setup);
     // A date ERFA cannot convert gives no elevation, so the frame is left out, not fitted with
     // the described airmass among precise ones.
-    if (precise)
-        m.precise = computePreciseAirmass(header, setup, *precise)
+    if (method.precise)
+        m.precise = computePreciseAirmass(header, setup, *method.precise)
                         .value_or(PreciseSky{std::nan(""), std::nan(""), std::nan("")});
     return m;
 }

@@ -2,6 +2,8 @@
 // they are needed: background, star, rings, sky level, signal and airmass.
 #pragma once
 
+#include "analysis/nearby_stars.h"
+#include "analysis/ring_photometry.h"
 #include "analysis/star_selection.h"
 #include "fits/fits_file.h"
 #include "fits/image_header.h"
@@ -45,23 +47,41 @@ class FileRows : public RowSource {
     PixelImage& buffer_;
 };
 
+// How every frame of the night is measured beyond the described way.
+struct FrameMethod {
+    std::optional<PreciseAirmassSettings> precise;  // take the precise airmass as well
+    std::optional<ApertureGeometry> aperture;       // one aperture for every frame; empty: the
+                                                    // rings grow about each frame's star
+};
+
 // Rows read about the star first: enough for rings up to about 20 pixels, which is where the
 // growth stops for most stars. Wider rings are measured again on the rows they reach.
 inline constexpr int kFirstRingReach = 32;
 
 // Measures the frame: the background rectangle's rows first, then the rows of the star's
-// search square with the rings about any pixel in it; when the rings grow beyond those rows,
-// the rows of the largest rings and annulus are asked for and the rings measured again. With
-// precise settings the precise airmass is taken as well.
+// search square with the rings (or the fixed aperture) and the star's profile about any pixel
+// in it; when they reach beyond those rows, the rows they need are asked for and they are
+// measured again. With precise settings the precise airmass is taken as well.
 FrameMeasurement measureFrame(RowSource& source, const StarSelection& selection,
                               const ObservingSetup& setup, const ImageHeader& header,
-                              const std::optional<PreciseAirmassSettings>& precise = std::nullopt);
+                              const FrameMethod& method = {});
 
 // Measures a listed frame over the rows of its file's image: the image itself, or for a raw
 // colour mosaic the super-pixels of the frame's band, with the picks (made in full-frame pixels)
 // taken to super-pixels.
 FrameMeasurement measureListedFrame(RowSource& fileRows, const FrameRecord& frame,
                                     const StarSelection& selection, const ObservingSetup& setup,
-                                    const std::optional<PreciseAirmassSettings>& precise);
+                                    const FrameMethod& method);
+
+// The other stars within `reach` pixels of the star's ring centre on a listed frame (in the
+// frame's own pixels: super-pixels for a colour mosaic), for a star of that FWHM (pixels).
+std::vector<NearbyStar> findListedNearbyStars(RowSource& fileRows, const FrameRecord& frame,
+                                              const StarSelection& selection, double fwhm,
+                                              double reach);
+
+// The star's FWHM on a listed frame (pixels; NaN when it cannot be fitted), found as
+// measureListedFrame finds it, without the photometry.
+double measureListedWidth(RowSource& fileRows, const FrameRecord& frame,
+                          const StarSelection& selection);
 
 }  // namespace orvel

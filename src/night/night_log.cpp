@@ -1,5 +1,6 @@
 #include "night/night_log.h"
 
+#include <cstdio>
 #include <string>
 
 #include "base/number_format.h"
@@ -180,6 +181,8 @@ void logRings(RunLog& log, const RingPhotometry& r) {
     }
     log.end().text("Inner ring radius = ").num(r.innerRadius).end();
     log.text("Outer ring radius = ").num(r.outerRadius).end();
+    // A fixed aperture's annulus need not start at its radius.
+    if (r.fixedAperture) log.text("Sky annulus inner radius = ").num(r.annulusInner).end();
     log.text("Number of pixels in outer ring = ").numLong(r.annulusCount).end();
     log.text("Median background DC = ").num(r.skyLevel).end();
     log.text("Integrated star DC - background = ").num(r.integratedDC).end();
@@ -190,6 +193,47 @@ void logSky(RunLog& log, const SkyPosition& p) {
     log.end().text("Stellar Elevation Angle (deg) = ").num(p.elevation).end();
     log.text("Stellar Zenith Angle (deg) = ").numLong(p.zenithAngle).end();
     log.text("Optical Airmass (X) = ").num(p.airmass).end();
+}
+
+void logAperture(RunLog& log, const ApertureSettings& asked,
+                 const std::optional<ApertureGeometry>& aperture, const ApertureBasis& basis) {
+    if (!aperture) {
+        log.end().line("Aperture = auto: no frame gave the star's width; the rings grow");
+        return;
+    }
+    char text[320];
+    std::string rule = "fixed";
+    if (asked.rule == ApertureRule::automatic) {
+        std::snprintf(text, sizeof text, "auto (%g x the median FWHM)", kAutoRadiusPerFwhm);
+        rule = text;
+    }
+    // The rule, the radius and the annulus, then what they were chosen from.
+    std::snprintf(text, sizeof text, "Aperture = %s: radius %.5g px; sky annulus %.5g to %.5g px",
+                  rule.c_str(), aperture->radius, aperture->annulusInner, aperture->annulusOuter);
+    std::string line = text;
+    if (needsNightWidth(asked)) {
+        std::snprintf(text, sizeof text, "; median FWHM %.5g px of %d frames", basis.medianFwhm,
+                      basis.framesMeasured);
+        line += text;
+    }
+    // Other stars: in the aperture, or left out of the annulus.
+    if (basis.starsHeld > 0) {
+        const bool one = basis.starsHeld == 1;
+        std::snprintf(
+            text, sizeof text,
+            asked.rule == ApertureRule::automatic
+                ? "; %d other star%s taken into the aperture"
+                : "; %d other star%s light reaches into the aperture",
+            basis.starsHeld,
+            asked.rule == ApertureRule::automatic ? (one ? "" : "s") : (one ? "'s" : "s'"));
+        line += text;
+    }
+    if (!aperture->masks.empty()) {
+        std::snprintf(text, sizeof text, "; %zu other star%s left out of the annulus",
+                      aperture->masks.size(), aperture->masks.size() == 1 ? "" : "s");
+        line += text;
+    }
+    log.end().line(line);
 }
 
 }  // namespace orvel

@@ -3,8 +3,10 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
+#include "analysis/aperture_choice.h"
 #include "analysis/image_statistics.h"
 #include "base/console_text.h"
 #include "base/run_log.h"
@@ -54,5 +56,16 @@ void logBackground(RunLog& log, const BackgroundStats& background);
 void logStar(RunLog& log, const StarPosition& star);
 void logRings(RunLog& log, const RingPhotometry& rings);
 void logSky(RunLog& log, const SkyPosition& sky);
+
+// The line, once a night, naming the aperture used when it is not the ring growth: the rule,
+// the radius, the sky annulus and the median FWHM they were chosen from; or that the rings grow
+// after all when no frame gave a width.
+struct ApertureBasis {
+    double medianFwhm = 0.0;  // pixels; NaN when not measured
+    int framesMeasured = 0;   // frames whose FWHM was fitted
+    int starsHeld = 0;        // other stars whose light lies in the aperture
+};
+void logAperture(RunLog& log, const ApertureSettings& asked,
+                 const std::optional<ApertureGeometry>& aperture, const ApertureBasis& basis);
 
 }  // namespace orvel

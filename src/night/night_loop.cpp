@@ -1,6 +1,7 @@
 #include "night/night_loop.h"
 
 #include <algorithm>
+#include <cmath>
 #include <exception>
 #include <string>
 #include <thread>
@@ -27,10 +28,20 @@ struct Lines {
 // What every pass of the night shares.
 struct PassContext {
     const NightPlan& plan;
-    int total = 0;            // frames listed
-    ReferenceSize reference;  // the size of the first usable frame, once it is known
-    StarSelection selection;  // the picks made on it
+    const std::vector<FrameRecord>& listed;  // the frames as listed, before any pass
+    int total = 0;                           // frames listed
+    ReferenceSize reference;                 // the size of the first usable frame, once it is known
+    StarSelection selection;                 // the picks made on it
+    FrameMethod method;  // how every frame is measured; its aperture settled after the pick
 };
+
+// Workers for the frames from `first` on: as asked, or one per core, and no more than frames.
+int workerCount(const PassContext& ctx, int first) {
+    const int workers = ctx.plan.options.workers > 0
+                            ? ctx.plan.options.workers
+                            : static_cast<int>(std::thread::hardware_concurrency());
+    return std::clamp(workers, 1, std::max(ctx.total - first + 1, 1));
+}
 
 void leaveOut(FrameRecord& frame, std::string reason, Lines out) {
     reportUnusable(out.log, out.console, frame.name, reason);
@@ -125,6 +136,83 @@ void judgeAndKeep(FrameRecord& frame, FrameMeasurement m, Lines out) {
     frame.measurement = std::move(m);
 }
 
+// The star's FWHM on a frame after the first, read quietly: NaN when it cannot be used.
+double surveyLaterFrame(const PassContext& ctx, FrameRecord frame, PixelImage& buffer) {
+    if (!frame.whyLeftOut.empty()) return std::nan("");
+    try {
+        const FrameFile file = openFrameFile(ctx.plan.folder, frame.source);
+        if (!file.problem.empty() || !file.scan.endFound) return std::nan("");
+        frame.header = frameHeader(file, frame.source);
+        if (!headerProblem(frame.header, ctx.reference).empty() ||
+            !dataProblem(frame.header, samplesInFile(file.file, frame.header)).empty())
+            return std::nan("");
+        FileRows source(file.file, frame.header, buffer);
+        return measureListedWidth(source, frame, ctx.selection);
+    } catch (const std::exception&) {
+        return std::nan("");
+    }
+}
+
+// Every frame's FWHM from the first usable one on: `frame`, number `first`, whose header is
+// read and whose pixels are `image`.
+std::vector<double> surveyWidths(const PassContext& ctx, int first, const FrameRecord& frame,
+                                 const PixelImage& image) {
+    WholeFrame whole(image);
+    std::vector<double> widths = {measureListedWidth(whole, frame, ctx.selection)};
+    if (first >= ctx.total) return widths;
+    measureInOrder<PixelImage>(
+        first + 1, ctx.total, workerCount(ctx, first + 1),
+        [&](int i, PixelImage& buffer) {
+            return surveyLaterFrame(ctx, ctx.listed[static_cast<std::size_t>(i - 1)], buffer);
+        },
+        [&](int, double width) { widths.push_back(width); });
+    return widths;
+}
+
+// What the user should know of the night's aperture: none could be chosen, the annulus given
+// starts inside it, or a fixed one holds part of another star.
+void warnAboutAperture(const ApertureSettings& asked, const std::optional<ApertureGeometry>& g,
+                       int held, ConsoleText& console) {
+    if (!g)
+        console.printLine(
+            "Warning: no frame gave the star's width; the rings grow about each frame's star "
+            "instead of one aperture for the night.");
+    else if (g->annulusInner < g->radius)
+        console.printLine(
+            "Warning: the sky annulus given starts inside the aperture chosen; its sky level "
+            "holds the star's light.");
+    if (held > 0 && asked.rule == ApertureRule::fixed)
+        console.printLine(
+            "Warning: another star's light reaches into the fixed aperture; its share changes "
+            "with the seeing.");
+}
+
+// The night's aperture, settled once the star is picked on the first usable frame: the
+// radius and annulus asked for, or chosen from the median of every frame's FWHM, and the log's
+// line that names it. Without a width to choose from, the rings grow as described.
+void settleAperture(PassContext& ctx, int first, const FrameRecord& frame, const PixelImage& image,
+                    Lines out) {
+    const ApertureSettings& asked = ctx.plan.aperture;
+    if (asked.rule == ApertureRule::grow) return;
+    std::vector<double> widths;
+    if (needsNightWidth(asked)) widths = surveyWidths(ctx, first, frame, image);
+    const double median = medianWidth(widths);
+    std::optional<ApertureGeometry>& aperture = ctx.method.aperture;
+    aperture = chooseAperture(asked, median);
+    int held = 0;
+    if (aperture) {
+        // Other stars about the star, found on the frame picked on.
+        WholeFrame whole(image);
+        const std::vector<NearbyStar> stars = findListedNearbyStars(
+            whole, frame, ctx.selection, median, nearbyStarReach(*aperture, median));
+        held = allowForNearbyStars(asked, stars, median, *aperture);
+    }
+    const auto measured =
+        std::count_if(widths.begin(), widths.end(), [](double w) { return !std::isnan(w); });
+    logAperture(out.log, asked, aperture, {median, static_cast<int>(measured), held});
+    warnAboutAperture(asked, aperture, held, out.console);
+}
+
 // A pass that reads the whole frame. The first usable frame sets the size and is picked on.
 void passWholeFrame(PassContext& ctx, int number, FrameRecord& frame, PixelImage& image,
                     const StarPicker& pick, Lines out) {
@@ -136,12 +224,11 @@ void passWholeFrame(PassContext& ctx, int number, FrameRecord& frame, PixelImage
     if (!ctx.reference.known) {
         ctx.reference = {true, frame.header.columns, frame.header.rows};
         ctx.selection = pick(image, frame.name);
+        settleAperture(ctx, number, frame, image, out);
     }
     WholeFrame source(image);
-    judgeAndKeep(
-        frame,
-        measureListedFrame(source, frame, ctx.selection, ctx.plan.setup, ctx.plan.preciseAirmass),
-        out);
+    judgeAndKeep(frame,
+                 measureListedFrame(source, frame, ctx.selection, ctx.plan.setup, ctx.method), out);
 }
 
 // What one later frame gives: its log lines, its console lines and its record.
@@ -164,10 +251,9 @@ FrameOutcome passLaterFrame(const PassContext& ctx, int number, FrameRecord fram
         if (readHeader(file, ctx, frame, out) &&
             checkSamples(frame, samplesInFile(file.file, frame.header), out)) {
             FileRows source(file.file, frame.header, buffer);
-            judgeAndKeep(frame,
-                         measureListedFrame(source, frame, ctx.selection, ctx.plan.setup,
-                                            ctx.plan.preciseAirmass),
-                         out);
+            judgeAndKeep(
+                frame, measureListedFrame(source, frame, ctx.selection, ctx.plan.setup, ctx.method),
+                out);
         }
     } catch (const std::exception& e) {
         // Out of memory or a failed read: this frame is reported, the night goes on.
@@ -179,10 +265,7 @@ FrameOutcome passLaterFrame(const PassContext& ctx, int number, FrameRecord fram
 // The frames from `first` on, several at a time, their lines written in file order.
 void passLaterFrames(const PassContext& ctx, int first, NightRecord& night, Lines out) {
     const int n = ctx.total;
-    int workers = ctx.plan.options.workers > 0
-                      ? ctx.plan.options.workers
-                      : static_cast<int>(std::thread::hardware_concurrency());
-    workers = std::clamp(workers, 1, n - first + 1);
+    const int workers = workerCount(ctx, first);
     const auto frameAt = [&](int i) -> FrameRecord& {
         return night.frames[static_cast<std::size_t>(i - 1)];
     };
@@ -216,7 +299,9 @@ NightRecord listedFrames(const ImageFileList& files) {
 NightRecord measureNight(const NightPlan& plan, const StarPicker& pick, ConsoleText& console,
                          RunLog& log) {
     NightRecord night = listedFrames(plan.files);
-    PassContext ctx{plan, static_cast<int>(night.frames.size()), {}, {}};
+    const std::vector<FrameRecord> listed = night.frames;
+    PassContext ctx{plan, listed, static_cast<int>(night.frames.size()), {}, {}, {}};
+    ctx.method.precise = plan.preciseAirmass;
     const Lines out{log, console};
     // Said once, before the frames, when the fit takes another airmass than the logged one.
     if (plan.preciseAirmass) log.end().text(describePreciseAirmass(*plan.preciseAirmass)).end();

@@ -5,6 +5,7 @@
 #include <functional>
 #include <string_view>
 
+#include "analysis/aperture_choice.h"
 #include "analysis/star_selection.h"
 #include "base/console_text.h"
 #include "base/run_log.h"
@@ -31,15 +32,18 @@ struct NightPlan {
     ImageFileList files;           // the frames, in the order they are measured
     ObservingSetup setup;          // site and star
     std::filesystem::path folder;  // where the frames are
-    LoopOptions options = {};  // how the later frames are read
+    LoopOptions options = {};      // how the later frames are read
     std::optional<PreciseAirmassSettings> preciseAirmass = {};  // fit the precise airmass; empty
                                                                 // for the described one
+    ApertureSettings aperture = {};  // the ring growth, or one aperture for every frame
 };
 
 // Runs one pass per listed file in order, writing each pass's log lines and console lines.
 // The first usable file is read whole and handed to the picker; the later ones are read only
 // where they are measured, several at a time, and their lines are written in file order as
-// each is ready. Every frame is included unless it could not be used.
+// each is ready. Every frame is included unless it could not be used. An aperture other than
+// the ring growth is settled once the star is picked, from every frame's FWHM when it needs
+// them (read quietly beforehand), and named in the log.
 NightRecord measureNight(const NightPlan& plan, const StarPicker& pick, ConsoleText& console,
                          RunLog& log);
 

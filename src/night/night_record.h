@@ -15,6 +15,7 @@
 #include "analysis/photometric_error.h"
 #include "analysis/ring_photometry.h"
 #include "analysis/star_position.h"
+#include "analysis/star_profile.h"
 #include "analysis/star_selection.h"
 #include "fit/band_fit.h"
 #include "fit/fit_errors.h"
@@ -31,6 +32,7 @@ struct FrameMeasurement {
     BackgroundStats background;         // background rectangle; its median is the background level
     StarPosition star;                  // brightest pixel (the ring centre) and centroid
     RingPhotometry rings;               // rings, radii, sky level, integrated DC, magnitude value
+    StarProfile profile;                // the star's width (FWHM) about the ring centre
     SkyPosition sky;                    // elevation and airmass at the DATE-OBS time
     std::optional<PreciseSky> precise;  // with --airmass precise: mid-exposure elevation and
                                         // airmass (NaN when the date could not be converted)

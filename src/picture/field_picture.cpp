@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <numbers>
 
 #include "analysis/image_statistics.h"
@@ -70,19 +71,26 @@ void label(Canvas& c, const std::string& text, double x, double y, Colour colour
     c.text(item);
 }
 
+// A radius as the labels show it: whole pixels as integers, others to four digits.
+std::string radiusText(double radius) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.4g", radius);
+    return text;
+}
+
 void drawMarks(Canvas& c, const Placement& p, const FrameRecord& first, const StarSelection& s) {
     const FrameMeasurement& m = *first.measurement;
     const double cx = p.x(m.star.brightestColumn), cy = p.y(m.star.brightestRow);
-    const double inner = m.rings.innerRadius, outer = m.rings.outerLimit;
-    circle(c, cx, cy, inner * p.zoom, {1, 0, 0});
+    const double aperture = m.rings.innerRadius;
+    const double inner = m.rings.annulusInner, outer = m.rings.annulusOuter;
+    circle(c, cx, cy, aperture * p.zoom, {1, 0, 0});
+    // A fixed aperture's annulus may start beyond it.
+    if (inner != aperture) circle(c, cx, cy, inner * p.zoom, {0, 1, 1});
     circle(c, cx, cy, outer * p.zoom, {0, 1, 1});
     const double right = cx + outer * p.zoom + 8, left = cx - outer * p.zoom - 8;
-    label(c, "aperture r = " + std::to_string(m.rings.innerRadius) + " px", right, cy - 26,
-          {1, 0.3, 0.3}, left);
-    label(c,
-          "sky annulus " + std::to_string(m.rings.innerRadius) + "\u2013" +
-              std::to_string(m.rings.outerLimit) + " px",
-          right, cy + 2, {0, 1, 1}, left);
+    label(c, "aperture r = " + radiusText(aperture) + " px", right, cy - 26, {1, 0.3, 0.3}, left);
+    label(c, "sky annulus " + radiusText(inner) + "\u2013" + radiusText(outer) + " px", right,
+          cy + 2, {0, 1, 1}, left);
     // The rectangle's corner pixels, whole, as the background is taken from them.
     const double x1 = std::trunc(s.x1), y1 = std::trunc(s.y1);
     const double x2 = std::trunc(s.x2), y2 = std::trunc(s.y2);

@@ -69,7 +69,7 @@ std::string frameRow(const NightRecord& night, std::size_t i,
                       f.header.month, f.header.day, f.header.hour, f.header.minute,
                       f.header.second);
         out += cell(date) + cell(fixedText(m.sky.airmass, 4)) +
-               cell(fixedText(m.sky.elevation, 2)) + cell(std::to_string(m.rings.innerRadius)) +
+               cell(fixedText(m.sky.elevation, 2)) + cell(general(m.rings.innerRadius, 4)) +
                cell(general(m.rings.skyLevel, 7)) + cell(general(m.rings.integratedDC, 7));
     } else {
         out += "<td colspan=\"6\"></td>";

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "analysis/photometric_error.h"
 #include "base/file_io.h"
 #include "fit/band_regression.h"
 #include "fit/extinction_drift.h"
@@ -89,6 +90,16 @@ std::string preciseFields(const FrameRecord& f) {
     return ',' + csvNumber(p.airmass, 10) + ',' + csvNumber(p.elevation, 10);
 }
 
+// The star's width, brightest aperture pixel, the sky's noise and the signal-to-noise ratio
+// (with the frame's gain and read noise); empty for a frame that was not measured.
+std::string qualityFields(const NightRecord& night, const FrameRecord& f) {
+    if (!f.measured()) return ",,,,";
+    const RingPhotometry& r = f.measurement->rings;
+    const double ratio = signalToNoise(r, frameDetector(f, night.fitting));
+    return ',' + csvNumber(f.measurement->profile.fwhm) + ',' + csvNumber(r.peak) + ',' +
+           csvNumber(r.skyNoise) + ',' + csvNumber(ratio);
+}
+
 // A measured frame's noise error, its distance from its band's line (left-out frames too) and
 // its time from the night's first frame.
 std::string noiseFields(const NightRecord& night, const FrameRecord& f, double origin) {
@@ -109,7 +120,7 @@ std::string frameResultsCsv(const NightRecord& night) {
     std::string out =
         "file,band,date_obs,airmass,elevation_deg,ring_column,ring_row,inner_radius,sky_level,"
         "integrated_dc,magnitude_value,included,note,precise_airmass,precise_elevation_deg,"
-        "ln_signal_error,residual,time_hours\r\n";
+        "fwhm_px,peak_dc,sky_noise_dc,signal_to_noise,ln_signal_error,residual,time_hours\r\n";
     const std::vector<NightWarning> warnings = fitWarnings(night);
     const double origin = nightTimeOrigin(night);
     for (std::size_t i = 0; i < night.frames.size(); ++i) {
@@ -118,7 +129,7 @@ std::string frameResultsCsv(const NightRecord& night) {
         out += measuredFields(f);
         out += f.included ? "1" : "0";
         out += ',' + csvField(frameNote(night, i, warnings));
-        out += preciseFields(f) + noiseFields(night, f, origin) + "\r\n";
+        out += preciseFields(f) + qualityFields(night, f) + noiseFields(night, f, origin) + "\r\n";
     }
     return out;
 }

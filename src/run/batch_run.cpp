@@ -102,7 +102,8 @@ int runNight(const BatchOptions& o, Console& console, RunLog& log) {
                          setup,
                          o.run.folder,
                          {},
-                         o.run.preciseAirmass};
+                         o.run.preciseAirmass,
+                         o.run.aperture};
     if (plan.files.files.empty()) {
         console.printLine(o.run.frames.active()
                               ? "orvel: no file in " + o.run.folder.string() + " matches --frames"

@@ -87,6 +87,54 @@ std::optional<std::string> readFitNumbers(const std::map<std::string, std::strin
     return std::nullopt;
 }
 
+// The largest radius an aperture or annulus may have, pixels.
+constexpr double kLargestRadius = 1000.0;
+
+// --annulus INNER,OUTER: two radii, the inner one below the outer one.
+std::optional<std::string> readAnnulus(const std::string& value, ApertureSettings& s) {
+    const std::size_t comma = value.find(',');
+    const std::optional<double> inner =
+        comma == std::string::npos ? std::nullopt : numberOf(value.substr(0, comma));
+    const std::optional<double> outer =
+        comma == std::string::npos ? std::nullopt : numberOf(value.substr(comma + 1));
+    if (!inner || !outer)
+        return refusal("--annulus", value, "is not of the form INNER,OUTER (pixels)");
+    if (!(*inner >= 0.0 && *inner < *outer && *outer <= kLargestRadius))
+        return refusal("--annulus", value, "needs 0 <= INNER < OUTER <= 1000 pixels");
+    if (s.rule == ApertureRule::fixed && *inner < s.radius)
+        return refusal("--annulus", value, "starts inside the aperture's radius");
+    s.annulus = std::make_pair(*inner, *outer);
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<std::string> readApertureOptions(const std::map<std::string, std::string>& given,
+                                               ApertureSettings& aperture) {
+    ApertureSettings s;
+    if (const auto it = given.find("--aperture"); it != given.end()) {
+        const std::optional<double> radius = numberOf(it->second);
+        if (it->second == "auto") {
+            s.rule = ApertureRule::automatic;
+        } else if (radius && *radius > 0.0 && *radius <= kLargestRadius) {
+            s.rule = ApertureRule::fixed;
+            s.radius = *radius;
+        } else if (it->second != "grow") {
+            return refusal(it->first, it->second,
+                           "is not grow, auto or a radius above 0 and up to 1000 pixels");
+        }
+    }
+    if (const auto it = given.find("--annulus"); it != given.end()) {
+        // The ring growth has its own annulus, out to sqrt(2) times the radius it finds.
+        if (s.rule == ApertureRule::grow) return "option --annulus needs --aperture auto or RADIUS";
+        if (auto bad = readAnnulus(it->second, s)) return bad;
+    }
+    aperture = s;
+    return std::nullopt;
+}
+
+namespace {
+
 // The precise airmass and its settings.
 std::optional<std::string> readAirmass(const std::map<std::string, std::string>& given,
                                        std::optional<PreciseAirmassSettings>& preciseAirmass) {
@@ -109,9 +157,9 @@ std::optional<std::string> readAirmass(const std::map<std::string, std::string>&
 }  // namespace
 
 const std::vector<std::string>& measuringOptionNames() {
-    static const std::vector<std::string> names = {"--airmass",    "--equinox",     "--time-ref",
-                                                   "--pressure",   "--temperature", "--gain",
-                                                   "--read-noise", "--reject"};
+    static const std::vector<std::string> names = {
+        "--airmass", "--equinox",    "--time-ref", "--pressure", "--temperature",
+        "--gain",    "--read-noise", "--reject",   "--aperture", "--annulus"};
     return names;
 }
 
@@ -123,6 +171,7 @@ const std::vector<std::string>& measuringFlagNames() {
 std::optional<std::string> readMeasuringOptions(const std::map<std::string, std::string>& given,
                                                 RunOptions& run) {
     if (auto bad = readAirmass(given, run.preciseAirmass)) return bad;
+    if (auto bad = readApertureOptions(given, run.aperture)) return bad;
     return readFitNumbers(given, run);
 }
 
@@ -145,6 +194,19 @@ std::string measuringOptionsHelp() {
   --reject SIGMA       before the graph, leave out one at a time the frame furthest from its
                        band's line while it lies beyond SIGMA robust deviations (1.4826 x the
                        median absolute deviation); each is named, and noted in the results
+  --aperture grow|auto|RADIUS
+                       the aperture the signal is summed in: grow (default) grows rings about
+                       each frame's star until their medians settle, with the sky annulus out to
+                       sqrt(2) times that radius; auto takes one radius for the whole night, 3
+                       times the median FWHM of the star on every frame, grown to take in whole
+                       a nearby star whose light reaches it; RADIUS (pixels) fixes it. The sky
+                       is the annulus's median, other stars left out of it; the log names the
+                       aperture, ORVEL_results.csv gives each frame's FWHM, peak, sky noise and
+                       S/N
+  --annulus INNER,OUTER
+                       the sky annulus of --aperture auto or RADIUS, pixels (default: from 3
+                       median FWHM, or the radius if larger, out to four times the aperture's
+                       area)
 )";
 }
 

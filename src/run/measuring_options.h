@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/aperture_choice.h"
 #include "observing/precise_airmass.h"
 #include "run/options.h"
 
@@ -20,6 +21,11 @@ const std::vector<std::string>& measuringFlagNames();
 // run's options; the message of the first option found wrong, or empty.
 std::optional<std::string> readMeasuringOptions(const std::map<std::string, std::string>& given,
                                                 RunOptions& run);
+
+// Reads --aperture and --annulus into the aperture settings; the message of the first found
+// wrong, or empty.
+std::optional<std::string> readApertureOptions(const std::map<std::string, std::string>& given,
+                                               ApertureSettings& aperture);
 
 // Their lines of --help.
 std::string measuringOptionsHelp();

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "analysis/aperture_choice.h"
 #include "night/frame_selection.h"
 #include "night/night_record.h"
 #include "observing/precise_airmass.h"
@@ -22,9 +23,10 @@ struct RunOptions {
                                          // are found by their names' band letters
     std::optional<PreciseAirmassSettings> preciseAirmass;  // --airmass precise and its settings;
                                                            // empty: the described airmass
-    std::optional<std::filesystem::path> plotFile;         // --plot: labelled plot, PNG/SVG/PDF
-    bool plotMagnitudes = false;                           // --plot-y mag: instrumental magnitudes
-    std::optional<std::filesystem::path> fieldFile;        // --field: first frame with apertures
+    ApertureSettings aperture;  // --aperture and --annulus; by default the rings grow
+    std::optional<std::filesystem::path> plotFile;   // --plot: labelled plot, PNG/SVG/PDF
+    bool plotMagnitudes = false;                     // --plot-y mag: instrumental magnitudes
+    std::optional<std::filesystem::path> fieldFile;  // --field: first frame with apertures
     std::vector<double> weightAltitudes;  // --weights-at, degrees, beside the 90..20 table
     std::optional<std::filesystem::path> reportFile;  // --report: one-page HTML night report
     FitChoices fitting;  // --weighted, and --gain and --read-noise for frames whose headers lack

@@ -139,7 +139,8 @@ int runOrvel(RunEnvironment& env) {
                              setup,
                              env.folder,
                              {},
-                             env.options.preciseAirmass};
+                             env.options.preciseAirmass,
+                             env.options.aperture};
         if (!plan.files.files.empty()) measureAndGraph(env, plan, desktop, log);
         closingPrompt(console);
     } catch (const SessionEnded& ended) {

@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "../../tools/simulate_sky.h"
-#include "fits_test_util.h"
 #include "base/typed_line.h"
+#include "fits_test_util.h"
 
 namespace orvel {
 namespace {
@@ -322,6 +322,84 @@ TEST(Simulator, HelpAndBadOptions) {
     EXPECT_EQ(runSimulator(dir, "--colour red", output), 2);
     EXPECT_EQ(runSimulator(dir, "--out " + (dir / "x").string() + " --dec -60,0,0", output), 2);
     EXPECT_NE(output.find("never rises"), std::string::npos);
+}
+
+// Seeing growing with airmass, a sky brightening through the night and a second star: truth.csv
+// gains their columns, and the noiseless pixels show them.
+TEST(Simulator, SeeingSkyAndASecondStarChangeThroughTheNight) {
+    test::TempDir dir;
+    std::string output;
+    ASSERT_EQ(runSimulator(dir,
+                           "--out " + (dir / "c").string() +
+                               " --bitpix -32 --no-noise --size 80x60 --frames 2 --star 30.3,30.6"
+                               " --sky 100 --sky-end 400 --fwhm 2.5 --seeing-power 0.6"
+                               " --neighbour 16,5000 --k 0.3,0.2,0.1 --flux 1000,2000,3000",
+                           output),
+              0)
+        << output;
+    const std::vector<std::string> truth = textLines(test::readFile(dir / "c" / "truth.csv"));
+    ASSERT_GE(truth.size(), 7u);
+    EXPECT_EQ(truth[0],
+              "file,band,ut,elevation_deg,airmass,flux_adu,note,fwhm_px,sky_adu,"
+              "neighbour_flux_adu");
+    const double k[3] = {0.3, 0.2, 0.1};
+    for (int i = 0; i < 6; ++i) {
+        const std::string& row = truth[static_cast<std::size_t>(i) + 1];
+        const double airmass = numericValue(field(row, 5));
+        EXPECT_NEAR(numericValue(field(row, 8)), 2.5 * std::pow(airmass, 0.6), 2e-6) << row;
+        // Six moments evenly spaced: 60 ADU more each.
+        EXPECT_NEAR(numericValue(field(row, 9)), 100.0 + 60.0 * i, 1e-3) << row;
+        EXPECT_NEAR(numericValue(field(row, 10)), 5000.0 * std::exp(-k[i % 3] * airmass), 2e-3);
+        const test::ReadResult r = test::readFitsFile(dir / "c" / field(row, 1));
+        EXPECT_FLOAT_EQ(r.image.at(0, 0), static_cast<float>(numericValue(field(row, 9))));
+        // The second star 16 columns right of the first; each whole within 7 pixels of its place.
+        EXPECT_NEAR(windowSignal(r.image, 46, 31, 7, r.image.at(0, 0)),
+                    numericValue(field(row, 10)), 0.005 * numericValue(field(row, 10)));
+        EXPECT_NEAR(windowSignal(r.image, 30, 31, 7, r.image.at(0, 0)), numericValue(field(row, 6)),
+                    0.005 * numericValue(field(row, 6)));
+    }
+    // Without these options truth.csv keeps its columns.
+    ASSERT_EQ(
+        runSimulator(dir, "--out " + (dir / "p").string() + " --size 40x30 --frames 1", output), 0);
+    EXPECT_EQ(textLines(test::readFile(dir / "p" / "truth.csv"))[0],
+              "file,band,ut,elevation_deg,airmass,flux_adu,note");
+}
+
+TEST(Simulator, LongExposuresAreWrittenAndOverlapsSaid) {
+    test::TempDir dir;
+    std::string output;
+    ASSERT_EQ(
+        runSimulator(dir, "--out " + (dir / "l").string() + " --size 40x30 --exptime 600", output),
+        0)
+        << output;
+    EXPECT_EQ(output.find("overlap"), std::string::npos) << output;
+    EXPECT_EQ(numericValue(
+                  cardValue(headerCard(test::readFile(dir / "l" / "NIGHT_0030_B.fit"), "EXPTIME"))),
+              600.0);
+    // Forty frames per band start every 179 s or so: the exposures overlap.
+    ASSERT_EQ(runSimulator(
+                  dir, "--out " + (dir / "o").string() + " --size 40x30 --exptime 600 --frames 40",
+                  output),
+              0);
+    EXPECT_NE(output.find("warning: exposures of 600 s overlap: one starts every"),
+              std::string::npos)
+        << output;
+}
+
+TEST(Simulator, ChangingNightOptionsAreChecked) {
+    test::TempDir dir;
+    std::string output;
+    const std::string out = "--out " + (dir / "x").string();
+    EXPECT_EQ(runSimulator(dir, out + " --seeing-power -0.5", output), 2);
+    EXPECT_NE(output.find("--seeing-power must be from 0 to 3"), std::string::npos) << output;
+    EXPECT_EQ(runSimulator(dir, out + " --neighbour 8", output), 2);
+    EXPECT_NE(output.find("--neighbour needs DIST,FLUX"), std::string::npos) << output;
+    EXPECT_EQ(runSimulator(dir, out + " --neighbour 8,-3", output), 2);
+    EXPECT_NE(output.find("--neighbour needs a distance and a flux of 0 or more"),
+              std::string::npos)
+        << output;
+    EXPECT_EQ(runSimulator(dir, out + " --sky-end", output), 2);
+    EXPECT_FALSE(std::filesystem::exists(dir / "x"));
 }
 
 }  // namespace

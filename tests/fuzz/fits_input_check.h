@@ -29,6 +29,7 @@
 #include "analysis/image_statistics.h"
 #include "analysis/ring_photometry.h"
 #include "analysis/star_position.h"
+#include "base/run_log.h"
 #include "dialogue/first_image.h"
 #include "fits/fits_header.h"
 #include "fits/pixel_decoder.h"
@@ -39,7 +40,6 @@
 #include "night/night_log.h"
 #include "observing/airmass.h"
 #include "platform/offscreen_window.h"
-#include "base/run_log.h"
 
 namespace orvel::fuzz {
 
@@ -189,8 +189,8 @@ inline bool decodeFuzzImage(std::string_view file, const ImageHeader& header,
     const std::int64_t available = offset < size ? size - offset : 0;
     const auto* bytes =
         reinterpret_cast<const unsigned char*>(file.data()) + (available > 0 ? offset : 0);
-    const std::int64_t whole = decodeSamples(bytes, available, sampleCoding(header),
-                                             image.pixels.data(), count);
+    const std::int64_t whole =
+        decodeSamples(bytes, available, sampleCoding(header), image.pixels.data(), count);
     FUZZ_REQUIRE(whole == std::min(count, available / bytesPerSample(header.bitpix)));
     return true;
 }
@@ -213,8 +213,8 @@ inline void measureFuzzFrame(const FuzzPicks& p, const PixelImage& image, const 
     logMeasurement(log, m);
     FUZZ_REQUIRE(m.background.taken >= 0 && m.background.taken <= m.background.planned);
     FUZZ_REQUIRE(m.rings.innerRadius >= 3 && m.rings.innerRadius <= kMaxRings + 1);
-    FUZZ_REQUIRE(m.rings.rings.size() ==
-                 static_cast<std::size_t>(std::min(m.rings.innerRadius, kMaxRings)));
+    FUZZ_REQUIRE(m.rings.rings.size() == static_cast<std::size_t>(std::min(
+                                             static_cast<int>(m.rings.innerRadius), kMaxRings)));
     FUZZ_REQUIRE(std::isfinite(m.rings.magnitude));
 }
 

@@ -117,5 +117,79 @@ TEST(MeasuringOptions, HelpNamesThem) {
         EXPECT_NE(help.find(option), std::string::npos) << option;
 }
 
+TEST(ApertureOptions, WithoutThemTheRingsGrow) {
+    const CommandLine c = parse({});
+    ASSERT_EQ(c.mode, CommandLine::Mode::batch) << c.error;
+    EXPECT_EQ(c.options.run.aperture.rule, ApertureRule::grow);
+    EXPECT_FALSE(c.options.run.aperture.annulus);
+    EXPECT_EQ(parse({"--aperture", "grow"}).options.run.aperture.rule, ApertureRule::grow);
+}
+
+TEST(ApertureOptions, AutoARadiusAndAnAnnulusAreRead) {
+    const CommandLine automatic = parse({"--aperture", "auto"});
+    ASSERT_EQ(automatic.mode, CommandLine::Mode::batch) << automatic.error;
+    EXPECT_EQ(automatic.options.run.aperture.rule, ApertureRule::automatic);
+    const CommandLine fixed = parse({"--aperture=7.5", "--annulus", "10,22.5"});
+    ASSERT_EQ(fixed.mode, CommandLine::Mode::batch) << fixed.error;
+    const ApertureSettings& a = fixed.options.run.aperture;
+    EXPECT_EQ(a.rule, ApertureRule::fixed);
+    EXPECT_DOUBLE_EQ(a.radius, 7.5);
+    ASSERT_TRUE(a.annulus);
+    EXPECT_DOUBLE_EQ(a.annulus->first, 10.0);
+    EXPECT_DOUBLE_EQ(a.annulus->second, 22.5);
+    // The annulus may start right at the radius.
+    EXPECT_EQ(parse({"--aperture", "8", "--annulus", "8,12"}).mode, CommandLine::Mode::batch);
+    EXPECT_EQ(parse({"--aperture", "auto", "--annulus", "0,12"}).mode, CommandLine::Mode::batch);
+}
+
+TEST(ApertureOptions, TheyKeepARunInteractive) {
+    const CommandLine c = parse({"--aperture", "auto", "--annulus", "15,30"}, false);
+    ASSERT_EQ(c.mode, CommandLine::Mode::interactive) << c.error;
+    EXPECT_EQ(c.options.run.aperture.rule, ApertureRule::automatic);
+    EXPECT_TRUE(c.options.run.aperture.annulus);
+}
+
+TEST(ApertureOptions, BadValuesAreNamed) {
+    const std::string notAperture = "is not grow, auto or a radius above 0 and up to 1000 pixels";
+    const std::vector<std::pair<std::vector<std::string_view>, std::string>> cases = {
+        {{"--aperture", "big"}, "option --aperture 'big' " + notAperture},
+        {{"--aperture", "0"}, "option --aperture '0' " + notAperture},
+        {{"--aperture", "-4"}, "option --aperture '-4' " + notAperture},
+        {{"--aperture", "1001"}, "option --aperture '1001' " + notAperture},
+        {{"--aperture", "8px"}, "option --aperture '8px' " + notAperture},
+        {{"--aperture", "Auto"}, "option --aperture 'Auto' " + notAperture},
+        {{"--annulus", "10,20"}, "option --annulus needs --aperture auto or RADIUS"},
+        {{"--aperture", "grow", "--annulus", "10,20"},
+         "option --annulus needs --aperture auto or RADIUS"},
+        {{"--aperture", "auto", "--annulus", "10"},
+         "option --annulus '10' is not of the form INNER,OUTER (pixels)"},
+        {{"--aperture", "auto", "--annulus", "10,x"},
+         "option --annulus '10,x' is not of the form INNER,OUTER (pixels)"},
+        {{"--aperture", "auto", "--annulus", "20,10"},
+         "option --annulus '20,10' needs 0 <= INNER < OUTER <= 1000 pixels"},
+        {{"--aperture", "auto", "--annulus", "10,10"},
+         "option --annulus '10,10' needs 0 <= INNER < OUTER <= 1000 pixels"},
+        {{"--aperture", "auto", "--annulus", "-1,10"},
+         "option --annulus '-1,10' needs 0 <= INNER < OUTER <= 1000 pixels"},
+        {{"--aperture", "auto", "--annulus", "10,1000.5"},
+         "option --annulus '10,1000.5' needs 0 <= INNER < OUTER <= 1000 pixels"},
+        {{"--aperture", "8", "--annulus", "7.9,20"},
+         "option --annulus '7.9,20' starts inside the aperture's radius"},
+        {{"--aperture", "auto", "--aperture", "5"}, "option --aperture is given twice"},
+        {{"--aperture"}, "option --aperture needs a value"},
+    };
+    for (const auto& [args, message] : cases) {
+        const CommandLine c = parse(args);
+        EXPECT_EQ(c.mode, CommandLine::Mode::error) << message;
+        EXPECT_EQ(c.error, message);
+    }
+}
+
+TEST(ApertureOptions, HelpNamesThem) {
+    const std::string help = helpText();
+    for (const char* text : {"--aperture grow|auto|RADIUS", "--annulus INNER,OUTER", "median FWHM"})
+        EXPECT_NE(help.find(text), std::string::npos) << text;
+}
+
 }  // namespace
 }  // namespace orvel

@@ -1,0 +1,64 @@
+// The aperture of a night: the described ring growth, or one radius and sky annulus for every
+// frame, fixed by the user or chosen from the stars' widths.
+#pragma once
+
+#include <optional>
+#include <utility>
+#include <vector>
+
+#include "analysis/nearby_stars.h"
+#include "analysis/ring_photometry.h"
+
+namespace orvel {
+
+enum class ApertureRule {
+    grow,       // rings grow about each frame's star until their medians settle (described)
+    automatic,  // one radius for the night from the median of the frames' FWHM
+    fixed,      // the radius given
+};
+
+// What was asked for (--aperture, --annulus). The defaults keep the described ring growth.
+struct ApertureSettings {
+    ApertureRule rule = ApertureRule::grow;
+    double radius = 0.0;                               // the fixed radius, pixels (fixed only)
+    std::optional<std::pair<double, double>> annulus;  // inner and outer sky radius, pixels;
+                                                       // empty: chosen from the FWHM
+};
+
+// The automatic radius in units of the night's median FWHM: a Gaussian star has given all but
+// a few millionths of its light by then, even on frames whose seeing is half as wide again.
+inline constexpr double kAutoRadiusPerFwhm = 3.0;
+// The sky annulus starts no nearer than this many FWHM from the star: clear of its light.
+inline constexpr double kAnnulusInnerPerFwhm = 3.0;
+// The default annulus holds this many times the aperture's area, so the sky level's own error
+// adds less than a fifth to the sky noise of the aperture.
+inline constexpr double kAnnulusAreaPerAperture = 4.0;
+
+// Whether the night's FWHM must be known before its frames are measured: always but for the
+// ring growth and a fixed radius with its annulus given.
+bool needsNightWidth(const ApertureSettings& settings);
+
+// The median of the widths that are numbers (NaN when none is), pixels.
+double medianWidth(std::vector<double> widths);
+
+// How far from the star other stars are looked for, pixels: as far as their light could reach
+// the annulus of an aperture grown to take them in.
+double nearbyStarReach(const ApertureGeometry& aperture, double medianFwhm);
+
+// Allows for the other stars found about the star (nearest first): with the automatic rule, a
+// star whose light (out to kAutoRadiusPerFwhm median FWHM from it) reaches into the aperture,
+// and lies no farther than twice the radius, is taken in whole: the radius grows to hold its
+// light too (and a default annulus moves out with it), so that every frame holds all of it
+// whatever its seeing. Every other star whose light reaches the annulus is masked out of it.
+// Returns how many stars the aperture holds: those taken in, or for a fixed radius those whose
+// light reaches into it.
+int allowForNearbyStars(const ApertureSettings& settings, const std::vector<NearbyStar>& stars,
+                        double medianFwhm, ApertureGeometry& aperture);
+
+// The aperture of every frame: the fixed or automatic radius, and the annulus given or, by
+// default, from the larger of the radius and three median FWHM outwards until it holds four
+// times the aperture's area. Empty for the ring growth, and for an automatic radius or a
+// default annulus when no width is known (NaN).
+std::optional<ApertureGeometry> chooseAperture(const ApertureSettings& settings, double medianFwhm);
+
+}  // namespace orvel
