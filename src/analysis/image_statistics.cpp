@@ -5,6 +5,7 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <span>
 #include <thread>
 
 #include "analysis/included_order.h"
@@ -59,8 +60,8 @@ __attribute__((target("fma"))) void fusedSums(const float* v, std::size_t n, flo
 
 // First step k whose fused result differs from the stored rule applied to the step before;
 // n when none does. Every step is checked on its own, so the check runs in vector registers.
-ORVEL_VECTOR_AVX2 std::size_t firstDifference(
-    const float* v, std::size_t n, float start, const float* after, float* want) {
+ORVEL_VECTOR_AVX2 std::size_t firstDifference(const float* v, std::size_t n, float start,
+                                              const float* after, float* want) {
     if (n == 0) return 0;
     want[0] = f32(start + static_cast<double>(v[0]) * v[0]);
     for (std::size_t k = 1; k < n; ++k)
@@ -74,8 +75,7 @@ ORVEL_VECTOR_AVX2 std::size_t firstDifference(
     return k;
 }
 
-ORVEL_VECTOR_AVX2 bool allIncluded(const float* v,
-                                                                             std::size_t n) {
+ORVEL_VECTOR_AVX2 bool allIncluded(const float* v, std::size_t n) {
     int all = 1;
     for (std::size_t k = 0; k < n; ++k) all &= static_cast<int>(v[k] != 0.0f) & (v[k] == v[k]);
     return all != 0;
@@ -109,7 +109,7 @@ void fusedBlockSums(const float* v, std::size_t n, float& sum, float& sumOfSquar
 
 // The two rounded running sums. Each addition depends on the one before, so the pass is bound
 // by the latency of one step.
-void collectRoundedSums(const std::vector<float>& pixels, PixelSums& s) {
+void collectRoundedSums(std::span<const float> pixels, PixelSums& s) {
     float sum = 0.0f;
     float sumOfSquares = 0.0f;
     if (!(__builtin_cpu_supports("fma") && __builtin_cpu_supports("avx2"))) {
@@ -145,7 +145,7 @@ struct Measured {
     IncludedOrder order;
 };
 
-Measured measureImage(const std::vector<float>& pixels) {
+Measured measureImage(std::span<const float> pixels) {
     Measured m;
     const auto order = [&] { m.order = includedOrder(pixels, kLowCutFraction, kHighCutFraction); };
     if (pixels.size() < kWorthAThread) {

@@ -5,8 +5,8 @@
 #include <cstring>
 #include <memory>
 
-#include "fits/sample_format.h"
 #include "base/numeric.h"
+#include "fits/sample_format.h"
 
 namespace orvel {
 
@@ -60,18 +60,14 @@ std::int64_t readAndDecode(const FitsFile& file, const ImageHeader& header, std:
     return whole;
 }
 
-void sizeImage(const ImageHeader& header, PixelImage& image, bool zeroFill) {
-    const int columns = std::max(header.columns, 0);
-    const int rows = std::max(header.rows, 0);
-    const auto count = static_cast<std::size_t>(headerPixelCount(header));
-    if (image.columns == columns && image.rows == rows && image.pixels.size() == count) return;
-    image.columns = columns;
-    image.rows = rows;
-    if (zeroFill) {
-        image.pixels.assign(count, 0.0f);
-    } else {
-        image.pixels.resize(count);
-    }
+// Sizes the image without setting a value: the decoder writes every sample, a short file's
+// missing ones included.
+void sizeImage(const ImageHeader& header, PixelImage& image) {
+    image.columns = std::max(header.columns, 0);
+    image.rows = std::max(header.rows, 0);
+    // Emptied first, so that a larger size copies none of the old values.
+    image.pixels.clear();
+    image.pixels.resize(static_cast<std::size_t>(headerPixelCount(header)));
 }
 
 }  // namespace
@@ -91,8 +87,8 @@ bool canDecode(const ImageHeader& header) {
     return bytesPerSample(header.bitpix) != 0 && headerPixelCount(header) <= kMaxImagePixels;
 }
 
-std::int64_t decodeSamples(const unsigned char* bytes, std::int64_t byteCount,
-                           SampleCoding coding, float* out, std::int64_t sampleCount) {
+std::int64_t decodeSamples(const unsigned char* bytes, std::int64_t byteCount, SampleCoding coding,
+                           float* out, std::int64_t sampleCount) {
     const int bitpix = coding.bitpix;
     const int bps = bytesPerSample(bitpix);
     if (bps == 0 || sampleCount <= 0) return 0;
@@ -116,7 +112,7 @@ std::int64_t decodeSamples(const unsigned char* bytes, std::int64_t byteCount,
 
 std::int64_t readPixels(const FitsFile& file, const ImageHeader& header, PixelImage& image) {
     if (!canDecode(header)) return -1;
-    sizeImage(header, image, false);
+    sizeImage(header, image);
     image.firstRow = 0;
     return readAndDecode(file, header, 0, headerPixelCount(header), image.pixels.data());
 }
@@ -139,6 +135,7 @@ std::int64_t readPixelRows(const FitsFile& file, const ImageHeader& header, int 
     const std::int64_t count = (last - first) * columns;
     // Only the window is held: memory stays small whatever the frame size.
     image.firstRow = static_cast<int>(first);
+    image.pixels.clear();
     image.pixels.resize(static_cast<std::size_t>(count));
     if (count == 0) return 0;
     return readAndDecode(file, header, first * columns, count, image.pixels.data());

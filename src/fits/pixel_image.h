@@ -2,16 +2,18 @@
 #pragma once
 
 #include <cstddef>
-#include <vector>
+
+#include "base/pixel_buffer.h"
 
 namespace orvel {
 
 struct PixelImage {
-    int columns = 0;            // pixels per row of the whole image
-    int rows = 0;               // number of rows of the whole image
-    std::vector<float> pixels;  // the rows held, column fastest, from firstRow on
-    int firstRow = 0;           // image row held at pixels[0]; 0 for a whole image, more for a
-                                // window of rows read around a region to be measured
+    int columns = 0;     // pixels per row of the whole image
+    int rows = 0;        // number of rows of the whole image
+    PixelValues pixels;  // the rows held, column fastest, from firstRow on; values are
+                         // set by whoever sizes the image (no zeros first)
+    int firstRow = 0;    // image row held at pixels[0]; 0 for a whole image, more for a
+                         // window of rows read around a region to be measured
 
     bool contains(long long column, long long row) const {
         return column >= 0 && row >= 0 && column < columns && row < rows;
@@ -25,7 +27,7 @@ struct PixelImage {
     float at(long long column, long long row) const { return pixels[index(column, row)]; }
     float& at(long long column, long long row) { return pixels[index(column, row)]; }
 
-private:
+  private:
     std::size_t index(long long column, long long row) const {
         return static_cast<std::size_t>(row - firstRow) * static_cast<std::size_t>(columns) +
                static_cast<std::size_t>(column);

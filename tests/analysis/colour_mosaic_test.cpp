@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/test_support.h"
+
 namespace orvel {
 namespace {
 
@@ -31,12 +33,12 @@ TEST(ColourMosaic, SuperPixelsTakeTheirColourAndTheMeanOfTheGreens) {
     superPixelRows(full, layout, 'B', 1, 5, blue);
     EXPECT_EQ(red.columns, 2);
     EXPECT_EQ(red.rows, 2);
-    EXPECT_EQ(red.pixels, (std::vector<float>{0, 2, 20, 22}));
+    EXPECT_EQ(test::pixelValues(red), (std::vector<float>{0, 2, 20, 22}));
     // Greens at (1,0) and (0,1) of each cell: (1 + 10) / 2.
-    EXPECT_EQ(green.pixels, (std::vector<float>{5.5f, 7.5f, 25.5f, 27.5f}));
+    EXPECT_EQ(test::pixelValues(green), (std::vector<float>{5.5f, 7.5f, 25.5f, 27.5f}));
     // Only row 1 of the super-pixels exists past row 0: blue at (3,3) of the frame and (1,3).
     EXPECT_EQ(blue.firstRow, 1);
-    EXPECT_EQ(blue.pixels, (std::vector<float>{31, 33}));
+    EXPECT_EQ(test::pixelValues(blue), (std::vector<float>{31, 33}));
 }
 
 }  // namespace

@@ -23,7 +23,7 @@ PixelImage imageOf(int columns, int rows, std::vector<float> pixels) {
     PixelImage image;
     image.columns = columns;
     image.rows = rows;
-    image.pixels = std::move(pixels);
+    image.pixels.assign(pixels.begin(), pixels.end());
     return image;
 }
 
