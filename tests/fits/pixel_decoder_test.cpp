@@ -2,6 +2,7 @@
 // truncated files and the count line.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <string>
@@ -94,6 +95,30 @@ TEST(PixelDecoder, TruncatedFileCountsWholeSamplesAndTheRestEqualBzero) {
     EXPECT_EQ(empty.count, 0);
     EXPECT_EQ(test::pixelValues(empty.image), std::vector<float>(12, 100.0f));
     EXPECT_EQ(lastLine(empty), "Number of 2-byte data strings read from file =  0 ");
+}
+
+// The image's buffer is sized without zeros: a short file read into a buffer that held a whole
+// frame must still give bzero for every sample it lacks. 1024 x 1024 floats take the buffer
+// into huge pages.
+TEST(PixelDecoder, ABufferThatHeldAFrameGivesBzeroForAShortFilesMissingSamples) {
+    test::TempDir dir;
+    constexpr int kSide = 1024;
+    std::vector<std::string> cards = fitsImageCards(16, kSide, kSide);
+    cards.push_back(fitsIntCard("BZERO", 100));
+    const std::vector<double> whole(static_cast<std::size_t>(kSide) * kSide, 7.0);
+    test::writeFile(dir / "whole.fit", fitsHeader(cards) + encodeSamples(whole, 16));
+    test::writeFile(dir / "short.fit", fitsHeader(cards) + encodeSamples({1, 2, 3}, 16));
+    PixelImage image;
+    for (const char* name : {"whole.fit", "short.fit"}) {
+        FitsFile file;
+        ASSERT_TRUE(file.open(dir / name));
+        readPixels(file, parseHeader(readHeaderBlocks(file)), image);
+    }
+    ASSERT_EQ(image.pixels.size(), whole.size());
+    EXPECT_EQ(image.pixels[0], 101.0f);
+    EXPECT_EQ(image.pixels[2], 103.0f);
+    EXPECT_EQ(std::count(image.pixels.begin(), image.pixels.end(), 100.0f),
+              static_cast<std::ptrdiff_t>(whole.size() - 3));
 }
 
 TEST(PixelDecoder, EightBitSamplesAreUnsigned) {
