@@ -20,7 +20,7 @@ float distance(long long dColumn, long long dRow) {
     return f32(std::sqrt(static_cast<double>(dRow * dRow + dColumn * dColumn)));
 }
 
-// A square reached rows of the image that a window of rows does not hold.
+// A square reached pixels of the image that a window of rows and columns does not hold.
 struct RowsNotHeld {};
 
 // Calls take(value, d) for every pixel of the square of half-size `half` about the centre
@@ -35,6 +35,7 @@ void visitSquare(const PixelImage& image, int xc, int yc, int half, Take take) {
              column <= static_cast<long long>(xc) + half; ++column) {
             // Pixels outside the image are left out.
             if (column < 0 || column >= image.columns) continue;
+            if (!image.holdsColumn(column)) throw RowsNotHeld{};
             take(image.at(column, row), distance(column - xc, row - yc));
         }
     }

@@ -23,15 +23,17 @@ std::pair<int, int> heldRows(double from, double to, int rowCount) {
     return {static_cast<int>(first), static_cast<int>(last)};
 }
 
-// One colour's super-pixels of a mosaic, computed from the full-frame rows they cover.
+// One colour's super-pixels of a mosaic, computed from the full-frame pixels they cover.
 class MosaicRows : public RowSource {
   public:
-    MosaicRows(RowSource& full, const MosaicLayout& layout, char colour, int superRows)
-        : full_(full), layout_(layout), colour_(colour), superRows_(superRows) {}
-    const PixelImage& rows(double from, double to) override {
-        const auto [first, last] = heldRows(from, to, superRows_);
-        const PixelImage& full = full_.rows(2.0 * first, 2.0 * last + 1.0);
-        superPixelRows(full, layout_, colour_, first, last, image_);
+    MosaicRows(RowSource& full, const MosaicLayout& layout, char colour, const ImageHeader& half)
+        : full_(full), layout_(layout), colour_(colour), half_(half) {}
+    const PixelImage& pixels(const PixelRequest& request) override {
+        const auto [first, last] = heldRows(request.firstRow, request.lastRow, half_.rows);
+        const auto [left, right] = heldRows(request.firstColumn, request.lastColumn, half_.columns);
+        const PixelImage& full =
+            full_.pixels({2.0 * first, 2.0 * last + 1.0, 2.0 * left, 2.0 * right + 1.0});
+        superPixels(full, layout_, colour_, {first, last, left, right}, image_);
         return image_;
     }
 
@@ -39,16 +41,17 @@ class MosaicRows : public RowSource {
     RowSource& full_;
     MosaicLayout layout_;
     char colour_;
-    int superRows_;
+    ImageHeader half_;
     PixelImage image_;
 };
 
 }  // namespace
 
-const PixelImage& FileRows::rows(double from, double to) {
+const PixelImage& FileRows::pixels(const PixelRequest& request) {
     // The span is held inside the image before it becomes an integer, so no pick can overflow.
-    const auto [first, last] = heldRows(from, to, header_.rows);
-    readPixelRows(file_, header_, first, last - first + 1, buffer_);
+    const auto [first, last] = heldRows(request.firstRow, request.lastRow, header_.rows);
+    const auto [left, right] = heldRows(request.firstColumn, request.lastColumn, header_.columns);
+    readPixelRegion(file_, header_, {first, last, left, right}, buffer_);
     return buffer_;
 }
 
@@ -64,7 +67,7 @@ FrameMeasurement measureListedFrame(RowSource& fileRows, const FrameRecord& fram
     StarSelection scaled = selection;
     scaled.screenFactor /= 2.0f;
     for (float* v : {&scaled.x1, &scaled.y1, &scaled.x2, &scaled.y2}) *v /= 2.0f;
-    MosaicRows rows(fileRows, *frame.source.mosaic, bandLetter(frame.band), half.rows);
+    MosaicRows rows(fileRows, *frame.source.mosaic, bandLetter(frame.band), half);
     return measureFrame(rows, scaled, setup, half, precise);
 }
 
@@ -72,16 +75,20 @@ FrameMeasurement measureFrame(RowSource& source, const StarSelection& selection,
                               const ObservingSetup& setup, const ImageHeader& header,
                               const std::optional<PreciseAirmassSettings>& precise) {
     FrameMeasurement m;
-    // The background rectangle spans rows trunc(y1)..trunc(y2).
-    const PixelImage& sky = source.rows(std::trunc(static_cast<double>(selection.y1)),
-                                        std::trunc(static_cast<double>(selection.y2)));
+    // The background rectangle spans rows trunc(y1)..trunc(y2), columns trunc(x1)..trunc(x2).
+    const auto whole = [](float v) { return std::trunc(static_cast<double>(v)); };
+    const PixelImage& sky = source.pixels(
+        {whole(selection.y1), whole(selection.y2), whole(selection.x1), whole(selection.x2)});
     m.background = measureBackground(sky, selection);
 
-    // The star is searched in one square; the rings about its brightest pixel need rows beyond.
+    // The star is searched in one square; the rings about its brightest pixel need pixels
+    // beyond it on every side.
     const SearchSquare square = searchSquare(selection, header.columns, header.rows);
     const auto starRows = [&](int reach) -> const PixelImage& {
-        return source.rows(static_cast<double>(square.firstRow) - reach,
-                           static_cast<double>(square.lastRow) + reach);
+        return source.pixels({static_cast<double>(square.firstRow) - reach,
+                              static_cast<double>(square.lastRow) + reach,
+                              static_cast<double>(square.firstColumn) - reach,
+                              static_cast<double>(square.lastColumn) + reach});
     };
     const PixelImage& near = starRows(kFirstRingReach);
     m.star = locateStar(near, selection, m.background.median);

@@ -230,6 +230,47 @@ TEST(PixelDecoder, RowRangesFillOnlyTheirRows) {
     EXPECT_TRUE(image.pixels.empty());
 }
 
+// A region holds only its rows and, in them, only its columns, addressed by image pixels; a file
+// cut inside the region gives bzero for what it lacks, whatever the buffer held before.
+TEST(PixelDecoder, RegionsHoldOnlyTheirRowsAndColumns) {
+    test::TempDir dir;
+    std::vector<double> values;
+    for (int r = 0; r < 4; ++r)
+        for (int c = 0; c < 5; ++c) values.push_back(10.0 * r + c);
+    const std::string whole = rawFile(16, 5, 4, encodeSamples(values, 16, 1.0, 100.0), 100.0);
+    test::writeFile(dir / "f.fit", whole);
+    // Cut after sample 12 (row 2, column 2) and one byte of the next.
+    test::writeFile(dir / "cut.fit", whole.substr(0, 2880 * 1 + 12 * 2 + 1));
+    FitsFile file;
+    ASSERT_TRUE(file.open(dir / "f.fit"));
+    const ImageHeader header = parseHeader(readHeaderBlocks(file));
+    ASSERT_EQ(header.dataStart, 2881);
+    PixelImage image;
+    EXPECT_EQ(readPixelRegion(file, header, {1, 2, 1, 3}, image), 6);
+    EXPECT_EQ(image.columns, 5);
+    EXPECT_EQ(image.rows, 4);
+    EXPECT_EQ(test::pixelValues(image), (std::vector<float>{11, 12, 13, 21, 22, 23}));
+    EXPECT_EQ(image.at(3, 2), 23.0f);
+    EXPECT_TRUE(image.holdsRow(2));
+    EXPECT_FALSE(image.holdsRow(3));
+    EXPECT_FALSE(image.holdsColumn(0));
+    EXPECT_TRUE(image.holdsColumn(3));
+    EXPECT_FALSE(image.holdsColumn(4));
+    // A region reaching beyond the image is clipped to it.
+    EXPECT_EQ(readPixelRegion(file, header, {-5, 1, 3, 99}, image), 4);
+    EXPECT_EQ(image.firstRow, 0);
+    EXPECT_EQ(image.firstColumn, 3);
+    EXPECT_EQ(test::pixelValues(image), (std::vector<float>{3, 4, 13, 14}));
+    FitsFile cut;
+    ASSERT_TRUE(cut.open(dir / "cut.fit"));
+    EXPECT_EQ(readPixelRegion(cut, header, {1, 2, 1, 3}, image), 4);
+    // The cut sample keeps its first byte (0xff of 22 - 100) completed with a zero byte.
+    EXPECT_EQ(test::pixelValues(image), (std::vector<float>{11, 12, 13, 21, -256 + 100, 100}));
+    // Nothing of the image lies in a region beyond it.
+    EXPECT_EQ(readPixelRegion(file, header, {9, 12, 0, 4}, image), 0);
+    EXPECT_TRUE(image.pixels.empty());
+}
+
 TEST(PixelDecoder, DecodeSamplesZeroFillsBytesBeyondTheEnd) {
     const unsigned char bytes[] = {0x00, 0x02, 0x00, 0x03, 0x01};
     std::vector<float> out(4, -1.0f);
