@@ -4,12 +4,15 @@
 #include <array>
 #include <bit>
 #include <cmath>
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
 #include <span>
 #include <thread>
 
 #include "analysis/included_order.h"
 #include "base/numeric.h"
+#include "fits/pixel_decoder.h"
 
 // AVX2 code, vectorised: gcc needs to be asked for the vectoriser at -O2, clang vectorises on
 // its own and knows no such attribute.
@@ -107,11 +110,12 @@ void fusedBlockSums(const float* v, std::size_t n, float& sum, float& sumOfSquar
     if (n > 0) sumOfSquares = after[n - 1];
 }
 
-// The two rounded running sums. Each addition depends on the one before, so the pass is bound
-// by the latency of one step.
-void collectRoundedSums(std::span<const float> pixels, PixelSums& s) {
-    float sum = 0.0f;
-    float sumOfSquares = 0.0f;
+// The two rounded running sums carried on over more pixels (in image order, in pieces of any
+// length). Each addition depends on the one before, so the pass is bound by the latency of one
+// step.
+void addRoundedSums(std::span<const float> pixels, PixelSums& s) {
+    float sum = s.sum;
+    float sumOfSquares = s.sumOfSquares;
     if (!(__builtin_cpu_supports("fma") && __builtin_cpu_supports("avx2"))) {
         for (const float v : pixels) {
             if (!isIncluded(v)) continue;
@@ -149,23 +153,73 @@ Measured measureImage(std::span<const float> pixels) {
     Measured m;
     const auto order = [&] { m.order = includedOrder(pixels, kLowCutFraction, kHighCutFraction); };
     if (pixels.size() < kWorthAThread) {
-        collectRoundedSums(pixels, m.sums);
+        addRoundedSums(pixels, m.sums);
         order();
     } else {
-        std::jthread sums([&] { collectRoundedSums(pixels, m.sums); });
+        std::jthread sums([&] { addRoundedSums(pixels, m.sums); });
         order();
     }
     return m;
 }
 
-}  // namespace
+// The running sums taken on a second thread as the decoder hands over pieces, in order.
+class SumsFollower {
+  public:
+    explicit SumsFollower(const PixelImage& image) : image_(image) {}
+    ~SumsFollower() { finish(); }
 
-FirstImageStats analyseFirstImage(const PixelImage& image) {
+    // The first `count` pixels are decoded.
+    void decoded(std::int64_t count) {
+        {
+            std::lock_guard lock(mutex_);
+            decoded_ = count;
+        }
+        changed_.notify_one();
+    }
+
+    // No more pieces come: the sums of all those handed over.
+    PixelSums finish() {
+        {
+            std::lock_guard lock(mutex_);
+            finished_ = true;
+        }
+        changed_.notify_one();
+        if (thread_.joinable()) thread_.join();
+        return sums_;
+    }
+
+  private:
+    void follow() {
+        std::int64_t done = 0;
+        for (;;) {
+            std::int64_t ready = 0;
+            {
+                std::unique_lock lock(mutex_);
+                changed_.wait(lock, [&] { return decoded_ > done || finished_; });
+                ready = decoded_;
+            }
+            // Finished, and every piece handed over is summed.
+            if (ready == done) return;
+            addRoundedSums({image_.pixels.data() + done, static_cast<std::size_t>(ready - done)},
+                           sums_);
+            done = ready;
+        }
+    }
+
+    const PixelImage& image_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::int64_t decoded_ = 0;
+    bool finished_ = false;
+    PixelSums sums_;
+    std::thread thread_{[this] { follow(); }};  // started last, once the rest is set up
+};
+
+// The statistics from the sums and the order statistics of the included pixels.
+FirstImageStats describe(std::int64_t pixelCount, const PixelSums& sums,
+                         const IncludedOrder& order) {
     FirstImageStats st;
-    st.pixelCount = static_cast<std::int64_t>(image.columns) * image.rows;
-    const Measured measured = measureImage(image.pixels);
-    const PixelSums& sums = measured.sums;
-    const IncludedOrder& order = measured.order;
+    st.pixelCount = pixelCount;
     st.includedCount = order.count;
     // The extremes start at +-64000 and are only replaced by values beyond them.
     if (order.count > 0) {
@@ -184,6 +238,33 @@ FirstImageStats analyseFirstImage(const PixelImage& image) {
     st.p1 = order.low;
     st.p999 = order.high;
     return st;
+}
+
+}  // namespace
+
+FirstImageStats analyseFirstImage(const PixelImage& image) {
+    const Measured measured = measureImage(image.pixels);
+    return describe(static_cast<std::int64_t>(image.columns) * image.rows, measured.sums,
+                    measured.order);
+}
+
+DescribedImage readAndDescribeImage(const FitsFile& file, const ImageHeader& header,
+                                    PixelImage& image) {
+    DescribedImage out;
+    // A small image is read, then described.
+    if (headerPixelCount(header) < static_cast<std::int64_t>(kWorthAThread)) {
+        out.samples = readPixels(file, header, image);
+        if (out.samples >= 0) out.stats = analyseFirstImage(image);
+        return out;
+    }
+    SumsFollower follower(image);
+    out.samples = readPixels(file, header, image, [&](std::int64_t n) { follower.decoded(n); });
+    if (out.samples < 0) return out;
+    // The order statistics need every pixel; the sums have followed the decoder.
+    const IncludedOrder order = includedOrder(image.pixels, kLowCutFraction, kHighCutFraction);
+    out.stats =
+        describe(static_cast<std::int64_t>(image.columns) * image.rows, follower.finish(), order);
+    return out;
 }
 
 float greyLevel(float v, float p1, float p999) {

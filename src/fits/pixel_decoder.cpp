@@ -41,7 +41,7 @@ std::int64_t sampleOffset(const ImageHeader& header, std::int64_t k) {
 // of a few megabytes so no copy of the whole raw array is held. Returns the whole samples the
 // file holds of that range.
 std::int64_t readAndDecode(const FitsFile& file, const ImageHeader& header, std::int64_t first,
-                           std::int64_t count, float* out) {
+                           std::int64_t count, float* out, const DecodeProgress& progress = {}) {
     const int bps = bytesPerSample(header.bitpix);
     constexpr std::int64_t kPieceSamples = std::int64_t{1} << 19;
     const auto raw = std::make_unique_for_overwrite<unsigned char[]>(
@@ -57,6 +57,7 @@ std::int64_t readAndDecode(const FitsFile& file, const ImageHeader& header, std:
             wanted > 0 ? file.readAt(offset, raw.get(), static_cast<std::size_t>(wanted)) : 0;
         whole += decodeSamples(raw.get(), static_cast<std::int64_t>(got), sampleCoding(header),
                                out + done, n);
+        if (progress) progress(done + n);
     }
     return whole;
 }
@@ -133,10 +134,11 @@ std::int64_t decodeSamples(const unsigned char* bytes, std::int64_t byteCount, S
     return whole;
 }
 
-std::int64_t readPixels(const FitsFile& file, const ImageHeader& header, PixelImage& image) {
+std::int64_t readPixels(const FitsFile& file, const ImageHeader& header, PixelImage& image,
+                        const DecodeProgress& progress) {
     if (!canDecode(header)) return -1;
     sizeImage(header, image);
-    return readAndDecode(file, header, 0, headerPixelCount(header), image.pixels.data());
+    return readAndDecode(file, header, 0, headerPixelCount(header), image.pixels.data(), progress);
 }
 
 std::int64_t samplesInFile(const FitsFile& file, const ImageHeader& header) {

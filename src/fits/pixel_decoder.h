@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 #include "fits/fits_file.h"
 #include "fits/image_header.h"
@@ -40,10 +41,15 @@ inline SampleCoding sampleCoding(const ImageHeader& h) {
 std::int64_t decodeSamples(const unsigned char* bytes, std::int64_t byteCount, SampleCoding coding,
                            float* out, std::int64_t sampleCount);
 
+// Called after each piece of the image is decoded with the count of samples decoded so far
+// (from the first on, in order).
+using DecodeProgress = std::function<void(std::int64_t decoded)>;
+
 // Sizes the image to the header's columns x rows, reads the whole data array from the data
-// start and decodes it. Returns the count of whole samples read; -1 (nothing read, image
-// untouched) when !canDecode.
-std::int64_t readPixels(const FitsFile& file, const ImageHeader& header, PixelImage& image);
+// start and decodes it, telling progress (when given) as it goes. Returns the count of whole
+// samples read; -1 (nothing read, image untouched) when !canDecode.
+std::int64_t readPixels(const FitsFile& file, const ImageHeader& header, PixelImage& image,
+                        const DecodeProgress& progress = {});
 
 // Whole samples of the data array that the file holds (what readPixels would count), from the
 // file size alone; -1 when !canDecode.

@@ -5,6 +5,7 @@
 #include <functional>
 #include <string_view>
 
+#include "analysis/image_statistics.h"
 #include "analysis/star_selection.h"
 #include "base/console_text.h"
 #include "base/run_log.h"
@@ -17,8 +18,9 @@
 namespace orvel {
 
 // Chooses the star and background on the first usable frame (by the user, or from options),
-// writing the same log lines either way.
-using StarPicker = std::function<StarSelection(const PixelImage& image, std::string_view name)>;
+// writing the same log lines either way; stats are the frame's (as analyseFirstImage gives them).
+using StarPicker = std::function<StarSelection(
+    const PixelImage& image, const FirstImageStats& stats, std::string_view name)>;
 
 // How the frames after the first are read. The log and the results are the same either way.
 struct LoopOptions {
@@ -31,7 +33,7 @@ struct NightPlan {
     ImageFileList files;           // the frames, in the order they are measured
     ObservingSetup setup;          // site and star
     std::filesystem::path folder;  // where the frames are
-    LoopOptions options = {};  // how the later frames are read
+    LoopOptions options = {};      // how the later frames are read
     std::optional<PreciseAirmassSettings> preciseAirmass = {};  // fit the precise airmass; empty
                                                                 // for the described one
 };

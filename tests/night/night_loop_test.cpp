@@ -19,7 +19,7 @@ using test::TempDir;
 
 // Picks at fixed image positions, logging as the dialogue does.
 StarPicker fixedPicks(float starX, float starY, float bx, float by, RunLog& log) {
-    return [=, &log](const PixelImage& image, std::string_view) {
+    return [=, &log](const PixelImage& image, const FirstImageStats&, std::string_view) {
         StarSelection s;
         s.starX = starX;
         s.starY = starY;
@@ -247,9 +247,10 @@ TEST(FileLoop, AnUnusableFirstFileLeavesThePicksToTheNextOne) {
     ScriptedConsole console;
     const NightPlan plan{discoverImages(dir.path()), ObservingSetup{}, dir.path()};
     std::vector<std::string> picked;
-    const StarPicker pick = [&](const PixelImage& image, std::string_view name) {
+    const StarPicker pick = [&](const PixelImage& image, const FirstImageStats& stats,
+                                std::string_view name) {
         picked.emplace_back(name);
-        return fixedPicks(30, 20, 50, 40, log)(image, name);
+        return fixedPicks(30, 20, 50, 40, log)(image, stats, name);
     };
     const NightRecord night = measureNight(plan, pick, console, log);
     EXPECT_EQ(picked, std::vector<std::string>{"b_R.fit"});
