@@ -15,12 +15,13 @@ inline bool isIncluded(float v) {
 }
 
 struct IncludedOrder {
-    std::int64_t count = 0;  // included pixels
-    float smallest = 0.0f;   // first value in ascending order (0 when count = 0)
-    float largest = 0.0f;    // last value in ascending order (0 when count = 0)
-    float median = 0.0f;     // middle value, or the mean of the two middle ones (0 when count = 0)
-    float low = 0.0f;        // percentile at lowFraction, as PercentileOfSorted gives it
-    float high = 0.0f;       // percentile at highFraction, as PercentileOfSorted gives it
+    std::int64_t count = 0;   // included pixels
+    float smallest = 0.0f;    // first value in ascending order (0 when count = 0)
+    float largest = 0.0f;     // last value in ascending order (0 when count = 0)
+    float median = 0.0f;      // middle value, or the mean of the two middle ones (0 when count = 0)
+    float low = 0.0f;         // percentile at lowFraction, as PercentileOfSorted gives it
+    float high = 0.0f;        // percentile at highFraction, as PercentileOfSorted gives it
+    bool fromSample = false;  // found by the sample and its windows (false: by counting)
 };
 
 // Which code runs the pass over a large image: the widest vector instructions the processor
