@@ -36,14 +36,14 @@ struct PixelSums {
     float sumOfSquares = 0.0f;
 };
 
-constexpr std::size_t kWorthAThread = std::size_t{1} << 20;  // pixels
+constexpr std::size_t kSumsWorthAThread = std::size_t{1} << 20;  // pixels
 
 // The next sum of squares exactly as stored: the square in double, the sum rounded to 32 bits.
 float nextSumOfSquares(float sumOfSquares, float v) {
     return f32(sumOfSquares + static_cast<double>(v) * v);
 }
 
-constexpr std::size_t kBlock = 4096;  // values summed between checks
+constexpr std::size_t kSumsBlock = 4096;  // values summed between checks
 
 // Both running sums over a block of values, the sum of squares by one fused multiply-add per
 // value: four cycles a step instead of an addition and two conversions. after[k] receives the
@@ -89,8 +89,8 @@ ORVEL_VECTOR_AVX2 bool allIncluded(const float* v, std::size_t n) {
 // two differ only when the double lands exactly half-way between two floats, a few times in a
 // billion. Where a step differs it takes the stored rule's value and the chain goes on from it.
 void fusedBlockSums(const float* v, std::size_t n, float& sum, float& sumOfSquares) {
-    std::array<float, kBlock> after;
-    std::array<float, kBlock> want;
+    std::array<float, kSumsBlock> after;
+    std::array<float, kSumsBlock> want;
     // A float addition rounds exactly as the double sum of two floats rounded to 32 bits does,
     // so the plain sum needs no check.
     float start = sumOfSquares;
@@ -123,9 +123,9 @@ void addRoundedSums(std::span<const float> pixels, PixelSums& s) {
             sumOfSquares = nextSumOfSquares(sumOfSquares, v);
         }
     } else {
-        std::array<float, kBlock> kept;
-        for (std::size_t i = 0; i < pixels.size(); i += kBlock) {
-            const std::size_t m = std::min(kBlock, pixels.size() - i);
+        std::array<float, kSumsBlock> kept;
+        for (std::size_t i = 0; i < pixels.size(); i += kSumsBlock) {
+            const std::size_t m = std::min(kSumsBlock, pixels.size() - i);
             const float* block = pixels.data() + i;
             std::size_t n = m;
             // Zero and NaN pixels are left out; most blocks have none.
@@ -152,7 +152,7 @@ struct Measured {
 Measured measureImage(std::span<const float> pixels) {
     Measured m;
     const auto order = [&] { m.order = includedOrder(pixels, kLowCutFraction, kHighCutFraction); };
-    if (pixels.size() < kWorthAThread) {
+    if (pixels.size() < kSumsWorthAThread) {
         addRoundedSums(pixels, m.sums);
         order();
     } else {
@@ -252,7 +252,7 @@ DescribedImage readAndDescribeImage(const FitsFile& file, const ImageHeader& hea
                                     PixelImage& image) {
     DescribedImage out;
     // A small image is read, then described.
-    if (headerPixelCount(header) < static_cast<std::int64_t>(kWorthAThread)) {
+    if (headerPixelCount(header) < static_cast<std::int64_t>(kSumsWorthAThread)) {
         out.samples = readPixels(file, header, image);
         if (out.samples >= 0) out.stats = analyseFirstImage(image);
         return out;
