@@ -151,13 +151,16 @@ struct Measured {
 
 Measured measureImage(std::span<const float> pixels) {
     Measured m;
-    const auto order = [&] { m.order = includedOrder(pixels, kLowCutFraction, kHighCutFraction); };
+    const auto order = [&](SecondCore secondCore) {
+        m.order = includedOrder(pixels, kLowCutFraction, kHighCutFraction, VectorCode::widest,
+                                secondCore);
+    };
     if (pixels.size() < kSumsWorthAThread) {
         addRoundedSums(pixels, m.sums);
-        order();
+        order(SecondCore::free);
     } else {
         std::jthread sums([&] { addRoundedSums(pixels, m.sums); });
-        order();
+        order(SecondCore::busy);
     }
     return m;
 }

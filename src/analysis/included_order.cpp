@@ -399,9 +399,10 @@ void mergePass(PassTotals& totals, std::array<Window, kWindows>& windows, const 
 // The pass over a large image in two halves side by side (each with its own windows, added up
 // after), over a smaller one in turn.
 std::optional<PassTotals> passInParts(std::span<const float> pixels,
-                                      std::array<Window, kWindows>& windows,
-                                      VectorCode vectorCode) {
-    if (pixels.size() < 2 * kWorthAThread) return passOverImage(pixels, windows, vectorCode);
+                                      std::array<Window, kWindows>& windows, VectorCode vectorCode,
+                                      SecondCore secondCore) {
+    if (pixels.size() < 2 * kWorthAThread || secondCore == SecondCore::busy)
+        return passOverImage(pixels, windows, vectorCode);
     // The halves meet at a whole block, so both count whole blocks but for the image's last.
     const std::size_t half = pixels.size() / 2 / kBlock * kBlock;
     std::array<Window, kWindows> secondWindows;
@@ -420,13 +421,14 @@ std::optional<PassTotals> passInParts(std::span<const float> pixels,
 }
 
 std::optional<IncludedOrder> includedOrderBySample(std::span<const float> pixels, float lowFraction,
-                                                   float highFraction, VectorCode vectorCode) {
+                                                   float highFraction, VectorCode vectorCode,
+                                                   SecondCore secondCore) {
     std::vector<float> sample = samplePixels(pixels);
     if (sample.empty()) return std::nullopt;
     std::array<Window, kWindows> windows =
         windowsFromSample(sample, {lowFraction, 0.5, highFraction});
     sample = {};
-    const std::optional<PassTotals> totals = passInParts(pixels, windows, vectorCode);
+    const std::optional<PassTotals> totals = passInParts(pixels, windows, vectorCode, secondCore);
     if (!totals || totals->count == 0) return std::nullopt;
     const auto count = static_cast<std::size_t>(totals->count);
     const WantedRanks ranks = wantedRanks(count, lowFraction, highFraction);
@@ -471,10 +473,10 @@ IncludedOrder includedOrderByCounting(std::span<const float> pixels, float lowFr
 }
 
 IncludedOrder includedOrder(std::span<const float> pixels, float lowFraction, float highFraction,
-                            VectorCode vectorCode) {
+                            VectorCode vectorCode, SecondCore secondCore) {
     if (pixels.size() >= kWorthASample) {
         if (const std::optional<IncludedOrder> order =
-                includedOrderBySample(pixels, lowFraction, highFraction, vectorCode))
+                includedOrderBySample(pixels, lowFraction, highFraction, vectorCode, secondCore))
             return *order;
     }
     return includedOrderByCounting(pixels, lowFraction, highFraction);

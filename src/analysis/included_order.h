@@ -31,8 +31,13 @@ enum class VectorCode { widest, portable };
 // Large images are measured by a sample first, then one pass that counts the pixels below a
 // narrow window around each wanted rank and keeps only those inside it; the counting method
 // below serves small images and any image whose sample misled.
+// Whether the pass over a large image may take a second core (free) or the caller keeps it
+// busy with other work (the pass then runs in turn; same results).
+enum class SecondCore { free, busy };
+
 IncludedOrder includedOrder(std::span<const float> pixels, float lowFraction, float highFraction,
-                            VectorCode vectorCode = VectorCode::widest);
+                            VectorCode vectorCode = VectorCode::widest,
+                            SecondCore secondCore = SecondCore::free);
 
 // The same results by counting alone: two passes that count the pixels by the upper, then by
 // the lower half of their order key. Exact for any image.
