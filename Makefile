@@ -78,7 +78,7 @@ fuzz: deps-test
 demo: build
 	@bash tools/run_demo.sh build demo
 
-# Speed and memory against baselines measured in the same run (writes about 7 GB of frames
+# Speed and memory against baselines measured in the same run (writes about 10 GB of frames
 # under build/bench-data the first time).
 bench: build deps-bench
 	cmake --build build -j $(JOBS) --target orvel_bench

@@ -6,10 +6,13 @@
     files to /dev/null with the page cache warm, with the cost per frame;
 (c) the peak memory of (b), in frames;
 (d) an unattended run over one such frame, against one read-and-decode of it;
-(e) numpy's median and percentiles of the frame of (d), against ORVEL's statistics of it.
-Every figure is the median of several runs, with the spread (lowest to highest) beside it.
+(e) numpy's median and percentiles of the frame of (d), against ORVEL's statistics of it;
+(f) nights of 10 to 1000 small frames (640x480): the cost per frame and the peak memory.
+Every figure is the median of several runs, with the spread (lowest to highest) beside it. A
+read-and-decode is ORVEL's own reading of the whole frame into a fresh buffer in a process
+already started (bench/first_frame_bench.cpp), as a run reads its first frame.
 
-Usage: run_bench.py BUILD_DIR [WORK_DIR] [--frames-per-band N]
+Usage: run_bench.py BUILD_DIR [WORK_DIR] [--runs N]
 """
 import os
 import statistics
@@ -20,20 +23,30 @@ import time
 BUILD = os.path.abspath(sys.argv[1])
 WORK = os.path.abspath(sys.argv[2] if len(sys.argv) > 2 and not sys.argv[2].startswith("--")
                        else os.path.join(BUILD, "bench-data"))
-PER_BAND = 100
-if "--frames-per-band" in sys.argv:
-    PER_BAND = int(sys.argv[sys.argv.index("--frames-per-band") + 1])
+RUNS = 5
+if "--runs" in sys.argv:
+    RUNS = int(sys.argv[sys.argv.index("--runs") + 1])
 
 
 def simulate(folder, size, frames):
+    """Simulates a night of `frames` frames once (the simulator numbers its frames R, G, B, R,
+    ... from 1; those beyond the count are left out); returns what the simulator printed."""
     marker = os.path.join(folder, "what-to-type.txt")
     if os.path.exists(marker):
         return open(marker).read()
     os.makedirs(folder, exist_ok=True)
+    per_band = -(-frames // 3)
     out = subprocess.run([os.path.join(BUILD, "orvel-simulate"), "--out", folder, "--size", size,
-                          "--frames", str(frames)], check=True, capture_output=True, text=True)
+                          "--frames", str(per_band)], check=True, capture_output=True, text=True)
+    for name in os.listdir(folder):
+        if name.endswith(".fit") and int(name.split("_")[1]) > frames:
+            os.remove(os.path.join(folder, name))
     open(marker, "w").write(out.stdout)
     return out.stdout
+
+
+def night_frames(night):
+    return sorted(os.path.join(night, f) for f in os.listdir(night) if f.endswith(".fit"))
 
 
 def timed(argv, **kwargs):
@@ -48,9 +61,6 @@ def timed(argv, **kwargs):
     return elapsed, usage.ru_maxrss * 1024
 
 
-RUNS = 5
-
-
 def median_of(runs, argv, **kwargs):
     """Median wall time, (lowest, highest), and the largest peak memory of several runs."""
     results = [timed(argv, **kwargs) for _ in range(runs)]
@@ -63,7 +73,8 @@ def spread(low_high, scale=1.0, digits=2):
 
 
 def first_frame_figures(frame, repeats):
-    """Read-and-decode and statistics seconds of the first frame, each the median of runs."""
+    """Read-and-decode and statistics seconds of the first frame, one fresh process each run:
+    the first read into a fresh buffer and the first statistics, as a run has them."""
     reads, stats = [], []
     for _ in range(repeats):
         out = subprocess.run([os.path.join(BUILD, "first_frame_bench"), frame, "1"], check=True,
@@ -105,20 +116,45 @@ def night_argv(night, typed):
             "--dir", night]
 
 
-def night_against_cat(per_band):
+def night_against_cat(frames):
     """(b) for one night: frames, file size, cat and orvel medians, spreads and peak memory."""
-    night = os.path.join(WORK, "night-4144x2822-%d" % per_band)
-    argv = night_argv(night, simulate(night, "4144x2822", per_band))
-    frames = sorted(os.path.join(night, f) for f in os.listdir(night) if f.endswith(".fit"))
-    cat = ["cat"] + frames
+    night = os.path.join(WORK, "night-4144x2822-%d-frames" % frames)
+    argv = night_argv(night, simulate(night, "4144x2822", frames))
+    files = night_frames(night)
+    cat = ["cat"] + files
     timed(cat, stdout=subprocess.DEVNULL)  # warm the page cache
     cat_time, cat_spread, _ = median_of(RUNS, cat, stdout=subprocess.DEVNULL)
     run_time, run_spread, peak = median_of(RUNS, argv, stdout=subprocess.DEVNULL)
-    n = len(frames)
+    n = len(files)
     print("    %d frames: cat %.3f s %s, orvel %.3f s %s, %.2f ms per frame, ratio %.2f x cat"
           % (n, cat_time, spread(cat_spread, digits=3), run_time, spread(run_spread, digits=3),
              run_time / n * 1e3, run_time / cat_time))
-    return os.path.getsize(frames[0]), peak
+    return os.path.getsize(files[0]), peak
+
+
+def small_nights(counts):
+    """(f) nights of 640x480 frames: each count a folder of links to the first frames (in the
+    order R, G, B of each exposure) of one simulated night of the largest count."""
+    source = os.path.join(WORK, "night-640x480-%d" % max(counts))
+    typed = simulate(source, "640x480", max(counts))
+    in_order = night_frames(source)  # by frame number: R, G, B of each exposure in turn
+    print("(f) unattended nights of 640x480 16-bit frames (%.2f MB each), medians of %d"
+          % (os.path.getsize(in_order[0]) / 1e6, RUNS))
+    base = None
+    for n in counts:
+        night = os.path.join(WORK, "night-640x480-first-%d" % n)
+        if not os.path.isdir(night):
+            os.makedirs(night)
+            for f in in_order[:n]:
+                os.link(f, os.path.join(night, os.path.basename(f)))
+        argv = night_argv(night, typed)
+        run_time, run_spread, peak = median_of(RUNS, argv, stdout=subprocess.DEVNULL)
+        if base is None:
+            base = (n, run_time)
+        later = (run_time - base[1]) / (n - base[0]) * 1e3 if n > base[0] else float("nan")
+        print("    %4d frames: %7.3f s %s, %.3f ms per frame, %.3f ms per frame beyond %d, "
+              "peak %.1f MB" % (n, run_time, spread(run_spread, digits=3), run_time / n * 1e3,
+                                later, base[0], peak / 1e6))
 
 
 def main():
@@ -143,14 +179,16 @@ def main():
     print("(b) unattended runs over 4144x2822 16-bit frames, page cache warm, medians of %d"
           % RUNS)
     peaks = []
-    for per_band in sorted({max(1, PER_BAND // 3), PER_BAND}):
-        size, peak = night_against_cat(per_band)
+    for frames in (100, 300):
+        size, peak = night_against_cat(frames)
         peaks.append(peak)
     decoded = 4144 * 2822 * 4
     print()
-    print("(c) peak resident memory of (b): %s MB, %s decoded frames (%.1f MB each)"
+    print("(c) peak resident memory of (b): %s MB; %s decoded frames (%.1f MB each, 32-bit); "
+          "%s frame files (%.1f MB each)"
           % (", ".join("%.1f" % (p / 1e6) for p in peaks),
-             ", ".join("%.2f" % (p / decoded) for p in peaks), decoded / 1e6))
+             ", ".join("%.2f" % (p / decoded) for p in peaks), decoded / 1e6,
+             ", ".join("%.2f" % (p / size) for p in peaks), size / 1e6))
     print()
 
     # (d) one frame: the whole run against one read-and-decode of the same file.
@@ -175,6 +213,10 @@ def main():
           "%.1f ms %s: ORVEL %.1f x faster"
           % (ours * 1e3, spread((min(stats), max(stats)), 1e3), theirs * 1e3,
              spread((min(numpy_times), max(numpy_times)), 1e3), theirs / ours))
+    print()
+
+    # (f) the cost per frame and the memory from 10 to 1000 frames.
+    small_nights([10, 30, 100, 300, 1000])
 
 
 if __name__ == "__main__":

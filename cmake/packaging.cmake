@@ -54,6 +54,19 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The libraries loaded when first called are not linked, so dpkg-shlibdeps cannot see them:
+# the packages that hold them are named here, before the ones it finds.
+get_property(ORVEL_LOADED_SONAMES GLOBAL PROPERTY ORVEL_LOADED_LIBRARIES)
+set(ORVEL_LOADED_PACKAGES)
+foreach(soname ${ORVEL_LOADED_SONAMES})
+  execute_process(COMMAND dpkg-query -S ${soname} OUTPUT_VARIABLE owner RESULT_VARIABLE status
+                  ERROR_QUIET)
+  if(status EQUAL 0 AND owner MATCHES "^([^:, ]+)")
+    list(APPEND ORVEL_LOADED_PACKAGES ${CMAKE_MATCH_1})
+  endif()
+endforeach()
+list(REMOVE_DUPLICATES ORVEL_LOADED_PACKAGES)
+string(REPLACE ";" ", " CPACK_DEBIAN_PACKAGE_DEPENDS "${ORVEL_LOADED_PACKAGES}")
 # The labelled plot and the field picture letter their text in a font of the system.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-dejavu-core")
 set(CPACK_STRIP_FILES ON)

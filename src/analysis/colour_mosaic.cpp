@@ -23,15 +23,19 @@ std::optional<MosaicLayout> mosaicLayout(std::string_view pattern, int xOffset, 
     return layout;
 }
 
-void superPixelRows(const PixelImage& full, const MosaicLayout& layout, char colour, int first,
-                    int last, PixelImage& out) {
+void superPixels(const PixelImage& full, const MosaicLayout& layout, char colour,
+                 PixelRegion region, PixelImage& out) {
     out.columns = full.columns / 2;
     out.rows = full.rows / 2;
-    first = std::max(first, 0);
-    last = std::min(last, out.rows - 1);
+    const int first = std::max(region.firstRow, 0);
+    const int last = std::min(region.lastRow, out.rows - 1);
+    const int left = std::max(region.firstColumn, 0);
+    const int right = std::min(region.lastColumn, out.columns - 1);
     out.firstRow = first;
+    out.firstColumn = left;
+    out.heldColumns = std::max(right - left + 1, 0);
     out.pixels.assign(static_cast<std::size_t>(std::max(last - first + 1, 0)) *
-                          static_cast<std::size_t>(out.columns),
+                          static_cast<std::size_t>(out.heldColumns),
                       0.0f);
     // The cell's pixels of this colour: one for red and blue, two for green.
     std::array<int, 2> places{};
@@ -41,7 +45,7 @@ void superPixelRows(const PixelImage& full, const MosaicLayout& layout, char col
             places[static_cast<std::size_t>(count++)] = i;
     if (count == 0) return;
     for (int row = first; row <= last; ++row) {
-        for (int column = 0; column < out.columns; ++column) {
+        for (int column = left; column <= right; ++column) {
             double sum = 0.0;
             for (int p = 0; p < count; ++p) {
                 const int at = places[static_cast<std::size_t>(p)];

@@ -21,11 +21,12 @@ struct MosaicLayout {
 // YBAYROFF); empty for any other name.
 std::optional<MosaicLayout> mosaicLayout(std::string_view pattern, int xOffset, int yOffset);
 
-// Super-pixel rows first..last of one colour ('R', 'G' or 'B') of the mosaic held in `full`
-// (which must hold full-frame rows 2 x first to 2 x last + 1), into `out`: an image of
-// columns / 2 x rows / 2 that holds those rows. A pixel is the colour's value in its 2 x 2 cell,
-// the mean of the two for green.
-void superPixelRows(const PixelImage& full, const MosaicLayout& layout, char colour, int first,
-                    int last, PixelImage& out);
+// The super-pixels of one colour ('R', 'G' or 'B') in a region of super-pixel rows and columns
+// (clipped to the mosaic) of the mosaic held in `full` (which must hold the full-frame pixels
+// the region covers: rows 2 x first to 2 x last + 1, columns likewise), into `out`: an image of
+// columns / 2 x rows / 2 that holds that region. A pixel is the colour's value in its 2 x 2
+// cell, the mean of the two for green.
+void superPixels(const PixelImage& full, const MosaicLayout& layout, char colour,
+                 PixelRegion region, PixelImage& out);
 
 }  // namespace orvel

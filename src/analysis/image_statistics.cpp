@@ -4,11 +4,15 @@
 #include <array>
 #include <bit>
 #include <cmath>
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
+#include <span>
 #include <thread>
 
 #include "analysis/included_order.h"
 #include "base/numeric.h"
+#include "fits/pixel_decoder.h"
 
 // AVX2 code, vectorised: gcc needs to be asked for the vectoriser at -O2, clang vectorises on
 // its own and knows no such attribute.
@@ -32,14 +36,14 @@ struct PixelSums {
     float sumOfSquares = 0.0f;
 };
 
-constexpr std::size_t kWorthAThread = std::size_t{1} << 20;  // pixels
+constexpr std::size_t kSumsWorthAThread = std::size_t{1} << 20;  // pixels
 
 // The next sum of squares exactly as stored: the square in double, the sum rounded to 32 bits.
 float nextSumOfSquares(float sumOfSquares, float v) {
     return f32(sumOfSquares + static_cast<double>(v) * v);
 }
 
-constexpr std::size_t kBlock = 4096;  // values summed between checks
+constexpr std::size_t kSumsBlock = 4096;  // values summed between checks
 
 // Both running sums over a block of values, the sum of squares by one fused multiply-add per
 // value: four cycles a step instead of an addition and two conversions. after[k] receives the
@@ -59,8 +63,8 @@ __attribute__((target("fma"))) void fusedSums(const float* v, std::size_t n, flo
 
 // First step k whose fused result differs from the stored rule applied to the step before;
 // n when none does. Every step is checked on its own, so the check runs in vector registers.
-ORVEL_VECTOR_AVX2 std::size_t firstDifference(
-    const float* v, std::size_t n, float start, const float* after, float* want) {
+ORVEL_VECTOR_AVX2 std::size_t firstDifference(const float* v, std::size_t n, float start,
+                                              const float* after, float* want) {
     if (n == 0) return 0;
     want[0] = f32(start + static_cast<double>(v[0]) * v[0]);
     for (std::size_t k = 1; k < n; ++k)
@@ -74,8 +78,7 @@ ORVEL_VECTOR_AVX2 std::size_t firstDifference(
     return k;
 }
 
-ORVEL_VECTOR_AVX2 bool allIncluded(const float* v,
-                                                                             std::size_t n) {
+ORVEL_VECTOR_AVX2 bool allIncluded(const float* v, std::size_t n) {
     int all = 1;
     for (std::size_t k = 0; k < n; ++k) all &= static_cast<int>(v[k] != 0.0f) & (v[k] == v[k]);
     return all != 0;
@@ -86,8 +89,8 @@ ORVEL_VECTOR_AVX2 bool allIncluded(const float* v,
 // two differ only when the double lands exactly half-way between two floats, a few times in a
 // billion. Where a step differs it takes the stored rule's value and the chain goes on from it.
 void fusedBlockSums(const float* v, std::size_t n, float& sum, float& sumOfSquares) {
-    std::array<float, kBlock> after;
-    std::array<float, kBlock> want;
+    std::array<float, kSumsBlock> after;
+    std::array<float, kSumsBlock> want;
     // A float addition rounds exactly as the double sum of two floats rounded to 32 bits does,
     // so the plain sum needs no check.
     float start = sumOfSquares;
@@ -107,11 +110,12 @@ void fusedBlockSums(const float* v, std::size_t n, float& sum, float& sumOfSquar
     if (n > 0) sumOfSquares = after[n - 1];
 }
 
-// The two rounded running sums. Each addition depends on the one before, so the pass is bound
-// by the latency of one step.
-void collectRoundedSums(const std::vector<float>& pixels, PixelSums& s) {
-    float sum = 0.0f;
-    float sumOfSquares = 0.0f;
+// The two rounded running sums carried on over more pixels (in image order, in pieces of any
+// length). Each addition depends on the one before, so the pass is bound by the latency of one
+// step.
+void addRoundedSums(std::span<const float> pixels, PixelSums& s) {
+    float sum = s.sum;
+    float sumOfSquares = s.sumOfSquares;
     if (!(__builtin_cpu_supports("fma") && __builtin_cpu_supports("avx2"))) {
         for (const float v : pixels) {
             if (!isIncluded(v)) continue;
@@ -119,9 +123,9 @@ void collectRoundedSums(const std::vector<float>& pixels, PixelSums& s) {
             sumOfSquares = nextSumOfSquares(sumOfSquares, v);
         }
     } else {
-        std::array<float, kBlock> kept;
-        for (std::size_t i = 0; i < pixels.size(); i += kBlock) {
-            const std::size_t m = std::min(kBlock, pixels.size() - i);
+        std::array<float, kSumsBlock> kept;
+        for (std::size_t i = 0; i < pixels.size(); i += kSumsBlock) {
+            const std::size_t m = std::min(kSumsBlock, pixels.size() - i);
             const float* block = pixels.data() + i;
             std::size_t n = m;
             // Zero and NaN pixels are left out; most blocks have none.
@@ -145,27 +149,80 @@ struct Measured {
     IncludedOrder order;
 };
 
-Measured measureImage(const std::vector<float>& pixels) {
+Measured measureImage(std::span<const float> pixels) {
     Measured m;
-    const auto order = [&] { m.order = includedOrder(pixels, kLowCutFraction, kHighCutFraction); };
-    if (pixels.size() < kWorthAThread) {
-        collectRoundedSums(pixels, m.sums);
-        order();
+    const auto order = [&](SecondCore secondCore) {
+        m.order = includedOrder(pixels, kLowCutFraction, kHighCutFraction, VectorCode::widest,
+                                secondCore);
+    };
+    if (pixels.size() < kSumsWorthAThread) {
+        addRoundedSums(pixels, m.sums);
+        order(SecondCore::free);
     } else {
-        std::jthread sums([&] { collectRoundedSums(pixels, m.sums); });
-        order();
+        std::jthread sums([&] { addRoundedSums(pixels, m.sums); });
+        order(SecondCore::busy);
     }
     return m;
 }
 
-}  // namespace
+// The running sums taken on a second thread as the decoder hands over pieces, in order.
+class SumsFollower {
+  public:
+    explicit SumsFollower(const PixelImage& image) : image_(image) {}
+    ~SumsFollower() { finish(); }
 
-FirstImageStats analyseFirstImage(const PixelImage& image) {
+    // The first `count` pixels are decoded.
+    void decoded(std::int64_t count) {
+        {
+            std::lock_guard lock(mutex_);
+            decoded_ = count;
+        }
+        changed_.notify_one();
+    }
+
+    // No more pieces come: the sums of all those handed over.
+    PixelSums finish() {
+        {
+            std::lock_guard lock(mutex_);
+            finished_ = true;
+        }
+        changed_.notify_one();
+        if (thread_.joinable()) thread_.join();
+        return sums_;
+    }
+
+  private:
+    void follow() {
+        std::int64_t done = 0;
+        for (;;) {
+            std::int64_t ready = 0;
+            {
+                std::unique_lock lock(mutex_);
+                changed_.wait(lock, [&] { return decoded_ > done || finished_; });
+                ready = decoded_;
+            }
+            // Finished, and every piece handed over is summed.
+            if (ready == done) return;
+            addRoundedSums({image_.pixels.data() + done, static_cast<std::size_t>(ready - done)},
+                           sums_);
+            done = ready;
+        }
+    }
+
+    const PixelImage& image_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::int64_t decoded_ = 0;
+    bool finished_ = false;
+    PixelSums sums_;
+    std::thread thread_{[this] { follow(); }};  // started last, once the rest is set up
+};
+
+// The statistics from the sums and the order statistics of the included pixels.
+FirstImageStats describe(std::int64_t pixelCount, const PixelSums& sums,
+                         const IncludedOrder& order) {
     FirstImageStats st;
-    st.pixelCount = static_cast<std::int64_t>(image.columns) * image.rows;
-    const Measured measured = measureImage(image.pixels);
-    const PixelSums& sums = measured.sums;
-    const IncludedOrder& order = measured.order;
+    st.pixelCount = pixelCount;
     st.includedCount = order.count;
     // The extremes start at +-64000 and are only replaced by values beyond them.
     if (order.count > 0) {
@@ -184,6 +241,33 @@ FirstImageStats analyseFirstImage(const PixelImage& image) {
     st.p1 = order.low;
     st.p999 = order.high;
     return st;
+}
+
+}  // namespace
+
+FirstImageStats analyseFirstImage(const PixelImage& image) {
+    const Measured measured = measureImage(image.pixels);
+    return describe(static_cast<std::int64_t>(image.columns) * image.rows, measured.sums,
+                    measured.order);
+}
+
+DescribedImage readAndDescribeImage(const FitsFile& file, const ImageHeader& header,
+                                    PixelImage& image) {
+    DescribedImage out;
+    // A small image is read, then described.
+    if (headerPixelCount(header) < static_cast<std::int64_t>(kSumsWorthAThread)) {
+        out.samples = readPixels(file, header, image);
+        if (out.samples >= 0) out.stats = analyseFirstImage(image);
+        return out;
+    }
+    SumsFollower follower(image);
+    out.samples = readPixels(file, header, image, [&](std::int64_t n) { follower.decoded(n); });
+    if (out.samples < 0) return out;
+    // The order statistics need every pixel; the sums have followed the decoder.
+    const IncludedOrder order = includedOrder(image.pixels, kLowCutFraction, kHighCutFraction);
+    out.stats =
+        describe(static_cast<std::int64_t>(image.columns) * image.rows, follower.finish(), order);
+    return out;
 }
 
 float greyLevel(float v, float p1, float p999) {

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "fits/fits_file.h"
+#include "fits/image_header.h"
 #include "fits/pixel_image.h"
 
 namespace orvel {
@@ -25,6 +27,18 @@ struct FirstImageStats {
 // Describes the non-zero pixels of the first image. Makes no copy of the pixels: the sums and
 // the order statistics run side by side.
 FirstImageStats analyseFirstImage(const PixelImage& image);
+
+// The first image read whole, with its statistics.
+struct DescribedImage {
+    std::int64_t samples = -1;  // readPixels' result: whole samples read, -1 when not decoded
+    FirstImageStats stats;      // analyseFirstImage's figures (when samples >= 0)
+};
+
+// Reads the image whole (readPixels) and describes it (analyseFirstImage) with the same
+// figures. On a large image the running sums follow the decoder piece by piece on a second
+// thread, so that only the order statistics are left once the last piece is decoded.
+DescribedImage readAndDescribeImage(const FitsFile& file, const ImageHeader& header,
+                                    PixelImage& image);
 
 // Grey level 0..255 of a pixel value on the display, a linear stretch between the cuts p1 and
 // p999; NaN is white.

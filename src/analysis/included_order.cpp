@@ -375,14 +375,60 @@ std::optional<float> valueInWindow(Window& w, std::size_t r) {
     return *at;
 }
 
+// The windows and totals of another part of the image added to those of one part.
+void mergePass(PassTotals& totals, std::array<Window, kWindows>& windows, const PassTotals& more,
+               const std::array<Window, kWindows>& moreWindows) {
+    totals.count += more.count;
+    totals.smallest = std::min(totals.smallest, more.smallest);
+    totals.largest = std::max(totals.largest, more.largest);
+    for (std::size_t w = 0; w < kWindows; ++w) {
+        Window& win = windows[w];
+        const Window& add = moreWindows[w];
+        win.below += add.below;
+        // A window of one value keeps only its count.
+        if (win.lo != win.hi) {
+            win.inside.resize(win.used + add.used);
+            std::copy(add.inside.begin(),
+                      add.inside.begin() + static_cast<std::ptrdiff_t>(add.used),
+                      win.inside.begin() + static_cast<std::ptrdiff_t>(win.used));
+        }
+        win.used += add.used;
+    }
+}
+
+// The pass over a large image in two halves side by side (each with its own windows, added up
+// after), over a smaller one in turn.
+std::optional<PassTotals> passInParts(std::span<const float> pixels,
+                                      std::array<Window, kWindows>& windows, VectorCode vectorCode,
+                                      SecondCore secondCore) {
+    if (pixels.size() < 2 * kWorthAThread || secondCore == SecondCore::busy)
+        return passOverImage(pixels, windows, vectorCode);
+    // The halves meet at a whole block, so both count whole blocks but for the image's last.
+    const std::size_t half = pixels.size() / 2 / kBlock * kBlock;
+    std::array<Window, kWindows> secondWindows;
+    for (std::size_t w = 0; w < kWindows; ++w) {
+        secondWindows[w].lo = windows[w].lo;
+        secondWindows[w].hi = windows[w].hi;
+    }
+    std::optional<PassTotals> second;
+    std::jthread other(
+        [&] { second = passOverImage(pixels.subspan(half), secondWindows, vectorCode); });
+    std::optional<PassTotals> first = passOverImage(pixels.first(half), windows, vectorCode);
+    other.join();
+    if (!first || !second) return std::nullopt;
+    mergePass(*first, windows, *second, secondWindows);
+    return first;
+}
+
 std::optional<IncludedOrder> includedOrderBySample(std::span<const float> pixels, float lowFraction,
-                                                   float highFraction, VectorCode vectorCode) {
+                                                   float highFraction, VectorCode vectorCode,
+                                                   SecondCore secondCore) {
     std::vector<float> sample = samplePixels(pixels);
     if (sample.empty()) return std::nullopt;
     std::array<Window, kWindows> windows =
         windowsFromSample(sample, {lowFraction, 0.5, highFraction});
     sample = {};
-    const std::optional<PassTotals> totals = passOverImage(pixels, windows, vectorCode);
+    const std::optional<PassTotals> totals = passInParts(pixels, windows, vectorCode, secondCore);
     if (!totals || totals->count == 0) return std::nullopt;
     const auto count = static_cast<std::size_t>(totals->count);
     const WantedRanks ranks = wantedRanks(count, lowFraction, highFraction);
@@ -394,6 +440,7 @@ std::optional<IncludedOrder> includedOrderBySample(std::span<const float> pixels
     const std::optional<float> high = valueInWindow(windows[2], ranks.high);
     if (!middle || !belowMiddle || !low || !high) return std::nullopt;
     IncludedOrder order;
+    order.fromSample = true;
     order.count = totals->count;
     order.smallest = totals->smallest;
     order.largest = totals->largest;
@@ -426,10 +473,10 @@ IncludedOrder includedOrderByCounting(std::span<const float> pixels, float lowFr
 }
 
 IncludedOrder includedOrder(std::span<const float> pixels, float lowFraction, float highFraction,
-                            VectorCode vectorCode) {
+                            VectorCode vectorCode, SecondCore secondCore) {
     if (pixels.size() >= kWorthASample) {
         if (const std::optional<IncludedOrder> order =
-                includedOrderBySample(pixels, lowFraction, highFraction, vectorCode))
+                includedOrderBySample(pixels, lowFraction, highFraction, vectorCode, secondCore))
             return *order;
     }
     return includedOrderByCounting(pixels, lowFraction, highFraction);

@@ -15,12 +15,13 @@ inline bool isIncluded(float v) {
 }
 
 struct IncludedOrder {
-    std::int64_t count = 0;  // included pixels
-    float smallest = 0.0f;   // first value in ascending order (0 when count = 0)
-    float largest = 0.0f;    // last value in ascending order (0 when count = 0)
-    float median = 0.0f;     // middle value, or the mean of the two middle ones (0 when count = 0)
-    float low = 0.0f;        // percentile at lowFraction, as PercentileOfSorted gives it
-    float high = 0.0f;       // percentile at highFraction, as PercentileOfSorted gives it
+    std::int64_t count = 0;   // included pixels
+    float smallest = 0.0f;    // first value in ascending order (0 when count = 0)
+    float largest = 0.0f;     // last value in ascending order (0 when count = 0)
+    float median = 0.0f;      // middle value, or the mean of the two middle ones (0 when count = 0)
+    float low = 0.0f;         // percentile at lowFraction, as PercentileOfSorted gives it
+    float high = 0.0f;        // percentile at highFraction, as PercentileOfSorted gives it
+    bool fromSample = false;  // found by the sample and its windows (false: by counting)
 };
 
 // Which code runs the pass over a large image: the widest vector instructions the processor
@@ -30,8 +31,13 @@ enum class VectorCode { widest, portable };
 // Large images are measured by a sample first, then one pass that counts the pixels below a
 // narrow window around each wanted rank and keeps only those inside it; the counting method
 // below serves small images and any image whose sample misled.
+// Whether the pass over a large image may take a second core (free) or the caller keeps it
+// busy with other work (the pass then runs in turn; same results).
+enum class SecondCore { free, busy };
+
 IncludedOrder includedOrder(std::span<const float> pixels, float lowFraction, float highFraction,
-                            VectorCode vectorCode = VectorCode::widest);
+                            VectorCode vectorCode = VectorCode::widest,
+                            SecondCore secondCore = SecondCore::free);
 
 // The same results by counting alone: two passes that count the pixels by the upper, then by
 // the lower half of their order key. Exact for any image.

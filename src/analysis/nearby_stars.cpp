@@ -9,9 +9,9 @@ namespace orvel {
 
 namespace {
 
-// Whether the pixel lies in the image and its row is held.
+// Whether the pixel lies in the image and is held.
 bool held(const PixelImage& image, long long column, long long row) {
-    return image.contains(column, row) && image.holdsRow(row);
+    return image.contains(column, row) && image.holdsRow(row) && image.holdsColumn(column);
 }
 
 // The square of 3 x 3 means about the centre, half-size `half` (NaN where any of the nine

@@ -22,7 +22,7 @@ float distance(long long dColumn, long long dRow) {
     return f32(std::sqrt(static_cast<double>(dRow * dRow + dColumn * dColumn)));
 }
 
-// A square reached rows of the image that a window of rows does not hold.
+// A square reached pixels of the image that a window of rows and columns does not hold.
 struct RowsNotHeld {};
 
 // Calls take(value, d) (or take(value, d, column, row)) for every pixel of the square of
@@ -37,6 +37,7 @@ void visitSquare(const PixelImage& image, int xc, int yc, int half, Take take) {
              column <= static_cast<long long>(xc) + half; ++column) {
             // Pixels outside the image are left out.
             if (column < 0 || column >= image.columns) continue;
+            if (!image.holdsColumn(column)) throw RowsNotHeld{};
             if constexpr (std::is_invocable_v<Take, float, float, long long, long long>)
                 take(image.at(column, row), distance(column - xc, row - yc), column, row);
             else

@@ -45,6 +45,7 @@ std::vector<Sample> samplesWithin(const PixelImage& image, int xc, int yc, doubl
             const double dx = static_cast<double>(column - xc), dy = static_cast<double>(row - yc);
             if (column < 0 || column >= image.columns || dx * dx + dy * dy > radius * radius)
                 continue;
+            if (!image.holdsColumn(column)) throw RowsNotHeld{};
             const float v = image.at(column, row);
             if (!std::isnan(v)) out.push_back({dx, dy, v});
         }
@@ -184,7 +185,7 @@ std::optional<StarProfile> measureStarProfile(const PixelImage& image, int centr
     try {
         StarProfile out;
         if (!image.contains(centreColumn, centreRow)) return out;
-        if (!image.holdsRow(centreRow)) return std::nullopt;
+        if (!image.holdsRow(centreRow) || !image.holdsColumn(centreColumn)) return std::nullopt;
         const double width = firstWidth(image, centreColumn, centreRow, sky);
         if (!(width > 0.0)) return out;
         Parameters p = {sky, static_cast<double>(image.at(centreColumn, centreRow)) - sky, 0.0, 0.0,

@@ -12,11 +12,11 @@ namespace orvel {
 
 StarPicker interactivePicker(DesktopSize desktop, Console& console, GraphicsWindow& window,
                              RunLog& log) {
-    return [desktop, &console, &window, &log](const PixelImage& image, std::string_view name) {
-        const FirstImageStats stats = analyseFirstImage(image);
+    return [desktop, &console, &window, &log](const PixelImage& image, const FirstImageStats& stats,
+                                              std::string_view name) {
         logFirstImage(log, stats);
-        const ScreenFactor sf = screenFactor(image.columns, image.rows, desktop.width,
-                                             desktop.height);
+        const ScreenFactor sf =
+            screenFactor(image.columns, image.rows, desktop.width, desktop.height);
         logScreenFactor(log, sf);
         if (!showFirstImage(window, image, stats.p1, stats.p999, sf.factor, name)) {
             std::string reason = window.noDisplayReason();
@@ -24,8 +24,8 @@ StarPicker interactivePicker(DesktopSize desktop, Console& console, GraphicsWind
                                (reason.empty() ? std::string(".") : ": " + reason)};
         }
         console.endLine();
-        return selectStarAndBackground(
-            window, console, log, {image.columns, image.rows, static_cast<float>(sf.factor)});
+        return selectStarAndBackground(window, console, log,
+                                       {image.columns, image.rows, static_cast<float>(sf.factor)});
     };
 }
 

@@ -4,9 +4,10 @@
 #include <bit>
 #include <cstring>
 #include <memory>
+#include <vector>
 
-#include "fits/sample_format.h"
 #include "base/numeric.h"
+#include "fits/sample_format.h"
 
 namespace orvel {
 
@@ -40,7 +41,7 @@ std::int64_t sampleOffset(const ImageHeader& header, std::int64_t k) {
 // of a few megabytes so no copy of the whole raw array is held. Returns the whole samples the
 // file holds of that range.
 std::int64_t readAndDecode(const FitsFile& file, const ImageHeader& header, std::int64_t first,
-                           std::int64_t count, float* out) {
+                           std::int64_t count, float* out, const DecodeProgress& progress = {}) {
     const int bps = bytesPerSample(header.bitpix);
     constexpr std::int64_t kPieceSamples = std::int64_t{1} << 19;
     const auto raw = std::make_unique_for_overwrite<unsigned char[]>(
@@ -56,22 +57,41 @@ std::int64_t readAndDecode(const FitsFile& file, const ImageHeader& header, std:
             wanted > 0 ? file.readAt(offset, raw.get(), static_cast<std::size_t>(wanted)) : 0;
         whole += decodeSamples(raw.get(), static_cast<std::int64_t>(got), sampleCoding(header),
                                out + done, n);
+        if (progress) progress(done + n);
     }
     return whole;
 }
 
-void sizeImage(const ImageHeader& header, PixelImage& image, bool zeroFill) {
-    const int columns = std::max(header.columns, 0);
-    const int rows = std::max(header.rows, 0);
-    const auto count = static_cast<std::size_t>(headerPixelCount(header));
-    if (image.columns == columns && image.rows == rows && image.pixels.size() == count) return;
-    image.columns = columns;
-    image.rows = rows;
-    if (zeroFill) {
-        image.pixels.assign(count, 0.0f);
-    } else {
-        image.pixels.resize(count);
+// Sizes the image without setting a value: the decoder writes every sample, a short file's
+// missing ones included.
+void sizeImage(const ImageHeader& header, PixelImage& image) {
+    image.columns = std::max(header.columns, 0);
+    image.rows = std::max(header.rows, 0);
+    image.firstRow = 0;
+    image.firstColumn = 0;
+    image.heldColumns = 0;
+    // Emptied first, so that a larger size copies none of the old values.
+    image.pixels.clear();
+    image.pixels.resize(static_cast<std::size_t>(headerPixelCount(header)));
+}
+
+// Decodes the region's columns of `rows` rows read in one piece into the image from its held
+// row outRow on: bytes holds the file's bytes from the first row's first region sample on (got
+// of them), the rows a whole image row apart.
+std::int64_t decodeRegionRows(const unsigned char* bytes, std::int64_t got, std::int64_t rows,
+                              SampleCoding coding, PixelImage& image, std::int64_t outRow) {
+    const int bps = bytesPerSample(coding.bitpix);
+    const std::int64_t stride = image.columns;
+    const std::int64_t width = image.heldColumns;
+    std::int64_t whole = 0;
+    for (std::int64_t r = 0; r < rows; ++r) {
+        const std::int64_t at = r * stride * bps;
+        // A row cut by the end of the file gets bzero for the samples it lacks.
+        const std::int64_t present = std::clamp<std::int64_t>(got - at, 0, width * bps);
+        whole += decodeSamples(bytes + std::min(at, got), present, coding,
+                               image.pixels.data() + (outRow + r) * width, width);
     }
+    return whole;
 }
 
 }  // namespace
@@ -91,8 +111,8 @@ bool canDecode(const ImageHeader& header) {
     return bytesPerSample(header.bitpix) != 0 && headerPixelCount(header) <= kMaxImagePixels;
 }
 
-std::int64_t decodeSamples(const unsigned char* bytes, std::int64_t byteCount,
-                           SampleCoding coding, float* out, std::int64_t sampleCount) {
+std::int64_t decodeSamples(const unsigned char* bytes, std::int64_t byteCount, SampleCoding coding,
+                           float* out, std::int64_t sampleCount) {
     const int bitpix = coding.bitpix;
     const int bps = bytesPerSample(bitpix);
     if (bps == 0 || sampleCount <= 0) return 0;
@@ -114,11 +134,11 @@ std::int64_t decodeSamples(const unsigned char* bytes, std::int64_t byteCount,
     return whole;
 }
 
-std::int64_t readPixels(const FitsFile& file, const ImageHeader& header, PixelImage& image) {
+std::int64_t readPixels(const FitsFile& file, const ImageHeader& header, PixelImage& image,
+                        const DecodeProgress& progress) {
     if (!canDecode(header)) return -1;
-    sizeImage(header, image, false);
-    image.firstRow = 0;
-    return readAndDecode(file, header, 0, headerPixelCount(header), image.pixels.data());
+    sizeImage(header, image);
+    return readAndDecode(file, header, 0, headerPixelCount(header), image.pixels.data(), progress);
 }
 
 std::int64_t samplesInFile(const FitsFile& file, const ImageHeader& header) {
@@ -139,9 +159,53 @@ std::int64_t readPixelRows(const FitsFile& file, const ImageHeader& header, int 
     const std::int64_t count = (last - first) * columns;
     // Only the window is held: memory stays small whatever the frame size.
     image.firstRow = static_cast<int>(first);
+    image.firstColumn = 0;
+    image.heldColumns = 0;
+    image.pixels.clear();
     image.pixels.resize(static_cast<std::size_t>(count));
     if (count == 0) return 0;
     return readAndDecode(file, header, first * columns, count, image.pixels.data());
+}
+
+std::int64_t readPixelRegion(const FitsFile& file, const ImageHeader& header,
+                             const PixelRegion& region, PixelImage& image) {
+    if (!canDecode(header)) return -1;
+    image.columns = std::max(header.columns, 0);
+    image.rows = std::max(header.rows, 0);
+    const int firstRow = std::clamp(region.firstRow, 0, image.rows);
+    const int lastRow = std::clamp(region.lastRow, firstRow - 1, image.rows - 1);
+    const int firstColumn = std::clamp(region.firstColumn, 0, image.columns);
+    const int lastColumn = std::clamp(region.lastColumn, firstColumn - 1, image.columns - 1);
+    const std::int64_t rows = std::int64_t{lastRow} - firstRow + 1;
+    const std::int64_t width = std::int64_t{lastColumn} - firstColumn + 1;
+    image.firstRow = firstRow;
+    image.firstColumn = firstColumn;
+    image.heldColumns = static_cast<int>(width);
+    image.pixels.clear();
+    image.pixels.resize(static_cast<std::size_t>(rows * width));
+    if (rows * width == 0) return 0;
+    // Rows are fetched a few megabytes at a time, each piece from the region's first column of
+    // its first row to its last column of its last row: one read, and only the region decoded.
+    const int bps = bytesPerSample(header.bitpix);
+    const std::int64_t stride = image.columns;
+    const std::int64_t rowsPerPiece =
+        std::max<std::int64_t>(1, (std::int64_t{4} << 20) / (stride * bps));
+    // Kept from call to call on each thread, unset: every byte used is read first.
+    static thread_local std::vector<unsigned char, DefaultInitAllocator<unsigned char>> raw;
+    std::int64_t whole = 0;
+    for (std::int64_t done = 0; done < rows; done += rowsPerPiece) {
+        const std::int64_t n = std::min(rowsPerPiece, rows - done);
+        const std::int64_t offset = sampleOffset(header, (firstRow + done) * stride + firstColumn);
+        const std::int64_t wanted = ((n - 1) * stride + width) * bps;
+        raw.resize(static_cast<std::size_t>(wanted));
+        const std::int64_t available = std::clamp<std::int64_t>(file.size() - offset, 0, wanted);
+        const std::size_t got =
+            available > 0 ? file.readAt(offset, raw.data(), static_cast<std::size_t>(available))
+                          : 0;
+        whole += decodeRegionRows(raw.data(), static_cast<std::int64_t>(got), n,
+                                  sampleCoding(header), image, done);
+    }
+    return whole;
 }
 
 }  // namespace orvel

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 #include "fits/fits_file.h"
 #include "fits/image_header.h"
@@ -29,19 +30,26 @@ struct SampleCoding {
     float bscale = 1.0f;  // BSCALE: value = bscale x sample + bzero
     float bzero = 0.0f;   // BZERO
 };
-inline SampleCoding sampleCoding(const ImageHeader& h) { return {h.bitpix, h.bscale, h.bzero}; }
+inline SampleCoding sampleCoding(const ImageHeader& h) {
+    return {h.bitpix, h.bscale, h.bzero};
+}
 
 // Decodes sampleCount big-endian samples into out: out[k] = f32(bscale * sample + bzero),
 // evaluated in double. Bytes beyond byteCount count as zero, so missing samples give bzero.
 // Returns the whole samples present in the bytes (at most sampleCount); 0 and nothing written
 // for an unknown BITPIX.
-std::int64_t decodeSamples(const unsigned char* bytes, std::int64_t byteCount,
-                           SampleCoding coding, float* out, std::int64_t sampleCount);
+std::int64_t decodeSamples(const unsigned char* bytes, std::int64_t byteCount, SampleCoding coding,
+                           float* out, std::int64_t sampleCount);
+
+// Called after each piece of the image is decoded with the count of samples decoded so far
+// (from the first on, in order).
+using DecodeProgress = std::function<void(std::int64_t decoded)>;
 
 // Sizes the image to the header's columns x rows, reads the whole data array from the data
-// start and decodes it. Returns the count of whole samples read; -1 (nothing read, image
-// untouched) when !canDecode.
-std::int64_t readPixels(const FitsFile& file, const ImageHeader& header, PixelImage& image);
+// start and decodes it, telling progress (when given) as it goes. Returns the count of whole
+// samples read; -1 (nothing read, image untouched) when !canDecode.
+std::int64_t readPixels(const FitsFile& file, const ImageHeader& header, PixelImage& image,
+                        const DecodeProgress& progress = {});
 
 // Whole samples of the data array that the file holds (what readPixels would count), from the
 // file size alone; -1 when !canDecode.
@@ -52,5 +60,12 @@ std::int64_t samplesInFile(const FitsFile& file, const ImageHeader& header);
 // (firstRow set). No log line. Returns the whole samples read; -1 when !canDecode.
 std::int64_t readPixelRows(const FitsFile& file, const ImageHeader& header, int firstRow,
                            int rowCount, PixelImage& image);
+
+// Reads the pixels of a region (clipped to the image): the image keeps the header's size and
+// holds only those rows and, within them, only those columns (firstRow, firstColumn and
+// heldColumns set). Only the region's samples are decoded. No log line. Returns the samples
+// of the region the file holds; -1 when !canDecode.
+std::int64_t readPixelRegion(const FitsFile& file, const ImageHeader& header,
+                             const PixelRegion& region, PixelImage& image);
 
 }  // namespace orvel

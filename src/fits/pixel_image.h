@@ -2,33 +2,52 @@
 #pragma once
 
 #include <cstddef>
-#include <vector>
+
+#include "base/pixel_buffer.h"
 
 namespace orvel {
 
+// A rectangle of image pixels: rows and columns, first and last (inclusive), image pixels.
+struct PixelRegion {
+    int firstRow = 0;
+    int lastRow = -1;
+    int firstColumn = 0;
+    int lastColumn = -1;
+};
+
 struct PixelImage {
-    int columns = 0;            // pixels per row of the whole image
-    int rows = 0;               // number of rows of the whole image
-    std::vector<float> pixels;  // the rows held, column fastest, from firstRow on
-    int firstRow = 0;           // image row held at pixels[0]; 0 for a whole image, more for a
-                                // window of rows read around a region to be measured
+    int columns = 0;      // pixels per row of the whole image
+    int rows = 0;         // number of rows of the whole image
+    PixelValues pixels;   // the pixels held, row by row, column fastest, from firstRow on; values
+                          // are set by whoever sizes the image (no zeros first)
+    int firstRow = 0;     // image row held at pixels[0]; 0 for a whole image, more for a
+                          // window of rows read around a region to be measured
+    int firstColumn = 0;  // image column held first in each row; 0 for whole rows
+    int heldColumns = 0;  // pixels held per row for a window of columns; 0 for whole rows
 
     bool contains(long long column, long long row) const {
         return column >= 0 && row >= 0 && column < columns && row < rows;
     }
+    // Pixels held per row: the window's width, or the whole row's.
+    int rowLength() const { return heldColumns > 0 ? heldColumns : columns; }
     // Whether the row's pixels are held (always, for a whole image).
     bool holdsRow(long long row) const {
-        const long long held = columns > 0 ? static_cast<long long>(pixels.size()) / columns : 0;
+        const long long length = rowLength();
+        const long long held = length > 0 ? static_cast<long long>(pixels.size()) / length : 0;
         return row >= firstRow && row < firstRow + held;
     }
-    // Pixel (column, row) of the image; the row must be one held.
+    // Whether the column lies in the window of columns held (always, for whole rows).
+    bool holdsColumn(long long column) const {
+        return column >= firstColumn && column < static_cast<long long>(firstColumn) + rowLength();
+    }
+    // Pixel (column, row) of the image; the row and the column must be held.
     float at(long long column, long long row) const { return pixels[index(column, row)]; }
     float& at(long long column, long long row) { return pixels[index(column, row)]; }
 
-private:
+  private:
     std::size_t index(long long column, long long row) const {
-        return static_cast<std::size_t>(row - firstRow) * static_cast<std::size_t>(columns) +
-               static_cast<std::size_t>(column);
+        return static_cast<std::size_t>(row - firstRow) * static_cast<std::size_t>(rowLength()) +
+               static_cast<std::size_t>(column - firstColumn);
     }
 };
 

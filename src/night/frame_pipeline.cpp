@@ -24,15 +24,17 @@ std::pair<int, int> heldRows(double from, double to, int rowCount) {
     return {static_cast<int>(first), static_cast<int>(last)};
 }
 
-// One colour's super-pixels of a mosaic, computed from the full-frame rows they cover.
+// One colour's super-pixels of a mosaic, computed from the full-frame pixels they cover.
 class MosaicRows : public RowSource {
   public:
-    MosaicRows(RowSource& full, const MosaicLayout& layout, char colour, int superRows)
-        : full_(full), layout_(layout), colour_(colour), superRows_(superRows) {}
-    const PixelImage& rows(double from, double to) override {
-        const auto [first, last] = heldRows(from, to, superRows_);
-        const PixelImage& full = full_.rows(2.0 * first, 2.0 * last + 1.0);
-        superPixelRows(full, layout_, colour_, first, last, image_);
+    MosaicRows(RowSource& full, const MosaicLayout& layout, char colour, const ImageHeader& half)
+        : full_(full), layout_(layout), colour_(colour), half_(half) {}
+    const PixelImage& pixels(const PixelRequest& request) override {
+        const auto [first, last] = heldRows(request.firstRow, request.lastRow, half_.rows);
+        const auto [left, right] = heldRows(request.firstColumn, request.lastColumn, half_.columns);
+        const PixelImage& full =
+            full_.pixels({2.0 * first, 2.0 * last + 1.0, 2.0 * left, 2.0 * right + 1.0});
+        superPixels(full, layout_, colour_, {first, last, left, right}, image_);
         return image_;
     }
 
@@ -40,20 +42,22 @@ class MosaicRows : public RowSource {
     RowSource& full_;
     MosaicLayout layout_;
     char colour_;
-    int superRows_;
+    ImageHeader half_;
     PixelImage image_;
 };
 
-// The rows about the star's search square, asked for again only when a measurement reaches
+// The pixels about the star's search square, asked for again only when a measurement reaches
 // beyond those held.
 class StarRows {
   public:
     StarRows(RowSource& source, const SearchSquare& square) : source_(source), square_(square) {}
-    // An image holding the square's rows and `reach` rows above and below it.
+    // An image holding the square and `reach` pixels beyond it on every side.
     const PixelImage& reaching(int reach) {
         if (image_ == nullptr || reach > reach_) {
-            image_ = &source_.rows(static_cast<double>(square_.firstRow) - reach,
-                                   static_cast<double>(square_.lastRow) + reach);
+            image_ = &source_.pixels({static_cast<double>(square_.firstRow) - reach,
+                                      static_cast<double>(square_.lastRow) + reach,
+                                      static_cast<double>(square_.firstColumn) - reach,
+                                      static_cast<double>(square_.lastColumn) + reach});
             reach_ = reach;
         }
         return *image_;
@@ -66,6 +70,12 @@ class StarRows {
     const PixelImage* image_ = nullptr;
     int reach_ = 0;
 };
+
+// The background rectangle's pixels: rows trunc(y1)..trunc(y2), columns trunc(x1)..trunc(x2).
+const PixelImage& backgroundPixels(RowSource& source, const StarSelection& s) {
+    const auto whole = [](float v) { return std::trunc(static_cast<double>(v)); };
+    return source.pixels({whole(s.y1), whole(s.y2), whole(s.x1), whole(s.x2)});
+}
 
 // The photometry about the ring centre: the rings growing, or the night's aperture.
 RingPhotometry measurePhotometry(StarRows& rows, const StarPosition& star,
@@ -104,16 +114,17 @@ auto onFramePixels(RowSource& fileRows, const FrameRecord& frame, const StarSele
     StarSelection scaled = selection;
     scaled.screenFactor /= 2.0f;
     for (float* v : {&scaled.x1, &scaled.y1, &scaled.x2, &scaled.y2}) *v /= 2.0f;
-    MosaicRows rows(fileRows, *frame.source.mosaic, bandLetter(frame.band), half.rows);
+    MosaicRows rows(fileRows, *frame.source.mosaic, bandLetter(frame.band), half);
     return measure(rows, scaled, half);
 }
 
 }  // namespace
 
-const PixelImage& FileRows::rows(double from, double to) {
+const PixelImage& FileRows::pixels(const PixelRequest& request) {
     // The span is held inside the image before it becomes an integer, so no pick can overflow.
-    const auto [first, last] = heldRows(from, to, header_.rows);
-    readPixelRows(file_, header_, first, last - first + 1, buffer_);
+    const auto [first, last] = heldRows(request.firstRow, request.lastRow, header_.rows);
+    const auto [left, right] = heldRows(request.firstColumn, request.lastColumn, header_.columns);
+    readPixelRegion(file_, header_, {first, last, left, right}, buffer_);
     return buffer_;
 }
 
@@ -132,9 +143,7 @@ std::vector<NearbyStar> findListedNearbyStars(RowSource& fileRows, const FrameRe
     return onFramePixels(
         fileRows, frame, selection,
         [&](RowSource& rows, const StarSelection& picks, const ImageHeader& h) {
-            const PixelImage& sky = rows.rows(std::trunc(static_cast<double>(picks.y1)),
-                                              std::trunc(static_cast<double>(picks.y2)));
-            const float level = measureBackground(sky, picks).median;
+            const float level = measureBackground(backgroundPixels(rows, picks), picks).median;
             StarRows near(rows, searchSquare(picks, h.columns, h.rows));
             const StarPosition star = locateStar(near.reaching(kFirstRingReach), picks, level);
             // The rows within reach of the ring centre, and those of the 3 x 3 means' edges.
@@ -150,9 +159,7 @@ double measureListedWidth(RowSource& fileRows, const FrameRecord& frame,
         fileRows, frame, selection,
         [](RowSource& rows, const StarSelection& picks, const ImageHeader& h) {
             // The star as measureFrame finds it: the brightest pixel above the background.
-            const PixelImage& sky = rows.rows(std::trunc(static_cast<double>(picks.y1)),
-                                              std::trunc(static_cast<double>(picks.y2)));
-            const float level = measureBackground(sky, picks).median;
+            const float level = measureBackground(backgroundPixels(rows, picks), picks).median;
             StarRows near(rows, searchSquare(picks, h.columns, h.rows));
             const StarPosition star = locateStar(near.reaching(kFirstRingReach), picks, level);
             return measureProfile(near, star, level).fwhm;
@@ -163,10 +170,7 @@ FrameMeasurement measureFrame(RowSource& source, const StarSelection& selection,
                               const ObservingSetup& setup, const ImageHeader& header,
                               const FrameMethod& method) {
     FrameMeasurement m;
-    // The background rectangle spans rows trunc(y1)..trunc(y2).
-    const PixelImage& sky = source.rows(std::trunc(static_cast<double>(selection.y1)),
-                                        std::trunc(static_cast<double>(selection.y2)));
-    m.background = measureBackground(sky, selection);
+    m.background = measureBackground(backgroundPixels(source, selection), selection);
 
     // The star is searched in one square; the rings about its brightest pixel need rows beyond,
     // a fixed aperture as far as its annulus reaches.

@@ -14,32 +14,40 @@
 
 namespace orvel {
 
-// Serves the image rows a measurement asks for. The image returned holds at least the rows
+// A rectangle of the frame asked for: rows and columns, first and last, whole numbers any of
+// which may lie far outside the frame.
+struct PixelRequest {
+    double firstRow = 0.0;
+    double lastRow = 0.0;
+    double firstColumn = 0.0;
+    double lastColumn = 0.0;
+};
+
+// Serves the image pixels a measurement asks for. The image returned holds at least the pixels
 // asked for that lie inside the frame, and stays valid until the next request.
 class RowSource {
   public:
     virtual ~RowSource() = default;
-    // Rows first..last of the frame (whole numbers, either of which may lie far outside it).
-    virtual const PixelImage& rows(double first, double last) = 0;
+    virtual const PixelImage& pixels(const PixelRequest& request) = 0;
 };
 
 // A frame held whole: every request is served by the whole image.
 class WholeFrame : public RowSource {
   public:
     explicit WholeFrame(const PixelImage& image) : image_(image) {}
-    const PixelImage& rows(double, double) override { return image_; }
+    const PixelImage& pixels(const PixelRequest&) override { return image_; }
 
   private:
     const PixelImage& image_;
 };
 
-// A frame read from its file only where it is measured; the rows of each request replace
+// A frame read from its file only where it is measured; the pixels of each request replace
 // those of the one before, in a buffer kept from frame to frame.
 class FileRows : public RowSource {
   public:
     FileRows(const FitsFile& file, const ImageHeader& header, PixelImage& buffer)
         : file_(file), header_(header), buffer_(buffer) {}
-    const PixelImage& rows(double first, double last) override;
+    const PixelImage& pixels(const PixelRequest& request) override;
 
   private:
     const FitsFile& file_;
@@ -58,10 +66,10 @@ struct FrameMethod {
 // growth stops for most stars. Wider rings are measured again on the rows they reach.
 inline constexpr int kFirstRingReach = 32;
 
-// Measures the frame: the background rectangle's rows first, then the rows of the star's
-// search square with the rings (or the fixed aperture) and the star's profile about any pixel
-// in it; when they reach beyond those rows, the rows they need are asked for and they are
-// measured again. With precise settings the precise airmass is taken as well.
+// Measures the frame: the background rectangle first, then the star's search square with the
+// rings (or the fixed aperture) and the star's profile about any pixel in it; when they reach
+// beyond the pixels held, the square they need is asked for and they are measured again. With
+// precise settings the precise airmass is taken as well.
 FrameMeasurement measureFrame(RowSource& source, const StarSelection& selection,
                               const ObservingSetup& setup, const ImageHeader& header,
                               const FrameMethod& method = {});

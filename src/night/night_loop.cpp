@@ -220,10 +220,15 @@ void passWholeFrame(PassContext& ctx, int number, FrameRecord& frame, PixelImage
     reportFrameStart(out.log, out.console, number, ctx.total, frame);
     FrameFile file;
     if (!readHeader(file, ctx, frame, out)) return;
-    if (!checkSamples(frame, readPixels(file.file, frame.header, image), out)) return;
-    if (!ctx.reference.known) {
+    // Until a frame is picked on, each is described as it is read.
+    const bool first = !ctx.reference.known;
+    const DescribedImage read =
+        first ? readAndDescribeImage(file.file, frame.header, image)
+              : DescribedImage{readPixels(file.file, frame.header, image), {}};
+    if (!checkSamples(frame, read.samples, out)) return;
+    if (first) {
         ctx.reference = {true, frame.header.columns, frame.header.rows};
-        ctx.selection = pick(image, frame.name);
+        ctx.selection = pick(image, read.stats, frame.name);
         settleAperture(ctx, number, frame, image, out);
     }
     WholeFrame source(image);

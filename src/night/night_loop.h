@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "analysis/aperture_choice.h"
+#include "analysis/image_statistics.h"
 #include "analysis/star_selection.h"
 #include "base/console_text.h"
 #include "base/run_log.h"
@@ -18,8 +19,9 @@
 namespace orvel {
 
 // Chooses the star and background on the first usable frame (by the user, or from options),
-// writing the same log lines either way.
-using StarPicker = std::function<StarSelection(const PixelImage& image, std::string_view name)>;
+// writing the same log lines either way; stats are the frame's (as analyseFirstImage gives them).
+using StarPicker = std::function<StarSelection(
+    const PixelImage& image, const FirstImageStats& stats, std::string_view name)>;
 
 // How the frames after the first are read. The log and the results are the same either way.
 struct LoopOptions {

@@ -36,10 +36,10 @@ void checkPick(const char* option, float column, float row, const PixelImage& im
 
 // The picks of an interactive run at a screen factor of 1, with the same log lines.
 StarPicker givenPicks(const BatchOptions& o, RunLog& log) {
-    return [&o, &log](const PixelImage& image, std::string_view) {
+    return [&o, &log](const PixelImage& image, const FirstImageStats& stats, std::string_view) {
         checkPick("--star", o.starColumn, o.starRow, image);
         checkPick("--background", o.backgroundColumn, o.backgroundRow, image);
-        logFirstImage(log, analyseFirstImage(image));
+        logFirstImage(log, stats);
         // No desktop: the factor is 1 and the log shows 0, as for a frame that fits the screen.
         logScreenFactor(log, screenFactor(image.columns, image.rows, 0, 0));
         StarSelection s;

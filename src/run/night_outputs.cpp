@@ -23,10 +23,10 @@ bool said(bool written, const std::filesystem::path& path, Console& console) {
 
 StarPicker keepingField(StarPicker pick, std::optional<FieldCrop>& field, bool keep) {
     if (!keep) return pick;
-    return [pick, &field](const PixelImage& image, std::string_view name) {
-        const StarSelection s = pick(image, name);
+    return [pick, &field](const PixelImage& image, const FirstImageStats& stats,
+                          std::string_view name) {
+        const StarSelection s = pick(image, stats, name);
         // The window's stretch: the cuts of the whole first frame.
-        const FirstImageStats stats = analyseFirstImage(image);
         field = fieldCrop(image, s, stats.p1, stats.p999);
         return s;
     };

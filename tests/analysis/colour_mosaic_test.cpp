@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/test_support.h"
+
 namespace orvel {
 namespace {
 
@@ -26,17 +28,23 @@ TEST(ColourMosaic, SuperPixelsTakeTheirColourAndTheMeanOfTheGreens) {
         for (int c = 0; c < 5; ++c) full.pixels.push_back(static_cast<float>(10 * r + c));
     const MosaicLayout layout = *mosaicLayout("RGGB", 0, 0);
     PixelImage red, green, blue;
-    superPixelRows(full, layout, 'R', 0, 1, red);
-    superPixelRows(full, layout, 'G', 0, 1, green);
-    superPixelRows(full, layout, 'B', 1, 5, blue);
+    superPixels(full, layout, 'R', {0, 1, 0, 1}, red);
+    superPixels(full, layout, 'G', {0, 1, 0, 1}, green);
+    superPixels(full, layout, 'B', {1, 5, 0, 1}, blue);
     EXPECT_EQ(red.columns, 2);
     EXPECT_EQ(red.rows, 2);
-    EXPECT_EQ(red.pixels, (std::vector<float>{0, 2, 20, 22}));
+    EXPECT_EQ(test::pixelValues(red), (std::vector<float>{0, 2, 20, 22}));
     // Greens at (1,0) and (0,1) of each cell: (1 + 10) / 2.
-    EXPECT_EQ(green.pixels, (std::vector<float>{5.5f, 7.5f, 25.5f, 27.5f}));
+    EXPECT_EQ(test::pixelValues(green), (std::vector<float>{5.5f, 7.5f, 25.5f, 27.5f}));
     // Only row 1 of the super-pixels exists past row 0: blue at (3,3) of the frame and (1,3).
     EXPECT_EQ(blue.firstRow, 1);
-    EXPECT_EQ(blue.pixels, (std::vector<float>{31, 33}));
+    EXPECT_EQ(test::pixelValues(blue), (std::vector<float>{31, 33}));
+    // A window of columns: super-pixel column 1 of rows 0 and 1, blue at (3,1) and (3,3).
+    PixelImage column;
+    superPixels(full, layout, 'B', {0, 1, 1, 7}, column);
+    EXPECT_EQ(column.firstColumn, 1);
+    EXPECT_EQ(test::pixelValues(column), (std::vector<float>{13, 33}));
+    EXPECT_EQ(column.at(1, 1), 33.0f);
 }
 
 }  // namespace

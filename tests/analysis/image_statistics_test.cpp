@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <limits>
@@ -10,6 +11,9 @@
 #include <vector>
 
 #include "analysis/order_statistics.h"
+#include "fits/fits_file.h"
+#include "fits/fits_header.h"
+#include "fits/fits_writer.h"
 #include "night/night_log.h"
 #include "support/test_support.h"
 
@@ -23,7 +27,7 @@ PixelImage imageOf(int columns, int rows, std::vector<float> pixels) {
     PixelImage image;
     image.columns = columns;
     image.rows = rows;
-    image.pixels = std::move(pixels);
+    image.pixels.assign(pixels.begin(), pixels.end());
     return image;
 }
 
@@ -250,6 +254,67 @@ TEST(FirstImageStatistics, LargeFrameSumsFollowTheRoundingRule) {
     EXPECT_EQ(st.includedCount, static_cast<std::int64_t>(n));
     EXPECT_EQ(st.mean, mean);
     EXPECT_EQ(st.variance, static_cast<float>(sumOfSquares / n - static_cast<double>(mean) * mean));
+}
+
+// A frame file read and described as it is decoded (the sums on a second thread) gives the
+// figures of the rounding rule and of a full sort, and the log of the image read, then
+// analysed; a file cut short likewise, with its missing samples at bzero.
+TEST(FirstImageStatistics, AFileDescribedAsItIsDecodedGivesTheFiguresOfTheRules) {
+    test::TempDir dir;
+    constexpr int kColumns = 1100;
+    constexpr int kRows = 1000;
+    std::mt19937 random(9);
+    std::normal_distribution<double> sky(800.0, 30.0);
+    std::vector<double> values;
+    for (int i = 0; i < kColumns * kRows; ++i) {
+        double v = std::round(sky(random));
+        if (i % 5000 == 17) v = 0.0;
+        if (i % 7919 == 3) v = std::nan("");
+        values.push_back(v);
+    }
+    for (const int bitpix : {16, -32}) {
+        std::vector<double> stored = values;
+        // 16-bit samples hold no NaN: those pixels are written as 0 (left out) instead.
+        if (bitpix == 16)
+            for (double& v : stored) v = std::isnan(v) ? 0.0 : v;
+        const std::string bytes =
+            fitsFileBytes(fitsImageCards(bitpix, kColumns, kRows), encodeSamples(stored, bitpix));
+        for (const std::size_t cut : {bytes.size(), bytes.size() - 2880 * 10}) {
+            test::writeFile(dir / "f.fit", bytes.substr(0, cut));
+            FitsFile file;
+            ASSERT_TRUE(file.open(dir / "f.fit"));
+            const ImageHeader header = parseHeader(readHeaderBlocks(file));
+            PixelImage image;
+            const DescribedImage d = readAndDescribeImage(file, header, image);
+            const std::int64_t present =
+                (static_cast<std::int64_t>(cut) - 2880) / (std::abs(bitpix) / 8);
+            EXPECT_EQ(d.samples, std::min<std::int64_t>(present, kColumns * kRows));
+            float sum = 0.0f;
+            float sumOfSquares = 0.0f;
+            std::vector<float> included;
+            for (std::size_t k = 0; k < stored.size(); ++k) {
+                const float v =
+                    static_cast<std::int64_t>(k) < present ? static_cast<float>(stored[k]) : 0.0f;
+                if (v == 0.0f || std::isnan(v)) continue;
+                sum = static_cast<float>(static_cast<double>(sum) + v);
+                sumOfSquares = static_cast<float>(sumOfSquares + static_cast<double>(v) * v);
+                included.push_back(v);
+            }
+            std::sort(included.begin(), included.end());
+            const double n = static_cast<double>(included.size());
+            const float mean = static_cast<float>(sum / n);
+            EXPECT_EQ(d.stats.includedCount, static_cast<std::int64_t>(included.size()));
+            EXPECT_EQ(d.stats.mean, mean) << bitpix << " " << cut;
+            EXPECT_EQ(d.stats.variance,
+                      static_cast<float>(sumOfSquares / n - static_cast<double>(mean) * mean));
+            EXPECT_EQ(d.stats.median, MedianOfSorted(included));
+            EXPECT_EQ(d.stats.p1, PercentileOfSorted(included, 0.01f));
+            EXPECT_EQ(d.stats.p999, PercentileOfSorted(included, 0.999f));
+            RunLog described = RunLog::inMemory();
+            logFirstImage(described, d.stats);
+            EXPECT_EQ(test::logLines(described.contents()), statisticsLog(image));
+        }
+    }
 }
 
 }  // namespace

@@ -54,9 +54,10 @@ void expectSameAsSorting(const std::vector<float>& pixels, const std::string& wh
 }
 
 // A sky frame of whole numbers with a gradient, stars, dead (zero) and undefined (NaN) pixels,
-// the extremes in the short last block; odd and even included counts.
+// the extremes in the short last block; odd and even included counts; a frame large enough to
+// be passed over in two halves side by side.
 TEST(IncludedOrder, LargeSkyFramesEqualTheSortedList) {
-    for (const std::size_t n : {kLarge + 7, kLarge + 300}) {
+    for (const std::size_t n : {kLarge + 7, kLarge + 300, 2 * kLarge + 4099}) {
         std::mt19937 random(static_cast<unsigned>(n));
         std::normal_distribution<float> sky(800.0f, 30.0f);
         std::vector<float> pixels(n);
@@ -70,6 +71,8 @@ TEST(IncludedOrder, LargeSkyFramesEqualTheSortedList) {
         pixels[n - 1] = 65535.0f;
         pixels[n - 2] = -5.0f;
         expectSameAsSorting(pixels, "sky " + std::to_string(n));
+        // A sky frame is described by its sample: the counting method is not needed.
+        EXPECT_TRUE(includedOrder(pixels, kLow, kHigh).fromSample) << n;
     }
 }
 
@@ -83,9 +86,12 @@ TEST(IncludedOrder, LargeContinuousAndTwoLevelFramesEqualTheSortedList) {
         continuous[i] = i % 97 == 5 ? 0.0f : small(random);
     expectSameAsSorting(continuous, "continuous");
 
-    std::vector<float> two(kLarge + 5);
-    for (float& v : two) v = random() % 3 == 0 ? 1.0f : 2.0f;
-    expectSameAsSorting(two, "two levels");
+    for (const std::size_t n : {kLarge + 5, 2 * kLarge + 5}) {
+        std::vector<float> two(n);
+        for (float& v : two) v = random() % 3 == 0 ? 1.0f : 2.0f;
+        expectSameAsSorting(two, "two levels " + std::to_string(n));
+        EXPECT_TRUE(includedOrder(two, kLow, kHigh).fromSample) << n;
+    }
 }
 
 // Frames the sample cannot describe still get exact values: a pattern at the period of the

@@ -10,6 +10,7 @@
 
 #include "fits/fits_writer.h"
 #include "fits_test_util.h"
+#include "support/test_support.h"
 
 namespace orvel {
 namespace {
@@ -50,7 +51,7 @@ void expectPlainValues(const ReadResult& r) {
     EXPECT_TRUE(r.header.hasTimeOfDay);
     EXPECT_EQ(r.header.exposure, 30.0f);
     EXPECT_EQ(r.count, 8);
-    EXPECT_EQ(r.image.pixels, kPixels);
+    EXPECT_EQ(test::pixelValues(r.image), kPixels);
 }
 
 // The frame and its twin read from files: same values, pixels and log lines; the logged header
@@ -177,7 +178,7 @@ TEST(FitsStandardForms, Naxis3ImagetypAndSaturateAreRead) {
     // They add no log line: the log is the plain frame's.
     const ReadResult p = test::readFitsBytes(dir, fitsFileBytes(plainCards(), kSamples), "p.fit");
     EXPECT_EQ(keywordLines(r.lines), keywordLines(p.lines));
-    EXPECT_EQ(r.image.pixels, kPixels);
+    EXPECT_EQ(test::pixelValues(r.image), kPixels);
     EXPECT_EQ(p.header.planes, 1);
     EXPECT_EQ(p.header.imageType, "");
     EXPECT_FALSE(p.header.hasSaturate);

@@ -2,6 +2,7 @@
 // truncated files and the count line.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <string>
@@ -9,6 +10,7 @@
 
 #include "fits/fits_writer.h"
 #include "fits_test_util.h"
+#include "support/test_support.h"
 
 namespace orvel {
 namespace {
@@ -36,7 +38,7 @@ TEST(PixelDecoder, Sixteen_bitSamplesWithBzero32768CoverTheUnsignedRange) {
     EXPECT_EQ(r.count, 4);
     EXPECT_EQ(r.image.columns, 4);
     EXPECT_EQ(r.image.rows, 1);
-    EXPECT_EQ(r.image.pixels, (std::vector<float>{0.0f, 32768.0f, 32767.0f, 65535.0f}));
+    EXPECT_EQ(test::pixelValues(r.image), (std::vector<float>{0.0f, 32768.0f, 32767.0f, 65535.0f}));
     ASSERT_GE(r.lines.size(), 2u);
     EXPECT_EQ(r.lines[r.lines.size() - 2], "");
     EXPECT_EQ(lastLine(r), "Number of 2-byte data strings read from file =  4 ");
@@ -72,7 +74,7 @@ TEST(PixelDecoder, DataOfATwoBlockHeaderStartAtByte5761) {
     cards.resize(40, fitsTextCard("COMMENT long header"));
     const ReadResult r = readFitsBytes(dir, fitsFileBytes(cards, encodeSamples({-7, 1234}, 16)));
     EXPECT_EQ(r.header.dataStart, 5761);
-    EXPECT_EQ(r.image.pixels, (std::vector<float>{-7.0f, 1234.0f}));
+    EXPECT_EQ(test::pixelValues(r.image), (std::vector<float>{-7.0f, 1234.0f}));
 }
 
 TEST(PixelDecoder, TruncatedFileCountsWholeSamplesAndTheRestEqualBzero) {
@@ -86,20 +88,44 @@ TEST(PixelDecoder, TruncatedFileCountsWholeSamplesAndTheRestEqualBzero) {
     EXPECT_EQ(lastLine(r), "Number of 2-byte data strings read from file =  5 ");
     const std::vector<float> expected = {101, 102, 103, 104, 105, 256 + 100,
                                          100, 100, 100, 100, 100, 100};
-    EXPECT_EQ(r.image.pixels, expected);
+    EXPECT_EQ(test::pixelValues(r.image), expected);
 
     // Nothing after the header at all: every pixel is bzero, the count 0.
     const ReadResult empty = readFitsBytes(dir, fitsHeader(cards), "empty.fit");
     EXPECT_EQ(empty.count, 0);
-    EXPECT_EQ(empty.image.pixels, std::vector<float>(12, 100.0f));
+    EXPECT_EQ(test::pixelValues(empty.image), std::vector<float>(12, 100.0f));
     EXPECT_EQ(lastLine(empty), "Number of 2-byte data strings read from file =  0 ");
+}
+
+// The image's buffer is sized without zeros: a short file read into a buffer that held a whole
+// frame must still give bzero for every sample it lacks. 1024 x 1024 floats take the buffer
+// into huge pages.
+TEST(PixelDecoder, ABufferThatHeldAFrameGivesBzeroForAShortFilesMissingSamples) {
+    test::TempDir dir;
+    constexpr int kSide = 1024;
+    std::vector<std::string> cards = fitsImageCards(16, kSide, kSide);
+    cards.push_back(fitsIntCard("BZERO", 100));
+    const std::vector<double> whole(static_cast<std::size_t>(kSide) * kSide, 7.0);
+    test::writeFile(dir / "whole.fit", fitsHeader(cards) + encodeSamples(whole, 16));
+    test::writeFile(dir / "short.fit", fitsHeader(cards) + encodeSamples({1, 2, 3}, 16));
+    PixelImage image;
+    for (const char* name : {"whole.fit", "short.fit"}) {
+        FitsFile file;
+        ASSERT_TRUE(file.open(dir / name));
+        readPixels(file, parseHeader(readHeaderBlocks(file)), image);
+    }
+    ASSERT_EQ(image.pixels.size(), whole.size());
+    EXPECT_EQ(image.pixels[0], 101.0f);
+    EXPECT_EQ(image.pixels[2], 103.0f);
+    EXPECT_EQ(std::count(image.pixels.begin(), image.pixels.end(), 100.0f),
+              static_cast<std::ptrdiff_t>(whole.size() - 3));
 }
 
 TEST(PixelDecoder, EightBitSamplesAreUnsigned) {
     test::TempDir dir;
     const ReadResult r =
         readFitsBytes(dir, rawFile(8, 3, 1, std::string("\x00\x80\xFF", 3), -1.0, 2.0));
-    EXPECT_EQ(r.image.pixels, (std::vector<float>{-1.0f, 255.0f, 509.0f}));
+    EXPECT_EQ(test::pixelValues(r.image), (std::vector<float>{-1.0f, 255.0f, 509.0f}));
     EXPECT_EQ(lastLine(r), "Number of 1-byte data strings read from file =  3 ");
 }
 
@@ -149,7 +175,7 @@ TEST(PixelDecoder, UnknownBitpixReadsNothing) {
     image.rows = 1;
     image.pixels = {42.0f};
     EXPECT_EQ(readPixels(file, header, image), -1);
-    EXPECT_EQ(image.pixels, std::vector<float>{42.0f});
+    EXPECT_EQ(test::pixelValues(image), std::vector<float>{42.0f});
     EXPECT_EQ(bytesPerSample(24), 0);
     EXPECT_FALSE(canDecode(header));
 }
@@ -177,7 +203,7 @@ TEST(PixelDecoder, ImageTakesEachFilesSize) {
     EXPECT_EQ(readPixels(file, header, r.image), 4);
     EXPECT_EQ(r.image.columns, 2);
     EXPECT_EQ(r.image.rows, 2);
-    EXPECT_EQ(r.image.pixels, (std::vector<float>{1, 2, 3, 4}));
+    EXPECT_EQ(test::pixelValues(r.image), (std::vector<float>{1, 2, 3, 4}));
 }
 
 TEST(PixelDecoder, RowRangesFillOnlyTheirRows) {
@@ -194,13 +220,54 @@ TEST(PixelDecoder, RowRangesFillOnlyTheirRows) {
     EXPECT_EQ(image.columns, 3);
     EXPECT_EQ(image.rows, 4);
     EXPECT_EQ(image.firstRow, 1);
-    EXPECT_EQ(image.pixels, (std::vector<float>{0, 1, 2, 3, 4, 5}));
+    EXPECT_EQ(test::pixelValues(image), (std::vector<float>{0, 1, 2, 3, 4, 5}));
     EXPECT_EQ(image.at(2, 2), 5.0f);
     // A range past the last row is clipped.
     EXPECT_EQ(readPixelRows(file, header, 3, 5, image), 3);
     EXPECT_EQ(image.firstRow, 3);
-    EXPECT_EQ(image.pixels, (std::vector<float>{6, 7, 8}));
+    EXPECT_EQ(test::pixelValues(image), (std::vector<float>{6, 7, 8}));
     EXPECT_EQ(readPixelRows(file, header, 7, 1, image), 0);
+    EXPECT_TRUE(image.pixels.empty());
+}
+
+// A region holds only its rows and, in them, only its columns, addressed by image pixels; a file
+// cut inside the region gives bzero for what it lacks, whatever the buffer held before.
+TEST(PixelDecoder, RegionsHoldOnlyTheirRowsAndColumns) {
+    test::TempDir dir;
+    std::vector<double> values;
+    for (int r = 0; r < 4; ++r)
+        for (int c = 0; c < 5; ++c) values.push_back(10.0 * r + c);
+    const std::string whole = rawFile(16, 5, 4, encodeSamples(values, 16, 1.0, 100.0), 100.0);
+    test::writeFile(dir / "f.fit", whole);
+    // Cut after sample 12 (row 2, column 2) and one byte of the next.
+    test::writeFile(dir / "cut.fit", whole.substr(0, 2880 * 1 + 12 * 2 + 1));
+    FitsFile file;
+    ASSERT_TRUE(file.open(dir / "f.fit"));
+    const ImageHeader header = parseHeader(readHeaderBlocks(file));
+    ASSERT_EQ(header.dataStart, 2881);
+    PixelImage image;
+    EXPECT_EQ(readPixelRegion(file, header, {1, 2, 1, 3}, image), 6);
+    EXPECT_EQ(image.columns, 5);
+    EXPECT_EQ(image.rows, 4);
+    EXPECT_EQ(test::pixelValues(image), (std::vector<float>{11, 12, 13, 21, 22, 23}));
+    EXPECT_EQ(image.at(3, 2), 23.0f);
+    EXPECT_TRUE(image.holdsRow(2));
+    EXPECT_FALSE(image.holdsRow(3));
+    EXPECT_FALSE(image.holdsColumn(0));
+    EXPECT_TRUE(image.holdsColumn(3));
+    EXPECT_FALSE(image.holdsColumn(4));
+    // A region reaching beyond the image is clipped to it.
+    EXPECT_EQ(readPixelRegion(file, header, {-5, 1, 3, 99}, image), 4);
+    EXPECT_EQ(image.firstRow, 0);
+    EXPECT_EQ(image.firstColumn, 3);
+    EXPECT_EQ(test::pixelValues(image), (std::vector<float>{3, 4, 13, 14}));
+    FitsFile cut;
+    ASSERT_TRUE(cut.open(dir / "cut.fit"));
+    EXPECT_EQ(readPixelRegion(cut, header, {1, 2, 1, 3}, image), 4);
+    // The cut sample keeps its first byte (0xff of 22 - 100) completed with a zero byte.
+    EXPECT_EQ(test::pixelValues(image), (std::vector<float>{11, 12, 13, 21, -256 + 100, 100}));
+    // Nothing of the image lies in a region beyond it.
+    EXPECT_EQ(readPixelRegion(file, header, {9, 12, 0, 4}, image), 0);
     EXPECT_TRUE(image.pixels.empty());
 }
 

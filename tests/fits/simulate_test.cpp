@@ -148,7 +148,7 @@ TEST(Simulator, SixteenBitNightReadsBackWithItsHeaderAndStar) {
 
         // Sky near 800 ADU, the brightest pixel on the star, and its signal near the truth
         // (the window's noise is about 0.6 % of the signal).
-        const float sky = median(r.image.pixels);
+        const float sky = median(test::pixelValues(r.image));
         EXPECT_NEAR(sky, 800.0f, 5.0f);
         const auto peak =
             std::max_element(r.image.pixels.begin(), r.image.pixels.end()) - r.image.pixels.begin();
@@ -241,7 +241,7 @@ TEST(Simulator, SpoiltFramesHoldWhatMakesThemUnusable) {
     // The hidden star: the pixels within 6 of its place lie well below the sky, and the sum
     // above the sky in a window about it is negative.
     const test::ReadResult hidden = test::readFitsFile(dir / "bad" / "NIGHT_0004_R.fit");
-    const float sky = median(hidden.image.pixels);
+    const float sky = median(test::pixelValues(hidden.image));
     EXPECT_NEAR(sky, 800.0f, 10.0f);
     // The patch is half the sky (400 ADU) deep at its centre, a Gaussian three times the star's
     // width (FWHM 9 pixels): it takes about 36700 ADU, of which the trace gives back a quarter.
@@ -276,8 +276,9 @@ TEST(Simulator, SpoiltFramesHoldWhatMakesThemUnusable) {
     EXPECT_EQ(cardValue(headerCard(dark, "NAXIS1")), "64");
     EXPECT_EQ(cardValue(headerCard(dark, "NAXIS2")), "48");
     EXPECT_EQ(cardValue(headerCard(dark, "DATE-OBS")).size(), 19u);
-    EXPECT_NEAR(median(test::readFitsFile(dir / "bad" / "master_dark_sub.fit").image.pixels),
-                100.0f, 2.0f);
+    EXPECT_NEAR(
+        median(test::pixelValues(test::readFitsFile(dir / "bad" / "master_dark_sub.fit").image)),
+        100.0f, 2.0f);
 }
 
 TEST(Simulator, SaturatedFloatFrameHoldsTheCeilingAndSaysSo) {

@@ -27,9 +27,15 @@ list(FILTER ORVEL_FUZZ_SOURCES EXCLUDE REGEX ".*/src/platform/sdl_.*\\.cpp$")
 add_library(orvelcore_fuzz STATIC ${ORVEL_FUZZ_SOURCES})
 target_include_directories(orvelcore_fuzz PUBLIC ${CMAKE_SOURCE_DIR}/src)
 target_compile_options(orvelcore_fuzz PRIVATE ${ORVEL_FUZZ_COMPILE_FLAGS})
-# The same libraries as the program's own library.
-target_link_libraries(orvelcore_fuzz PUBLIC Threads::Threads PNG::PNG PkgConfig::CFITSIO PkgConfig::ERFA
-                      PkgConfig::CAIRO)
+# The same libraries as the program's own library, CFITSIO and cairo loaded when first called.
+target_link_libraries(orvelcore_fuzz PUBLIC Threads::Threads PNG::PNG PkgConfig::ERFA
+                      ${CMAKE_DL_LIBS})
+foreach(loaded CFITSIO CAIRO)
+  target_include_directories(orvelcore_fuzz SYSTEM PUBLIC
+    $<TARGET_PROPERTY:PkgConfig::${loaded},INTERFACE_INCLUDE_DIRECTORIES>)
+  target_compile_options(orvelcore_fuzz PUBLIC
+    $<TARGET_PROPERTY:PkgConfig::${loaded},INTERFACE_COMPILE_OPTIONS>)
+endforeach()
 # The checks are shared with the replay tests: tests/fuzz/*_check.h, included as "fuzz/...".
 target_include_directories(orvelcore_fuzz PUBLIC ${CMAKE_SOURCE_DIR}/tests)
 

@@ -19,7 +19,7 @@ using test::TempDir;
 
 // Picks at fixed image positions, logging as the dialogue does.
 StarPicker fixedPicks(float starX, float starY, float bx, float by, RunLog& log) {
-    return [=, &log](const PixelImage& image, std::string_view) {
+    return [=, &log](const PixelImage& image, const FirstImageStats&, std::string_view) {
         StarSelection s;
         s.starX = starX;
         s.starY = starY;
@@ -151,6 +151,34 @@ TEST(FileLoop, PicksFarOutsideTheFrameReadNothingBeyondIt) {
     }
 }
 
+// In frames lower than the rows read about the star every row is held, but the rings of a wide
+// star reach beyond the columns read: they are measured again on the wider square, as the whole
+// frame measures them.
+TEST(FileLoop, RingsBeyondTheColumnsReadAreMeasuredAgain) {
+    TempDir dir;
+    for (int i = 0; i < 3; ++i) {
+        test::FrameSpec wide;
+        wide.columns = 400;
+        wide.rows = 40;
+        wide.starColumn = 200.2 + i;
+        wide.starRow = 20.4;
+        wide.sigma = 14.0;
+        wide.starPeak = 30000.0;
+        char name[32];
+        std::snprintf(name, sizeof name, "w%02d_%c.fit", i, "RGB"[i]);
+        test::writeFrame(dir / name, wide);
+    }
+    const Picks picks{200, 20, 40, 20};
+    const Night whole = runLoop(dir, {.wholeFrames = true}, picks);
+    const Night fast = runLoop(dir, {.wholeFrames = false, .workers = 2}, picks);
+    EXPECT_EQ(fast.log, whole.log);
+    ASSERT_EQ(fast.night.frames.size(), 3u);
+    for (const FrameRecord& frame : fast.night.frames) {
+        ASSERT_TRUE(frame.measurement);
+        EXPECT_GT(frame.measurement->rings.innerRadius, 23) << frame.name;
+    }
+}
+
 TEST(FileLoop, BadFilesAreReportedOnceAndLeftOut) {
     TempDir dir;
     writeNight(dir);
@@ -219,9 +247,10 @@ TEST(FileLoop, AnUnusableFirstFileLeavesThePicksToTheNextOne) {
     ScriptedConsole console;
     const NightPlan plan{discoverImages(dir.path()), ObservingSetup{}, dir.path()};
     std::vector<std::string> picked;
-    const StarPicker pick = [&](const PixelImage& image, std::string_view name) {
+    const StarPicker pick = [&](const PixelImage& image, const FirstImageStats& stats,
+                                std::string_view name) {
         picked.emplace_back(name);
-        return fixedPicks(30, 20, 50, 40, log)(image, name);
+        return fixedPicks(30, 20, 50, 40, log)(image, stats, name);
     };
     const NightRecord night = measureNight(plan, pick, console, log);
     EXPECT_EQ(picked, std::vector<std::string>{"b_R.fit"});

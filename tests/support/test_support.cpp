@@ -137,6 +137,10 @@ PixelImage flatImage(int columns, int rows, float value) {
     return image;
 }
 
+std::vector<float> pixelValues(const PixelImage& image) {
+    return {image.pixels.begin(), image.pixels.end()};
+}
+
 void writeSmallNight(const TempDir& dir, int perBand) {
     const char bands[] = {'R', 'G', 'B'};
     for (int b = 0; b < 3; ++b) {

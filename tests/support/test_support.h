@@ -63,6 +63,9 @@ void writeFrame(const std::filesystem::path& path, const FrameSpec& frame);
 // An image of the given size with every pixel at value.
 PixelImage flatImage(int columns, int rows, float value);
 
+// The pixels the image holds as a plain vector, to compare with expected values.
+std::vector<float> pixelValues(const PixelImage& image);
+
 // A small night: perBand frames of each band (n_0001_R.fit ...), two hours apart, the star
 // at column 30, row 20 dimming as it sets.
 void writeSmallNight(const TempDir& dir, int perBand = 3);

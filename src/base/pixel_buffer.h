@@ -1,0 +1,60 @@
+// Memory for large arrays of values that are written before they are read: no value is set on
+// allocation, and arrays of megabytes come in huge pages, so a fresh frame costs a few page
+// faults instead of one per 4 KiB and no pass of zeros before the decoder's own pass.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <new>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+namespace orvel {
+
+// Smallest allocation served by whole huge pages, bytes.
+constexpr std::size_t kHugePageAllocationBytes = std::size_t{4} << 20;
+
+// Allocates bytes (aligned for any value type): from operator new below
+// kHugePageAllocationBytes, otherwise a private mapping aligned to 2 MiB and marked for huge
+// pages. Throws std::bad_alloc when no memory is left.
+void* allocateBuffer(std::size_t bytes);
+
+// Frees what allocateBuffer(bytes) returned, with the same byte count.
+void freeBuffer(void* p, std::size_t bytes) noexcept;
+
+// An allocator whose construct() without arguments leaves the value unset (default
+// initialisation): resize() of a vector of floats then writes nothing.
+template <typename T>
+struct DefaultInitAllocator {
+    static_assert(std::is_trivially_default_constructible_v<T>);
+    using value_type = T;
+
+    DefaultInitAllocator() = default;
+    template <typename U>
+    DefaultInitAllocator(const DefaultInitAllocator<U>&) noexcept {}
+
+    T* allocate(std::size_t n) {
+        if (n > static_cast<std::size_t>(-1) / sizeof(T)) throw std::bad_array_new_length();
+        return static_cast<T*>(allocateBuffer(n * sizeof(T)));
+    }
+    void deallocate(T* p, std::size_t n) noexcept { freeBuffer(p, n * sizeof(T)); }
+
+    template <typename U>
+    void construct(U* p) noexcept {
+        ::new (static_cast<void*>(p)) U;  // default initialisation: no value written
+    }
+    template <typename U, typename... Args>
+    void construct(U* p, Args&&... args) {
+        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+
+    friend bool operator==(const DefaultInitAllocator&, const DefaultInitAllocator&) noexcept {
+        return true;
+    }
+};
+
+// The pixel values of an image: a vector whose resize() leaves new values unset.
+using PixelValues = std::vector<float, DefaultInitAllocator<float>>;
+
+}  // namespace orvel
