@@ -35,7 +35,7 @@ import sys
 import tempfile
 
 from checks import Checks
-from desktop import WAIT, Stuck, Terminal, click, start_xvfb
+from desktop import plain_dialogue, WAIT, Stuck, Terminal, start_xvfb
 
 BUILD = os.path.abspath(sys.argv[1])
 ORVEL = os.path.join(BUILD, "orvel")
@@ -171,34 +171,6 @@ def run_unattended(folder, typed, files, true_k):
     check_fit("unattended", folder, files, true_k)
 
 
-def dialogue(term, display, typed):
-    """The whole interactive run: coordinates, picks, no outliers, no graph file, X."""
-    term.wait_for("Do you want to continue (Enter Y or N)? ")
-    term.type("y")
-    prompts = ["Input the Latitude of site (D,M,S, South is negative)- ",
-               "Input the Longitude of site (D,M,S, West is negative)- ",
-               "Input the RA of target star (H,M,S)- ",
-               "Input the Dec of target star (D,M,S)- "]
-    for prompt, value in zip(prompts, typed):
-        term.wait_for(prompt)
-        term.type(value)
-    term.wait_for("put the cursor on the target star and left-click.")
-    click(display, *STAR)
-    term.wait_for("Is the target star within the red circle (Enter Y or N)? ")
-    term.type("y")
-    term.wait_for("that is mostly background and left-click.")
-    click(display, *SKY)
-    term.wait_for("Does the red rectangle contain mostly background (Enter Y or N)? ")
-    term.type("y")
-    term.wait_for("Do you want to remove outliers from the data (Enter Y or N)? ")
-    term.type("N")
-    term.wait_for("Do you want to save the graph to a BMP file (Enter Y or N)? ")
-    term.type("N")
-    term.wait_for("Program is finished. Enter X to terminate. ")
-    term.type("X")
-    return term.finish()
-
-
 def run_interactive(folder, typed, files, true_k, unattended_folder):
     try:
         xvfb, display = start_xvfb()
@@ -209,7 +181,7 @@ def run_interactive(folder, typed, files, true_k, unattended_folder):
            "TERM": "xterm", "HOME": folder}
     term = Terminal([ORVEL], folder, env)
     try:
-        status = dialogue(term, display, typed)
+        status = plain_dialogue(term, display, typed, STAR, SKY)
         check(status == 0, "interactive: exit status 0 (got %d)" % status)
     except (Stuck, subprocess.SubprocessError, OSError) as e:
         check(False, "interactive: the dialogue runs to its end (%s)" % e)

@@ -28,7 +28,7 @@ import sys
 import tempfile
 
 from checks import Checks
-from desktop import WAIT, Stuck, Terminal, click, start_xvfb
+from desktop import plain_dialogue, WAIT, Stuck, Terminal, start_xvfb
 
 BUILD = os.path.abspath(sys.argv[1])
 ORVEL = os.path.join(BUILD, "orvel")
@@ -120,29 +120,6 @@ def check_colour_fit(run, folder):
           "FILE[B], band by band (%s)" % (run, names[:1] + names[8:9] + names[16:17]))
 
 
-def interactive_dialogue(term, display):
-    term.wait_for("Do you want to continue (Enter Y or N)? ")
-    term.type("y")
-    for value in TYPED:
-        term.wait_for(")- ")
-        term.type(value)
-    term.wait_for("put the cursor on the target star and left-click.")
-    click(display, *COLOUR_STAR)
-    term.wait_for("Is the target star within the red circle (Enter Y or N)? ")
-    term.type("y")
-    term.wait_for("that is mostly background and left-click.")
-    click(display, *COLOUR_SKY)
-    term.wait_for("Does the red rectangle contain mostly background (Enter Y or N)? ")
-    term.type("y")
-    term.wait_for("Do you want to remove outliers from the data (Enter Y or N)? ")
-    term.type("N")
-    term.wait_for("Do you want to save the graph to a BMP file (Enter Y or N)? ")
-    term.type("N")
-    term.wait_for("Program is finished. Enter X to terminate. ")
-    term.type("X")
-    return term.finish()
-
-
 def check_colour_interactive(work, kind, night, unattended_folder):
     folder = os.path.join(work, kind + "-interactive")
     shutil.copytree(night, folder)
@@ -155,7 +132,8 @@ def check_colour_interactive(work, kind, night, unattended_folder):
            "TERM": "xterm", "HOME": folder}
     term = Terminal([ORVEL, "--frames", "*.fit"], folder, env)
     try:
-        check(interactive_dialogue(term, display) == 0, "%s interactive: exit 0" % kind)
+        status = plain_dialogue(term, display, TYPED, COLOUR_STAR, COLOUR_SKY)
+        check(status == 0, "%s interactive: exit 0" % kind)
     except (Stuck, subprocess.SubprocessError, OSError) as e:
         check(False, "%s interactive: the dialogue runs to its end (%s)" % (kind, e))
     finally:

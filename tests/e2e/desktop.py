@@ -109,3 +109,35 @@ def click(display, x, y):
     env = dict(os.environ, DISPLAY=display)
     subprocess.run(["xdotool", "mousemove", str(x), str(y), "click", "1"], env=env, check=True,
                    timeout=WAIT)
+
+
+def plain_dialogue(term, display, typed, star, sky, before_outliers=None):
+    """The whole interactive run as a user answers it: continue, the four coordinates, the star
+    and the sky clicked and confirmed, no outliers removed, no graph file, X. Calls
+    before_outliers() (if given) while the graph is shown; returns the exit status."""
+    term.wait_for("Do you want to continue (Enter Y or N)? ")
+    term.type("y")
+    prompts = ["Input the Latitude of site (D,M,S, South is negative)- ",
+               "Input the Longitude of site (D,M,S, West is negative)- ",
+               "Input the RA of target star (H,M,S)- ",
+               "Input the Dec of target star (D,M,S)- "]
+    for prompt, value in zip(prompts, typed):
+        term.wait_for(prompt)
+        term.type(value)
+    term.wait_for("put the cursor on the target star and left-click.")
+    click(display, *star)
+    term.wait_for("Is the target star within the red circle (Enter Y or N)? ")
+    term.type("y")
+    term.wait_for("that is mostly background and left-click.")
+    click(display, *sky)
+    term.wait_for("Does the red rectangle contain mostly background (Enter Y or N)? ")
+    term.type("y")
+    term.wait_for("Do you want to remove outliers from the data (Enter Y or N)? ")
+    if before_outliers:
+        before_outliers()
+    term.type("N")
+    term.wait_for("Do you want to save the graph to a BMP file (Enter Y or N)? ")
+    term.type("N")
+    term.wait_for("Program is finished. Enter X to terminate. ")
+    term.type("X")
+    return term.finish()

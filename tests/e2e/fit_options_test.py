@@ -11,7 +11,7 @@ import sys
 import tempfile
 
 from checks import Checks
-from desktop import Stuck, Terminal, click, start_xvfb
+from desktop import Stuck, Terminal, plain_dialogue, start_xvfb
 
 BUILD = os.path.abspath(sys.argv[1])
 ORVEL = os.path.join(BUILD, "orvel")
@@ -51,29 +51,10 @@ def interactive(folder):
            "TERM": "xterm", "HOME": folder}
     term = Terminal([ORVEL] + OPTIONS, folder, env)
     try:
-        term.wait_for("Do you want to continue (Enter Y or N)? ")
-        term.type("y")
-        for value in TYPED:
-            term.wait_for(")- ")
-            term.type(value)
-        term.wait_for("put the cursor on the target star and left-click.")
-        click(display, *STAR)
-        term.wait_for("Is the target star within the red circle (Enter Y or N)? ")
-        term.type("y")
-        term.wait_for("that is mostly background and left-click.")
-        click(display, *SKY)
-        term.wait_for("Does the red rectangle contain mostly background (Enter Y or N)? ")
-        term.type("y")
-        term.wait_for("Do you want to remove outliers from the data (Enter Y or N)? ")
-        if os.environ.get("ORVEL_SHOT"):
-            subprocess.run(["import", "-display", display, "-window", "root",
-                            os.environ["ORVEL_SHOT"]], check=False, timeout=60)
-        term.type("N")
-        term.wait_for("Do you want to save the graph to a BMP file (Enter Y or N)? ")
-        term.type("N")
-        term.wait_for("Program is finished. Enter X to terminate. ")
-        term.type("X")
-        check(term.finish() == 0, "interactive: exit 0")
+        shot = os.environ.get("ORVEL_SHOT")
+        status = plain_dialogue(term, display, TYPED, STAR, SKY, lambda: shot and subprocess.run(
+            ["import", "-display", display, "-window", "root", shot], check=False, timeout=60))
+        check(status == 0, "interactive: exit 0")
     finally:
         term.stop()
         xvfb.terminate()
