@@ -309,24 +309,12 @@ TEST(ApertureNight, AnAnnulusInsideTheAutomaticApertureIsWarnedOf) {
 TEST(ApertureNight, BothFlowsMeasureWithTheSameAperture) {
     TempDir interactive;
     TempDir unattended;
-    test::writeSmallNight(interactive);
-    test::writeSmallNight(unattended);
     ApertureSettings automatic;
     automatic.rule = ApertureRule::automatic;
 
-    BatchOptions o = test::smallNightOptions(unattended.path());
-    o.run.aperture = automatic;
-    ScriptedConsole out;
-    ASSERT_EQ(runBatch(o, out), 0);
-
-    ScriptedConsole console({"y", "35,0,0", "0,0,0", "6,0,0", "35,0,0", "Y", "Y", "N", "N", "X"});
-    ScriptedWindow window;
-    window.addClick(30, 20);
-    window.addClick(50, 40);
     RunOptions options;
     options.aperture = automatic;
-    RunEnvironment env{console, window, interactive.path(), options};
-    ASSERT_EQ(runOrvel(env), 0);
+    ASSERT_EQ(test::runSmallNightBothWays(unattended, interactive, options), std::make_pair(0, 0));
 
     for (const TempDir* dir : {&interactive, &unattended})
         EXPECT_EQ(countOf(readFile(*dir / "ORVEL_LOG.txt"), "Aperture = auto"), 1u);

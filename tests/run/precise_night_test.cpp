@@ -25,24 +25,12 @@ std::size_t linesStartingWith(const std::string& log, const std::string& start) 
 TEST(PreciseNight, BothFlowsFitThePreciseAirmassAndSaySoOnce) {
     TempDir interactive;
     TempDir unattended;
-    test::writeSmallNight(interactive);
-    test::writeSmallNight(unattended);
     PreciseAirmassSettings settings;
     settings.pressureHpa = 0.0;
 
-    BatchOptions o = test::smallNightOptions(unattended.path());
-    o.run.preciseAirmass = settings;
-    ScriptedConsole out;
-    ASSERT_EQ(runBatch(o, out), 0);
-
-    ScriptedConsole console({"y", "35,0,0", "0,0,0", "6,0,0", "35,0,0", "Y", "Y", "N", "N", "X"});
-    ScriptedWindow window;
-    window.addClick(30, 20);
-    window.addClick(50, 40);
     RunOptions options;
     options.preciseAirmass = settings;
-    RunEnvironment env{console, window, interactive.path(), options};
-    ASSERT_EQ(runOrvel(env), 0);
+    ASSERT_EQ(test::runSmallNightBothWays(unattended, interactive, options), std::make_pair(0, 0));
 
     for (const TempDir* dir : {&interactive, &unattended}) {
         const std::string log = readFile(*dir / "ORVEL_LOG.txt");

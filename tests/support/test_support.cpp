@@ -102,6 +102,10 @@ std::vector<std::string> logLines(std::string_view text) {
 #include <cstdio>
 
 #include "fits/fits_writer.h"
+#include "platform/scripted_console.h"
+#include "platform/scripted_window.h"
+#include "run/batch_run.h"
+#include "run/run_flow.h"
 
 namespace orvel::test {
 
@@ -156,6 +160,24 @@ void writeSmallNight(const TempDir& dir, int perBand) {
             writeFrame(dir / name, f);
         }
     }
+}
+
+std::pair<int, int> runSmallNightBothWays(const TempDir& unattended, const TempDir& interactive,
+                                          const RunOptions& run) {
+    writeSmallNight(unattended);
+    writeSmallNight(interactive);
+    BatchOptions o = smallNightOptions(unattended.path());
+    o.run = run;
+    o.run.folder = unattended.path();
+    ScriptedConsole out;
+    const int batch = runBatch(o, out);
+    ScriptedConsole console({"y", "35,0,0", "0,0,0", "6,0,0", "35,0,0", "Y", "Y", "N", "N", "X"});
+    ScriptedWindow window;
+    window.addClick(30, 20);
+    window.addClick(50, 40);
+    RunOptions options = run;
+    RunEnvironment env{console, window, interactive.path(), options};
+    return {batch, runOrvel(env)};
 }
 
 BatchOptions smallNightOptions(const std::filesystem::path& folder) {

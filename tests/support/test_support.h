@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "fits/image_header.h"
@@ -78,6 +79,12 @@ BatchOptions smallNightOptions(const std::filesystem::path& folder);
 // and the sky patch picked at the given image pixels.
 BatchOptions simulatedNightOptions(const std::filesystem::path& folder, float starColumn,
                                    float starRow, float skyColumn, float skyRow);
+
+// The small night written into both folders and measured with the same options: unattended
+// from the first, interactively (typed answers, star and sky clicked) from the second. The two
+// exit statuses, unattended first.
+std::pair<int, int> runSmallNightBothWays(const TempDir& unattended, const TempDir& interactive,
+                                          const RunOptions& run);
 
 // A header with a DATE-OBS (UT, whole numbers as written) and nothing else.
 ImageHeader datedHeader(int year, int month, int day, int hour, int minute, int second);
