@@ -7,7 +7,7 @@ BUILD_PACKAGES := cmake g++ ninja-build pkg-config libsdl2-dev libpng-dev libcfi
                   libcairo2-dev libpango1.0-dev fonts-dejavu-core help2man
 # Everything `make test` needs: the above and the test tools.
 DEB_PACKAGES := $(BUILD_PACKAGES) libgtest-dev xvfb xdotool python3 clang libclang-rt-14-dev man-db \
-                chromium python3-astropy
+                chromium python3-astropy python3-photutils
 # `make deb` finds the libraries the package depends on; `make bench` compares with numpy.
 PACKAGE_PACKAGES := $(BUILD_PACKAGES) dpkg-dev
 BENCH_PACKAGES := $(BUILD_PACKAGES) python3 python3-numpy

@@ -9,6 +9,7 @@
 #include <mutex>
 #include <span>
 #include <thread>
+#include <utility>
 
 #include "analysis/included_order.h"
 #include "base/numeric.h"
@@ -261,10 +262,16 @@ DescribedImage readAndDescribeImage(const FitsFile& file, const ImageHeader& hea
         return out;
     }
     SumsFollower follower(image);
-    out.samples = readPixels(file, header, image, [&](std::int64_t n) { follower.decoded(n); });
+    // The sample for the order statistics is taken from each piece just decoded, in cache.
+    OrderSample sample(static_cast<std::size_t>(headerPixelCount(header)));
+    out.samples = readPixels(file, header, image, [&](std::int64_t n) {
+        follower.decoded(n);
+        sample.take(image.pixels, static_cast<std::size_t>(n));
+    });
     if (out.samples < 0) return out;
     // The order statistics need every pixel; the sums have followed the decoder.
-    const IncludedOrder order = includedOrder(image.pixels, kLowCutFraction, kHighCutFraction);
+    const IncludedOrder order =
+        includedOrder(image.pixels, std::move(sample), kLowCutFraction, kHighCutFraction);
     out.stats =
         describe(static_cast<std::int64_t>(image.columns) * image.rows, follower.finish(), order);
     return out;

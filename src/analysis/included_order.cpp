@@ -9,10 +9,12 @@
 #include <limits>
 #include <optional>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "analysis/order_statistics.h"
 #include "base/numeric.h"
+#include "base/pixel_buffer.h"
 
 namespace orvel {
 
@@ -41,10 +43,10 @@ WantedRanks wantedRanks(std::size_t count, float lowFraction, float highFraction
 // Counting: exact for any image, two passes over it.
 
 // The included values counted by the upper half of their key; returns their number.
-std::int64_t countUpperKeys(std::span<const float> pixels, std::vector<std::uint32_t>& upper) {
+std::int64_t countUpperKeys(std::span<const float> pixels, WorkVector<std::uint32_t>& upper) {
     // Neighbouring pixels of a frame mostly fall into one bucket: sets of counters used in
     // turn let the increments run without waiting for each other.
-    std::vector<std::uint32_t> counters(kCounterSets * kBuckets, 0);
+    WorkVector<std::uint32_t> counters(kCounterSets * kBuckets, 0);
     for (std::size_t i = 0; i < pixels.size(); ++i) {
         const float v = pixels[i];
         if (isIncluded(v)) ++counters[(i % kCounterSets) * kBuckets + (orderKey(v) >> 16)];
@@ -61,7 +63,7 @@ std::int64_t countUpperKeys(std::span<const float> pixels, std::vector<std::uint
 // the lower half of their key, which fixes each value exactly.
 template <std::size_t N>
 std::array<float, N> valuesAtRanks(std::span<const float> pixels,
-                                   const std::vector<std::uint32_t>& upper,
+                                   const WorkVector<std::uint32_t>& upper,
                                    const std::array<std::size_t, N>& ranks) {
     std::array<std::size_t, N> bucket{};
     std::array<std::size_t, N> within{};
@@ -73,7 +75,7 @@ std::array<float, N> valuesAtRanks(std::span<const float> pixels,
         within[r] = ranks[r] - before;
     }
     // Slot of each bucket that holds a wanted rank (0 = none), and its lower-half counts.
-    std::vector<std::uint8_t> slotOf(kBuckets, 0);
+    WorkVector<std::uint8_t> slotOf(kBuckets, 0);
     std::size_t slots = 0;
     for (std::size_t r = 0; r < N; ++r)
         if (slotOf[bucket[r]] == 0) slotOf[bucket[r]] = static_cast<std::uint8_t>(++slots);
@@ -87,12 +89,12 @@ std::array<float, N> valuesAtRanks(std::span<const float> pixels,
             ++counts[slotOf[key >> 16] * kBuckets + (key & 0xffffu)];
         }
     };
-    std::vector<std::uint32_t> counts((slots + 1) * kBuckets, 0);
+    WorkVector<std::uint32_t> counts((slots + 1) * kBuckets, 0);
     if (pixels.size() < kWorthAThread) {
         countLower(0, pixels.size(), counts.data());
     } else {
         // Two halves counted side by side, then added.
-        std::vector<std::uint32_t> second((slots + 1) * kBuckets, 0);
+        WorkVector<std::uint32_t> second((slots + 1) * kBuckets, 0);
         const std::size_t half = pixels.size() / 2;
         std::jthread other([&] { countLower(half, pixels.size(), second.data()); });
         countLower(0, half, counts.data());
@@ -114,45 +116,33 @@ std::array<float, N> valuesAtRanks(std::span<const float> pixels,
 // ---------------------------------------------------------------------------------------------
 // Sample and windows: one vectorised pass over a large image.
 
-constexpr std::size_t kWindows = 3;           // low cut, middle, high cut
-constexpr std::size_t kSampleRuns = 16384;    // evenly spaced runs of neighbouring pixels
-constexpr std::size_t kSampleRunLength = 16;  // pixels per run: one cache line
-constexpr std::size_t kBlock = 256;           // pixels counted between appends
-constexpr double kWindowSigmas = 6.0;         // half-width of a window, in standard errors
+constexpr std::size_t kWindows = 3;    // low cut, middle, high cut
+constexpr std::size_t kBlock = 256;    // pixels counted between appends
+constexpr double kWindowSigmas = 6.0;  // half-width of a window, in standard errors
 
 // A range of values expected to hold one wanted rank, and what the pass found about it.
 struct Window {
-    float lo = 0.0f;            // smallest value inside
-    float hi = 0.0f;            // largest value inside
-    std::int64_t below = 0;     // included pixels below lo
-    std::vector<float> inside;  // included pixels from lo to hi, in no order
-    std::size_t used = 0;       // values of inside filled; the rest is room to append
+    float lo = 0.0f;           // smallest value inside
+    float hi = 0.0f;           // largest value inside
+    double share = 0.0;        // fraction of the sample from lo to hi
+    std::int64_t below = 0;    // included pixels below lo
+    WorkVector<float> inside;  // included pixels from lo to hi, in no order
+    std::size_t used = 0;      // values of inside filled; the rest is room to append
 };
 
-// Included values of evenly spaced runs of pixels: a picture of the whole value distribution
-// for the cost of a few cache lines per run.
-std::vector<float> samplePixels(std::span<const float> pixels) {
-    std::vector<float> sample;
-    sample.reserve(kSampleRuns * kSampleRunLength);
-    const std::size_t span = pixels.size() - kSampleRunLength;
-    for (std::size_t r = 0; r < kSampleRuns; ++r) {
-        const std::size_t start = span / kSampleRuns * r + span % kSampleRuns * r / kSampleRuns;
-        for (std::size_t k = start; k < start + kSampleRunLength; ++k)
-            if (isIncluded(pixels[k])) sample.push_back(pixels[k]);
-    }
-    return sample;
-}
+// Room made before a pass for the values a window will keep, as a share of the pixels passed
+// over: the sample's share with a quarter more, so that the room is rarely outgrown.
+constexpr double kRoomOverShare = 1.25;
 
-// The sample value at position at, moved into place by selection among [from, end).
-float sampleValueAt(std::vector<float>& sample, std::size_t from, std::size_t at) {
-    std::nth_element(sample.begin() + static_cast<std::ptrdiff_t>(from),
-                     sample.begin() + static_cast<std::ptrdiff_t>(at), sample.end());
-    return sample[at];
+// Most values the windows of a pass over `pixels` pixels keep, so memory stays a fraction of
+// one frame.
+std::size_t mostKept(std::size_t pixels) {
+    return pixels / 8;
 }
 
 // Windows around the sample's values at the three fractions, wide enough that the image's
 // own values at those fractions fall inside unless the sample was unrepresentative.
-std::array<Window, kWindows> windowsFromSample(std::vector<float>& sample,
+std::array<Window, kWindows> windowsFromSample(std::span<const float> sample,
                                                std::array<double, kWindows> fractions) {
     const double m = static_cast<double>(sample.size());
     std::array<std::size_t, 2 * kWindows> at{};
@@ -164,21 +154,16 @@ std::array<Window, kWindows> windowsFromSample(std::vector<float>& sample,
         at[2 * w] = static_cast<std::size_t>(std::clamp(p * m - margin, 0.0, m - 1.0));
         at[2 * w + 1] = static_cast<std::size_t>(std::clamp(p * m + margin, 0.0, m - 1.0));
     }
-    // Select the positions in ascending order, each among what lies above the one before.
-    std::array<std::size_t, 2 * kWindows> order{};
-    for (std::size_t k = 0; k < order.size(); ++k) order[k] = k;
-    std::sort(order.begin(), order.end(),
-              [&](std::size_t a, std::size_t b) { return at[a] < at[b]; });
-    std::array<float, 2 * kWindows> value{};
-    std::size_t from = 0;
-    for (const std::size_t k : order) {
-        value[k] = sampleValueAt(sample, from, at[k]);
-        from = at[k];
-    }
+    // The sample's values at those ranks by counting its keys: two short passes, where
+    // selection would go over the sample once for each rank.
+    WorkVector<std::uint32_t> upper(kBuckets, 0);
+    countUpperKeys(sample, upper);
+    const std::array<float, 2 * kWindows> value = valuesAtRanks(sample, upper, at);
     std::array<Window, kWindows> windows;
     for (std::size_t w = 0; w < kWindows; ++w) {
         windows[w].lo = value[2 * w];
         windows[w].hi = value[2 * w + 1];
+        windows[w].share = static_cast<double>(at[2 * w + 1] - at[2 * w] + 1) / m;
     }
     return windows;
 }
@@ -332,12 +317,18 @@ std::optional<PassTotals> passOverImage(std::span<const float> pixels,
                                         VectorCode vectorCode) {
     const bool wide = vectorCode == VectorCode::widest && __builtin_cpu_supports("avx2") &&
                       __builtin_cpu_supports("bmi2");
-    const std::size_t limit = pixels.size() / 8;
+    const std::size_t limit = mostKept(pixels.size());
     std::array<float, kWindows> lo{};
     std::array<float, kWindows> hi{};
     for (std::size_t w = 0; w < kWindows; ++w) {
         lo[w] = windows[w].lo;
         hi[w] = windows[w].hi;
+        // Room for what the sample expects, made at once: growing by steps would copy.
+        const auto room = static_cast<std::size_t>(windows[w].share * kRoomOverShare *
+                                                   static_cast<double>(pixels.size())) +
+                          2 * kBlock;
+        if (windows[w].lo != windows[w].hi && windows[w].inside.size() < room)
+            windows[w].inside.resize(std::min(limit, room));
     }
     PassTotals totals;
     std::array<float, kBlock> tail{};
@@ -409,6 +400,11 @@ std::optional<PassTotals> passInParts(std::span<const float> pixels,
     for (std::size_t w = 0; w < kWindows; ++w) {
         secondWindows[w].lo = windows[w].lo;
         secondWindows[w].hi = windows[w].hi;
+        secondWindows[w].share = windows[w].share;
+        // The first half's room takes the second's values too when the halves are added.
+        windows[w].inside.resize(std::min(
+            mostKept(pixels.size()), static_cast<std::size_t>(windows[w].share * kRoomOverShare *
+                                                              static_cast<double>(pixels.size()))));
     }
     std::optional<PassTotals> second;
     std::jthread other(
@@ -420,14 +416,14 @@ std::optional<PassTotals> passInParts(std::span<const float> pixels,
     return first;
 }
 
-std::optional<IncludedOrder> includedOrderBySample(std::span<const float> pixels, float lowFraction,
+std::optional<IncludedOrder> includedOrderBySample(std::span<const float> pixels,
+                                                   OrderSample sample, float lowFraction,
                                                    float highFraction, VectorCode vectorCode,
                                                    SecondCore secondCore) {
-    std::vector<float> sample = samplePixels(pixels);
-    if (sample.empty()) return std::nullopt;
+    if (sample.values().empty()) return std::nullopt;
     std::array<Window, kWindows> windows =
-        windowsFromSample(sample, {lowFraction, 0.5, highFraction});
-    sample = {};
+        windowsFromSample(sample.values(), {lowFraction, 0.5, highFraction});
+    sample = OrderSample(0);
     const std::optional<PassTotals> totals = passInParts(pixels, windows, vectorCode, secondCore);
     if (!totals || totals->count == 0) return std::nullopt;
     const auto count = static_cast<std::size_t>(totals->count);
@@ -452,10 +448,29 @@ std::optional<IncludedOrder> includedOrderBySample(std::span<const float> pixels
 
 }  // namespace
 
+OrderSample::OrderSample(std::size_t pixelCount) : pixelCount_(pixelCount) {
+    if (pixelCount_ >= kWorthASample) values_.reserve(kRuns * kRunLength);
+}
+
+void OrderSample::take(std::span<const float> pixels, std::size_t decoded) {
+    // Images too small to be sampled are counted instead.
+    if (pixelCount_ < kWorthASample) return;
+    const std::size_t span = pixelCount_ - kRunLength;
+    decoded = std::min({decoded, pixels.size(), pixelCount_});
+    for (; nextRun_ < kRuns; ++nextRun_) {
+        const std::size_t r = nextRun_;
+        const std::size_t start = span / kRuns * r + span % kRuns * r / kRuns;
+        // The runs are taken in order; this one is not all decoded yet.
+        if (start + kRunLength > decoded) return;
+        for (std::size_t k = start; k < start + kRunLength; ++k)
+            if (isIncluded(pixels[k])) values_.push_back(pixels[k]);
+    }
+}
+
 IncludedOrder includedOrderByCounting(std::span<const float> pixels, float lowFraction,
                                       float highFraction) {
     IncludedOrder order;
-    std::vector<std::uint32_t> upper(kBuckets, 0);
+    WorkVector<std::uint32_t> upper(kBuckets, 0);
     order.count = countUpperKeys(pixels, upper);
     if (order.count == 0) return order;
     const auto count = static_cast<std::size_t>(order.count);
@@ -474,9 +489,17 @@ IncludedOrder includedOrderByCounting(std::span<const float> pixels, float lowFr
 
 IncludedOrder includedOrder(std::span<const float> pixels, float lowFraction, float highFraction,
                             VectorCode vectorCode, SecondCore secondCore) {
+    OrderSample sample(pixels.size());
+    sample.take(pixels, pixels.size());
+    return includedOrder(pixels, std::move(sample), lowFraction, highFraction, vectorCode,
+                         secondCore);
+}
+
+IncludedOrder includedOrder(std::span<const float> pixels, OrderSample sample, float lowFraction,
+                            float highFraction, VectorCode vectorCode, SecondCore secondCore) {
     if (pixels.size() >= kWorthASample) {
-        if (const std::optional<IncludedOrder> order =
-                includedOrderBySample(pixels, lowFraction, highFraction, vectorCode, secondCore))
+        if (const std::optional<IncludedOrder> order = includedOrderBySample(
+                pixels, std::move(sample), lowFraction, highFraction, vectorCode, secondCore))
             return *order;
     }
     return includedOrderByCounting(pixels, lowFraction, highFraction);

@@ -6,6 +6,9 @@
 #include <cmath>
 #include <cstdint>
 #include <span>
+#include <vector>
+
+#include "base/pixel_buffer.h"
 
 namespace orvel {
 
@@ -37,6 +40,30 @@ enum class SecondCore { free, busy };
 
 IncludedOrder includedOrder(std::span<const float> pixels, float lowFraction, float highFraction,
                             VectorCode vectorCode = VectorCode::widest,
+                            SecondCore secondCore = SecondCore::free);
+
+// The included values of evenly spaced runs of neighbouring pixels of a large image: a picture
+// of the whole value distribution for the cost of a few cache lines per run. It can be taken
+// while the image is decoded, each run copied while its piece is still in cache.
+class OrderSample {
+  public:
+    static constexpr std::size_t kRuns = 16384;    // runs over the image
+    static constexpr std::size_t kRunLength = 16;  // pixels per run: one cache line
+
+    explicit OrderSample(std::size_t pixelCount);  // of the whole image
+    // Pixels 0 .. decoded - 1 of the image are final: takes the runs that lie among them.
+    void take(std::span<const float> pixels, std::size_t decoded);
+    const WorkVector<float>& values() const { return values_; }
+
+  private:
+    std::size_t pixelCount_;
+    std::size_t nextRun_ = 0;  // first run not yet taken
+    WorkVector<float> values_;
+};
+
+// The same, from a sample taken over all of the image's pixels.
+IncludedOrder includedOrder(std::span<const float> pixels, OrderSample sample, float lowFraction,
+                            float highFraction, VectorCode vectorCode = VectorCode::widest,
                             SecondCore secondCore = SecondCore::free);
 
 // The same results by counting alone: two passes that count the pixels by the upper, then by

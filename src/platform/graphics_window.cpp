@@ -5,8 +5,8 @@
 #include <cmath>
 #include <thread>
 
-#include "platform/session_end.h"
 #include "base/numeric.h"
+#include "platform/session_end.h"
 
 namespace orvel {
 
@@ -91,12 +91,11 @@ bool GraphicsWindow::create(std::string_view caption, int left, int top, int wid
     // A new window starts with no clicks and not closed; clicks on an older one do not count.
     latch_.store(0);
     closedByUser_ = false;
-    surface_ = Raster(width, height, kDefaultWindowColour);
+    surface_ = Raster();
     open_ = openNative(caption, left, top, width, height);
-    if (!open_) {
-        surface_ = Raster();
-        return false;
-    }
+    // The surface is made only for a window that opened.
+    if (!open_) return false;
+    surface_ = Raster(width, height, kDefaultWindowColour);
     present(surface_);
     return true;
 }

@@ -67,7 +67,9 @@ ObservingSetup typedSetup(const BatchOptions& o) {
 // The fit, each removal in turn, and the graph file. Returns the exit status.
 int fitAndRemove(const BatchOptions& o, NightRecord& night, Console& console, RunLog& log) {
     int status = 0;
-    OffscreenWindow window;
+    // The graph is drawn only when it is to be saved.
+    OffscreenWindow window(o.graphFile ? OffscreenWindow::Surface::drawn
+                                       : OffscreenWindow::Surface::none);
     GraphSession graph(night, window, console, log);
     graph.open();
     graph.refit();

@@ -122,5 +122,33 @@ TEST(IncludedOrder, FramesThatMisleadTheSampleStillEqualTheSortedList) {
     expectSameAsSorting(none, "no pixel");
 }
 
+// A sample taken piece by piece as a frame is decoded (pieces of uneven size, some ending
+// inside a sampled run) describes the frame as one taken whole: the same exact values.
+TEST(IncludedOrder, SampleTakenInPiecesEqualsTheSortedList) {
+    const std::size_t n = kLarge + 12345;
+    std::mt19937 random(21);
+    std::normal_distribution<float> sky(1200.0f, 40.0f);
+    std::vector<float> pixels(n);
+    for (std::size_t i = 0; i < n; ++i) pixels[i] = i % 61 == 0 ? 0.0f : std::round(sky(random));
+    const IncludedOrder want = sortedReference(pixels);
+    OrderSample sample(n);
+    for (std::size_t decoded = 0; decoded < n;) {
+        decoded = std::min(n, decoded + 1 + random() % 70000);
+        sample.take(pixels, decoded);
+    }
+    // Taking again once all is decoded adds nothing.
+    const std::size_t taken = sample.values().size();
+    sample.take(pixels, n);
+    EXPECT_EQ(sample.values().size(), taken);
+    const IncludedOrder got = includedOrder(pixels, std::move(sample), kLow, kHigh);
+    EXPECT_TRUE(got.fromSample);
+    EXPECT_EQ(got.count, want.count);
+    EXPECT_EQ(got.median, want.median);
+    EXPECT_EQ(got.low, want.low);
+    EXPECT_EQ(got.high, want.high);
+    EXPECT_EQ(got.smallest, want.smallest);
+    EXPECT_EQ(got.largest, want.largest);
+}
+
 }  // namespace
 }  // namespace orvel

@@ -28,7 +28,9 @@ try:
     from astropy.stats import mad_std
     from photutils.aperture import CircularAnnulus, CircularAperture, aperture_photometry
 except ImportError:
-    if os.path.exists("/usr/bin/python3") and os.path.realpath(sys.executable) != "/usr/bin/python3":
+    # Debian's interpreter is tried once; its own path is a link, so the real paths are compared.
+    if os.path.exists("/usr/bin/python3") and os.path.realpath(sys.executable) != os.path.realpath(
+            "/usr/bin/python3"):
         os.execv("/usr/bin/python3", ["/usr/bin/python3"] + sys.argv)
     print("SKIP: no photutils")
     sys.exit(SKIP)

@@ -32,7 +32,9 @@ try:
     from astropy.coordinates import TETE, AltAz, EarthLocation, SkyCoord
     from astropy.time import Time, TimeDelta
 except ImportError:
-    if os.path.exists("/usr/bin/python3") and os.path.realpath(sys.executable) != "/usr/bin/python3":
+    # Debian's interpreter is tried once; its own path is a link, so the real paths are compared.
+    if os.path.exists("/usr/bin/python3") and os.path.realpath(sys.executable) != os.path.realpath(
+            "/usr/bin/python3"):
         os.execv("/usr/bin/python3", ["/usr/bin/python3"] + sys.argv)
     print("SKIP: no astropy")
     sys.exit(SKIP)
