@@ -1,8 +1,8 @@
 // Memory for large arrays of values that are written before they are read: no value is set on
 // allocation, and arrays of megabytes come in huge pages, so a fresh frame costs a few page
 // faults instead of one per 4 KiB and no pass of zeros before the decoder's own pass. On a
-// virtual machine a first touch of a small page costs microseconds, of a huge page little more:
-// from a fraction of a megabyte on, a huge page is the cheaper memory.
+// virtual machine a first touch of a small page costs microseconds: from a fraction of a
+// megabyte on, the small pages short of a huge page are filled in one call instead.
 #pragma once
 
 #include <cstddef>
@@ -14,12 +14,13 @@
 
 namespace orvel {
 
-// Smallest allocation served by whole huge pages, bytes.
+// Smallest allocation mapped on its own (huge pages, the rest filled at once), bytes.
 constexpr std::size_t kHugePageAllocationBytes = std::size_t{128} << 10;
 
 // Allocates bytes (aligned for any value type): from operator new below
-// kHugePageAllocationBytes, otherwise a private mapping aligned to 2 MiB and marked for huge
-// pages. Throws std::bad_alloc when no memory is left.
+// kHugePageAllocationBytes, otherwise a private mapping of the small pages needed, aligned to
+// 2 MiB with its whole 2 MiB marked for huge pages and the rest filled at once. Throws
+// std::bad_alloc when no memory is left.
 void* allocateBuffer(std::size_t bytes);
 
 // Frees what allocateBuffer(bytes) returned, with the same byte count.
