@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <span>
 #include <thread>
 #include <utility>
@@ -244,6 +245,18 @@ FirstImageStats describe(std::int64_t pixelCount, const PixelSums& sums,
     return st;
 }
 
+// The smallest value an image's samples can give when every value they give is a whole number
+// of one 16-bit range: 16-bit and 8-bit samples, BSCALE 1 and a whole BZERO small enough that
+// every value is exact in 32 bits. Nothing for any other coding.
+std::optional<float> lowestWholeValue(const ImageHeader& header) {
+    if (header.bscale != 1.0f || std::trunc(header.bzero) != header.bzero ||
+        std::fabs(header.bzero) > 1.0e6f)
+        return std::nullopt;
+    if (header.bitpix == 16) return header.bzero - 32768.0f;
+    if (header.bitpix == 8) return header.bzero;
+    return std::nullopt;
+}
+
 }  // namespace
 
 FirstImageStats analyseFirstImage(const PixelImage& image) {
@@ -262,16 +275,28 @@ DescribedImage readAndDescribeImage(const FitsFile& file, const ImageHeader& hea
         return out;
     }
     SumsFollower follower(image);
-    // The sample for the order statistics is taken from each piece just decoded, in cache.
-    OrderSample sample(static_cast<std::size_t>(headerPixelCount(header)));
-    out.samples = readPixels(file, header, image, [&](std::int64_t n) {
-        follower.decoded(n);
-        sample.take(image.pixels, static_cast<std::size_t>(n));
-    });
-    if (out.samples < 0) return out;
-    // The order statistics need every pixel; the sums have followed the decoder.
-    const IncludedOrder order =
-        includedOrder(image.pixels, std::move(sample), kLowCutFraction, kHighCutFraction);
+    IncludedOrder order;
+    if (const std::optional<float> lowest = lowestWholeValue(header)) {
+        // Whole numbers of one 16-bit range: counted value by value from each piece just
+        // decoded, in cache; nothing is left to pass over once the image is read.
+        WholeNumberCounts counts(*lowest);
+        out.samples = readPixels(file, header, image, [&](std::int64_t n) {
+            follower.decoded(n);
+            counts.take(image.pixels, static_cast<std::size_t>(n));
+        });
+        if (out.samples < 0) return out;
+        order = counts.finish(image.pixels, kLowCutFraction, kHighCutFraction);
+    } else {
+        // The sample for the order statistics is taken from each piece just decoded, in cache.
+        OrderSample sample(static_cast<std::size_t>(headerPixelCount(header)));
+        out.samples = readPixels(file, header, image, [&](std::int64_t n) {
+            follower.decoded(n);
+            sample.take(image.pixels, static_cast<std::size_t>(n));
+        });
+        if (out.samples < 0) return out;
+        // The order statistics need every pixel; the sums have followed the decoder.
+        order = includedOrder(image.pixels, std::move(sample), kLowCutFraction, kHighCutFraction);
+    }
     out.stats =
         describe(static_cast<std::int64_t>(image.columns) * image.rows, follower.finish(), order);
     return out;

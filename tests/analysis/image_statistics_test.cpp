@@ -319,3 +319,62 @@ TEST(FirstImageStatistics, AFileDescribedAsItIsDecodedGivesTheFiguresOfTheRules)
 
 }  // namespace
 }  // namespace orvel
+
+namespace orvel {
+namespace {
+
+// Frames in the codings cameras write (16-bit samples about BZERO 32768, a negative BZERO that
+// puts zero inside the range, 8-bit samples) and in codings whose values are not whole numbers
+// (BSCALE 0.5, BZERO 0.5): each is described exactly as a full sort of its decoded values, the
+// range's first and last samples, zeros and a bright star included.
+TEST(FirstImageStatistics, EveryCodingOfWholeAndPartNumbersGivesTheSortedFigures) {
+    struct Coding {
+        int bitpix;
+        double bscale;
+        double bzero;
+    };
+    const Coding codings[] = {{16, 1.0, 32768.0}, {16, 1.0, -1000.0}, {8, 1.0, 0.0},
+                              {16, 0.5, 0.0},     {16, 1.0, 0.5},     {16, 1.0, 0.0}};
+    test::TempDir dir;
+    constexpr int kColumns = 1030;
+    constexpr int kRows = 1024;
+    for (const Coding& c : codings) {
+        const int lowest = c.bitpix == 8 ? 0 : -32768;
+        const int highest = c.bitpix == 8 ? 255 : 32767;
+        std::mt19937 random(17);
+        std::normal_distribution<double> sky(c.bitpix == 8 ? 60.0 : 990.0, 9.0);
+        std::vector<double> values;
+        std::vector<float> included;
+        for (int i = 0; i < kColumns * kRows; ++i) {
+            int s = static_cast<int>(std::lround(sky(random)));
+            if (i % 4001 == 7) s = lowest;
+            if (i % 3001 == 5 || (i / kColumns > 500 && i / kColumns < 520)) s = highest;
+            if (i % 997 == 1) s = c.bitpix == 8 ? 0 : 1000;  // zero where BZERO is -1000
+            const double value = c.bscale * s + c.bzero;
+            values.push_back(value);
+            if (static_cast<float>(value) != 0.0f) included.push_back(static_cast<float>(value));
+        }
+        std::sort(included.begin(), included.end());
+        std::vector<std::string> cards = fitsImageCards(c.bitpix, kColumns, kRows);
+        cards.push_back(fitsFreeCard("BSCALE", std::to_string(c.bscale), 11));
+        cards.push_back(fitsFreeCard("BZERO", std::to_string(c.bzero), 11));
+        test::writeFile(dir / "f.fit",
+                        fitsFileBytes(cards, encodeSamples(values, c.bitpix, c.bscale, c.bzero)));
+        FitsFile file;
+        ASSERT_TRUE(file.open(dir / "f.fit"));
+        const ImageHeader header = parseHeader(readHeaderBlocks(file));
+        PixelImage image;
+        const DescribedImage d = readAndDescribeImage(file, header, image);
+        const std::string what = std::to_string(c.bitpix) + " " + std::to_string(c.bscale) + " " +
+                                 std::to_string(c.bzero);
+        EXPECT_EQ(d.stats.includedCount, static_cast<std::int64_t>(included.size())) << what;
+        EXPECT_EQ(d.stats.median, MedianOfSorted(included)) << what;
+        EXPECT_EQ(d.stats.p1, PercentileOfSorted(included, 0.01f)) << what;
+        EXPECT_EQ(d.stats.p999, PercentileOfSorted(included, 0.999f)) << what;
+        EXPECT_EQ(d.stats.smallest, std::min(included.front(), 64000.0f)) << what;
+        EXPECT_EQ(d.stats.largest, std::max(included.back(), -64000.0f)) << what;
+    }
+}
+
+}  // namespace
+}  // namespace orvel
