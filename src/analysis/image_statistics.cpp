@@ -86,17 +86,28 @@ ORVEL_VECTOR_AVX2 bool allIncluded(const float* v, std::size_t n) {
     return all != 0;
 }
 
+// Pixel values known to be whole numbers below 2^24 (from the image's sample coding), or of
+// any kind.
+enum class PixelKind { wholeNumbers, any };
+
+// Sums of squares below this are exact in double whatever whole numbers they add up: then the
+// double sum of a step is exact and rounds to 32 bits as the fused multiply-add does.
+constexpr float kExactSquareSums = 0x1p52f;
+
 // Sums of one block of included values on a processor with FMA and AVX2. The fused
 // multiply-add rounds once where the stored sum rounds twice (to double, then to 32 bits); the
 // two differ only when the double lands exactly half-way between two floats, a few times in a
 // billion. Where a step differs it takes the stored rule's value and the chain goes on from it.
-void fusedBlockSums(const float* v, std::size_t n, float& sum, float& sumOfSquares) {
+void fusedBlockSums(const float* v, std::size_t n, float& sum, float& sumOfSquares,
+                    PixelKind kind) {
     std::array<float, kSumsBlock> after;
     std::array<float, kSumsBlock> want;
     // A float addition rounds exactly as the double sum of two floats rounded to 32 bits does,
     // so the plain sum needs no check.
     float start = sumOfSquares;
     fusedSums(v, n, sum, sumOfSquares, after.data());
+    // Whole numbers whose sums stay exact in double round once either way: nothing to check.
+    if (kind == PixelKind::wholeNumbers && sumOfSquares < kExactSquareSums) return;
     std::size_t from = 0;
     for (;;) {
         const std::size_t k =
@@ -115,7 +126,7 @@ void fusedBlockSums(const float* v, std::size_t n, float& sum, float& sumOfSquar
 // The two rounded running sums carried on over more pixels (in image order, in pieces of any
 // length). Each addition depends on the one before, so the pass is bound by the latency of one
 // step.
-void addRoundedSums(std::span<const float> pixels, PixelSums& s) {
+void addRoundedSums(std::span<const float> pixels, PixelSums& s, PixelKind kind = PixelKind::any) {
     float sum = s.sum;
     float sumOfSquares = s.sumOfSquares;
     if (!(__builtin_cpu_supports("fma") && __builtin_cpu_supports("avx2"))) {
@@ -137,7 +148,7 @@ void addRoundedSums(std::span<const float> pixels, PixelSums& s) {
                     if (isIncluded(block[k])) kept[n++] = block[k];
                 block = kept.data();
             }
-            fusedBlockSums(block, n, sum, sumOfSquares);
+            fusedBlockSums(block, n, sum, sumOfSquares, kind);
         }
     }
     s.sum = sum;
@@ -170,7 +181,7 @@ Measured measureImage(std::span<const float> pixels) {
 // The running sums taken on a second thread as the decoder hands over pieces, in order.
 class SumsFollower {
   public:
-    explicit SumsFollower(const PixelImage& image) : image_(image) {}
+    SumsFollower(const PixelImage& image, PixelKind kind) : image_(image), kind_(kind) {}
     ~SumsFollower() { finish(); }
 
     // The first `count` pixels are decoded.
@@ -206,12 +217,13 @@ class SumsFollower {
             // Finished, and every piece handed over is summed.
             if (ready == done) return;
             addRoundedSums({image_.pixels.data() + done, static_cast<std::size_t>(ready - done)},
-                           sums_);
+                           sums_, kind_);
             done = ready;
         }
     }
 
     const PixelImage& image_;
+    PixelKind kind_;
     std::mutex mutex_;
     std::condition_variable changed_;
     std::int64_t decoded_ = 0;
@@ -245,16 +257,11 @@ FirstImageStats describe(std::int64_t pixelCount, const PixelSums& sums,
     return st;
 }
 
-// The smallest value an image's samples can give when every value they give is a whole number
-// of one 16-bit range: 16-bit and 8-bit samples, BSCALE 1 and a whole BZERO small enough that
-// every value is exact in 32 bits. Nothing for any other coding.
-std::optional<float> lowestWholeValue(const ImageHeader& header) {
-    if (header.bscale != 1.0f || std::trunc(header.bzero) != header.bzero ||
-        std::fabs(header.bzero) > 1.0e6f)
-        return std::nullopt;
-    if (header.bitpix == 16) return header.bzero - 32768.0f;
-    if (header.bitpix == 8) return header.bzero;
-    return std::nullopt;
+// Whether every value an image's samples give is a whole number below 2^24: 16-bit and 8-bit
+// samples, BSCALE 1 and a whole BZERO small enough.
+bool wholeNumbers(const ImageHeader& header) {
+    return (header.bitpix == 16 || header.bitpix == 8) && header.bscale == 1.0f &&
+           std::trunc(header.bzero) == header.bzero && std::fabs(header.bzero) <= 1.0e6f;
 }
 
 }  // namespace
@@ -274,31 +281,27 @@ DescribedImage readAndDescribeImage(const FitsFile& file, const ImageHeader& hea
         if (out.samples >= 0) out.stats = analyseFirstImage(image);
         return out;
     }
-    SumsFollower follower(image);
-    IncludedOrder order;
-    if (const std::optional<float> lowest = lowestWholeValue(header)) {
-        // Whole numbers of one 16-bit range: counted value by value from each piece just
-        // decoded, in cache; nothing is left to pass over once the image is read.
-        WholeNumberCounts counts(*lowest);
-        out.samples = readPixels(file, header, image, [&](std::int64_t n) {
-            follower.decoded(n);
-            counts.take(image.pixels, static_cast<std::size_t>(n));
-        });
-        if (out.samples < 0) return out;
-        order = counts.finish(image.pixels, kLowCutFraction, kHighCutFraction);
-    } else {
-        // The sample for the order statistics is taken from each piece just decoded, in cache.
-        OrderSample sample(static_cast<std::size_t>(headerPixelCount(header)));
-        out.samples = readPixels(file, header, image, [&](std::int64_t n) {
+    const std::int64_t pixelCount = headerPixelCount(header);
+    SumsFollower follower(image, wholeNumbers(header) ? PixelKind::wholeNumbers : PixelKind::any);
+    // The samples are counted as they are read, which for 16-bit and 8-bit images gives the
+    // order statistics with no pass after the read; the sample for the other way is taken from
+    // each piece just decoded, in cache.
+    SampleCounts counts;
+    OrderSample sample(countsSamples(header) ? 0 : static_cast<std::size_t>(pixelCount));
+    out.samples = readPixels(
+        file, header, image,
+        [&](std::int64_t n) {
             follower.decoded(n);
             sample.take(image.pixels, static_cast<std::size_t>(n));
-        });
-        if (out.samples < 0) return out;
-        // The order statistics need every pixel; the sums have followed the decoder.
+        },
+        &counts);
+    if (out.samples < 0) return out;
+    std::optional<IncludedOrder> order =
+        includedOrderOfSamples(counts, sampleCoding(header), kLowCutFraction, kHighCutFraction);
+    // The order statistics need every pixel; the sums have followed the decoder.
+    if (!order)
         order = includedOrder(image.pixels, std::move(sample), kLowCutFraction, kHighCutFraction);
-    }
-    out.stats =
-        describe(static_cast<std::int64_t>(image.columns) * image.rows, follower.finish(), order);
+    out.stats = describe(pixelCount, follower.finish(), *order);
     return out;
 }
 

@@ -505,103 +505,38 @@ IncludedOrder includedOrder(std::span<const float> pixels, OrderSample sample, f
     return includedOrderByCounting(pixels, lowFraction, highFraction);
 }
 
-WholeNumberCounts::WholeNumberCounts(float lowest) : lowest_(lowest), counts_(kSets * kValues, 0) {}
-
-namespace {
-
-// Counts eight pixels at a time: their offsets from the lowest value are checked in vector
-// registers (a lane that is no whole number of the range marks the image), then counted one by
-// one, lanes taking the two counter sets in turn. Returns false when a lane was outside.
-[[gnu::always_inline]] inline bool countWholeNumbersBody(const float* v, std::size_t n,
-                                                         float lowest, std::uint32_t* even,
-                                                         std::uint32_t* odd) {
-    constexpr float kLimit = static_cast<float>(WholeNumberCounts::kValues);
-    const Floats zero{};
-    const Floats base = zero + lowest;
-    Ints bad{};
-    std::size_t k = 0;
-    for (; k + kLanes <= n; k += kLanes) {
-        Floats x;
-        std::memcpy(&x, v + k, sizeof x);
-        // Exact: whole numbers below 2^24 and their differences are floats. NaN fails the
-        // range, and a lane outside it is counted as offset 0 once clamped.
-        const Floats d = x - base;
-        const Ints inRange = (d >= zero) & (d < zero + kLimit);
-        const Floats clamped = inRange ? d : zero;
-        const Ints at = __builtin_convertvector(clamped, Ints);
-        bad |= ~(inRange & (__builtin_convertvector(at, Floats) == clamped));
-        for (std::size_t lane = 0; lane < kLanes; lane += 2) {
-            ++even[at[lane]];
-            ++odd[at[lane + 1]];
-        }
-    }
-    bool outside = false;
-    for (std::size_t lane = 0; lane < kLanes; ++lane) outside |= bad[lane] != 0;
-    // The few pixels after the last whole group, one at a time.
-    for (; k < n; ++k) {
-        const float d = v[k] - lowest;
-        if (!(d >= 0.0f && d < kLimit) || std::trunc(d) != d) {
-            outside = true;
-            continue;
-        }
-        ++even[static_cast<std::uint32_t>(d)];
-    }
-    return !outside;
-}
-
-__attribute__((target("avx2"))) bool countWholeNumbersWide(const float* v, std::size_t n,
-                                                           float lowest, std::uint32_t* even,
-                                                           std::uint32_t* odd) {
-    return countWholeNumbersBody(v, n, lowest, even, odd);
-}
-
-bool countWholeNumbersPlain(const float* v, std::size_t n, float lowest, std::uint32_t* even,
-                            std::uint32_t* odd) {
-    return countWholeNumbersBody(v, n, lowest, even, odd);
-}
-
-}  // namespace
-
-void WholeNumberCounts::take(std::span<const float> pixels, std::size_t decoded) {
-    const std::size_t end = std::min(decoded, pixels.size());
-    if (end <= done_) return;
-    static_assert(kSets == 2);
-    std::uint32_t* even = counts_.data();
-    std::uint32_t* odd = counts_.data() + kValues;
-    const bool whole =
-        __builtin_cpu_supports("avx2")
-            ? countWholeNumbersWide(pixels.data() + done_, end - done_, lowest_, even, odd)
-            : countWholeNumbersPlain(pixels.data() + done_, end - done_, lowest_, even, odd);
-    outside_ = outside_ || !whole;
-    done_ = end;
-}
-
-IncludedOrder WholeNumberCounts::finish(std::span<const float> pixels, float lowFraction,
-                                        float highFraction) {
-    take(pixels, pixels.size());
-    // A value of another kind: the counts do not order the image.
-    if (outside_) return includedOrderByCounting(pixels, lowFraction, highFraction);
-    for (std::size_t set = 1; set < kSets; ++set)
-        for (std::size_t v = 0; v < kValues; ++v) counts_[v] += counts_[set * kValues + v];
-    // Zero takes no part: its count is left out.
-    const float zeroAt = -lowest_;
-    if (zeroAt >= 0.0f && zeroAt < static_cast<float>(kValues))
-        counts_[static_cast<std::size_t>(zeroAt)] = 0;
+std::optional<IncludedOrder> includedOrderOfSamples(const SampleCounts& counts, SampleCoding coding,
+                                                    float lowFraction, float highFraction) {
+    if (!counts.complete || !(coding.bscale > 0.0f) ||
+        counts.counts.size() != SampleCounts::kIndices)
+        return std::nullopt;
+    // The samples that occur, in ascending order of sample and so of value; zero takes no part.
+    struct Occurring {
+        float value;
+        std::uint32_t count;
+    };
+    std::vector<Occurring> occurring;
     std::size_t count = 0;
-    for (std::size_t v = 0; v < kValues; ++v) count += counts_[v];
+    for (std::size_t index = 0; index < SampleCounts::kIndices; ++index) {
+        if (counts.counts[index] == 0) continue;
+        const float value = countedSampleValue(coding, index);
+        if (!isIncluded(value)) continue;
+        occurring.push_back({value, counts.counts[index]});
+        count += counts.counts[index];
+    }
     IncludedOrder order;
     order.count = static_cast<std::int64_t>(count);
     if (count == 0) return order;
-    // The value at a 0-based rank: the first whole number whose counts reach past it.
+    // The value at a 0-based rank: the first sample whose counts reach past it.
     const auto valueAt = [&](std::size_t rank) {
         std::size_t before = 0;
-        std::size_t v = 0;
-        while (before + counts_[v] <= rank) before += counts_[v++];
-        return lowest_ + static_cast<float>(v);
+        std::size_t k = 0;
+        while (before + occurring[k].count <= rank) before += occurring[k++].count;
+        return occurring[k].value;
     };
     const WantedRanks r = wantedRanks(count, lowFraction, highFraction);
-    order.smallest = valueAt(0);
-    order.largest = valueAt(count - 1);
+    order.smallest = occurring.front().value;
+    order.largest = occurring.back().value;
     order.low = valueAt(r.low);
     order.median = medianOfMiddle(count, valueAt(r.belowMiddle), valueAt(r.middle));
     order.high = valueAt(r.high);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/pixel_buffer.h"
+#include "fits/pixel_decoder.h"
 
 namespace orvel {
 
@@ -66,30 +67,12 @@ IncludedOrder includedOrder(std::span<const float> pixels, OrderSample sample, f
                             float highFraction, VectorCode vectorCode = VectorCode::widest,
                             SecondCore secondCore = SecondCore::free);
 
-// Order statistics of an image whose pixels are all whole numbers of one 16-bit range (16-bit
-// and 8-bit samples with BSCALE 1 and a whole BZERO, as nearly every camera writes them),
-// counted value by value as the pieces of the image are decoded: one increment a pixel while
-// the piece is in cache, and the wanted values read off the counts at the end. Exact; an image
-// with any other value is counted again from its pixels when finished.
-class WholeNumberCounts {
-  public:
-    static constexpr std::size_t kValues = std::size_t{1} << 16;  // whole numbers counted
-
-    // lowest: the smallest value counted, a whole number; the range is lowest .. lowest +
-    // kValues - 1.
-    explicit WholeNumberCounts(float lowest);
-    // Pixels 0 .. decoded - 1 of the image are final: counts those not yet counted.
-    void take(std::span<const float> pixels, std::size_t decoded);
-    // Every pixel is final: the order statistics of the image.
-    IncludedOrder finish(std::span<const float> pixels, float lowFraction, float highFraction);
-
-  private:
-    static constexpr std::size_t kSets = 2;  // counter sets used in turn
-    float lowest_;
-    std::size_t done_ = 0;              // pixels counted
-    bool outside_ = false;              // a pixel was not a whole number of the range
-    WorkVector<std::uint32_t> counts_;  // kSets sets of kValues counters
-};
+// The same from how often each sample of a 16-bit or 8-bit image occurs, when its values rise
+// with its samples (BSCALE above 0): the samples at the wanted ranks give the values there, so
+// no pass over the pixels is needed. Nothing when the counts are incomplete or BSCALE is not
+// above 0.
+std::optional<IncludedOrder> includedOrderOfSamples(const SampleCounts& counts, SampleCoding coding,
+                                                    float lowFraction, float highFraction);
 
 // The same results by counting alone: two passes that count the pixels by the upper, then by
 // the lower half of their order key. Exact for any image.

@@ -37,15 +37,54 @@ std::int64_t sampleOffset(const ImageHeader& header, std::int64_t k) {
     return header.dataStart - 1 + k * bytesPerSample(header.bitpix);
 }
 
-// Reads and decodes samples first .. first + count - 1 of the data array into out, in pieces
-// of a few megabytes so no copy of the whole raw array is held. Returns the whole samples the
-// file holds of that range.
-std::int64_t readAndDecode(const FitsFile& file, const ImageHeader& header, std::int64_t first,
-                           std::int64_t count, float* out, const DecodeProgress& progress = {}) {
+// Counts the raw samples of a piece just read, while its bytes are in cache: two counter sets
+// used in turn, so that neighbouring equal samples do not wait for each other's increment.
+void countRawSamples(const unsigned char* raw, std::int64_t n, int bitpix, std::uint32_t* even,
+                     std::uint32_t* odd) {
+    std::int64_t k = 0;
+    if (bitpix == 16) {
+        // The big-endian word with its sign bit flipped: s + 32768.
+        const auto index = [&](std::int64_t i) {
+            return static_cast<std::size_t>((raw[2 * i] ^ 0x80u) << 8 | raw[2 * i + 1]);
+        };
+        for (; k + 2 <= n; k += 2) {
+            ++even[index(k)];
+            ++odd[index(k + 1)];
+        }
+        if (k < n) ++even[index(k)];
+    } else {
+        for (; k + 2 <= n; k += 2) {
+            ++even[raw[k]];
+            ++odd[raw[k + 1]];
+        }
+        if (k < n) ++even[raw[k]];
+    }
+}
+
+// Samples first .. first + count - 1 of a data array.
+struct SampleRange {
+    std::int64_t first;
+    std::int64_t count;
+};
+
+// Reads and decodes a range of samples of the data array into out, in pieces of a few
+// megabytes so no copy of the whole raw array is held, counting them in counts (when given).
+// Returns the whole samples the file holds of that range.
+std::int64_t readAndDecode(const FitsFile& file, const ImageHeader& header, SampleRange range,
+                           float* out, const DecodeProgress& progress = {},
+                           SampleCounts* counts = nullptr) {
+    const auto [first, count] = range;
     const int bps = bytesPerSample(header.bitpix);
     constexpr std::int64_t kPieceSamples = std::int64_t{1} << 19;
     const auto raw = std::make_unique_for_overwrite<unsigned char[]>(
         static_cast<std::size_t>(std::min(count, kPieceSamples) * bps + 1));
+    // Counted in two sets, added when every piece is read.
+    WorkVector<std::uint32_t> odd;
+    if (counts != nullptr) {
+        counts->complete = true;
+        counts->counts.assign(SampleCounts::kIndices, 0);
+        odd.assign(SampleCounts::kIndices, 0);
+    }
     std::int64_t whole = 0;
     for (std::int64_t done = 0; done < count; done += kPieceSamples) {
         const std::int64_t n = std::min(kPieceSamples, count - done);
@@ -55,10 +94,18 @@ std::int64_t readAndDecode(const FitsFile& file, const ImageHeader& header, std:
         const std::int64_t wanted = std::min(n * bps, available);
         const std::size_t got =
             wanted > 0 ? file.readAt(offset, raw.get(), static_cast<std::size_t>(wanted)) : 0;
-        whole += decodeSamples(raw.get(), static_cast<std::int64_t>(got), sampleCoding(header),
-                               out + done, n);
+        const std::int64_t present = decodeSamples(raw.get(), static_cast<std::int64_t>(got),
+                                                   sampleCoding(header), out + done, n);
+        whole += present;
+        if (counts != nullptr) {
+            // A sample the file lacks has no raw value: the counts no longer describe the image.
+            counts->complete = counts->complete && present == n;
+            countRawSamples(raw.get(), present, header.bitpix, counts->counts.data(), odd.data());
+        }
         if (progress) progress(done + n);
     }
+    if (counts != nullptr)
+        for (std::size_t k = 0; k < SampleCounts::kIndices; ++k) counts->counts[k] += odd[k];
     return whole;
 }
 
@@ -134,11 +181,30 @@ std::int64_t decodeSamples(const unsigned char* bytes, std::int64_t byteCount, S
     return whole;
 }
 
+bool countsSamples(const ImageHeader& header) {
+    return header.bitpix == 16 || header.bitpix == 8;
+}
+
+float countedSampleValue(SampleCoding coding, std::size_t index) {
+    // The sample's own big-endian bytes, decoded as the image's are.
+    unsigned char bytes[2] = {};
+    if (coding.bitpix == 16) {
+        bytes[0] = static_cast<unsigned char>((index >> 8) ^ 0x80u);
+        bytes[1] = static_cast<unsigned char>(index & 0xffu);
+    } else {
+        bytes[0] = static_cast<unsigned char>(index & 0xffu);
+    }
+    float value = 0.0f;
+    decodeSamples(bytes, sizeof bytes, coding, &value, 1);
+    return value;
+}
+
 std::int64_t readPixels(const FitsFile& file, const ImageHeader& header, PixelImage& image,
-                        const DecodeProgress& progress) {
+                        const DecodeProgress& progress, SampleCounts* counts) {
     if (!canDecode(header)) return -1;
     sizeImage(header, image);
-    return readAndDecode(file, header, 0, headerPixelCount(header), image.pixels.data(), progress);
+    return readAndDecode(file, header, {0, headerPixelCount(header)}, image.pixels.data(), progress,
+                         countsSamples(header) ? counts : nullptr);
 }
 
 std::int64_t samplesInFile(const FitsFile& file, const ImageHeader& header) {
@@ -164,7 +230,7 @@ std::int64_t readPixelRows(const FitsFile& file, const ImageHeader& header, int 
     image.pixels.clear();
     image.pixels.resize(static_cast<std::size_t>(count));
     if (count == 0) return 0;
-    return readAndDecode(file, header, first * columns, count, image.pixels.data());
+    return readAndDecode(file, header, {first * columns, count}, image.pixels.data());
 }
 
 std::int64_t readPixelRegion(const FitsFile& file, const ImageHeader& header,

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 
+#include "base/pixel_buffer.h"
 #include "fits/fits_file.h"
 #include "fits/image_header.h"
 #include "fits/pixel_image.h"
@@ -45,11 +46,28 @@ std::int64_t decodeSamples(const unsigned char* bytes, std::int64_t byteCount, S
 // (from the first on, in order).
 using DecodeProgress = std::function<void(std::int64_t decoded)>;
 
+// How often each sample occurs in a data array of 16-bit or 8-bit samples, counted from the
+// raw bytes as they are read: the order of the samples is the order of the values whenever
+// BSCALE is above 0.
+struct SampleCounts {
+    static constexpr std::size_t kIndices = std::size_t{1} << 16;
+    bool complete = false;  // every sample of the image was counted: the file holds them all
+    // Counters by index: a 16-bit sample s at s + 32768, an 8-bit sample at s; kIndices of them.
+    WorkVector<std::uint32_t> counts;
+};
+
+// Whether readPixels counts the samples of this header's data array (BITPIX 16 or 8).
+bool countsSamples(const ImageHeader& header);
+
+// The value the sample counted at index decodes to.
+float countedSampleValue(SampleCoding coding, std::size_t index);
+
 // Sizes the image to the header's columns x rows, reads the whole data array from the data
-// start and decodes it, telling progress (when given) as it goes. Returns the count of whole
-// samples read; -1 (nothing read, image untouched) when !canDecode.
+// start and decodes it, telling progress (when given) as it goes, and counting the samples in
+// counts (when given and countsSamples). Returns the count of whole samples read; -1 (nothing
+// read, image untouched) when !canDecode.
 std::int64_t readPixels(const FitsFile& file, const ImageHeader& header, PixelImage& image,
-                        const DecodeProgress& progress = {});
+                        const DecodeProgress& progress = {}, SampleCounts* counts = nullptr);
 
 // Whole samples of the data array that the file holds (what readPixels would count), from the
 // file size alone; -1 when !canDecode.

@@ -324,9 +324,10 @@ namespace orvel {
 namespace {
 
 // Frames in the codings cameras write (16-bit samples about BZERO 32768, a negative BZERO that
-// puts zero inside the range, 8-bit samples) and in codings whose values are not whole numbers
-// (BSCALE 0.5, BZERO 0.5): each is described exactly as a full sort of its decoded values, the
-// range's first and last samples, zeros and a bright star included.
+// puts zero inside the range, 8-bit samples), in codings whose values are not whole numbers
+// (BSCALE 0.5, BZERO 0.5) and in one whose values fall as the samples rise (BSCALE -1): each is
+// described exactly as a full sort of its decoded values, the range's first and last samples,
+// zeros and a bright star included.
 TEST(FirstImageStatistics, EveryCodingOfWholeAndPartNumbersGivesTheSortedFigures) {
     struct Coding {
         int bitpix;
@@ -334,7 +335,8 @@ TEST(FirstImageStatistics, EveryCodingOfWholeAndPartNumbersGivesTheSortedFigures
         double bzero;
     };
     const Coding codings[] = {{16, 1.0, 32768.0}, {16, 1.0, -1000.0}, {8, 1.0, 0.0},
-                              {16, 0.5, 0.0},     {16, 1.0, 0.5},     {16, 1.0, 0.0}};
+                              {16, 0.5, 0.0},     {16, 1.0, 0.5},     {16, 1.0, 0.0},
+                              {16, -1.0, 0.0},    {8, 2.0, -120.0}};
     test::TempDir dir;
     constexpr int kColumns = 1030;
     constexpr int kRows = 1024;
@@ -349,7 +351,7 @@ TEST(FirstImageStatistics, EveryCodingOfWholeAndPartNumbersGivesTheSortedFigures
             int s = static_cast<int>(std::lround(sky(random)));
             if (i % 4001 == 7) s = lowest;
             if (i % 3001 == 5 || (i / kColumns > 500 && i / kColumns < 520)) s = highest;
-            if (i % 997 == 1) s = c.bitpix == 8 ? 0 : 1000;  // zero where BZERO is -1000
+            if (i % 997 == 1) s = c.bitpix == 8 ? 60 : 1000;  // zero for BZERO -1000 and -120
             const double value = c.bscale * s + c.bzero;
             values.push_back(value);
             if (static_cast<float>(value) != 0.0f) included.push_back(static_cast<float>(value));

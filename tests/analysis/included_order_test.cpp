@@ -150,45 +150,5 @@ TEST(IncludedOrder, SampleTakenInPiecesEqualsTheSortedList) {
     EXPECT_EQ(got.largest, want.largest);
 }
 
-// Whole numbers counted piece by piece (a first piece shorter than a vector of lanes, then
-// pieces of whole vectors, the last left to the end): the exact values, zero left out. A single
-// pixel that is not a whole number of the range, wherever it lies (NaN, a half in the first piece
-// or in a vector, one beyond either end), makes the image counted again, still exactly.
-TEST(IncludedOrder, WholeNumbersCountedInPiecesEqualTheSortedList) {
-    const std::size_t n = 300014;
-    constexpr float kLowest = -1000.0f;
-    std::mt19937 random(8);
-    std::normal_distribution<float> sky(40.0f, 25.0f);
-    std::vector<float> pixels(n);
-    for (std::size_t i = 0; i < n; ++i) pixels[i] = std::round(sky(random));
-    pixels[5] = kLowest;
-    pixels[n - 1] = kLowest + 65535.0f;
-    // The halves stand where they would be the smallest and the largest value.
-    const std::pair<float, std::size_t> strays[] = {
-        {0.0f, 0},  // zero is no stray: left out, counted as nothing
-        {std::numeric_limits<float>::quiet_NaN(), n - 2},
-        {kLowest + 0.5f, 5},
-        {kLowest + 65534.5f, n - 1},
-        {kLowest - 1.0f, n / 2},
-        {kLowest + 65536.0f, 3}};
-    for (const auto& [stray, at] : strays) {
-        std::vector<float> image = pixels;
-        image[at] = stray;
-        const IncludedOrder want = sortedReference(image);
-        WholeNumberCounts counts(kLowest);
-        counts.take(image, 6);
-        // The last piece is left for finish to count.
-        for (std::size_t decoded = 6 + 8000; decoded < n; decoded += 8000)
-            counts.take(image, decoded);
-        const IncludedOrder got = counts.finish(image, kLow, kHigh);
-        EXPECT_EQ(got.count, want.count) << stray;
-        EXPECT_EQ(got.median, want.median) << stray;
-        EXPECT_EQ(got.low, want.low) << stray;
-        EXPECT_EQ(got.high, want.high) << stray;
-        EXPECT_EQ(got.smallest, want.smallest) << stray;
-        EXPECT_EQ(got.largest, want.largest) << stray;
-    }
-}
-
 }  // namespace
 }  // namespace orvel

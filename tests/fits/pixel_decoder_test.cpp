@@ -271,6 +271,50 @@ TEST(PixelDecoder, RegionsHoldOnlyTheirRowsAndColumns) {
     EXPECT_TRUE(image.pixels.empty());
 }
 
+// The samples counted as they are read: each 16-bit and 8-bit sample at its index (the two
+// ends of each range and a sample repeated over a piece's end included), and the value each
+// index decodes to. A file cut short, and a format that is not counted, say their counts are
+// not complete.
+TEST(PixelDecoder, SamplesAreCountedAsTheyAreRead) {
+    test::TempDir dir;
+    constexpr int kColumns = 1000;
+    constexpr int kRows = 700;  // more pixels than one piece read
+    for (const int bitpix : {16, 8, -32}) {
+        const int lowest = bitpix == 16 ? -32768 : 0;
+        const int highest = bitpix == 16 ? 32767 : 255;
+        std::vector<double> samples;
+        for (int i = 0; i < kColumns * kRows; ++i)
+            samples.push_back(i % 1001 == 0 ? lowest : i % 999 == 0 ? highest : (i / 7) % 200);
+        const std::string data = encodeSamples(samples, bitpix, 1.0, 0.0);
+        std::vector<std::string> cards = fitsImageCards(bitpix, kColumns, kRows);
+        cards.push_back(fitsRealCard("BSCALE", 2.0));
+        cards.push_back(fitsRealCard("BZERO", 10.0));
+        for (const bool cut : {false, true}) {
+            std::string bytes = fitsFileBytes(cards, data);
+            if (cut) bytes.resize(bytes.size() - 2 * 2880);
+            test::writeFile(dir / "c.fit", bytes);
+            FitsFile file;
+            ASSERT_TRUE(file.open(dir / "c.fit"));
+            const ImageHeader header = parseHeader(readHeaderBlocks(file));
+            PixelImage image;
+            SampleCounts counts;
+            readPixels(file, header, image, {}, &counts);
+            EXPECT_EQ(counts.complete, bitpix != -32 && !cut) << bitpix << " " << cut;
+            if (bitpix == -32 || cut) continue;
+            std::vector<std::uint32_t> want(SampleCounts::kIndices, 0);
+            for (const double s : samples) ++want[static_cast<std::size_t>(s - lowest)];
+            EXPECT_EQ(std::vector<std::uint32_t>(counts.counts.begin(), counts.counts.end()), want)
+                << bitpix;
+            const SampleCoding coding = sampleCoding(header);
+            EXPECT_EQ(countedSampleValue(coding, 0), 2.0 * lowest + 10.0) << bitpix;
+            EXPECT_EQ(countedSampleValue(coding, static_cast<std::size_t>(highest - lowest)),
+                      2.0 * highest + 10.0)
+                << bitpix;
+            EXPECT_EQ(countedSampleValue(coding, static_cast<std::size_t>(5 - lowest)), 20.0f);
+        }
+    }
+}
+
 TEST(PixelDecoder, DecodeSamplesZeroFillsBytesBeyondTheEnd) {
     const unsigned char bytes[] = {0x00, 0x02, 0x00, 0x03, 0x01};
     std::vector<float> out(4, -1.0f);
