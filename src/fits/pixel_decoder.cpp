@@ -43,9 +43,11 @@ void countRawSamples(const unsigned char* raw, std::int64_t n, int bitpix, std::
                      std::uint32_t* odd) {
     std::int64_t k = 0;
     if (bitpix == 16) {
-        // The big-endian word with its sign bit flipped: s + 32768.
+        // The big-endian word, loaded whole, with its sign bit flipped: s + 32768.
         const auto index = [&](std::int64_t i) {
-            return static_cast<std::size_t>((raw[2 * i] ^ 0x80u) << 8 | raw[2 * i + 1]);
+            std::uint16_t word;
+            std::memcpy(&word, raw + 2 * i, sizeof word);
+            return static_cast<std::size_t>(swapBigEndian(word) ^ 0x8000u);
         };
         for (; k + 2 <= n; k += 2) {
             ++even[index(k)];
