@@ -48,14 +48,18 @@ TEST(WorkMemory, BuffersOfEverySizeHoldTheirValuesSideBySide) {
 
 TEST(WorkMemory, ABufferFilledHoldsLittleMoreThanItsBytes) {
     // Under one huge page, and two huge pages with most of a third: a buffer rounded up to whole
-    // huge pages would hold over half a megabyte more than these.
+    // huge pages would hold over 640 KiB more than these. The margin leaves room for pages the
+    // process touches on its own meanwhile.
     for (const std::size_t bytes : {std::size_t{1400} << 10, std::size_t{5500} << 10}) {
+        // A buffer of the same size made and freed first, so that the code that maps and
+        // fills one has run once.
+        { WorkVector<float> warm(bytes / sizeof(float), 1.0f); }
         const std::int64_t before = residentBytes();
         WorkVector<float> values(bytes / sizeof(float));
         for (std::size_t i = 0; i < values.size(); ++i) values[i] = static_cast<float>(i);
         const std::int64_t grown = residentBytes() - before;
         EXPECT_GE(grown, static_cast<std::int64_t>(bytes) - (64 << 10)) << bytes;
-        EXPECT_LE(grown, static_cast<std::int64_t>(bytes) + (128 << 10)) << bytes;
+        EXPECT_LE(grown, static_cast<std::int64_t>(bytes) + (384 << 10)) << bytes;
         EXPECT_EQ(values.back(), static_cast<float>(values.size() - 1));
     }
 }
