@@ -3,7 +3,7 @@
 SHELL := /bin/bash
 JOBS ?= $(shell nproc)
 # What the program needs to build and run (the man pages come from help2man).
-BUILD_PACKAGES := cmake g++ ninja-build pkg-config libsdl2-dev libpng-dev libcfitsio-dev liberfa-dev \
+BUILD_PACKAGES := cmake g++ ninja-build pkg-config libsdl2-dev libpng-dev zlib1g-dev libcfitsio-dev liberfa-dev \
                   libcairo2-dev libpango1.0-dev fonts-dejavu-core help2man
 # Everything `make test` needs: the above and the test tools.
 DEB_PACKAGES := $(BUILD_PACKAGES) libgtest-dev xvfb xdotool python3 clang libclang-rt-14-dev man-db \

@@ -5,6 +5,7 @@
 // short, a DATE-OBS when the star is below the horizon), and a colour cube and a master dark
 // are written beside them.
 #include <fitsio.h>
+#include <zlib.h>
 
 #include <cmath>
 #include <cstdint>
@@ -668,28 +669,40 @@ std::filesystem::path plainPath(const std::filesystem::path& path) {
     return name;
 }
 
-// Replaces the plain file by its compressed copy at path: gzip for .gz, RICE tiles for .fz.
+// The plain file gzip-compressed at path, as gzip writes it.
+bool gzipFile(const std::filesystem::path& plain, const std::filesystem::path& path) {
+    std::ifstream in(plain, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    gzFile out = gzopen(path.c_str(), "wb6");
+    if (out == nullptr) return false;
+    const bool written = gzwrite(out, bytes.data(), static_cast<unsigned>(bytes.size())) ==
+                         static_cast<int>(bytes.size());
+    return gzclose(out) == Z_OK && written && in.good();
+}
+
+// Replaces the plain file by its compressed copy at path: gzip for .gz, RICE tiles of one row
+// each (fpack's defaults) for .fz. Both opened as plain disk files, whatever their names hold.
 bool compressFile(const std::filesystem::path& path) {
     const std::filesystem::path plain = plainPath(path);
-    const bool tiles = path.extension() == ".fz";
     std::error_code ec;
     std::filesystem::remove(path, ec);
-    fitsfile* in = nullptr;
-    fitsfile* out = nullptr;
-    int status = 0;
-    fits_open_file(&in, plain.c_str(), READONLY, &status);
-    const std::string target = path.string() + (tiles ? "[compress R]" : "");
-    fits_create_file(&out, target.c_str(), &status);
-    // A gzip target is written compressed when it is closed; a tile target compresses the image.
-    if (tiles)
+    bool done = false;
+    if (path.extension() == ".fz") {
+        fitsfile* in = nullptr;
+        fitsfile* out = nullptr;
+        int status = 0, ignored = 0;
+        fits_open_diskfile(&in, plain.c_str(), READONLY, &status);
+        fits_create_diskfile(&out, path.c_str(), &status);
+        fits_set_compression_type(out, RICE_1, &status);
         fits_img_compress(in, out, &status);
-    else
-        fits_copy_file(in, out, 1, 1, 1, &status);
-    int ignored = 0;
-    if (out) fits_close_file(out, &status);
-    if (in) fits_close_file(in, &ignored);
+        if (out) fits_close_file(out, &status);
+        if (in) fits_close_file(in, &ignored);
+        done = status == 0;
+    } else {
+        done = gzipFile(plain, path);
+    }
     std::filesystem::remove(plain, ec);
-    return status == 0;
+    return done;
 }
 
 // The three bands of one exposure of a colour camera (frames[i] red, then green and blue) as one

@@ -16,7 +16,8 @@ FitsFile::FitsFile(FitsFile&& other) noexcept
     : fd_(std::exchange(other.fd_, -1)),
       size_(std::exchange(other.size_, 0)),
       inMemory_(std::exchange(other.inMemory_, false)),
-      memory_(std::move(other.memory_)) {}
+      memory_(std::move(other.memory_)),
+      source_(std::move(other.source_)) {}
 
 FitsFile& FitsFile::operator=(FitsFile&& other) noexcept {
     if (this != &other) {
@@ -25,6 +26,7 @@ FitsFile& FitsFile::operator=(FitsFile&& other) noexcept {
         size_ = std::exchange(other.size_, 0);
         inMemory_ = std::exchange(other.inMemory_, false);
         memory_ = std::move(other.memory_);
+        source_ = std::move(other.source_);
     }
     return *this;
 }
@@ -55,16 +57,24 @@ void FitsFile::openBytes(std::vector<unsigned char> bytes) {
     inMemory_ = true;
 }
 
+void FitsFile::openSource(std::shared_ptr<ByteSource> source) {
+    close();
+    source_ = std::move(source);
+    size_ = source_ ? source_->size() : 0;
+}
+
 void FitsFile::close() {
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
     size_ = 0;
     inMemory_ = false;
     memory_.clear();
+    source_.reset();
 }
 
 std::size_t FitsFile::readAt(std::int64_t offset, void* buf, std::size_t n) const {
     if (offset < 0) return 0;
+    if (source_) return source_->readAt(offset, buf, n);
     if (inMemory_) {
         if (offset >= size_) return 0;
         const std::size_t got = std::min(n, static_cast<std::size_t>(size_ - offset));

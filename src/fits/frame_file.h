@@ -20,10 +20,13 @@ struct FrameFile {
     std::string problem;           // why no image could be found; empty when it was
 };
 
-// The image of the file at path. Plain files are read by positioned reads; a file whose name
-// ends in .gz or .fz (any case), that begins with the gzip signature, or whose image is a
-// tile-compressed extension is decompressed through CFITSIO with the samples as stored (no
-// scaling), and rebuilt in memory under the header of the uncompressed image.
+// The image of the file at path, opened by the program itself (no part of the name is read as
+// any library's syntax). Plain files are read by positioned reads. A file that begins with the
+// gzip signature is inflated as a stream, only as far as it is read and never beyond its
+// header's claim; a tile-compressed image extension has its header checked, then only the tiles
+// of the rows read are decompressed (by CFITSIO, samples as stored). Either way the bytes handed
+// on are the uncompressed image's header and its big-endian samples. A compressed frame may
+// claim at most kMaxCompressedPixels.
 FrameFile openCaptureFrame(const std::filesystem::path& path);
 
 // Whether a name ends in a FITS frame's extension: .fit, .fits or .fts, alone or followed by

@@ -76,6 +76,14 @@ ImageHeader frameHeader(const FrameFile& f, const FrameSource& source) {
     return header;
 }
 
+// Why the frame's header rules it out: as any frame's, or a colour mosaic too small to hold one
+// 2 x 2 super-pixel.
+std::string frameProblem(const FrameRecord& frame, const ReferenceSize& reference) {
+    if (frame.source.mosaic && (frame.header.columns < 2 || frame.header.rows < 2))
+        return "its colour mosaic is smaller than 2 x 2 pixels";
+    return headerProblem(frame.header, reference);
+}
+
 // Opens the frame and reads its header. False (after saying why) when it cannot take part.
 bool readHeader(FrameFile& file, const PassContext& ctx, FrameRecord& frame, Lines out) {
     file = openFrameFile(ctx.plan.folder, frame.source);
@@ -90,7 +98,7 @@ bool readHeader(FrameFile& file, const PassContext& ctx, FrameRecord& frame, Lin
     }
     frame.header = frameHeader(file, frame.source);
     logHeader(out.log, scan.text, frame.header);
-    if (std::string problem = headerProblem(frame.header, ctx.reference); !problem.empty()) {
+    if (std::string problem = frameProblem(frame, ctx.reference); !problem.empty()) {
         leaveOut(frame, std::move(problem), out);
         return false;
     }
@@ -114,6 +122,15 @@ bool checkSamples(FrameRecord& frame, std::int64_t samples, Lines out) {
         return false;
     }
     return true;
+}
+
+// Whether a compressed frame's pixels read so far could all be decompressed; if not, the frame
+// is left out with the reason (damaged data, not enough memory).
+bool decompressed(FrameRecord& frame, const FrameFile& file, Lines out) {
+    std::string problem = file.file.problem();
+    if (problem.empty()) return true;
+    leaveOut(frame, std::move(problem), out);
+    return false;
 }
 
 // Writes the measurement's lines and keeps the frame, or leaves it out with the reason found in
@@ -143,11 +160,12 @@ double surveyLaterFrame(const PassContext& ctx, FrameRecord frame, PixelImage& b
         const FrameFile file = openFrameFile(ctx.plan.folder, frame.source);
         if (!file.problem.empty() || !file.scan.endFound) return std::nan("");
         frame.header = frameHeader(file, frame.source);
-        if (!headerProblem(frame.header, ctx.reference).empty() ||
+        if (!frameProblem(frame, ctx.reference).empty() ||
             !dataProblem(frame.header, samplesInFile(file.file, frame.header)).empty())
             return std::nan("");
         FileRows source(file.file, frame.header, buffer);
-        return measureListedWidth(source, frame, ctx.selection);
+        const double width = measureListedWidth(source, frame, ctx.selection);
+        return file.file.problem().empty() ? width : std::nan("");
     } catch (const std::exception&) {
         return std::nan("");
     }
@@ -225,7 +243,7 @@ void passWholeFrame(PassContext& ctx, int number, FrameRecord& frame, PixelImage
     const DescribedImage read =
         first ? readAndDescribeImage(file.file, frame.header, image)
               : DescribedImage{readPixels(file.file, frame.header, image), {}};
-    if (!checkSamples(frame, read.samples, out)) return;
+    if (!checkSamples(frame, read.samples, out) || !decompressed(frame, file, out)) return;
     if (first) {
         ctx.reference = {true, frame.header.columns, frame.header.rows};
         ctx.selection = pick(image, read.stats, frame.name);
@@ -256,9 +274,9 @@ FrameOutcome passLaterFrame(const PassContext& ctx, int number, FrameRecord fram
         if (readHeader(file, ctx, frame, out) &&
             checkSamples(frame, samplesInFile(file.file, frame.header), out)) {
             FileRows source(file.file, frame.header, buffer);
-            judgeAndKeep(
-                frame, measureListedFrame(source, frame, ctx.selection, ctx.plan.setup, ctx.method),
-                out);
+            FrameMeasurement m =
+                measureListedFrame(source, frame, ctx.selection, ctx.plan.setup, ctx.method);
+            if (decompressed(frame, file, out)) judgeAndKeep(frame, std::move(m), out);
         }
     } catch (const std::exception& e) {
         // Out of memory or a failed read: this frame is reported, the night goes on.

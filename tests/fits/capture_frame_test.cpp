@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include "fits/fits_header.h"
 #include "fits/fits_writer.h"
@@ -66,6 +67,61 @@ TEST(CaptureFrame, FramesThatAreNotFitsSayWhy) {
     EXPECT_TRUE(hasFitsExtension("a.Fit.GZ"));
     EXPECT_FALSE(hasFitsExtension("a.fits.bz2"));
     EXPECT_FALSE(hasFitsExtension("fits"));
+}
+
+// The bytes gzip-compressed as gzip writes them.
+std::string gzipped(const std::string& bytes) {
+    z_stream z{};
+    deflateInit2(&z, 1, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY);
+    std::string out(deflateBound(&z, static_cast<uLong>(bytes.size())), '\0');
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
+    z.avail_in = static_cast<uInt>(bytes.size());
+    z.next_out = reinterpret_cast<Bytef*>(out.data());
+    z.avail_out = static_cast<uInt>(out.size());
+    deflate(&z, Z_FINISH);
+    out.resize(z.total_out);
+    deflateEnd(&z);
+    return out;
+}
+
+// Rows first..last of a frame's file as the pipeline reads them.
+std::vector<float> rowsOf(const FrameFile& f, int first, int last) {
+    ImageHeader h = parseHeader(f.scan);
+    h.dataStart += f.headerStart;
+    PixelImage image;
+    readPixelRegion(f.file, h, {first, last, 0, h.columns - 1}, image);
+    return {image.pixels.begin(), image.pixels.end()};
+}
+
+TEST(CaptureFrame, AGzipFrameReadOutOfOrderGivesThePlainPixelsAndADamagedOneSaysWhy) {
+    test::TempDir dir;
+    // 12 MB of pixels: more than the inflated bytes held at once, so that the read of the first
+    // rows after the last must inflate the stream again.
+    test::FrameSpec spec;
+    spec.columns = 3000;
+    spec.rows = 2000;
+    spec.starColumn = 1500;
+    spec.starRow = 1900;
+    const std::string plain = test::frameBytes(spec);
+    test::writeFile(dir / "plain.fits", plain);
+    test::writeFile(dir / "frame.fits.gz", gzipped(plain));
+    const FrameFile p = openCaptureFrame(dir / "plain.fits");
+    const FrameFile g = openCaptureFrame(dir / "frame.fits.gz");
+    ASSERT_EQ(g.problem, "");
+    EXPECT_EQ(rowsOf(g, 1880, 1920), rowsOf(p, 1880, 1920));
+    EXPECT_EQ(rowsOf(g, 10, 20), rowsOf(p, 10, 20));
+    EXPECT_EQ(rowsOf(g, 1999, 1999), rowsOf(p, 1999, 1999));
+    EXPECT_EQ(g.file.problem(), "");
+    // Cut in the middle of its pixels: the rows before the cut are there, the later ones are
+    // not, and the frame says why.
+    const std::string cut = gzipped(plain);
+    test::writeFile(dir / "cut.fits.gz", cut.substr(0, cut.size() / 2));
+    const FrameFile c = openCaptureFrame(dir / "cut.fits.gz");
+    ASSERT_EQ(c.problem, "");
+    EXPECT_EQ(rowsOf(c, 0, 5), rowsOf(p, 0, 5));
+    EXPECT_EQ(c.file.problem(), "");
+    rowsOf(c, 1990, 1999);
+    EXPECT_NE(c.file.problem().find("its gzip data ends after"), std::string::npos);
 }
 
 ImageHeader writerTime(std::vector<std::string> cards) {

@@ -28,7 +28,7 @@ add_library(orvelcore_fuzz STATIC ${ORVEL_FUZZ_SOURCES})
 target_include_directories(orvelcore_fuzz PUBLIC ${CMAKE_SOURCE_DIR}/src)
 target_compile_options(orvelcore_fuzz PRIVATE ${ORVEL_FUZZ_COMPILE_FLAGS})
 # The same libraries as the program's own library, CFITSIO and cairo loaded when first called.
-target_link_libraries(orvelcore_fuzz PUBLIC Threads::Threads PNG::PNG PkgConfig::ERFA
+target_link_libraries(orvelcore_fuzz PUBLIC Threads::Threads PNG::PNG ZLIB::ZLIB PkgConfig::ERFA
                       ${CMAKE_DL_LIBS})
 foreach(loaded CFITSIO CAIRO)
   target_include_directories(orvelcore_fuzz SYSTEM PUBLIC
