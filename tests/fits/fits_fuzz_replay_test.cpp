@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "fits_test_util.h"
+#include "fuzz/compressed_input_check.h"
 #include "fuzz/fits_input_check.h"
 #include "support/test_support.h"
 
@@ -32,6 +33,16 @@ TEST(FitsFuzzReplay, EverySeedKeepsEveryProperty) {
     const std::vector<std::filesystem::path> seeds = inputsIn("tests/fuzz/corpus/fits_fuzz");
     ASSERT_GE(seeds.size(), 5u);
     for (const auto& path : seeds) expectEveryProperty(test::readFile(path), path.string());
+}
+
+// Compressed frames: well-formed ones, and headers that crashed the library or claimed
+// gigabytes before they were checked (ZIMAGE = F, ZTILE1 = 0, a block size of 0, 16000 x 16000).
+TEST(FitsFuzzReplay, EveryCompressedSeedKeepsEveryProperty) {
+    const std::vector<std::filesystem::path> seeds =
+        inputsIn("tests/fuzz/corpus/compressed_fuzz");
+    ASSERT_GE(seeds.size(), 10u);
+    for (const auto& path : seeds)
+        EXPECT_EQ(fuzz::checkCompressedInput(test::readFile(path)), "") << path;
 }
 
 // Frames of one row (or column) on a desktop narrower than them: the picture of the first

@@ -39,7 +39,7 @@ endforeach()
 # The checks are shared with the replay tests: tests/fuzz/*_check.h, included as "fuzz/...".
 target_include_directories(orvelcore_fuzz PUBLIC ${CMAKE_SOURCE_DIR}/tests)
 
-foreach(fuzz_name fits_fuzz first_image_fuzz typed_line_fuzz)
+foreach(fuzz_name fits_fuzz first_image_fuzz typed_line_fuzz compressed_fuzz)
   add_executable(${fuzz_name} ${CMAKE_SOURCE_DIR}/tests/fuzz/${fuzz_name}.cpp)
   target_compile_options(${fuzz_name} PRIVATE
     -fsanitize=fuzzer,${ORVEL_FUZZ_SANITIZERS} -fno-sanitize-recover=undefined
@@ -48,4 +48,4 @@ foreach(fuzz_name fits_fuzz first_image_fuzz typed_line_fuzz)
   target_link_libraries(${fuzz_name} PRIVATE orvelcore_fuzz)
 endforeach()
 
-add_custom_target(fuzz_targets DEPENDS fits_fuzz first_image_fuzz typed_line_fuzz)
+add_custom_target(fuzz_targets DEPENDS fits_fuzz first_image_fuzz typed_line_fuzz compressed_fuzz)

@@ -17,7 +17,7 @@ SECONDS_EACH=$1
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 BUILD=${2:-$ROOT/build-fuzz}
 JOBS=${FUZZ_JOBS:-2}
-TARGETS=(fits_fuzz first_image_fuzz typed_line_fuzz)
+TARGETS=(fits_fuzz first_image_fuzz typed_line_fuzz compressed_fuzz)
 
 # The seed folder of a target: the first-image target starts from the FITS seeds.
 seeds_of() {
