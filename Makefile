@@ -10,7 +10,7 @@ DEB_PACKAGES := $(BUILD_PACKAGES) libgtest-dev xvfb xdotool python3 clang libcla
                 chromium python3-astropy python3-photutils
 # `make deb` finds the libraries the package depends on; `make bench` compares with numpy.
 PACKAGE_PACKAGES := $(BUILD_PACKAGES) dpkg-dev
-BENCH_PACKAGES := $(BUILD_PACKAGES) python3 python3-numpy
+BENCH_PACKAGES := $(BUILD_PACKAGES) python3 python3-numpy libcfitsio-bin
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 CMAKE_FLAGS ?=
 PREFIX ?= /usr/local

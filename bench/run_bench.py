@@ -7,7 +7,12 @@
 (c) the peak memory of (b), in frames;
 (d) an unattended run over one such frame, against one read-and-decode of it;
 (e) numpy's median and percentiles of the frame of (d), against ORVEL's statistics of it;
-(f) nights of 10 to 1000 small frames (640x480): the cost per frame and the peak memory.
+(f) nights of 10 to 1000 small frames (640x480): the cost per frame and the peak memory;
+(g) unattended runs over 100 frames of 4144x2822 tile-compressed (.fz, fpack's defaults: RICE,
+    one row per tile) and gzip-compressed (.fits.gz), against `funpack -S` and `zcat` of the
+    same files to /dev/null, measured side by side;
+(h) the peak memory of the gzip night of (g) with a 1 GiB gzip bomb and a .fz claiming
+    16000 x 16000 pixels among its frames, in decoded frames.
 Every figure is the median of several runs, with the spread (lowest to highest) beside it. A
 read-and-decode is ORVEL's own reading of the whole frame into a fresh buffer in a process
 already started (bench/first_frame_bench.cpp), as a run reads its first frame.
@@ -157,6 +162,55 @@ def small_nights(counts):
                                 later, base[0], peak / 1e6))
 
 
+def compressed_night(kind):
+    """100 frames of 4144x2822 written compressed (`kind` gz or fz), light names, found with
+    --frames; returns the folder, the files and the run's argv."""
+    night = os.path.join(WORK, "night-4144x2822-100-%s" % kind)
+    marker = os.path.join(night, "what-to-type.txt")
+    if not os.path.exists(marker):
+        os.makedirs(night, exist_ok=True)
+        out = subprocess.run([os.path.join(BUILD, "orvel-simulate"), "--out", night, "--size",
+                              "4144x2822", "--frames", "34", "--names", "light", "--compress",
+                              kind], check=True, capture_output=True, text=True)
+        for name in os.listdir(night):
+            if name.startswith("Light_") and int(name.split("_")[3].split(".")[0]) > 100:
+                os.remove(os.path.join(night, name))
+        open(marker, "w").write(out.stdout)
+    files = sorted(os.path.join(night, f) for f in os.listdir(night) if f.startswith("Light_"))
+    argv = night_argv(night, open(marker).read()) + ["--frames", "Light_*"]
+    return night, files, argv
+
+
+def compressed_against_baseline(kind, baseline):
+    """(g) for one kind: the run against the baseline decompressing every file to /dev/null."""
+    night, files, argv = compressed_night(kind)
+    timed(baseline + files, stdout=subprocess.DEVNULL)  # warm the page cache
+    base_time, base_spread, _ = median_of(RUNS, baseline + files, stdout=subprocess.DEVNULL)
+    run_time, run_spread, peak = median_of(RUNS, argv, stdout=subprocess.DEVNULL)
+    print("    %s: %s %.3f s %s, orvel %.3f s %s, ratio %.3f x; peak %.1f MB"
+          % (kind, " ".join(os.path.basename(b) for b in baseline[-2:]), base_time,
+             spread(base_spread, digits=3), run_time, spread(run_spread, digits=3),
+             run_time / base_time, peak / 1e6))
+    return night, argv
+
+
+def bomb_night(gz_night, argv):
+    """(h) the gzip night with a 1 GiB bomb and a .fz claiming 16000 x 16000 among its frames."""
+    night = gz_night + "-bombs"
+    if not os.path.isdir(night):
+        os.makedirs(night)
+        for f in os.listdir(gz_night):
+            if f.startswith("Light_"):
+                os.link(os.path.join(gz_night, f), os.path.join(night, f))
+        subprocess.run([sys.executable, os.path.join(os.path.dirname(__file__), "bombs.py"),
+                        night], check=True)
+    argv = [a if a != gz_night else night for a in argv]
+    run_time, _, peak = median_of(RUNS, argv, stdout=subprocess.DEVNULL)
+    decoded = 4144 * 2822 * 4
+    print("(h) the gzip night with a 1 GiB bomb and a .fz claiming 16000 x 16000: %.3f s, "
+          "peak %.1f MB = %.2f decoded frames" % (run_time, peak / 1e6, peak / decoded))
+
+
 def main():
     cores = os.cpu_count()
     print("ORVEL benchmarks on %d cores" % cores)
@@ -217,6 +271,14 @@ def main():
 
     # (f) the cost per frame and the memory from 10 to 1000 frames.
     small_nights([10, 30, 100, 300, 1000])
+    print()
+
+    # (g) compressed nights against the tools that decompress the same files, and (h) bombs.
+    print("(g) unattended runs over 100 compressed 4144x2822 16-bit frames, medians of %d" % RUNS)
+    compressed_against_baseline("fz", ["sh", "-c", 'for f; do funpack -S "$f"; done', "funpack -S"])
+    gz_night, gz_argv = compressed_against_baseline("gz", ["zcat"])
+    print()
+    bomb_night(gz_night, gz_argv)
 
 
 if __name__ == "__main__":
