@@ -22,4 +22,3 @@ ORVEL_LIBRARY_FUNCTION(kFits, int, ffdkinit, (fitsfile** fptr, const char* filen
 ORVEL_LIBRARY_FUNCTION(kFits, int, fits_set_compression_type, (fitsfile* fptr, int ctype, int* status), (fptr, ctype, status))
 ORVEL_LIBRARY_FUNCTION(kFits, int, fits_img_compress, (fitsfile* infptr, fitsfile* outfptr, int* status), (infptr, outfptr, status))
 // clang-format on
-

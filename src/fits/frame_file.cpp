@@ -56,11 +56,21 @@ void openTiles(const std::filesystem::path& path, const HeaderScan& table, std::
         frame.problem = std::move(check.problem);
         return;
     }
+    // Every tile's compressed bytes within the heap, before the library reads any of them.
+    const std::int64_t tableStart = offset + static_cast<std::int64_t>(table.text.size());
+    std::string rows(static_cast<std::size_t>(tileTableBytes(table.text)), '\0');
+    rows.resize(frame.file.readAt(tableStart, rows.data(), rows.size()));
+    if (std::string p = readTileTable(table.text, rows, tableStart, check.image); !p.empty()) {
+        frame.problem = std::move(p);
+        return;
+    }
     frame.scan.text = check.image.header;
     frame.scan.cardCount = static_cast<int>(frame.scan.text.size()) / kFitsCardBytes;
     frame.scan.endFound = true;
     frame.headerStart = 0;
-    frame.file.openSource(std::make_shared<TileSource>(path, 2, std::move(check.image)));
+    auto tiles =
+        std::make_shared<TileSource>(path, 2, std::move(check.image), std::move(frame.file));
+    frame.file.openSource(std::move(tiles));
 }
 
 // The image of the bytes frame.file holds: the primary, the image extension after an empty

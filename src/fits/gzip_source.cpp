@@ -21,11 +21,15 @@ constexpr std::int64_t kWindow = std::int64_t{8} << 20;
 struct GzipSource::Stream {
     z_stream z{};
     bool open = false;
-    std::vector<unsigned char> input = std::vector<unsigned char>(kInputPiece);
+    std::unique_ptr<unsigned char[]> input;  // one piece of the compressed bytes
+    std::size_t inputBytes = 0;              // its room: a piece, or the whole of a small file
 };
 
 GzipSource::GzipSource(FitsFile compressed, std::int64_t limit)
     : compressed_(std::move(compressed)), stream_(std::make_unique<Stream>()), size_(limit) {
+    stream_->inputBytes = static_cast<std::size_t>(
+        std::clamp<std::int64_t>(compressed_.size(), 1, static_cast<std::int64_t>(kInputPiece)));
+    stream_->input = std::make_unique_for_overwrite<unsigned char[]>(stream_->inputBytes);
     // 15 + 16: a gzip wrapper with the largest window, as gzip writes it.
     if (inflateInit2(&stream_->z, 15 + 16) == Z_OK)
         stream_->open = true;
@@ -106,9 +110,9 @@ bool GzipSource::takeInput() {
     z_stream& z = stream_->z;
     if (z.avail_in > 0) return true;
     const std::size_t got =
-        compressed_.readAt(inOffset_, stream_->input.data(), stream_->input.size());
+        compressed_.readAt(inOffset_, stream_->input.get(), stream_->inputBytes);
     inOffset_ += static_cast<std::int64_t>(got);
-    z.next_in = stream_->input.data();
+    z.next_in = stream_->input.get();
     z.avail_in = static_cast<uInt>(got);
     return got > 0;
 }

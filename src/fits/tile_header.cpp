@@ -115,7 +115,7 @@ std::string imageHeader(std::string_view text, const TileImage& image) {
 }
 
 // The compression's own parameters (ZNAMEi / ZVALi) within what its decoder handles.
-std::string parameterProblem(std::string_view text, const std::string& method) {
+std::string parameterProblem(std::string_view text, TileImage& image) {
     for (int i = 1; i <= 9; ++i) {
         const std::string n = std::to_string(i);
         const std::optional<std::string> name = checkedString(text, "ZNAME" + n);
@@ -124,16 +124,15 @@ std::string parameterProblem(std::string_view text, const std::string& method) {
         if (*name == "BLOCKSIZE")
             v = checkedWhole(text, "ZVAL" + n, 1, 64);
         else if (*name == "BYTEPIX")
-            v = checkedWhole(text, "ZVAL" + n, 1, 8);
-        else if (*name == "SMOOTH")
-            v = checkedWhole(text, "ZVAL" + n, 0, 1);
-        else if (*name == "SCALE")
-            v = checkedWhole(text, "ZVAL" + n, 0, 1'000'000);
+            v = checkedWhole(text, "ZVAL" + n, 1, 4);
         else
             continue;
-        if (!v || (*name == "BYTEPIX" && (*v & (*v - 1)) != 0))
-            return "its compressed image's " + method + " " + *name + " cannot be decoded";
+        if (!v || *v == 3)
+            return "its compressed image's " + image.method + " " + *name + " cannot be decoded";
+        (*name == "BLOCKSIZE" ? image.riceBlock : image.riceBytes) = static_cast<int>(*v);
     }
+    // 8-bit images are Rice-coded a byte a pixel whatever BYTEPIX says.
+    if (image.bitpix == 8) image.riceBytes = 1;
     return {};
 }
 
@@ -166,14 +165,131 @@ std::string tableProblem(std::string_view text, const TileImage& image, std::int
     const auto rows = checkedWhole(text, "NAXIS2", tiles, tiles);
     const auto heap = checkedWhole(text, "PCOUNT", 0, bytes, 0);
     const auto fields = checkedWhole(text, "TFIELDS", 1, 999);
-    if (!rowBytes || !rows || !heap || !fields || checkedWhole(text, "NAXIS", 2, 2) != 2)
+    if (!rowBytes || !rows || !heap || !fields || checkedWhole(text, "NAXIS", 2, 2) != 2 ||
+        checkedWhole(text, "GCOUNT", 1, 1, 1) != 1)
         return "its compressed image's table does not hold one row per tile";
     if (*rowBytes * *rows + *heap > bytes)
         return "its compressed image's table runs beyond the end of the file";
     return {};
 }
 
+// One field of a table row as its TFORM says: bytes in the row, and for a variable-length
+// array its descriptor size (8 for P, 16 for Q) and the bytes of one element.
+struct TableField {
+    std::int64_t bytes = 0;
+    int descriptor = 0;
+    int element = 0;
+};
+
+int elementBytes(char type) {
+    switch (type) {
+        case 'L':
+        case 'B':
+        case 'A':
+        case 'X':
+            return 1;
+        case 'I':
+            return 2;
+        case 'J':
+        case 'E':
+            return 4;
+        case 'K':
+        case 'D':
+        case 'C':
+            return 8;
+        case 'M':
+            return 16;
+        default:
+            return 0;
+    }
+}
+
+// The field a TFORM value describes ("1PB(95)", "8A", "1QD"); empty when it is none.
+std::optional<TableField> tableField(std::string_view form) {
+    std::size_t at = 0;
+    std::int64_t repeat = 0;
+    while (at < form.size() && form[at] >= '0' && form[at] <= '9' && repeat < (1 << 24))
+        repeat = repeat * 10 + (form[at++] - '0');
+    if (at == 0) repeat = 1;
+    if (at >= form.size()) return std::nullopt;
+    const char type = form[at];
+    TableField field;
+    if (type == 'P' || type == 'Q') {
+        field.descriptor = type == 'P' ? 8 : 16;
+        field.element = at + 1 < form.size() ? elementBytes(form[at + 1]) : 0;
+        if (repeat > 1 || field.element == 0) return std::nullopt;
+        field.bytes = repeat * field.descriptor;
+        return field;
+    }
+    const int width = elementBytes(type);
+    if (width == 0) return std::nullopt;
+    field.bytes = type == 'X' ? (repeat + 7) / 8 : repeat * width;
+    return field;
+}
+
+// A big-endian signed integer of `bytes` bytes.
+std::int64_t bigEndian(std::string_view b, std::size_t at, int bytes) {
+    std::uint64_t v = 0;
+    for (int i = 0; i < bytes; ++i) v = (v << 8) | static_cast<unsigned char>(b[at + i]);
+    if (bytes == 4) return static_cast<std::int32_t>(static_cast<std::uint32_t>(v));
+    return static_cast<std::int64_t>(v);
+}
+
 }  // namespace
+
+std::int64_t tileTableBytes(std::string_view text) {
+    const auto rowBytes = checkedWhole(text, "NAXIS1", 1, 1 << 20);
+    const auto rows = checkedWhole(text, "NAXIS2", 1, kMaxCompressedPixels);
+    return rowBytes && rows ? *rowBytes * *rows : 0;
+}
+
+std::string readTileTable(std::string_view text, std::string_view rows, std::int64_t tableStart,
+                          TileImage& image) {
+    const std::string bad = "its compressed image's table points outside its heap";
+    const std::int64_t tableBytes = tileTableBytes(text);
+    const auto rowBytes = checkedWhole(text, "NAXIS1", 1, 1 << 20);
+    const auto fields = checkedWhole(text, "TFIELDS", 1, 999);
+    const auto heapSize = checkedWhole(text, "PCOUNT", 0, std::int64_t{1} << 50, 0);
+    if (!rowBytes || !fields || !heapSize || static_cast<std::int64_t>(rows.size()) < tableBytes)
+        return bad;
+    const auto heapStart =
+        checkedWhole(text, "THEAP", tableBytes, tableBytes + *heapSize, tableBytes);
+    if (!heapStart) return bad;
+    // Where the heap's usable bytes end, counted from its own start.
+    const std::int64_t heapEnd = tableBytes + *heapSize - *heapStart;
+    std::int64_t at = 0;
+    std::vector<std::pair<std::int64_t, TableField>> arrays;
+    std::optional<std::size_t> compressed;  // which of the arrays holds the tiles' codes
+    for (int n = 1; n <= *fields; ++n) {
+        const std::optional<std::string> form = checkedString(text, "TFORM" + std::to_string(n));
+        const std::optional<TableField> field = form ? tableField(*form) : std::nullopt;
+        if (!field) return "its compressed image's table has no valid TFORM" + std::to_string(n);
+        if (field->descriptor > 0) {
+            if (checkedString(text, "TTYPE" + std::to_string(n)) == "COMPRESSED_DATA")
+                compressed = arrays.size();
+            arrays.emplace_back(at, *field);
+        }
+        at += field->bytes;
+    }
+    if (!compressed) return "its compressed image's table has no COMPRESSED_DATA column";
+    image.heapStart = tableStart + *heapStart;
+    image.tiles.clear();
+    if (at != *rowBytes) return "its compressed image's table rows are not NAXIS1 bytes long";
+    for (std::int64_t row = 0; row < tableBytes; row += *rowBytes) {
+        for (std::size_t a = 0; a < arrays.size(); ++a) {
+            const auto& [place, field] = arrays[a];
+            const auto first = static_cast<std::size_t>(row + place);
+            const int width = field.descriptor / 2;
+            const std::int64_t count = bigEndian(rows, first, width);
+            const std::int64_t offset = bigEndian(rows, first + width, width);
+            if (count < 0 || offset < 0 || count > heapEnd / field.element ||
+                offset > heapEnd - count * field.element)
+                return bad;
+            if (a == *compressed) image.tiles.push_back({count * field.element, offset});
+        }
+    }
+    return {};
+}
 
 TileHeaderCheck checkTileHeader(std::string_view text, std::int64_t bytesAfterHeader,
                                 std::int64_t maxPixels) {
@@ -193,12 +309,13 @@ TileHeaderCheck checkTileHeader(std::string_view text, std::int64_t bytesAfterHe
     if (!axes) return fail("its compressed image has no valid ZNAXIS (1 to 3 axes)");
     image.axes = static_cast<int>(*axes);
     if (std::string p = sizeProblem(text, image, maxPixels); !p.empty()) return fail(p);
-    static constexpr std::array<std::string_view, 5> kMethods = {"RICE_1", "RICE_ONE", "GZIP_1",
-                                                                 "GZIP_2", "HCOMPRESS_1"};
+    static constexpr std::array<std::string_view, 4> kMethods = {"RICE_1", "RICE_ONE", "GZIP_1",
+                                                                 "GZIP_2"};
     const std::optional<std::string> method = checkedString(text, "ZCMPTYPE");
     if (!method || std::find(kMethods.begin(), kMethods.end(), *method) == kMethods.end())
         return fail("its compressed image uses a compression the program does not read");
-    if (std::string p = parameterProblem(text, *method); !p.empty()) return fail(p);
+    image.method = *method;
+    if (std::string p = parameterProblem(text, image); !p.empty()) return fail(p);
     // The dither seed indexes a table of 10000 random values.
     if (!checkedWhole(text, "ZDITHER0", 0, 10000, 0))
         return fail("its compressed image has no valid ZDITHER0");

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace orvel {
 
@@ -14,12 +15,23 @@ namespace orvel {
 // largest astronomical sensors made hold about 150 million.
 constexpr std::int64_t kMaxCompressedPixels = 200'000'000;
 
+// Where one tile's compressed bytes lie in the table's heap.
+struct CompressedTile {
+    std::int64_t bytes = 0;   // length (0: the tile is kept in another column)
+    std::int64_t offset = 0;  // from the heap's start
+};
+
 struct TileImage {
     int bitpix = 0;                             // ZBITPIX: the image's sample format
     int axes = 0;                               // ZNAXIS: 1 to 3
     std::array<std::int64_t, 3> size{1, 1, 1};  // ZNAXISn: pixels along each axis (1 beyond axes)
     std::array<std::int64_t, 3> tile{1, 1, 1};  // ZTILEn: a tile's pixels along each axis
-    std::string header;  // the image's own header as a plain primary holds it: whole blocks
+    std::string header;          // the image's own header as a plain primary holds it: whole blocks
+    std::string method;          // ZCMPTYPE, upper case: RICE_1 (or RICE_ONE), GZIP_1 or GZIP_2
+    int riceBlock = 32;          // RICE_1: pixels per block (BLOCKSIZE)
+    int riceBytes = 4;           // RICE_1: bytes per coded pixel (BYTEPIX; 1 for 8-bit images)
+    std::int64_t heapStart = 0;  // the heap's offset in the file (set by readTileTable)
+    std::vector<CompressedTile> tiles;  // each tile's COMPRESSED_DATA bytes, in tile order
 };
 
 struct TileHeaderCheck {
@@ -34,5 +46,16 @@ struct TileHeaderCheck {
 // checked, since a reader may take any of them.
 TileHeaderCheck checkTileHeader(std::string_view text, std::int64_t bytesAfterHeader,
                                 std::int64_t maxPixels);
+
+// Checks the rows of that table (`rows`: its NAXIS1 x NAXIS2 bytes as the file holds them, the
+// table starting at byte `tableStart` of the file): every variable-length array a row points to
+// (the compressed bytes of a tile, its scaling) lies within the heap, so that no tile makes the
+// library allocate or read more than the file holds; and keeps where each tile's compressed
+// bytes lie. Empty when all is well; otherwise why the file is not used.
+std::string readTileTable(std::string_view text, std::string_view rows, std::int64_t tableStart,
+                          TileImage& image);
+
+// Bytes of the table's rows (NAXIS1 x NAXIS2) of a header checkTileHeader accepted.
+std::int64_t tileTableBytes(std::string_view text);
 
 }  // namespace orvel

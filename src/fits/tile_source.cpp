@@ -9,6 +9,7 @@
 #include <new>
 
 #include "fits/pixel_decoder.h"
+#include "fits/rice_check.h"
 
 namespace orvel {
 
@@ -44,8 +45,11 @@ fitsfile* handle(void* f) {
 
 }  // namespace
 
-TileSource::TileSource(std::filesystem::path path, int hdu, TileImage image)
-    : path_(std::filesystem::absolute(path)), hdu_(hdu), image_(std::move(image)) {
+TileSource::TileSource(std::filesystem::path path, int hdu, TileImage image, FitsFile file)
+    : path_(std::filesystem::absolute(path)),
+      file_(std::move(file)),
+      hdu_(hdu),
+      image_(std::move(image)) {
     lineBytes_ = image_.size[0] * bytesPerSample(image_.bitpix);
     lines_ = image_.size[1] * image_.size[2];
 }
@@ -145,9 +149,55 @@ bool TileSource::makeLines(std::int64_t first, std::int64_t last) {
     }
 }
 
+// Whether tile `tile` (in the table's order) can be handed to the library: a Rice-coded one
+// must decode within its bytes.
+bool TileSource::tileDecodable(std::int64_t tile) {
+    const auto t = static_cast<std::size_t>(tile);
+    if (checked_[t]) return true;
+    const CompressedTile& code = image_.tiles[t];
+    if (code.bytes > 0 && (image_.method == "RICE_1" || image_.method == "RICE_ONE")) {
+        // The tile's pixels: whole tiles, or what is left at the image's far edges.
+        const auto& size = image_.size;
+        const auto& step = image_.tile;
+        const std::int64_t across = (size[0] + step[0] - 1) / step[0];
+        const std::int64_t down = (size[1] + step[1] - 1) / step[1];
+        const std::array<std::int64_t, 3> at = {tile % across, tile / across % down,
+                                                tile / across / down};
+        std::int64_t pixels = 1;
+        for (std::size_t i = 0; i < 3; ++i) pixels *= std::min(step[i], size[i] - at[i] * step[i]);
+        std::string bytes(static_cast<std::size_t>(code.bytes), '\0');
+        if (file_.readAt(image_.heapStart + code.offset, bytes.data(), bytes.size()) !=
+                bytes.size() ||
+            !riceTileFits(bytes, pixels, image_.riceBlock, image_.riceBytes)) {
+            problem_ = "its compressed image's tile " + std::to_string(tile + 1) + " is damaged";
+            return false;
+        }
+    }
+    checked_[t] = true;
+    return true;
+}
+
+// Every tile that holds rows first..first + count - 1 (of one plane) checked.
+bool TileSource::tilesDecodable(std::int64_t first, std::int64_t count) {
+    const auto& size = image_.size;
+    const auto& step = image_.tile;
+    if (checked_.empty()) checked_.assign(image_.tiles.size(), false);
+    const std::int64_t across = (size[0] + step[0] - 1) / step[0];
+    const std::int64_t down = (size[1] + step[1] - 1) / step[1];
+    const std::int64_t plane = first / size[1], row = first % size[1];
+    const std::int64_t layer = plane / step[2];
+    for (std::int64_t band = row / step[1]; band <= (row + count - 1) / step[1]; ++band)
+        for (std::int64_t column = 0; column < across; ++column) {
+            const std::int64_t tile = column + across * (band + down * layer);
+            if (tile >= static_cast<std::int64_t>(image_.tiles.size()) || !tileDecodable(tile))
+                return false;
+        }
+    return true;
+}
+
 // Rows first..first + count - 1 decompressed and stored big-endian in data_.
 bool TileSource::decompressLines(std::int64_t first, std::int64_t count) {
-    if (!openLibraryFile()) return false;
+    if (!tilesDecodable(first, count) || !openLibraryFile()) return false;
     const int width = bytesPerSample(image_.bitpix);
     const std::int64_t samples = count * image_.size[0];
     native_.resize(static_cast<std::size_t>(samples * width));

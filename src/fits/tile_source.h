@@ -10,14 +10,16 @@
 #include <vector>
 
 #include "fits/byte_source.h"
+#include "fits/fits_file.h"
 #include "fits/tile_header.h"
 
 namespace orvel {
 
 class TileSource : public ByteSource {
   public:
-    // The image checked by checkTileHeader, stored in HDU `hdu` (from 1) of the file at path.
-    TileSource(std::filesystem::path path, int hdu, TileImage image);
+    // The image checked by checkTileHeader and readTileTable, stored in HDU `hdu` (from 1) of
+    // the file at path, open as `file`.
+    TileSource(std::filesystem::path path, int hdu, TileImage image, FitsFile file);
     ~TileSource() override;
     TileSource(const TileSource&) = delete;
     TileSource& operator=(const TileSource&) = delete;
@@ -30,8 +32,11 @@ class TileSource : public ByteSource {
     bool openLibraryFile();
     bool makeLines(std::int64_t first, std::int64_t last);
     bool decompressLines(std::int64_t first, std::int64_t count);
+    bool tilesDecodable(std::int64_t first, std::int64_t count);
+    bool tileDecodable(std::int64_t tile);
 
     std::filesystem::path path_;             // the compressed file
+    FitsFile file_;                          // the same, for the tiles\' codes
     int hdu_ = 2;                            // the table's HDU number, from 1
     TileImage image_;                        // size, tiles and the rebuilt header
     std::int64_t lineBytes_ = 0;             // bytes of one image row
@@ -39,6 +44,7 @@ class TileSource : public ByteSource {
     void* fits_ = nullptr;                   // the library's handle, opened on the first read
     std::unique_ptr<unsigned char[]> data_;  // the samples as stored, big-endian, made as read
     std::vector<bool> made_;                 // which rows data_ holds
+    std::vector<bool> checked_;              // which tiles\' codes were found decodable
     std::vector<unsigned char> native_;      // one piece of samples as the library gives them
     std::string problem_;                    // why rows could not be made
     mutable std::mutex mutex_;

@@ -35,13 +35,15 @@ TEST(FitsFuzzReplay, EverySeedKeepsEveryProperty) {
     for (const auto& path : seeds) expectEveryProperty(test::readFile(path), path.string());
 }
 
-// Compressed frames: well-formed ones, and headers that crashed the library or claimed
-// gigabytes before they were checked (ZIMAGE = F, ZTILE1 = 0, a block size of 0, 16000 x 16000).
+// Compressed frames: well-formed ones, headers that crashed the library or claimed gigabytes
+// before they were checked (ZIMAGE = F, ZTILE1 = 0, a block size of 0, 16000 x 16000), and
+// saved inputs that once crashed it (a Rice-coded tile whose code runs past its bytes).
 TEST(FitsFuzzReplay, EveryCompressedSeedKeepsEveryProperty) {
-    const std::vector<std::filesystem::path> seeds =
-        inputsIn("tests/fuzz/corpus/compressed_fuzz");
-    ASSERT_GE(seeds.size(), 10u);
-    for (const auto& path : seeds)
+    std::vector<std::filesystem::path> inputs = inputsIn("tests/fuzz/corpus/compressed_fuzz");
+    ASSERT_GE(inputs.size(), 10u);
+    for (const auto& path : inputsIn("tests/fuzz/regressions/compressed_fuzz"))
+        inputs.push_back(path);
+    for (const auto& path : inputs)
         EXPECT_EQ(fuzz::checkCompressedInput(test::readFile(path)), "") << path;
 }
 
