@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/display_text.h"
 #include "base/number_format.h"
 
 namespace orvel {
@@ -18,8 +19,10 @@ public:
 
     void printNumber(double x) { print(formatShort(x)); }
     void endLine() { print("\n"); }
+    // One line: a line end inside the text (from a file name) is written as an escape, as
+    // every other control character is.
     void printLine(std::string_view text) {
-        print(text);
+        print(displaySafe(text));
         endLine();
     }
 };

@@ -5,6 +5,7 @@
 
 #include <utility>
 
+#include "base/display_text.h"
 #include "base/file_io.h"
 #include "base/number_format.h"
 
@@ -40,13 +41,10 @@ RunLog::~RunLog() {
 }
 
 bool RunLog::openFile(const std::filesystem::path& path) {
-    const int fd = openRegularFileForWriting(path);
+    // A new file under the name: an older log, or a link left there, is replaced and never
+    // written through.
+    const int fd = createReplacingFile(path);
     if (fd < 0) return false;
-    // An ordinary file: its old contents go.
-    if (::ftruncate(fd, 0) != 0) {
-        ::close(fd);
-        return false;
-    }
     if (fd_ >= 0) ::close(fd_);
     fd_ = fd;
     fileSize_ = 0;
@@ -75,7 +73,9 @@ RunLog& RunLog::raw(std::string_view bytes) {
 }
 
 RunLog& RunLog::text(std::string_view t) {
-    return raw(t);
+    // Text items carry names and header text from files; the log's own line ends come from
+    // end(), so every control character in an item is data.
+    return raw(displaySafe(t));
 }
 
 RunLog& RunLog::num(double x) {

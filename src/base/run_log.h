@@ -22,11 +22,12 @@ public:
     RunLog& operator=(const RunLog&) = delete;
     ~RunLog();
 
-    // Creates or truncates the file and writes the title line. False when it cannot be created;
-    // the log then stays closed.
+    // Creates the file (a new one that replaces whatever had the name, see
+    // createReplacingFile) and writes the title line. False when it cannot be created; the log
+    // then stays closed.
     bool openFile(const std::filesystem::path& path);
 
-    RunLog& text(std::string_view t);  // a text item, written as it stands
+    RunLog& text(std::string_view t);  // a text item, control characters escaped (displaySafe)
     RunLog& num(double x);             // a number in the single-precision format
     RunLog& numLong(double x);         // a number in the double-precision format
     RunLog& end();                     // carriage return and line feed

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <thread>
 
+#include "base/display_text.h"
 #include "base/file_io.h"
 #include "base/typed_line.h"
 
@@ -73,8 +74,9 @@ void TerminalConsole::setTitle(std::string_view title) {
 }
 
 void TerminalConsole::print(std::string_view text) {
+    // No byte from a file reaches the terminal as a control: only the line ends stay.
     // Output that cannot be written is lost, as on a closed terminal.
-    writeAll(outFd_, text);
+    writeAll(outFd_, displaySafe(text, LineFeeds::kept));
 }
 
 void TerminalConsole::toFront() {

@@ -21,7 +21,8 @@ class TerminalConsole : public Console {
 
     // Sets the terminal window's title (only when the output is a terminal).
     void setTitle(std::string_view title) override;
-    // Writes at once, without buffering, so a prompt shows before the program waits.
+    // Writes at once, without buffering, so a prompt shows before the program waits; control
+    // characters other than the line feed are written as escapes (displaySafe).
     void print(std::string_view text) override;
     // One line, at most 10000 characters; empty optional at the end of the input. A terminal
     // edits the line itself; bytes from a pipe or file follow the typing rules (printable

@@ -13,9 +13,14 @@
 namespace orvel {
 
 std::string csvField(std::string_view text) {
-    if (text.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(text);
+    // A spreadsheet runs a cell starting with one of these as a formula (a frame named
+    // "=cmd|...fit"); the apostrophe makes it text.
+    const bool formula = !text.empty() && std::string_view("=+-@\t\r").find(text[0]) != text.npos;
+    std::string cell(formula ? 1 : 0, '\'');
+    cell += text;
+    if (cell.find_first_of(",\"\r\n") == std::string::npos) return cell;
     std::string out = "\"";
-    for (char c : text) {
+    for (char c : cell) {
         if (c == '"') out += '"';
         out += c;
     }

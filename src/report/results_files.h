@@ -9,7 +9,9 @@
 
 namespace orvel {
 
-// A CSV field: quoted (with doubled quotes) when it holds a comma, quote, CR or LF.
+// A CSV text field: a leading apostrophe when it starts as a spreadsheet formula would (=, +,
+// -, @, TAB or CR), so that a spreadsheet shows it and does not run it; then quoted (with
+// doubled quotes) when it holds a comma, quote, CR or LF. Numbers are not text fields.
 std::string csvField(std::string_view text);
 // A number with enough digits to give back the same 32-bit value; empty for NaN.
 std::string csvNumber(double value, int digits = 9);

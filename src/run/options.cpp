@@ -9,6 +9,7 @@
 #include "observing/coordinates.h"
 #include "picture/canvas.h"
 #include "run/measuring_options.h"
+#include "run/output_names.h"
 
 namespace orvel {
 
@@ -247,9 +248,14 @@ CommandLine parseCommandLine(std::span<const std::string_view> args) {
     const bool unattended = std::any_of(kUnattended.begin(), kUnattended.end(),
                                         [&](const char* name) { return given.count(name) > 0; }) ||
                             !c.options.removals.empty();
-    if (!unattended) return c;
-    if (auto bad = readRequired(given, c.options)) return *bad;
-    c.mode = CommandLine::Mode::batch;
+    if (unattended) {
+        if (auto bad = readRequired(given, c.options)) return *bad;
+        c.mode = CommandLine::Mode::batch;
+    }
+    // Refused before anything is written: no output may overwrite a frame, the log or another
+    // output.
+    const bool interactive = c.mode == CommandLine::Mode::interactive;
+    if (auto clash = outputNameClash(c.options, interactive)) return failure(std::move(*clash));
     return c;
 }
 
@@ -318,7 +324,8 @@ ORVEL_field.png in an interactive run.
 
 Exit status:
   0 on success, 1 when no frame could be measured, a file could not be written or a --remove
-  name matched no frame of the fit, 2 for a missing or malformed option.
+  name matched no frame of the fit, 2 for a missing or malformed option (or an output
+  option naming an input frame, the log or another output).
 
 Example:
   orvel --lat 35,0,0 --lon -111,30,0 --ra 5,55,10 --dec 7,24,25 \

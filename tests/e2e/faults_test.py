@@ -441,8 +441,9 @@ def test_bad_files(work, reference):
 
 def test_odd_names(work, reference):
     """Frame names with commas, quotes, line ends, control characters and bytes that are not
-    UTF-8: listed and measured, written to the log as they are, quoted in the results file so
-    that a CSV reader gets them back exactly, and removable by name."""
+    UTF-8: listed and measured, written to the log with each control character as \\xNN (other
+    bytes as they are), quoted in the results file so that a CSV reader gets them back exactly,
+    and removable by name."""
     folder = fresh_copy(reference["folder"], work, "odd-names")
     odd = {b'we,ird"\n\r\x01name_R.fit': "NIGHT_0004_R.fit", b"\xff\xfe_G.fit": "NIGHT_0005_G.fit"}
     for name, source in odd.items():
@@ -451,8 +452,11 @@ def test_odd_names(work, reference):
     r = run(BATCH + ["--remove", os.fsdecode(removed)], folder)
     check(r.returncode == 0, "odd names: exit status %d" % r.returncode)
     log = read(os.path.join(folder, LOG))
+    logged = {b'we,ird"\n\r\x01name_R.fit': b'we,ird"\\x0a\\x0d\\x01name_R.fit',
+              b"\xff\xfe_G.fit": b"\xff\xfe_G.fit"}
     for name in odd:
-        check(b"\r\n" + name + b"\r\n" in log, "odd names: %r listed as it is" % name)
+        check(b"\r\n" + logged[name] + b"\r\n" in log, "odd names: %r listed escaped" % name)
+    check(b"\x01" not in log, "odd names: no raw control character in the log")
     rows = list(csv.reader(io.StringIO(read(os.path.join(folder, "ORVEL_results.csv"))
                                        .decode("latin-1"), newline="")))
     names = {row[0].encode("latin-1"): row for row in rows[1:]}

@@ -96,6 +96,18 @@ TEST(TerminalConsole, TypingRulesForBackspaceAndControlCharacters) {
     EXPECT_EQ(console.readLine(), "ab[1;2c");
 }
 
+TEST(TerminalConsole, ControlBytesReachTheOutputAsEscapes) {
+    Pipe in, out;
+    TerminalConsole console(in.readEnd, out.writeEnd);
+    // Text built from a file: an 8-bit CSI (0x9b) and ESC M (reverse line feed).
+    console.print("frame \x9b[2J and \x1bM\n");
+    EXPECT_EQ(drain(out.readEnd), "frame \\x9b[2J and \\x1bM\n");
+    // A typed (piped) line keeps its bytes for the program; its echo shows them escaped.
+    in.send("a\x9bz\n");
+    EXPECT_EQ(console.readLine(), "a\x9bz");
+    EXPECT_EQ(drain(out.readEnd), "a\\x9bz\n");
+}
+
 TEST(TerminalConsole, LinesKeepTheFirstTenThousandCharacters) {
     Pipe in, out;
     TerminalConsole console(in.readEnd, out.writeEnd);
