@@ -49,25 +49,6 @@ int daysInMonth(int year, int month) {
     return next - start;
 }
 
-// Why the DATE-OBS (with TIME-OBS) names no moment, or empty. 24:00:00 is the next day's
-// start and a 60th second a leap second.
-std::string dateProblem(const ImageHeader& h) {
-    if (!h.hasDate) return "it has no DATE-OBS";
-    if (h.month < 1 || h.month > 12)
-        return "its DATE-OBS month" + formatShort(h.month) + "is outside 1-12";
-    if (h.day < 1 || h.day > daysInMonth(h.year, h.month))
-        return "its DATE-OBS day" + formatSpaced(h.day) + "is not a day of its month";
-    if (!h.hasTimeOfDay) return "its DATE-OBS holds no time of day and it has no TIME-OBS";
-    const bool midnight = h.hour == 24 && h.minute == 0 && h.second == 0;
-    if ((h.hour < 0 || h.hour > 23) && !midnight)
-        return "its time of day has the hour" + formatSpaced(h.hour);
-    if (h.minute < 0 || h.minute > 59)
-        return "its time of day has the minute" + formatSpaced(h.minute);
-    if (h.second < 0 || h.second > 60)
-        return "its time of day has the second" + formatSpaced(h.second);
-    return {};
-}
-
 // The largest sample of an integer format after scaling; empty for floating-point data.
 std::optional<float> formatCeiling(const ImageHeader& h) {
     double largest = 0.0;
@@ -106,6 +87,23 @@ std::string headerProblem(const ImageHeader& h, const ReferenceSize& reference) 
         return "its image size" + sizeText(h.columns, h.rows) + "differs from the first image's" +
                sizeText(reference.columns, reference.rows);
     return dateProblem(h);
+}
+
+std::string dateProblem(const ImageHeader& h) {
+    if (!h.hasDate) return "it has no DATE-OBS";
+    if (h.month < 1 || h.month > 12)
+        return "its DATE-OBS month" + formatShort(h.month) + "is outside 1-12";
+    if (h.day < 1 || h.day > daysInMonth(h.year, h.month))
+        return "its DATE-OBS day" + formatSpaced(h.day) + "is not a day of its month";
+    if (!h.hasTimeOfDay) return "its DATE-OBS holds no time of day and it has no TIME-OBS";
+    const bool midnight = h.hour == 24 && h.minute == 0 && h.second == 0;
+    if ((h.hour < 0 || h.hour > 23) && !midnight)
+        return "its time of day has the hour" + formatSpaced(h.hour);
+    if (h.minute < 0 || h.minute > 59)
+        return "its time of day has the minute" + formatSpaced(h.minute);
+    if (h.second < 0 || h.second > 60)
+        return "its time of day has the second" + formatSpaced(h.second);
+    return {};
 }
 
 std::string dataProblem(const ImageHeader& header, std::int64_t samples) {

@@ -21,6 +21,10 @@ struct ReferenceSize {
 // Why a frame with this header cannot take part, or empty when it can.
 std::string headerProblem(const ImageHeader& header, const ReferenceSize& reference);
 
+// Why the DATE-OBS (with TIME-OBS) names no moment, or empty when it names one. 24:00:00 is
+// the next day's start and a 60th second a leap second.
+std::string dateProblem(const ImageHeader& header);
+
 // Why a frame whose file holds `samples` whole samples cannot take part (its data end before
 // the image does), or empty when it can.
 std::string dataProblem(const ImageHeader& header, std::int64_t samples);

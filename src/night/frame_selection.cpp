@@ -51,6 +51,12 @@ struct Candidate {
     std::tuple<bool, int, int, int, int, int, int> when{};  // no time first flag, then Y M D h m s
 };
 
+// Whether a name ends in a compression's extension (.gz, .fz, any case).
+bool compressedName(std::string_view name) {
+    const std::string upper = upperCase(name);
+    return upper.ends_with(".GZ") || upper.ends_with(".FZ");
+}
+
 // What the header of one file says about the frames it holds.
 struct FileFrames {
     ImageHeader header;
@@ -79,12 +85,22 @@ FileFrames readFileFrames(const FrameFile& f, const FrameSelection& selection) {
     return frames;
 }
 
-// The reason a single-band frame has no band, or empty when it has one.
+// The reason a single-band frame has no band, or empty when it has one. Without the filter
+// card the name may tell it, as the classic names do.
 std::string bandProblem(const FileFrames& frames, const FrameSelection& selection,
-                        std::optional<Band>& band) {
-    if (frames.filter.empty())
-        return "it has no " + selection.bandKeyword + " card to tell its band";
-    band = bandOfFilter(frames.filter, selection);
+                        ListedFile& listed) {
+    if (frames.filter.empty()) {
+        const std::optional<Band> named = bandBeforeExtension(listed.name);
+        listed.bandKnown = named.has_value();
+        listed.bandFromName = named.has_value();
+        listed.band = named.value_or(Band::red);
+        if (named) return {};
+        return "it has no " + selection.bandKeyword +
+               " card to tell its band, nor a band letter before its extension";
+    }
+    const std::optional<Band> band = bandOfFilter(frames.filter, selection);
+    listed.bandKnown = band.has_value();
+    listed.band = band.value_or(Band::red);
     if (band) return {};
     return "its " + selection.bandKeyword + " '" + frames.filter +
            "' names no band (--band NAME=R maps a filter name to a band)";
@@ -107,11 +123,9 @@ std::vector<Candidate> framesOfFile(const std::filesystem::path& folder, const s
     const FileFrames frames = readFileFrames(f, selection);
     const ImageHeader& h = frames.header;
     base.when = {!h.hasDate, h.year, h.month, h.day, h.hour, h.minute, h.second};
+    base.listed.exposure = exposureIdentity(h, f.scan.text);
     if (!frames.cube && !frames.mosaic) {
-        std::optional<Band> band;
-        base.listed.whyLeftOut = bandProblem(frames, selection, band);
-        base.listed.bandKnown = band.has_value();
-        base.listed.band = band.value_or(Band::red);
+        base.listed.whyLeftOut = bandProblem(frames, selection, base.listed);
         return {base};
     }
     // A colour frame gives one frame per band, named after its file.
@@ -152,9 +166,11 @@ ImageFileList selectFrames(const std::filesystem::path& folder, const FrameSelec
         for (Candidate& c : framesOfFile(folder, name, selection))
             candidates.push_back(std::move(c));
     }
-    // Band, then moment, then name: frames whose band cannot be told come last.
+    // Band, then moment, then a plain file before a compressed one (the copy of the same
+    // exposure that is kept), then name: frames whose band cannot be told come last.
     const auto rank = [](const Candidate& c) {
         return std::make_tuple(c.listed.bandKnown ? bandIndex(c.listed.band) : 3, c.when,
+                               compressedName(c.listed.source.file),
                                std::string_view(c.listed.name));
     };
     std::stable_sort(candidates.begin(), candidates.end(),
@@ -168,7 +184,17 @@ ImageFileList selectFrames(const std::filesystem::path& folder, const FrameSelec
         if (c.listed.bandKnown) ++list.bandCounts[bandIndex(c.listed.band)];
         list.files.push_back(std::move(c.listed));
     }
+    leaveOutRepeatedExposures(list.files);
     return list;
+}
+
+std::string bandsFromNamesNote(const ImageFileList& list, const FrameSelection& selection) {
+    const auto count = std::count_if(list.files.begin(), list.files.end(),
+                                     [](const ListedFile& f) { return f.bandFromName; });
+    if (count == 0) return {};
+    return std::to_string(count) + (count == 1 ? " frame" : " frames") + " without a " +
+           selection.bandKeyword + " card " + (count == 1 ? "takes its" : "take their") +
+           " band from the letter before the extension.";
 }
 
 namespace {
@@ -189,7 +215,8 @@ std::string fitsSuffix(const std::string& name) {
 // How many frames of the folder tell each band, are colour frames, or tell none.
 struct FolderCounts {
     int total = 0;
-    std::array<int, 3> bands{};
+    std::array<int, 3> bands{};  // frames whose FILTER names the band
+    int named = 0;               // frames without FILTER whose name tells the band
     int colour = 0;
     std::set<std::string> suffixes;
 };
@@ -199,40 +226,49 @@ std::string countsText(const std::array<int, 3>& bands) {
            std::to_string(bands[2]);
 }
 
-}  // namespace
-
-std::string captureHint(const std::filesystem::path& folder) {
+FolderCounts countFolder(const std::filesystem::path& folder) {
     FolderCounts counts;
-    FrameSelection any;
+    const FrameSelection any;
     for (const std::string& name : folderFiles(folder)) {
         if (!hasFitsExtension(name)) continue;
         ++counts.total;
         counts.suffixes.insert(fitsSuffix(name));
         const std::vector<Candidate> frames = framesOfFile(folder, name, any);
+        const ListedFile& first = frames[0].listed;
         if (frames.size() == 3)
             ++counts.colour;
-        else if (frames[0].listed.bandKnown)
-            ++counts.bands[bandIndex(frames[0].listed.band)];
+        else if (first.bandFromName)
+            ++counts.named;
+        else if (first.bandKnown)
+            ++counts.bands[bandIndex(first.band)];
     }
+    return counts;
+}
+
+}  // namespace
+
+std::string captureHint(const std::filesystem::path& folder) {
+    const FolderCounts counts = countFolder(folder);
     if (counts.total == 0) return {};
     const int banded = counts.bands[0] + counts.bands[1] + counts.bands[2];
-    const int bandless = counts.total - banded - counts.colour;
-    std::vector<std::string> parts;
-    if (banded > 0) parts.push_back("name their band in FILTER (" + countsText(counts.bands) + ")");
-    if (counts.colour > 0) parts.push_back("are colour frames (3-plane cubes or Bayer mosaics)");
-    if (bandless > 0) parts.push_back("tell no band in FILTER");
-    const std::array<int, 3> shares = {banded, counts.colour, bandless};
+    // Each kind of frame found, with its share of the folder.
+    const std::vector<std::pair<int, std::string>> kinds = {
+        {banded, "name their band in FILTER (" + countsText(counts.bands) + ")"},
+        {counts.named, "have no FILTER but the band letter before the extension"},
+        {counts.colour, "are colour frames (3-plane cubes or Bayer mosaics)"},
+        {counts.total - banded - counts.named - counts.colour, "tell no band in FILTER"}};
+    const auto present =
+        std::count_if(kinds.begin(), kinds.end(), [](const auto& kind) { return kind.first > 0; });
     std::string text = std::to_string(counts.total) + " FITS frames here";
-    if (parts.size() == 1) {
-        text += " " + parts[0];
-    } else {
-        // Each kind with its own count, in the order above.
-        std::size_t part = 0;
-        for (const int share : shares) {
-            if (share == 0) continue;
-            text += (part == 0 ? ": " : ", ") + std::to_string(share) + " " + parts[part];
-            ++part;
-        }
+    int part = 0;
+    for (const auto& [share, phrase] : kinds) {
+        if (share == 0) continue;
+        // One kind alone needs no count of its own.
+        if (present == 1)
+            text += " " + phrase;
+        else
+            text += (part == 0 ? ": " : ", ") + std::to_string(share) + " " + phrase;
+        ++part;
     }
     text += ": orvel";
     for (const std::string& suffix : counts.suffixes) text += " --frames '*" + suffix + "'";

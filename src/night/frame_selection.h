@@ -33,9 +33,17 @@ std::optional<Band> bandOfFilter(std::string_view filter, const FrameSelection& 
 bool matchesPattern(std::string_view name, std::string_view pattern);
 
 // The frames of the folder that match any pattern (ordinary files, no hidden names), ordered
-// by band, then by DATE-OBS, then by name; a colour cube or mosaic gives one frame per band. A
-// frame whose band cannot be told comes last, listed with the reason it is left out.
+// by band, then by DATE-OBS, then a plain file before a compressed one (.gz, .fz), then by name
+// (byte order); a colour cube or mosaic gives one frame per band. A frame without the filter
+// card takes its band from the letter before its extension (bandBeforeExtension). A frame whose
+// band cannot be told comes last, listed with the reason it is left out. A frame that repeats
+// an earlier one's exposure (fpack keeps x.fits beside x.fits.fz) is listed but left out: the
+// plain file is the one kept.
 ImageFileList selectFrames(const std::filesystem::path& folder, const FrameSelection& selection);
+
+// The console's line for a list in which frames without the filter card took their band from
+// their name: how many and by which rule. Empty when there are none.
+std::string bandsFromNamesNote(const ImageFileList& list, const FrameSelection& selection);
 
 // For a folder whose frames the classic names do not find: what FITS frames it holds and the
 // command that measures them. Empty when it holds none.

@@ -13,6 +13,7 @@
 #include "night/frame_acceptance.h"
 #include "night/frame_pipeline.h"
 #include "night/frame_pool.h"
+#include "night/frame_reading.h"
 #include "night/night_log.h"
 
 namespace orvel {
@@ -48,32 +49,6 @@ void leaveOut(FrameRecord& frame, std::string reason, Lines out) {
     frame.measurement.reset();
     frame.included = false;
     frame.whyLeftOut = std::move(reason);
-}
-
-// The frame's file: as the classic names are read (the primary image), or as capture programs
-// write it.
-FrameFile openFrameFile(const std::filesystem::path& folder, const FrameSource& source) {
-    if (source.captureFile) return openCaptureFrame(folder / source.file);
-    FrameFile f;
-    if (!f.file.open(folder / source.file)) {
-        f.problem = "it cannot be opened";
-        return f;
-    }
-    f.scan = readHeaderBlocks(f.file);
-    return f;
-}
-
-// The header values of the frame: where its samples lie in the bytes (after the header's own
-// place, and the planes before its own in a colour cube), and the writers' times.
-ImageHeader frameHeader(const FrameFile& f, const FrameSource& source) {
-    ImageHeader header = parseHeader(f.scan);
-    if (source.captureFile) readWriterTime(f.scan.text, header);
-    header.dataStart += f.headerStart;
-    if (source.plane >= 0) {
-        header.dataStart += source.plane * headerPixelCount(header) * bytesPerSample(header.bitpix);
-        header.planes = 1;
-    }
-    return header;
 }
 
 // Why the frame's header rules it out: as any frame's, or a colour mosaic too small to hold one

@@ -296,9 +296,11 @@ Options:
                        results files are written there
   --frames PATTERN     take the frames whose names match PATTERN (shell wildcards, letter
                        case ignored, e.g. 'Light_*.fits'; may be repeated), each with its band
-                       from its FILTER card; .fit, .fits, .fts, gzip (.gz) and tile-compressed
-                       (.fz) frames, an image after an empty primary, 3-plane colour cubes and
-                       raw Bayer mosaics (BAYERPAT) as three frames NAME[R], NAME[G], NAME[B]
+                       from its FILTER card (without one, from the letter before the extension,
+                       as in x_R.fits); .fit, .fits, .fts, gzip (.gz) and tile-compressed (.fz)
+                       frames, an image after an empty primary, 3-plane colour cubes and raw
+                       Bayer mosaics (BAYERPAT) as three frames NAME[R], NAME[G], NAME[B]; one
+                       exposure found twice (x.fits beside x.fits.fz) is measured once
   --band NAME=R        the filter NAME stands for band R, G or B (may be repeated)
   --band-keyword KEY   the card that names the filter (default FILTER)
   --bayer PATTERN      every frame is a raw mosaic of PATTERN (RGGB, BGGR, GRBG or GBRG) at

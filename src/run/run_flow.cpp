@@ -105,6 +105,9 @@ ImageFileList findFrames(const RunOptions& options, const std::filesystem::path&
     ImageFileList files =
         options.frames.active() ? selectFrames(folder, options.frames) : discoverImages(folder);
     reportDiscovery(log, console, files);
+    // The console alone says which bands came from names: the log lists the frames as ever.
+    if (const std::string note = bandsFromNamesNote(files, options.frames); !note.empty())
+        console.printLine(note);
     if (files.files.empty() && !options.frames.active()) {
         if (const std::string hint = captureHint(folder); !hint.empty()) console.printLine(hint);
     }

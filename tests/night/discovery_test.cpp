@@ -136,5 +136,47 @@ TEST(Discovery, BandOfName) {
     EXPECT_EQ(list.files[2].band, Band::blue);
 }
 
+TEST(Discovery, BandBeforeTheExtension) {
+    EXPECT_EQ(bandBeforeExtension("x_R.fits"), Band::red);
+    EXPECT_EQ(bandBeforeExtension("x_g.FTS"), Band::green);
+    EXPECT_EQ(bandBeforeExtension("M42-b.fit.fz"), Band::blue);
+    EXPECT_EQ(bandBeforeExtension("x_R.fits.gz"), Band::red);
+    EXPECT_EQ(bandBeforeExtension("x_0001_R.fit"), Band::red);
+    EXPECT_EQ(bandBeforeExtension("night7G.fits"), Band::green);  // a digit before: alone
+    EXPECT_EQ(bandBeforeExtension("R.fits"), Band::red);          // nothing before: alone
+    // A letter that ends a word, a band letter elsewhere, no FITS extension: no band.
+    EXPECT_EQ(bandBeforeExtension("Clear.fits"), std::nullopt);
+    EXPECT_EQ(bandBeforeExtension("Blob.fts"), std::nullopt);
+    EXPECT_EQ(bandBeforeExtension("Light_R_0001.fits"), std::nullopt);
+    EXPECT_EQ(bandBeforeExtension("x_R.png"), std::nullopt);
+    EXPECT_EQ(bandBeforeExtension("x_R.fits.zip"), std::nullopt);
+    EXPECT_EQ(bandBeforeExtension(".fits"), std::nullopt);
+}
+
+TEST(Discovery, AClassicFrameFoundTwiceIsLeftOutAfterTheFirst) {
+    TempDir dir;
+    test::FrameSpec f;
+    test::writeFrame(dir / "a_R.fit", f);
+    std::filesystem::copy_file(dir / "a_R.fit", dir / "b_R.fit");
+    test::FrameSpec later = f;
+    later.date = "2026-03-15T20:00:01";
+    test::writeFrame(dir / "c_R.fit", later);
+    // The same moment in another band is another frame.
+    test::writeFrame(dir / "d_G.fit", f);
+    // Frames without DATE-OBS are never the same exposure.
+    const std::string bytes = test::frameBytes(f);
+    std::string undated = bytes;
+    undated.replace(undated.find("DATE-OBS"), 80, std::string(80, ' '));
+    writeFile(dir / "e_B.fit", undated);
+    writeFile(dir / "f_B.fit", undated);
+    const ImageFileList list = discoverImages(dir.path());
+    std::vector<std::string> reasons;
+    for (const ListedFile& l : list.files) reasons.push_back(l.name + ": " + l.whyLeftOut);
+    EXPECT_EQ(reasons,
+              (std::vector<std::string>{"a_R.fit: ", "b_R.fit: the same exposure as a_R.fit",
+                                        "c_R.fit: ", "d_G.fit: ", "e_B.fit: ", "f_B.fit: "}));
+    EXPECT_EQ(list.bandCounts, (std::array<int, 3>{3, 1, 2}));
+}
+
 }  // namespace
 }  // namespace orvel

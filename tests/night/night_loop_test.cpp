@@ -108,6 +108,7 @@ void writeNight(const TempDir& dir) {
         f.rows = 260;
         f.starColumn = 150;
         f.starRow = 200;
+        f.date = "2026-03-15T23:30:00";  // not n13_B's moment: another exposure
         return f;
     }());
     dated.resize(2880 + 300 * 250 * 2);  // the star's rows are partly missing
