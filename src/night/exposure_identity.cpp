@@ -66,7 +66,9 @@ ExposureIdentity exposureIdentity(const ImageHeader& header, std::string_view he
 }
 
 bool sameExposure(const ExposureIdentity& a, const ExposureIdentity& b) {
-    return a.known() && a.moment == b.moment && a.columns == b.columns && a.rows == b.rows;
+    // A header that describes no image is left out for that reason, not as a copy.
+    return a.known() && a.moment == b.moment && a.columns == b.columns && a.rows == b.rows &&
+           a.columns > 0 && a.rows > 0;
 }
 
 }  // namespace orvel

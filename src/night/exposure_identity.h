@@ -23,7 +23,8 @@ struct ExposureIdentity {
 // DATE-OBS (nor MJD-OBS, for a capture file) has an unknown identity.
 ExposureIdentity exposureIdentity(const ImageHeader& header, std::string_view headerText);
 
-// Whether two identities are the same exposure: both known, the same moment and the same size.
+// Whether two identities are the same exposure: both known, the same moment and the same size,
+// a positive one.
 bool sameExposure(const ExposureIdentity& a, const ExposureIdentity& b);
 
 }  // namespace orvel
