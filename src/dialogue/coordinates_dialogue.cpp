@@ -16,9 +16,9 @@ namespace {
 // One coordinate question: its prompt and how its fields are named.
 struct AngleQuestion {
     std::string_view prompt;
-    bool signRule;              // the sign of the degrees field is the sign of the angle
-    std::string_view units;     // "degrees" or "hours"
-    std::string_view example;   // a correctly typed answer
+    bool signRule;             // the sign of the degrees field is the sign of the angle
+    std::string_view units;    // "degrees" or "hours"
+    std::string_view example;  // a correctly typed answer
 };
 
 // Whether every comma-separated field holds nothing but its number (or nothing), and there are
@@ -60,8 +60,8 @@ TypedAngle askAngle(Console& console, const AngleQuestion& q) {
 
 ObservingSetup readObservingSetup(Console& console, RunLog& log) {
     ObservingSetup s;
-    s.latitude = askAngle(console, {"Input the Latitude of site (D,M,S, South is negative)- ",
-                                    true, "degrees", "35,0,0"});
+    s.latitude = askAngle(console, {"Input the Latitude of site (D,M,S, South is negative)- ", true,
+                                    "degrees", "35,0,0"});
     s.longitude = askAngle(console, {"Input the Longitude of site (D,M,S, West is negative)- ",
                                      true, "degrees", "-106,30,0"});
     s.rightAscension =

@@ -1,7 +1,7 @@
 #include "dialogue/dialogue.h"
 
-#include "platform/session_end.h"
 #include "base/typed_line.h"
+#include "platform/session_end.h"
 
 namespace orvel {
 

@@ -2,7 +2,7 @@
 // the star and background picks.
 #pragma once
 
-#include "base/run_log.h"
+#include "night/night_log.h"
 #include "night/night_loop.h"
 #include "platform/console.h"
 #include "platform/graphics_window.h"
@@ -12,6 +12,6 @@ namespace orvel {
 // The picker of the interactive program: statistics, the image in the window, mouse picks.
 // Throws SessionEnded when no window can be opened.
 StarPicker interactivePicker(DesktopSize desktop, Console& console, GraphicsWindow& window,
-                             RunLog& log);
+                             PickRecorder& picks);
 
 }  // namespace orvel

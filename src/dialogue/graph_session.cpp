@@ -1,30 +1,29 @@
 #include "dialogue/graph_session.h"
 
 #include "dialogue/dialogue.h"
-#include "dialogue/outlier_dialogue.h"
 #include "graph/graph_file.h"
-#include "report/fit_report.h"
 
 namespace orvel {
 
-void GraphSession::open() {
-    ranges_ = graphRanges(night_);
-    logGraphRanges(log_, ranges_);
-    positions_ = plotPositions(night_, ranges_);
+GraphLayout graphLayout(const NightRecord& night) {
+    GraphLayout layout;
+    layout.ranges = graphRanges(night);
+    layout.positions = plotPositions(night, layout.ranges);
+    return layout;
+}
+
+void GraphSession::open(GraphLayout layout) {
+    layout_ = std::move(layout);
     openGraphWindow(window_);
 }
 
-void GraphSession::refit() {
-    fitAndReport(night_, log_, console_);
-    // The frames' own warnings once, with the first report; the fit's after every report.
-    reportWarnings(night_, console_, !reported_);
-    reported_ = true;
-    lines_ = lineEndPoints(night_.fits, ranges_);
+void GraphSession::show(const NightFit& fit) {
+    lines_ = lineEndPoints(fit.lines(), layout_.ranges);
     draw(std::nullopt);
 }
 
 void GraphSession::draw(std::optional<Band> circlesOf) {
-    drawGraph(window_, night_, positions_, lines_, circlesOf);
+    drawGraph(window_, night_, layout_.positions, lines_, circlesOf);
 }
 
 bool offerGraphExport(GraphicsWindow& window, Console& console,
@@ -39,15 +38,6 @@ bool offerGraphExport(GraphicsWindow& window, Console& console,
     }
     window.close();
     return save;
-}
-
-bool runGraphPhase(NightRecord& night, const std::filesystem::path& folder, Console& console,
-                   GraphicsWindow& window, RunLog& log) {
-    GraphSession graph(night, window, console, log);
-    graph.open();
-    graph.refit();
-    runOutlierDialogue(graph, console);
-    return offerGraphExport(window, console, folder);
 }
 
 }  // namespace orvel

@@ -16,7 +16,7 @@ constexpr Rgb kYellow{255, 210, 0};
 
 bool bandHasIncludedPoint(const NightRecord& night, Band band) {
     return std::any_of(night.frames.begin(), night.frames.end(),
-                       [&](const FrameRecord& f) { return f.included && f.band == band; });
+                       [&](const FrameRecord& f) { return f.included() && f.band == band; });
 }
 
 // Asks for a band; empty when the user chose none, or a band without points to remove.
@@ -43,8 +43,9 @@ std::optional<Band> askBand(const NightRecord& night, Console& console) {
 
 enum class PickResult { removed, tryAgain, nothingToPick };
 
-// One pick of a point of the band, confirmed or not.
-PickResult pickAndConfirm(GraphSession& graph, Band band, Console& console) {
+// One pick of a point of the band, confirmed (the frame in `chosen`) or not.
+PickResult pickAndConfirm(GraphSession& graph, Band band, Console& console,
+                          std::optional<std::size_t>& chosen) {
     GraphicsWindow& window = graph.window();
     console.endLine();
     console.printLine("Using the mouse, put the cursor in the center of the circle");
@@ -67,7 +68,7 @@ PickResult pickAndConfirm(GraphSession& graph, Band band, Console& console) {
     console.toFront();
     console.endLine();
     if (askFor(console, "Is this the point (yellow) you want to remove (Enter Y or N)? ", 'Y')) {
-        removeFrame(graph.night(), *candidate);
+        chosen = candidate;
         console.endLine();
         console.printLine("Data point has been removed and extinction coefficient re-calculated.");
         return PickResult::removed;
@@ -81,8 +82,8 @@ PickResult pickAndConfirm(GraphSession& graph, Band band, Console& console) {
 
 }  // namespace
 
-void runOutlierDialogue(GraphSession& graph, Console& console) {
-    bool askedBefore = false;
+std::optional<std::size_t> nextOutlierRemoval(GraphSession& graph, Console& console,
+                                              bool& askedBefore) {
     for (;;) {
         console.toFront();
         console.endLine();
@@ -90,21 +91,19 @@ void runOutlierDialogue(GraphSession& graph, Console& console) {
             ask(console, askedBefore
                              ? "Do you want to remove more outliers from the data (Enter Y or N)? "
                              : "Do you want to remove outliers from the data (Enter Y or N)? ");
-        if (answerIs(answer, 'N')) return;
+        if (answerIs(answer, 'N')) return std::nullopt;
         askedBefore = true;
         const std::optional<Band> band = askBand(graph.night(), console);
         graph.draw(band);
         if (!band) continue;
         // Picking goes on, for the same band, until a point has been removed.
         PickResult result;
+        std::optional<std::size_t> chosen;
         do {
-            result = pickAndConfirm(graph, *band, console);
+            result = pickAndConfirm(graph, *band, console, chosen);
         } while (result == PickResult::tryAgain);
-        if (result == PickResult::removed) {
-            graph.refit();
-        } else {
-            graph.draw(std::nullopt);
-        }
+        if (result == PickResult::removed) return chosen;
+        graph.draw(std::nullopt);
     }
 }
 

@@ -1,4 +1,4 @@
-// Removing outlier points by clicking them in the graph, refitting after each removal.
+// Choosing outlier points to remove by clicking them in the graph.
 #pragma once
 
 #include "dialogue/graph_session.h"
@@ -6,8 +6,11 @@
 
 namespace orvel {
 
-// Runs the dialogue until the user answers the removal question with N. Each confirmed pick
-// removes the frame, refits, reports and redraws the graph.
-void runOutlierDialogue(GraphSession& graph, Console& console);
+// Asks, as the dialogue does, whether to remove (more) outliers, and lets the user pick and
+// confirm a point: the confirmed point's frame (said removed on the console; the caller leaves
+// it out and refits), or empty when the user answers N. `askedBefore` keeps whether the
+// question was asked already, so that it says "more" from then on.
+std::optional<std::size_t> nextOutlierRemoval(GraphSession& graph, Console& console,
+                                              bool& askedBefore);
 
 }  // namespace orvel

@@ -23,7 +23,7 @@ void drawBackgroundBox(GraphicsWindow& window, const StarSelection& s, Rgb colou
     window.redraw();
 }
 
-void pickStar(GraphicsWindow& window, Console& console, RunLog& log, StarSelection& s) {
+void pickStar(GraphicsWindow& window, Console& console, PickRecorder& picks, StarSelection& s) {
     for (;;) {
         console.endLine();
         console.printLine("Using the mouse, put the cursor on the target star and left-click.");
@@ -31,7 +31,7 @@ void pickStar(GraphicsWindow& window, Console& console, RunLog& log, StarSelecti
         const Click click = window.waitForClick();
         s.starX = click.x;
         s.starY = click.y;
-        logStarPick(log, click.x, click.y);
+        picks.star(click.x, click.y);
         s.radius = 10.0f;
         drawStarCircle(window, s, kRed);
         console.toFront();
@@ -43,7 +43,7 @@ void pickStar(GraphicsWindow& window, Console& console, RunLog& log, StarSelecti
     }
 }
 
-void pickBackground(GraphicsWindow& window, Console& console, RunLog& log, StarSelection& s,
+void pickBackground(GraphicsWindow& window, Console& console, PickRecorder& picks, StarSelection& s,
                     const PickedFrame& frame) {
     for (;;) {
         console.endLine();
@@ -53,7 +53,7 @@ void pickBackground(GraphicsWindow& window, Console& console, RunLog& log, StarS
         const Click click = window.waitForClick();
         s.backgroundX = click.x;
         s.backgroundY = click.y;
-        logBackgroundPick(log, click.x, click.y);
+        picks.background(click.x, click.y);
         placeBackgroundRectangle(s, frame.columns, frame.rows);
         drawBackgroundBox(window, s, kRed);
         console.toFront();
@@ -67,12 +67,12 @@ void pickBackground(GraphicsWindow& window, Console& console, RunLog& log, StarS
 
 }  // namespace
 
-StarSelection selectStarAndBackground(GraphicsWindow& window, Console& console, RunLog& log,
+StarSelection selectStarAndBackground(GraphicsWindow& window, Console& console, PickRecorder& picks,
                                       const PickedFrame& frame) {
     StarSelection s;
     s.screenFactor = frame.screenFactor;
-    pickStar(window, console, log, s);
-    pickBackground(window, console, log, s, frame);
+    pickStar(window, console, picks, s);
+    pickBackground(window, console, picks, s, frame);
     window.close();
     return s;
 }

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "analysis/star_selection.h"
-#include "base/run_log.h"
+#include "night/night_log.h"
 #include "platform/console.h"
 #include "platform/graphics_window.h"
 
@@ -17,7 +17,7 @@ struct PickedFrame {
 
 // Runs both picks, each confirmed on the console and repeated until confirmed; closes the
 // window at the end. Throws SessionEnded when the window is closed or the input ends.
-StarSelection selectStarAndBackground(GraphicsWindow& window, Console& console, RunLog& log,
+StarSelection selectStarAndBackground(GraphicsWindow& window, Console& console, PickRecorder& picks,
                                       const PickedFrame& frame);
 
 }  // namespace orvel

@@ -41,7 +41,7 @@ GraphRanges graphRanges(const NightRecord& night) {
     float smallestY = 9999.0f;
     float largestY = 0.0f;
     for (const FrameRecord& f : night.frames) {
-        if (!f.included) continue;
+        if (!f.included()) continue;
         const FitPoint p = f.measurement->point();
         if (p.airmass < g.smallestAirmass) g.smallestAirmass = p.airmass;
         if (p.airmass > g.largestAirmass) g.largestAirmass = p.airmass;
@@ -108,7 +108,7 @@ void drawGraph(GraphicsWindow& window, const NightRecord& night,
     window.box(0, 0, kPlotWidth - 1, kPlotHeight - 1, kBlack, kWhite);
     for (std::size_t i = 0; i < night.frames.size(); ++i) {
         const FrameRecord& f = night.frames[i];
-        if (!f.included) continue;
+        if (!f.included()) continue;
         // Each line is drawn again before each circle, so later lines cross earlier circles.
         const LineEnds& l = lines[bandIndex(f.band)];
         window.line(l.start.x, screenY(l.start.y), l.end.x, screenY(l.end.y), bandColour(f.band));
@@ -124,7 +124,7 @@ std::optional<std::size_t> nearestPoint(const NightRecord& night,
     float best = 9999.0f;
     for (std::size_t j = 0; j < night.frames.size(); ++j) {
         const FrameRecord& f = night.frames[j];
-        if (!f.included || f.band != band) continue;
+        if (!f.included() || f.band != band) continue;
         const double dx = static_cast<double>(positions[j].x) - cx;
         const double dy = static_cast<double>(positions[j].y) - cy;
         const float d = f32(std::sqrt(dx * dx + dy * dy));

@@ -49,6 +49,20 @@ void logScreenFactor(RunLog& log, const ScreenFactor& factor);
 void logStarPick(RunLog& log, float x, float y);
 void logBackgroundPick(RunLog& log, float x, float y);
 
+// The log lines of the picks on the first usable frame, written as each is made, whoever makes
+// them (the user's clicks, or the picks given as options): one writer for both ways of running.
+class PickRecorder {
+  public:
+    explicit PickRecorder(RunLog& log) : log_(log) {}
+    void firstImage(const FirstImageStats& stats) { logFirstImage(log_, stats); }
+    void screenFactor(const ScreenFactor& factor) { logScreenFactor(log_, factor); }
+    void star(float x, float y) { logStarPick(log_, x, y); }
+    void background(float x, float y) { logBackgroundPick(log_, x, y); }
+
+  private:
+    RunLog& log_;
+};
+
 // Background, star position, rings, sky level, signal, magnitude value and airmass: the four
 // blocks below in turn.
 void logMeasurement(RunLog& log, const FrameMeasurement& m);

@@ -47,7 +47,7 @@ int workerCount(const PassContext& ctx, int first) {
 void leaveOut(FrameRecord& frame, std::string reason, Lines out) {
     reportUnusable(out.log, out.console, frame.name, reason);
     frame.measurement.reset();
-    frame.included = false;
+    frame.state = FrameState::leftOut;
     frame.whyLeftOut = std::move(reason);
 }
 
@@ -84,7 +84,7 @@ bool readHeader(FrameFile& file, const PassContext& ctx, FrameRecord& frame, Lin
 bool listedWithoutBand(FrameRecord& frame, Lines out) {
     if (frame.whyLeftOut.empty()) return false;
     reportUnusable(out.log, out.console, frame.name, frame.whyLeftOut);
-    frame.included = false;
+    frame.state = FrameState::leftOut;
     return true;
 }
 
@@ -118,11 +118,11 @@ void judgeAndKeep(FrameRecord& frame, FrameMeasurement m, Lines out) {
     if (!problem || problem->stage == MeasuredStage::sky) logSky(out.log, m.sky);
     if (problem) {
         reportUnusable(out.log, out.console, frame.name, problem->reason);
-        frame.included = false;
+        frame.state = FrameState::leftOut;
         frame.whyLeftOut = problem->reason;
     } else {
         frame.warnings = measurementWarnings(m);
-        frame.included = true;
+        frame.state = FrameState::measured;
         frame.whyLeftOut.clear();
     }
     frame.measurement = std::move(m);

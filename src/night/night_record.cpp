@@ -59,7 +59,7 @@ std::vector<FitPoint> bandPoints(const NightRecord& night, Band band) {
     std::vector<FitPoint> points;
     const double origin = nightTimeOrigin(night);
     for (const FrameRecord& f : night.frames)
-        if (f.band == band && f.included) points.push_back(framePoint(f, night.fitting, origin));
+        if (f.band == band && f.included()) points.push_back(framePoint(f, night.fitting, origin));
     return points;
 }
 
@@ -85,13 +85,13 @@ void fitBands(NightRecord& night) {
 
 std::optional<std::size_t> findIncludedFrame(const NightRecord& night, std::string_view name) {
     for (std::size_t i = 0; i < night.frames.size(); ++i)
-        if (night.frames[i].included && night.frames[i].name == name) return i;
+        if (night.frames[i].included() && night.frames[i].name == name) return i;
     return std::nullopt;
 }
 
 void removeFrame(NightRecord& night, std::size_t index) {
     FrameRecord& f = night.frames.at(index);
-    f.included = false;
+    f.state = FrameState::removed;
     f.whyLeftOut = "removed";
 }
 
@@ -101,7 +101,7 @@ namespace {
 std::size_t includedFrame(const NightRecord& night, Band band, std::size_t n) {
     for (std::size_t i = 0; i < night.frames.size(); ++i) {
         const FrameRecord& f = night.frames[i];
-        if (f.band == band && f.included && n-- == 0) return i;
+        if (f.band == band && f.included() && n-- == 0) return i;
     }
     return night.frames.size();
 }
@@ -122,7 +122,7 @@ std::vector<Rejection> rejectOutliers(NightRecord& night, double limit) {
             char why[80];
             std::snprintf(why, sizeof why, "rejected: %.1f robust deviations from the line",
                           worst->deviations);
-            night.frames[frame].included = false;
+            night.frames[frame].state = FrameState::rejected;
             night.frames[frame].whyLeftOut = why;
             rejected.push_back({frame, worst->deviations});
             fitBands(night);

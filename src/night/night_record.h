@@ -44,6 +44,15 @@ struct FrameMeasurement {
     double fittedElevation() const;
 };
 
+// Where a frame stands in the night; only a measured frame takes part in the fit and the graph.
+enum class FrameState {
+    listed,    // listed, not measured (not yet read)
+    measured,  // measured and kept
+    leftOut,   // left out by the program: whyLeftOut says why
+    removed,   // removed by the user (a click on its point, or --remove)
+    rejected,  // left out by --reject, too far from its band's line
+};
+
 struct FrameRecord {
     std::string name;               // bare file name, NAME[R] for a colour frame's red band
     Band band = Band::red;          // from the name's band letter or the filter card
@@ -52,13 +61,15 @@ struct FrameRecord {
     ImageHeader header;             // the header values (defaults when it was not read)
     std::int64_t samplesRead = -1;  // whole data samples the file holds; -1 when not read
     std::optional<FrameMeasurement> measurement;  // empty when the frame could not be used
-    bool included = false;                        // takes part in the fit and the graph
+    FrameState state = FrameState::listed;        // in the fit, or why not
     std::string whyLeftOut;             // empty when included; "removed", or why the frame could
                                         // not be used
     std::vector<std::string> warnings;  // what the user should know of a frame that is kept
                                         // (sentences without the frame's name)
 
     bool measured() const { return measurement.has_value(); }
+    // Takes part in the fit and the graph.
+    bool included() const { return state == FrameState::measured; }
 };
 
 // How the night's lines are fitted and the frames' noise judged; the defaults fit as described.

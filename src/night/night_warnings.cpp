@@ -34,7 +34,7 @@ void bandOutliers(const NightRecord& night, Band band, std::vector<NightWarning>
     std::vector<double> residuals;
     for (std::size_t i = 0; i < night.frames.size(); ++i) {
         const FrameRecord& f = night.frames[i];
-        if (!f.included || f.band != band) continue;
+        if (!f.included() || f.band != band) continue;
         const FitPoint p = f.measurement->point();
         frames.push_back(i);
         residuals.push_back(p.magnitude - (static_cast<double>(fit.intercept) +
@@ -86,7 +86,7 @@ std::vector<NightWarning> fitWarnings(const NightRecord& night) {
 std::vector<NightWarning> frameWarnings(const NightRecord& night) {
     std::vector<NightWarning> out;
     for (std::size_t i = 0; i < night.frames.size(); ++i)
-        if (night.frames[i].included)
+        if (night.frames[i].included())
             for (const std::string& w : night.frames[i].warnings) out.push_back({i, w});
     return out;
 }
@@ -96,7 +96,7 @@ std::string frameNote(const NightRecord& night, std::size_t frame,
     const FrameRecord& f = night.frames[frame];
     std::vector<std::string> parts;
     if (!f.whyLeftOut.empty()) parts.push_back(f.whyLeftOut);
-    if (f.included) parts.insert(parts.end(), f.warnings.begin(), f.warnings.end());
+    if (f.included()) parts.insert(parts.end(), f.warnings.begin(), f.warnings.end());
     for (const NightWarning& w : fitWarnings)
         if (w.frame == frame) parts.push_back(w.text);
     std::string note;

@@ -49,8 +49,8 @@ double scaled(double y, PlotValue v) {
 }
 
 // The band's line at the airmass on the vertical axis's scale (NaN when the band has no line).
-double lineAt(const NightRecord& night, Band b, double airmass, PlotValue v) {
-    const BandFit& f = night.fits[bandIndex(b)];
+double lineAt(const NightFit& fit, Band b, double airmass, PlotValue v) {
+    const BandFit& f = fit.band(b).line;
     if (f.analysed < 2) return NAN;
     return scaled(static_cast<double>(f.intercept) + static_cast<double>(f.slope) * airmass, v);
 }
@@ -58,21 +58,22 @@ double lineAt(const NightRecord& night, Band b, double airmass, PlotValue v) {
 // The frames that have a point: fitted ones, and measured ones that were removed or left out
 // while their airmass and signal still give a place (a star below the horizon or without
 // signal has none).
-std::vector<Mark> marksOf(const NightRecord& night, PlotValue v) {
+std::vector<Mark> marksOf(const NightRecord& night, const NightFit& fit, PlotValue v) {
     std::vector<Mark> marks;
     for (const FrameRecord& f : night.frames) {
         if (!f.measured()) continue;
         const FitPoint p = f.measurement->point();
         const bool placed = std::isfinite(p.airmass) && p.airmass >= 1.0f &&
                             f.measurement->rings.integratedDC > 0.0f && std::isfinite(p.magnitude);
-        if (!f.included && !placed) continue;
+        if (!f.included() && !placed) continue;
         Mark m;
         m.airmass = p.airmass;
         m.value = scaled(p.magnitude, v);
-        m.residual = m.value - lineAt(night, f.band, m.airmass, v);
+        m.residual = m.value - lineAt(fit, f.band, m.airmass, v);
         m.band = f.band;
-        m.kind = f.included ? MarkKind::fitted
-                            : (f.whyLeftOut == "removed" ? MarkKind::removed : MarkKind::leftOut);
+        m.kind = f.included()
+                     ? MarkKind::fitted
+                     : (f.state == FrameState::removed ? MarkKind::removed : MarkKind::leftOut);
         marks.push_back(m);
     }
     return marks;
@@ -166,8 +167,8 @@ void drawMark(Canvas& c, double px, double py, const Mark& m, bool beyond = fals
 }
 
 // The fitted lines across the airmass axis, clipped to the panel, then the points.
-void drawMainPanel(Canvas& c, const NightRecord& night, const std::vector<Mark>& marks,
-                   const Axes& a, PlotValue v) {
+void drawMainPanel(Canvas& c, const NightFit& fit, const std::vector<Mark>& marks, const Axes& a,
+                   PlotValue v) {
     drawPanel(c, a.x, a.y, false);
     cairo_t* cr = c.context();
     cairo_save(cr);
@@ -175,7 +176,7 @@ void drawMainPanel(Canvas& c, const NightRecord& night, const std::vector<Mark>&
     cairo_clip(cr);
     cairo_set_line_width(cr, 2.0);
     for (const Band b : kBands) {
-        const double y0 = lineAt(night, b, a.x.from, v), y1 = lineAt(night, b, a.x.to, v);
+        const double y0 = lineAt(fit, b, a.x.from, v), y1 = lineAt(fit, b, a.x.to, v);
         if (!std::isfinite(y0) || !std::isfinite(y1)) continue;
         c.setColour(colourOf(b));
         cairo_move_to(cr, a.x.place(a.x.from), a.y.place(y0));
@@ -222,15 +223,15 @@ int countOf(const std::vector<Mark>& marks, MarkKind kind) {
 }
 
 // One legend line per band with files, then the hollow marks explained.
-void drawLegend(Canvas& c, const NightRecord& night, const std::vector<Mark>& marks) {
+void drawLegend(Canvas& c, const NightFit& fit, const std::vector<Mark>& marks) {
     double y = kLegendTop;
     for (const Band b : kBands) {
-        if (night.bandCounts[bandIndex(b)] <= 0) continue;
+        if (fit.band(b).files <= 0) continue;
         c.setColour(colourOf(b));
         cairo_rectangle(c.context(), kLeft, y + 3, 26, 4);
         cairo_fill(c.context());
         c.setColour(kBlack);
-        c.text({legendText(b, bandLegend(night, b)), kLeft + 36, y - 4, 13, Anchor::left});
+        c.text({legendText(b, bandLegend(fit, b)), kLeft + 36, y - 4, 13, Anchor::left});
         y += 22;
     }
     const Mark removed{0, 0, 0, Band::red, MarkKind::removed};
@@ -250,14 +251,15 @@ void drawLegend(Canvas& c, const NightRecord& night, const std::vector<Mark>& ma
 
 }  // namespace
 
-BandLegend bandLegend(const NightRecord& night, Band band) {
+BandLegend bandLegend(const NightFit& fit, Band band) {
     BandLegend l;
-    const BandFit& f = night.fits[bandIndex(band)];
+    const BandResult& r = fit.band(band);
+    const BandFit& f = r.line;
     l.frames = f.analysed;
-    l.fitted = night.bandCounts[bandIndex(band)] > 0 && f.analysed >= 2;
+    l.fitted = r.hasLine();
     if (!l.fitted) return l;
-    l.kLn = -static_cast<double>(f.slope);
-    l.kLnError = bandSlopeErrors(night, band).residual;
+    l.kLn = r.k();
+    l.kLnError = r.errors.residual;
     l.kMag = kMagnitudesPerLn * l.kLn;
     l.kMagError = kMagnitudesPerLn * l.kLnError;
     l.r2 = f.r2;
@@ -314,26 +316,26 @@ std::string plotSubtitle(const NightRecord& night, const ObservingSetup& setup) 
            nightDate(night) + " (UT date of the first frame)";
 }
 
-std::string nightPlot(const NightRecord& night, const ObservingSetup& setup, PlotValue value,
-                      PictureFormat format) {
+std::string nightPlot(const NightRecord& night, const NightFit& fit, const ObservingSetup& setup,
+                      PlotValue value, PictureFormat format) {
     Canvas c(format, kWidth, kHeight);
-    const std::vector<Mark> marks = marksOf(night, value);
+    const std::vector<Mark> marks = marksOf(night, fit, value);
     const Axes axes = axesFor(marks, value);
     c.setColour(kBlack);
     c.text({plotTitle(setup), kWidth / 2.0, 14, 18, Anchor::centre, true});
     c.text({plotSubtitle(night, setup), kWidth / 2.0, 44, 13, Anchor::centre});
-    drawMainPanel(c, night, marks, axes, value);
+    drawMainPanel(c, fit, marks, axes, value);
     drawResidualPanel(c, marks, axes);
     drawAxisLabels(c, value);
-    drawLegend(c, night, marks);
+    drawLegend(c, fit, marks);
     return c.finish();
 }
 
-bool writeNightPlot(const NightRecord& night, const ObservingSetup& setup, PlotValue value,
-                    const std::filesystem::path& path) {
+bool writeNightPlot(const NightRecord& night, const NightFit& fit, const ObservingSetup& setup,
+                    PlotValue value, const std::filesystem::path& path) {
     const std::optional<PictureFormat> format = pictureFormatOf(path);
     if (!format) return false;
-    return writePicture(nightPlot(night, setup, value, *format), path);
+    return writePicture(nightPlot(night, fit, setup, value, *format), path);
 }
 
 }  // namespace orvel

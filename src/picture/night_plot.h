@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "night/night_fit.h"
 #include "night/night_record.h"
 #include "observing/observing_setup.h"
 #include "picture/canvas.h"
@@ -27,7 +28,7 @@ struct BandLegend {
     int frames = 0;          // frames fitted
 };
 
-BandLegend bandLegend(const NightRecord& night, Band band);
+BandLegend bandLegend(const NightFit& fit, Band band);
 
 // "RED  k = 0.2716 ± 0.0045 mag/airmass (0.2501 ± 0.0041 ln/airmass), R² 0.99698, 10 frames".
 std::string legendText(Band band, const BandLegend& legend);
@@ -37,11 +38,11 @@ std::string plotTitle(const ObservingSetup& setup);
 std::string plotSubtitle(const NightRecord& night, const ObservingSetup& setup);
 
 // The file image of the plot of the night's current fits.
-std::string nightPlot(const NightRecord& night, const ObservingSetup& setup, PlotValue value,
-                      PictureFormat format);
+std::string nightPlot(const NightRecord& night, const NightFit& fit, const ObservingSetup& setup,
+                      PlotValue value, PictureFormat format);
 
 // Writes the plot in the format its name asks for; false when it cannot be written.
-bool writeNightPlot(const NightRecord& night, const ObservingSetup& setup, PlotValue value,
-                    const std::filesystem::path& path);
+bool writeNightPlot(const NightRecord& night, const NightFit& fit, const ObservingSetup& setup,
+                    PlotValue value, const std::filesystem::path& path);
 
 }  // namespace orvel

@@ -33,23 +33,24 @@ std::string image(const std::string& png, const std::string& alt, int width) {
 }
 
 // One row per band with files: k in both units with its error, R2, frames, signals, ratios.
-std::string fitTable(const NightRecord& night) {
-    const BandSignals s = deriveSignals(night.fits);
+std::string fitTable(const NightFit& fit) {
+    const BandSignals& s = fit.signals;
     std::string out =
         "<table><tr><th>band</th><th>k (mag/airmass)</th><th>k (ln/airmass)</th><th>R\u00b2</th>"
         "<th>frames fitted / files</th><th>signal at X=1 (ADU)</th><th>ratio at X=1</th>"
         "<th>signal at X=0 (ADU)</th><th>ratio at X=0</th></tr>\n";
     for (const Band b : kBands) {
         const std::size_t i = bandIndex(b);
-        if (night.bandCounts[i] <= 0) continue;
-        const BandLegend l = bandLegend(night, b);
+        const int files = fit.band(b).files;
+        if (files <= 0) continue;
+        const BandLegend l = bandLegend(fit, b);
         out += "<tr>" + cell(std::string(bandLabel(b))) +
                cell(l.fitted ? fixedText(l.kMag, 4) + " \u00b1 " + fixedText(l.kMagError, 4)
                              : "\u2013") +
                cell(l.fitted ? fixedText(l.kLn, 4) + " \u00b1 " + fixedText(l.kLnError, 4)
                              : "\u2013") +
                cell(l.fitted ? fixedText(l.r2, 5) : "\u2013") +
-               cell(std::to_string(l.frames) + " / " + std::to_string(night.bandCounts[i])) +
+               cell(std::to_string(l.frames) + " / " + std::to_string(files)) +
                cell(general(s.oneAirmass[i], 7)) + cell(general(s.oneAirmassRatio[i], 7)) +
                cell(general(s.exoatmospheric[i], 7)) + cell(general(s.exoatmosphericRatio[i], 7)) +
                "</tr>\n";
@@ -60,7 +61,7 @@ std::string fitTable(const NightRecord& night) {
 std::string frameRow(const NightRecord& night, std::size_t i,
                      const std::vector<NightWarning>& warnings) {
     const FrameRecord& f = night.frames[i];
-    std::string out = std::string("<tr") + (f.included ? "" : " class=\"out\"") + ">" +
+    std::string out = std::string("<tr") + (f.included() ? "" : " class=\"out\"") + ">" +
                       cell(f.name) + cell(std::string(bandLetterText(f.band)));
     if (f.measured()) {
         const FrameMeasurement& m = *f.measurement;
@@ -74,11 +75,11 @@ std::string frameRow(const NightRecord& night, std::size_t i,
     } else {
         out += "<td colspan=\"6\"></td>";
     }
-    return out + cell(f.included ? "yes" : "no") + cell(frameNote(night, i, warnings)) + "</tr>\n";
+    return out + cell(f.included() ? "yes" : "no") + cell(frameNote(night, i, warnings)) +
+           "</tr>\n";
 }
 
-std::string frameTable(const NightRecord& night) {
-    const std::vector<NightWarning> warnings = fitWarnings(night);
+std::string frameTable(const NightRecord& night, const std::vector<NightWarning>& warnings) {
     std::string out =
         "<table><tr><th>file</th><th>band</th><th>DATE-OBS (UT)</th><th>airmass</th>"
         "<th>elevation (\u00b0)</th><th>aperture (px)</th><th>sky (DC)</th>"
@@ -113,8 +114,9 @@ std::string base64(const std::string& bytes) {
     return out;
 }
 
-std::string nightReportHtml(const NightRecord& night, const ObservingSetup& setup,
-                            const std::string& plotPng, const std::string& fieldPng) {
+std::string nightReportHtml(const NightRecord& night, const NightFit& fit,
+                            const ObservingSetup& setup, const std::string& plotPng,
+                            const std::string& fieldPng) {
     std::string out =
         "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
         "<title>ORVEL night report</title><style>" +
@@ -124,8 +126,8 @@ std::string nightReportHtml(const NightRecord& night, const ObservingSetup& setu
     out += image(plotPng, "The fitted lines of the three bands with every frame, and the residuals",
                  640);
     out += image(fieldPng, "The first frame with the aperture, sky annulus and background", 400);
-    out += "<h2>Fit</h2>\n" + fitTable(night);
-    out += "<h2>Frames</h2>\n" + frameTable(night);
+    out += "<h2>Fit</h2>\n" + fitTable(fit);
+    out += "<h2>Frames</h2>\n" + frameTable(night, fit.warnings);
     return out + "</body></html>\n";
 }
 

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "night/night_fit.h"
 #include "night/night_record.h"
 #include "observing/observing_setup.h"
 
@@ -13,7 +14,8 @@ namespace orvel {
 std::string base64(const std::string& bytes);
 
 // The page; a picture that is empty is left out.
-std::string nightReportHtml(const NightRecord& night, const ObservingSetup& setup,
-                            const std::string& plotPng, const std::string& fieldPng);
+std::string nightReportHtml(const NightRecord& night, const NightFit& fit,
+                            const ObservingSetup& setup, const std::string& plotPng,
+                            const std::string& fieldPng);
 
 }  // namespace orvel

@@ -17,9 +17,9 @@ double airmassAt(double altitude) {
     return airmassFromElevation(static_cast<float>(altitude));
 }
 
-std::string consoleRow(const NightRecord& night, double altitude) {
+std::string consoleRow(const NightFit& fit, double altitude) {
     const double x = airmassAt(altitude);
-    const std::array<double, 3> w = colourWeights(night.fits, x);
+    const std::array<double, 3> w = colourWeights(fit.lines(), x);
     char buf[160];
     std::snprintf(buf, sizeof buf, "  %5.1f deg  X = %6.4f   R %.4f  G %.4f  B %.4f", altitude, x,
                   w[0], w[1], w[2]);
@@ -36,18 +36,18 @@ std::vector<double> weightAltitudes(std::span<const double> extra) {
     return all;
 }
 
-std::string weightsCsv(const NightRecord& night, std::span<const double> extra) {
+std::string weightsCsv(const NightFit& fit, std::span<const double> extra) {
     std::string out = "altitude_deg,airmass,weight_r,weight_g,weight_b\r\n";
     for (const double altitude : weightAltitudes(extra)) {
         const double x = airmassAt(altitude);
-        const std::array<double, 3> w = colourWeights(night.fits, x);
+        const std::array<double, 3> w = colourWeights(fit.lines(), x);
         out += csvNumber(altitude) + ',' + csvNumber(x) + ',' + csvNumber(w[0], 9) + ',' +
                csvNumber(w[1], 9) + ',' + csvNumber(w[2], 9) + "\r\n";
     }
     return out;
 }
 
-void showWeights(const NightRecord& night, std::span<const double> extra, ConsoleText& console) {
+void showWeights(const NightFit& fit, std::span<const double> extra, ConsoleText& console) {
     console.endLine();
     console.printLine(
         "Colour weights R:G:B for a star like this one imaged at an altitude (largest band = 1):");
@@ -55,7 +55,7 @@ void showWeights(const NightRecord& night, std::span<const double> extra, Consol
     shown.insert(shown.end(), extra.begin(), extra.end());
     for (const double altitude : weightAltitudes(shown))
         if (std::find(shown.begin(), shown.end(), altitude) != shown.end())
-            console.printLine(consoleRow(night, altitude));
+            console.printLine(consoleRow(fit, altitude));
     console.printLine("(every 5 degrees from 90 to 20 in ORVEL_weights.csv)");
 }
 

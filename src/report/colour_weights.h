@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "base/console_text.h"
-#include "night/night_record.h"
+#include "night/night_fit.h"
 
 namespace orvel {
 
@@ -17,9 +17,9 @@ namespace orvel {
 std::vector<double> weightAltitudes(std::span<const double> extra);
 
 // The text of ORVEL_weights.csv: altitude, its airmass and the three weights per row.
-std::string weightsCsv(const NightRecord& night, std::span<const double> extra);
+std::string weightsCsv(const NightFit& fit, std::span<const double> extra);
 
 // The rows for 90, 60, 45, 30 and 20 degrees and the extra altitudes on the console.
-void showWeights(const NightRecord& night, std::span<const double> extra, ConsoleText& console);
+void showWeights(const NightFit& fit, std::span<const double> extra, ConsoleText& console);
 
 }  // namespace orvel

@@ -83,15 +83,16 @@ std::string fixed(double value, int decimals) {
 
 // Each fitted band's k in magnitudes per airmass, the unit photometry tools take, beside the
 // natural-log value the report gives; then which airmass the ratios are for.
-void showUnits(ConsoleText& console, const NightRecord& night, const BandSignals& s) {
+void showUnits(ConsoleText& console, const NightFit& fit, const BandSignals& s) {
     console.endLine();
     for (const Band b : kBands) {
-        const BandFit& f = night.fits[bandIndex(b)];
-        if (night.bandCounts[bandIndex(b)] <= 0) continue;
+        const BandResult& r = fit.band(b);
+        const BandFit& f = r.line;
+        if (r.files <= 0) continue;
         std::string name(bandLabel(b));
         name.resize(7, ' ');
-        const double k = -static_cast<double>(f.slope);
-        const double error = bandSlopeErrors(night, b).residual;
+        const double k = r.k();
+        const double error = r.errors.residual;
         console.printLine(name + "k = " + fixed(kMagnitudesPerLn * k, 4) + " \u00b1 " +
                           fixed(kMagnitudesPerLn * error, 4) + " mag/airmass (" + fixed(k, 4) +
                           " ln/airmass), R2 " + fixed(f.r2, 5) + ", " + std::to_string(f.analysed) +
@@ -109,11 +110,10 @@ void showUnits(ConsoleText& console, const NightRecord& night, const BandSignals
 }
 
 // A band whose extinction changed through the night by more than three standard errors.
-void showDrift(ConsoleText& console, const NightRecord& night) {
+void showDrift(ConsoleText& console, const NightFit& fit) {
     for (const Band b : kBands) {
-        if (night.bandCounts[bandIndex(b)] <= 0) continue;
-        const std::vector<FitPoint> points = bandPoints(night, b);
-        const ExtinctionDrift d = fitExtinctionDrift(points, fittedWeighted(night, points));
+        if (fit.band(b).files <= 0) continue;
+        const ExtinctionDrift& d = fit.band(b).drift;
         if (!(d.significance() > kDriftSignificance)) continue;
         char text[96];
         std::snprintf(text, sizeof text, ": extinction drifted by %+.2g per hour (%.1f\u03c3)",
@@ -124,10 +124,11 @@ void showDrift(ConsoleText& console, const NightRecord& night) {
 
 }  // namespace
 
-void reportWarnings(const NightRecord& night, ConsoleText& console, bool withFrameWarnings) {
+void reportWarnings(const NightRecord& night, const NightFit& fit, ConsoleText& console,
+                    bool withFrameWarnings) {
     std::vector<NightWarning> warnings;
     if (withFrameWarnings) warnings = frameWarnings(night);
-    for (NightWarning& w : fitWarnings(night)) warnings.push_back(std::move(w));
+    warnings.insert(warnings.end(), fit.warnings.begin(), fit.warnings.end());
     if (warnings.empty()) return;
     console.endLine();
     for (const NightWarning& w : warnings) {
@@ -136,23 +137,21 @@ void reportWarnings(const NightRecord& night, ConsoleText& console, bool withFra
     }
 }
 
-void fitAndReport(NightRecord& night, RunLog& log, ConsoleText& console) {
+void reportFit(const NightFit& fit, RunLog& log, ConsoleText& console) {
     log.end().line("----------  FINAL RESULTS  --------------------");
     log.end().line("Extinction Coefficients:");
     console.endLine();
     console.printLine("Extinction Coefficients:");
-    fitBands(night);
     for (const Band b : kBands) {
         // A band without files is never fitted and has no coefficient line.
-        if (night.bandCounts[bandIndex(b)] <= 0) continue;
-        logCoefficient(log, b, night.fits[bandIndex(b)]);
-        showCoefficient(console, b, night.fits[bandIndex(b)]);
+        if (fit.band(b).files <= 0) continue;
+        logCoefficient(log, b, fit.band(b).line);
+        showCoefficient(console, b, fit.band(b).line);
     }
-    const BandSignals signals = deriveSignals(night.fits);
-    logParametersAndSignals(log, night.fits, signals);
-    showRatios(console, signals);
-    showUnits(console, night, signals);
-    showDrift(console, night);
+    logParametersAndSignals(log, fit.lines(), fit.signals);
+    showRatios(console, fit.signals);
+    showUnits(console, fit, fit.signals);
+    showDrift(console, fit);
 }
 
 }  // namespace orvel

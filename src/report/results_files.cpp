@@ -63,22 +63,23 @@ std::string measuredFields(const FrameRecord& f) {
 }
 
 // The numbers of a band's row, from k to the ratio at airmass 0.
-std::string bandFields(const NightRecord& night, Band b, const BandSignals& signals) {
+std::string bandFields(const NightFit& fit, Band b) {
     const std::size_t i = bandIndex(b);
-    const int files = night.bandCounts[i];
+    const BandResult& r = fit.band(b);
+    const BandSignals& signals = fit.signals;
+    const int files = r.files;
     // A band without files has no fit: its numbers are left empty rather than the zeros
     // the fit starts from.
     if (files <= 0) return ",,,,0,0,,,,,,,,,,,";
-    const BandFit& f = night.fits[i];
+    const BandFit& f = r.line;
     // Fewer than two points fit no line: none of its numbers exist.
     if (f.analysed < 2)
         return ",,,," + std::to_string(files) + ',' + std::to_string(f.analysed) + ",,,,,,,,,,,";
-    const double k = -static_cast<double>(f.slope);
-    const std::vector<FitPoint> points = bandPoints(night, b);
-    const bool weighted = fittedWeighted(night, points);
-    const SlopeErrors errors = bandSlopeErrors(night, b);
+    const double k = r.k();
+    const bool weighted = r.weighted;
+    const SlopeErrors& errors = r.errors;
     const double error = errors.residual;
-    const ExtinctionDrift drift = fitExtinctionDrift(points, weighted);
+    const ExtinctionDrift& drift = r.drift;
     return csvNumber(k) + ',' + csvNumber(error) + ',' + csvNumber(f.intercept) + ',' +
            csvNumber(f.r2) + ',' + std::to_string(files) + ',' + std::to_string(f.analysed) + ',' +
            csvNumber(signals.oneAirmass[i]) + ',' + csvNumber(signals.exoatmospheric[i]) + ',' +
@@ -107,10 +108,11 @@ std::string qualityFields(const NightRecord& night, const FrameRecord& f) {
 
 // A measured frame's noise error, its distance from its band's line (left-out frames too) and
 // its time from the night's first frame.
-std::string noiseFields(const NightRecord& night, const FrameRecord& f, double origin) {
+std::string noiseFields(const NightRecord& night, const NightFit& fit, const FrameRecord& f,
+                        double origin) {
     if (!f.measured()) return ",,,";
     const FitPoint p = framePoint(f, night.fitting, origin);
-    const BandFit& line = night.fits[bandIndex(f.band)];
+    const BandFit& line = fit.band(f.band).line;
     const double residual = static_cast<double>(p.magnitude) -
                             (static_cast<double>(line.intercept) +
                              static_cast<double>(line.slope) * static_cast<double>(p.airmass));
@@ -121,38 +123,39 @@ std::string noiseFields(const NightRecord& night, const FrameRecord& f, double o
 
 }  // namespace
 
-std::string frameResultsCsv(const NightRecord& night) {
+std::string frameResultsCsv(const NightRecord& night, const NightFit& fit) {
     std::string out =
         "file,band,date_obs,airmass,elevation_deg,ring_column,ring_row,inner_radius,sky_level,"
         "integrated_dc,magnitude_value,included,note,precise_airmass,precise_elevation_deg,"
         "fwhm_px,peak_dc,sky_noise_dc,signal_to_noise,ln_signal_error,residual,time_hours\r\n";
-    const std::vector<NightWarning> warnings = fitWarnings(night);
+    const std::vector<NightWarning>& warnings = fit.warnings;
     const double origin = nightTimeOrigin(night);
     for (std::size_t i = 0; i < night.frames.size(); ++i) {
         const FrameRecord& f = night.frames[i];
         out += csvField(f.name) + ',' + std::string(bandLetterText(f.band)) + ',';
         out += measuredFields(f);
-        out += f.included ? "1" : "0";
+        out += f.included() ? "1" : "0";
         out += ',' + csvField(frameNote(night, i, warnings));
-        out += preciseFields(f) + qualityFields(night, f) + noiseFields(night, f, origin) + "\r\n";
+        out += preciseFields(f) + qualityFields(night, f) + noiseFields(night, fit, f, origin) +
+               "\r\n";
     }
     return out;
 }
 
-std::string bandResultsCsv(const NightRecord& night) {
-    const BandSignals signals = deriveSignals(night.fits);
+std::string bandResultsCsv(const NightFit& fit) {
     std::string out =
         "band,k,k_standard_error,intercept,r2,files,analysed,signal_at_x1_adu,signal_at_x0_adu,"
         "ratio_at_x1,ratio_at_x0,k_mag_per_airmass,k_mag_standard_error,k_propagated_error,"
         "reduced_chi2,drift_per_hour,drift_error,weighted\r\n";
     for (const Band b : kBands)
-        out += std::string(bandLetterText(b)) + ',' + bandFields(night, b, signals) + "\r\n";
+        out += std::string(bandLetterText(b)) + ',' + bandFields(fit, b) + "\r\n";
     return out;
 }
 
-bool writeResultsFiles(const NightRecord& night, const std::filesystem::path& folder) {
-    const bool frames = writeWholeFile(folder / "ORVEL_results.csv", frameResultsCsv(night));
-    const bool bands = writeWholeFile(folder / "ORVEL_fit.csv", bandResultsCsv(night));
+bool writeResultsFiles(const NightRecord& night, const NightFit& fit,
+                       const std::filesystem::path& folder) {
+    const bool frames = writeWholeFile(folder / "ORVEL_results.csv", frameResultsCsv(night, fit));
+    const bool bands = writeWholeFile(folder / "ORVEL_fit.csv", bandResultsCsv(fit));
     return frames && bands;
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "night/night_fit.h"
 #include "night/night_record.h"
 
 namespace orvel {
@@ -17,11 +18,12 @@ std::string csvField(std::string_view text);
 std::string csvNumber(double value, int digits = 9);
 
 // The text of ORVEL_results.csv for the measured night.
-std::string frameResultsCsv(const NightRecord& night);
+std::string frameResultsCsv(const NightRecord& night, const NightFit& fit);
 // The text of ORVEL_fit.csv.
-std::string bandResultsCsv(const NightRecord& night);
+std::string bandResultsCsv(const NightFit& fit);
 
 // Writes both files into the folder. False when either cannot be written.
-bool writeResultsFiles(const NightRecord& night, const std::filesystem::path& folder);
+bool writeResultsFiles(const NightRecord& night, const NightFit& fit,
+                       const std::filesystem::path& folder);
 
 }  // namespace orvel

@@ -8,14 +8,10 @@
 #include "analysis/image_statistics.h"
 #include "dialogue/graph_session.h"
 #include "graph/graph_file.h"
-#include "night/discovery.h"
 #include "night/night_log.h"
-#include "night/night_loop.h"
 #include "observing/coordinates.h"
 #include "platform/offscreen_window.h"
-#include "report/results_files.h"
-#include "run/night_outputs.h"
-#include "run/phases.h"
+#include "run/night_session.h"
 
 namespace orvel {
 
@@ -34,106 +30,104 @@ void checkPick(const char* option, float column, float row, const PixelImage& im
                         std::to_string(image.rows) + " pixels)"};
 }
 
-// The picks of an interactive run at a screen factor of 1, with the same log lines.
-StarPicker givenPicks(const BatchOptions& o, RunLog& log) {
-    return [&o, &log](const PixelImage& image, const FirstImageStats& stats, std::string_view) {
-        checkPick("--star", o.starColumn, o.starRow, image);
-        checkPick("--background", o.backgroundColumn, o.backgroundRow, image);
-        logFirstImage(log, stats);
+// The options answer: the coordinates, the picks at a screen factor of 1 (with the same log
+// lines as the dialogue's), the removals by name, the graph drawn off screen when it is saved.
+class OptionsOperator : public NightOperator {
+  public:
+    OptionsOperator(const BatchOptions& o, Console& console)
+        : o_(o),
+          console_(console),
+          window_(o.graphFile ? OffscreenWindow::Surface::drawn : OffscreenWindow::Surface::none) {}
+
+    void logScreen(RunLog& log) override { logScreenSize(log, 0, 0); }
+    ObservingSetup setup(RunLog& log) override {
+        ObservingSetup setup;
+        setup.latitude = angleFromLine(o_.latitude, true);
+        setup.longitude = angleFromLine(o_.longitude, true);
+        setup.rightAscension = angleFromLine(o_.rightAscension, false);
+        setup.declination = angleFromLine(o_.declination, true);
+        logObservingSetup(log, setup);
+        return setup;
+    }
+    int noFrames() override {
+        const std::string folder = o_.run.folder.string();
+        console_.printLine(o_.run.frames.active()
+                               ? "orvel: no file in " + folder + " matches --frames"
+                               : "orvel: no image files (*R.fit, *G.fit, *B.fit) in " + folder);
+        return 1;
+    }
+    StarPicker picker(PickRecorder& picks) override;
+    bool fitUnmeasured() override {
+        console_.printLine("orvel: no frame could be measured");
+        status_ = 1;
+        return false;
+    }
+    void openGraph(const NightRecord& night, GraphLayout layout) override {
+        graph_.emplace(night, window_);
+        graph_->open(std::move(layout));
+    }
+    void showFit(const NightFit& fit) override { graph_->show(fit); }
+    std::optional<std::size_t> nextRemoval(const NightRecord& night) override;
+    bool closeGraph() override {
+        if (o_.graphFile && !saveWindowPicture(window_, *o_.graphFile)) {
+            console_.printLine("orvel: the graph could not be written to " +
+                               o_.graphFile->string());
+            status_ = 1;
+        }
+        window_.close();
+        return false;
+    }
+    void resultsNotWritten() override {
+        console_.printLine("orvel: the results files could not be written in " +
+                           o_.run.folder.string());
+        status_ = 1;
+    }
+    std::optional<std::filesystem::path> fieldFile() const override { return o_.run.fieldFile; }
+    int status() const override { return status_; }
+
+  private:
+    const BatchOptions& o_;
+    Console& console_;
+    OffscreenWindow window_;
+    std::optional<GraphSession> graph_;
+    std::size_t nextName_ = 0;  // the next --remove name to take
+    int status_ = 0;
+};
+
+StarPicker OptionsOperator::picker(PickRecorder& picks) {
+    return [this, &picks](const PixelImage& image, const FirstImageStats& stats, std::string_view) {
+        checkPick("--star", o_.starColumn, o_.starRow, image);
+        checkPick("--background", o_.backgroundColumn, o_.backgroundRow, image);
+        picks.firstImage(stats);
         // No desktop: the factor is 1 and the log shows 0, as for a frame that fits the screen.
-        logScreenFactor(log, screenFactor(image.columns, image.rows, 0, 0));
+        picks.screenFactor(screenFactor(image.columns, image.rows, 0, 0));
         StarSelection s;
         s.screenFactor = 1.0f;
-        s.starX = o.starColumn;
-        s.starY = o.starRow;
-        logStarPick(log, s.starX, s.starY);
-        s.backgroundX = o.backgroundColumn;
-        s.backgroundY = o.backgroundRow;
-        logBackgroundPick(log, s.backgroundX, s.backgroundY);
+        s.starX = o_.starColumn;
+        s.starY = o_.starRow;
+        picks.star(s.starX, s.starY);
+        s.backgroundX = o_.backgroundColumn;
+        s.backgroundY = o_.backgroundRow;
+        picks.background(s.backgroundX, s.backgroundY);
         placeBackgroundRectangle(s, image.columns, image.rows);
         return s;
     };
 }
 
-ObservingSetup typedSetup(const BatchOptions& o) {
-    ObservingSetup setup;
-    setup.latitude = angleFromLine(o.latitude, true);
-    setup.longitude = angleFromLine(o.longitude, true);
-    setup.rightAscension = angleFromLine(o.rightAscension, false);
-    setup.declination = angleFromLine(o.declination, true);
-    return setup;
-}
-
-// The fit, each removal in turn, and the graph file. Returns the exit status.
-int fitAndRemove(const BatchOptions& o, NightRecord& night, Console& console, RunLog& log) {
-    int status = 0;
-    // The graph is drawn only when it is to be saved.
-    OffscreenWindow window(o.graphFile ? OffscreenWindow::Surface::drawn
-                                       : OffscreenWindow::Surface::none);
-    GraphSession graph(night, window, console, log);
-    graph.open();
-    graph.refit();
-    for (const std::string& name : o.removals) {
-        console.endLine();
-        const std::optional<std::size_t> frame = findIncludedFrame(night, name);
-        if (!frame) {
-            // The fit then still holds a frame the caller meant to leave out.
-            console.printLine("orvel: --remove " + name +
-                              ": no such frame in the fit; nothing removed");
-            status = 1;
-            continue;
+std::optional<std::size_t> OptionsOperator::nextRemoval(const NightRecord& night) {
+    while (nextName_ < o_.removals.size()) {
+        const std::string& name = o_.removals[nextName_++];
+        console_.endLine();
+        if (const std::optional<std::size_t> frame = findIncludedFrame(night, name)) {
+            console_.printLine("Removed " + name + "; extinction coefficient re-calculated.");
+            return frame;
         }
-        removeFrame(night, *frame);
-        console.printLine("Removed " + name + "; extinction coefficient re-calculated.");
-        graph.refit();
+        // The fit then still holds a frame the caller meant to leave out.
+        console_.printLine("orvel: --remove " + name +
+                           ": no such frame in the fit; nothing removed");
+        status_ = 1;
     }
-    if (o.graphFile && !saveWindowPicture(window, *o.graphFile)) {
-        console.printLine("orvel: the graph could not be written to " + o.graphFile->string());
-        status = 1;
-    }
-    window.close();
-    return status;
-}
-
-// Everything after the log is open: coordinates, frames, fit, removals, graph, results.
-int runNight(const BatchOptions& o, Console& console, RunLog& log) {
-    logScreenSize(log, 0, 0);
-    const ObservingSetup setup = typedSetup(o);
-    logObservingSetup(log, setup);
-    const NightPlan plan{findFrames(o.run, o.run.folder, log, console),
-                         setup,
-                         o.run.folder,
-                         {},
-                         o.run.preciseAirmass,
-                         o.run.aperture};
-    if (plan.files.files.empty()) {
-        console.printLine(o.run.frames.active()
-                              ? "orvel: no file in " + o.run.folder.string() + " matches --frames"
-                              : "orvel: no image files (*R.fit, *G.fit, *B.fit) in " +
-                                    o.run.folder.string());
-        return 1;
-    }
-    std::optional<FieldCrop> field;
-    const bool keep = o.run.fieldFile || o.run.reportFile;
-    NightRecord night =
-        measureNight(plan, keepingField(givenPicks(o, log), field, keep), console, log);
-    prepareFits(night, o.run, console, log);
-    int status = 0;
-    if (!night.anyMeasured()) {
-        console.printLine("orvel: no frame could be measured");
-        status = 1;
-    } else {
-        status = fitAndRemove(o, night, console, log);
-    }
-    if (!writeResultsFiles(night, o.run.folder)) {
-        console.printLine("orvel: the results files could not be written in " +
-                          o.run.folder.string());
-        status = 1;
-    }
-    if (!writeNightOutputs({night, plan.setup, field, o.run.fieldFile}, o.run, o.run.folder,
-                           console))
-        status = 1;
-    return status;
+    return std::nullopt;
 }
 
 }  // namespace
@@ -141,7 +135,8 @@ int runNight(const BatchOptions& o, Console& console, RunLog& log) {
 int runBatch(const BatchOptions& o, Console& console) {
     RunLog log = openRunLog(o.run.folder, console);
     try {
-        int status = runNight(o, console, log);
+        OptionsOperator op(o, console);
+        int status = runNightSession(op, o.run, console, log);
         // The log is the record of an unattended run: a run without all of it did not
         // succeed. A log that could not be created was said when it was opened.
         if (!log.isOpen()) status = 1;

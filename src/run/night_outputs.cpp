@@ -42,27 +42,29 @@ bool writeNightOutputs(const NightOutputs& out, const RunOptions& options,
                    console);
     if (night.anyMeasured()) {
         const std::filesystem::path weights = folder / "ORVEL_weights.csv";
-        ok &= said(writeWholeFile(weights, weightsCsv(night, options.weightAltitudes)), weights,
+        ok &= said(writeWholeFile(weights, weightsCsv(out.fit, options.weightAltitudes)), weights,
                    console);
-        showWeights(night, options.weightAltitudes, console);
+        showWeights(out.fit, options.weightAltitudes, console);
     }
     if (options.reportFile) {
         const std::string field = out.field ? fieldPicture(*out.field, night) : std::string();
-        const std::string plot = nightPlot(night, setup, plotValue(options), PictureFormat::png);
-        ok &= said(writeWholeFile(*options.reportFile, nightReportHtml(night, setup, plot, field)),
+        const std::string plot =
+            nightPlot(night, out.fit, setup, plotValue(options), PictureFormat::png);
+        ok &= said(writeWholeFile(*options.reportFile,
+                                  nightReportHtml(night, out.fit, setup, plot, field)),
                    *options.reportFile, console);
     }
     if (options.plotFile)
-        ok &= said(writeNightPlot(night, setup, plotValue(options), *options.plotFile),
+        ok &= said(writeNightPlot(night, out.fit, setup, plotValue(options), *options.plotFile),
                    *options.plotFile, console);
     return ok;
 }
 
-bool writeSavedGraphPlot(const NightRecord& night, const ObservingSetup& setup,
+bool writeSavedGraphPlot(const NightRecord& night, const NightFit& fit, const ObservingSetup& setup,
                          const RunOptions& options, const std::filesystem::path& folder,
                          Console& console) {
     const std::filesystem::path path = folder / "ORVEL_plot.png";
-    return said(writeNightPlot(night, setup, plotValue(options), path), path, console);
+    return said(writeNightPlot(night, fit, setup, plotValue(options), path), path, console);
 }
 
 }  // namespace orvel

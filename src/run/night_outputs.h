@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "night/night_fit.h"
 #include "night/night_loop.h"
 #include "night/night_record.h"
 #include "observing/observing_setup.h"
@@ -19,6 +20,7 @@ StarPicker keepingField(StarPicker pick, std::optional<FieldCrop>& field, bool k
 // What the flows hand over for the files after the fit.
 struct NightOutputs {
     const NightRecord& night;
+    const NightFit& fit;                             // the fit the outputs show
     const ObservingSetup& setup;                     // as typed or given
     const std::optional<FieldCrop>& field;           // the first frame's crop, when kept
     std::optional<std::filesystem::path> fieldFile;  // where the field picture goes
@@ -31,7 +33,7 @@ bool writeNightOutputs(const NightOutputs& out, const RunOptions& options,
                        const std::filesystem::path& folder, Console& console);
 
 // The labelled plot beside a saved graph: ORVEL_plot.png in the folder.
-bool writeSavedGraphPlot(const NightRecord& night, const ObservingSetup& setup,
+bool writeSavedGraphPlot(const NightRecord& night, const NightFit& fit, const ObservingSetup& setup,
                          const RunOptions& options, const std::filesystem::path& folder,
                          Console& console);
 

@@ -1,6 +1,5 @@
 #include "run/run_flow.h"
 
-#include <cstdio>
 #include <exception>
 #include <new>
 #include <string>
@@ -10,33 +9,65 @@
 #include "dialogue/dialogue.h"
 #include "dialogue/first_frame.h"
 #include "dialogue/graph_session.h"
-#include "night/discovery.h"
+#include "dialogue/outlier_dialogue.h"
 #include "night/night_log.h"
-#include "night/night_loop.h"
 #include "platform/session_end.h"
-#include "report/results_files.h"
-#include "run/night_outputs.h"
-#include "run/phases.h"
+#include "run/night_session.h"
 
 namespace orvel {
 
 namespace {
 
 constexpr std::string_view kTitle = "ORVEL Atmospheric Extinction Coefficient Calculator";
-constexpr std::string_view kLogName = "ORVEL_LOG.txt";
 
-// The desktop size scales the first image; without a display only the picks are impossible.
-DesktopSize measureDesktop(GraphicsWindow& window, Console& console, RunLog& log) {
-    const std::optional<DesktopSize> desktop = window.desktopSize();
-    if (!desktop) {
-        std::string reason = window.noDisplayReason();
-        if (reason.empty()) reason = "No graphics display is available.";
-        console.printLine(reason + " The star and the background can only be picked on a display.");
+// The user answers: the coordinates typed, the picks and the removals clicked in the window.
+class DialogueOperator : public NightOperator {
+  public:
+    explicit DialogueOperator(RunEnvironment& env) : env_(env) {}
+
+    // The desktop size scales the first image; without a display only the picks are impossible.
+    void logScreen(RunLog& log) override {
+        const std::optional<DesktopSize> desktop = env_.window.desktopSize();
+        if (!desktop) {
+            std::string reason = env_.window.noDisplayReason();
+            if (reason.empty()) reason = "No graphics display is available.";
+            env_.console.printLine(reason +
+                                   " The star and the background can only be picked on a display.");
+        }
+        desktop_ = desktop.value_or(DesktopSize{});
+        logScreenSize(log, desktop_.width, desktop_.height);
     }
-    const DesktopSize size = desktop.value_or(DesktopSize{});
-    logScreenSize(log, size.width, size.height);
-    return size;
-}
+    ObservingSetup setup(RunLog& log) override { return readObservingSetup(env_.console, log); }
+    int noFrames() override { return 0; }
+    StarPicker picker(PickRecorder& picks) override {
+        return interactivePicker(desktop_, env_.console, env_.window, picks);
+    }
+    bool fitUnmeasured() override { return true; }
+    void openGraph(const NightRecord& night, GraphLayout layout) override {
+        graph_.emplace(night, env_.window);
+        graph_->open(std::move(layout));
+    }
+    void showFit(const NightFit& fit) override { graph_->show(fit); }
+    std::optional<std::size_t> nextRemoval(const NightRecord&) override {
+        return nextOutlierRemoval(*graph_, env_.console, askedBefore_);
+    }
+    bool closeGraph() override { return offerGraphExport(env_.window, env_.console, env_.folder); }
+    void resultsNotWritten() override {
+        env_.console.printLine(
+            "The results files ORVEL_results.csv and ORVEL_fit.csv could not be written.");
+    }
+    // The interactive run always shows the field it measured, beside the log.
+    std::optional<std::filesystem::path> fieldFile() const override {
+        return env_.options.fieldFile.value_or(env_.folder / "ORVEL_field.png");
+    }
+    int status() const override { return 0; }
+
+  private:
+    RunEnvironment& env_;
+    DesktopSize desktop_;
+    std::optional<GraphSession> graph_;
+    bool askedBefore_ = false;  // the removal question was asked: it says "more" from then on
+};
 
 // Ends the run before its closing question: the window goes, the log stays as written.
 int endEarly(RunEnvironment& env, const std::string& reason) {
@@ -46,34 +77,6 @@ int endEarly(RunEnvironment& env, const std::string& reason) {
     return 1;
 }
 
-// The frames, the graph with its dialogue, and the results files.
-void measureAndGraph(RunEnvironment& env, const NightPlan& plan, DesktopSize desktop, RunLog& log) {
-    Console& console = env.console;
-    std::optional<FieldCrop> field;
-    NightRecord night = measureNight(
-        plan, keepingField(interactivePicker(desktop, console, env.window, log), field, true),
-        console, log);
-    prepareFits(night, env.options, console, log);
-    const auto writeResults = [&] {
-        if (!writeResultsFiles(night, env.folder))
-            console.printLine(
-                "The results files ORVEL_results.csv and ORVEL_fit.csv could not be written.");
-    };
-    bool graphSaved = false;
-    try {
-        graphSaved = runGraphPhase(night, env.folder, console, env.window, log);
-    } catch (const SessionEnded&) {
-        // The files hold the last fit reported, as the log does.
-        writeResults();
-        throw;
-    }
-    writeResults();
-    if (graphSaved) writeSavedGraphPlot(night, plan.setup, env.options, env.folder, console);
-    // The interactive run always shows the field it measured, beside the log.
-    const auto fieldFile = env.options.fieldFile.value_or(env.folder / "ORVEL_field.png");
-    writeNightOutputs({night, plan.setup, field, fieldFile}, env.options, env.folder, console);
-}
-
 void closingPrompt(Console& console) {
     do {
         console.endLine();
@@ -81,49 +84,6 @@ void closingPrompt(Console& console) {
 }
 
 }  // namespace
-
-void prepareFits(NightRecord& night, const RunOptions& options, Console& console, RunLog& log) {
-    night.fitting = options.fitting;
-    // The log's lines after this are the weighted fit's: it says so once.
-    if (options.fitting.weighted)
-        log.line("Fit weighted by each frame's error from its photon, sky and read noise");
-    if (!options.rejectLimit) return;
-    const std::vector<Rejection> rejected = rejectOutliers(night, *options.rejectLimit);
-    if (!rejected.empty()) console.endLine();
-    for (const Rejection& r : rejected) {
-        const FrameRecord& f = night.frames[r.frame];
-        char text[160];
-        std::snprintf(text, sizeof text, ": %.1f robust deviations from the %s line; left out.",
-                      r.deviations, std::string(bandLabel(f.band)).c_str());
-        console.printLine("Rejected " + f.name + text);
-        log.line("Rejected " + f.name + text);
-    }
-}
-
-ImageFileList findFrames(const RunOptions& options, const std::filesystem::path& folder,
-                         RunLog& log, Console& console) {
-    ImageFileList files =
-        options.frames.active() ? selectFrames(folder, options.frames) : discoverImages(folder);
-    reportDiscovery(log, console, files);
-    // The console alone says which bands came from names: the log lists the frames as ever.
-    if (const std::string note = bandsFromNamesNote(files, options.frames); !note.empty())
-        console.printLine(note);
-    if (files.files.empty() && !options.frames.active()) {
-        if (const std::string hint = captureHint(folder); !hint.empty()) console.printLine(hint);
-    }
-    return files;
-}
-
-RunLog openRunLog(const std::filesystem::path& folder, Console& console) {
-    RunLog log;
-    if (!log.openFile(folder / kLogName)) {
-        // The dialogue still runs; the user learns once that nothing will be recorded.
-        console.printLine(
-            "The log file ORVEL_LOG.txt cannot be created here; the run goes on "
-            "without a log.");
-    }
-    return log;
-}
 
 int runOrvel(RunEnvironment& env) {
     Console& console = env.console;
@@ -136,15 +96,11 @@ int runOrvel(RunEnvironment& env) {
     }
     RunLog log = openRunLog(env.folder, console);
     try {
-        const DesktopSize desktop = measureDesktop(env.window, console, log);
-        const ObservingSetup setup = readObservingSetup(console, log);
-        const NightPlan plan{findFrames(env.options, env.folder, log, console),
-                             setup,
-                             env.folder,
-                             {},
-                             env.options.preciseAirmass,
-                             env.options.aperture};
-        if (!plan.files.files.empty()) measureAndGraph(env, plan, desktop, log);
+        RunOptions options = env.options;
+        options.folder = env.folder;
+        DialogueOperator op(env);
+        // A file that cannot be written is said on the console; the dialogue ends as usual.
+        runNightSession(op, options, console, log);
         closingPrompt(console);
     } catch (const SessionEnded& ended) {
         return endEarly(env, ended.reason);

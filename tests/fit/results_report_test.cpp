@@ -21,7 +21,7 @@ FrameRecord observation(int band, float airmass, float magnitude, int included =
     m.sky.airmass = airmass;
     m.rings.magnitude = magnitude;
     o.measurement = m;
-    o.included = included == 1;
+    o.state = included == 1 ? FrameState::measured : FrameState::leftOut;
     return o;
 }
 
@@ -45,7 +45,7 @@ Report report(const std::vector<FrameRecord>& obs, std::array<int, 3> counts,
     RunLog log = RunLog::inMemory();
     ScriptedConsole console;
     NightRecord night = nightOf(obs, counts, fits);
-    fitAndReport(night, log, console);
+    reportFit(fitNight(night), log, console);
     return {test::logLines(log.contents()), console.transcript(), night.fits};
 }
 
@@ -182,15 +182,15 @@ TEST(BandRegression, EveryCallAppendsAWholeBlockAndOnlyTheBandsFramesAreFitted) 
     ScriptedConsole console;
     NightRecord night = nightOf(
         {observation(1, 1, 10), observation(1, 2, 9), observation(1, 3, 8)}, {3, 0, 0});
-    fitAndReport(night, log, console);
+    reportFit(fitNight(night), log, console);
     removeFrame(night, 2);
-    fitAndReport(night, log, console);
+    reportFit(fitNight(night), log, console);
     const std::vector<std::string> lines = test::logLines(log.contents());
     ASSERT_EQ(lines.size(), 40u);
     EXPECT_EQ(lines[24], "    RED =  1   # Files =  3   # Analyzed =  2 ");
     // More files claimed than frames held: only the frames of each band are fitted.
     night.bandCounts = {2, 5, 7};
-    fitAndReport(night, log, console);
+    reportFit(fitNight(night), log, console);
     EXPECT_EQ(night.fits[0].analysed, 2);
     EXPECT_EQ(night.fits[1].analysed, 0);
     EXPECT_EQ(night.fits[2].analysed, 0);

@@ -23,7 +23,7 @@ FrameRecord frame(Band band, float airmass, float magnitude, bool included = tru
     m.sky.airmass = airmass;
     m.rings.magnitude = magnitude;
     f.measurement = m;
-    f.included = included;
+    f.state = included ? FrameState::measured : FrameState::leftOut;
     return f;
 }
 

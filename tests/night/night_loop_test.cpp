@@ -228,8 +228,8 @@ TEST(FileLoop, BadFilesAreReportedOnceAndLeftOut) {
     int included = 0;
     for (std::size_t i = 0; i < d.size(); ++i) {
         measured += d[i].measured();
-        included += d[i].included;
-        EXPECT_EQ(d[i].included, d[i].whyLeftOut.empty()) << d[i].name;
+        included += d[i].included();
+        EXPECT_EQ(d[i].included(), d[i].whyLeftOut.empty()) << d[i].name;
     }
     EXPECT_EQ(measured, 14);
     EXPECT_EQ(included, 13);
