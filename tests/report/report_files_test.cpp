@@ -1,5 +1,5 @@
 // The text of ORVEL_results.csv, ORVEL_fit.csv and ORVEL_weights.csv for a small night made by
-// hand, against numbers worked out by hand (the comments show how).
+// hand (test::handMadeNight), against numbers worked out by hand (the comments show how).
 #include <gtest/gtest.h>
 
 #include <string>
@@ -16,69 +16,15 @@ namespace {
 using test::csvColumn;
 using test::logLines;
 
-// A measured frame one hour after 20:00 UT per `hour`: airmass X, magnitude value Y, and a
-// signal of 39100 DC over 100 aperture pixels with a sky noise of 3 DC, so that at gain 1 its
-// error is sqrt(39100 + 100 x 3^2) = 200 DC: S/N 195.5, ln error 200 / 39100 = 0.00511509.
-FrameRecord frame(std::string name, Band band, float airmass, double magnitude, int hour) {
-    FrameRecord f;
-    f.name = std::move(name);
-    f.band = band;
-    f.header = test::datedHeader(2026, 3, 15, 20 + hour, 0, 0);
-    FrameMeasurement m;
-    m.sky.airmass = airmass;
-    m.sky.elevation = 52.5f;
-    m.star.brightestColumn = 30;
-    m.star.brightestRow = 20;
-    m.rings.innerRadius = 6.0f;
-    m.rings.skyLevel = 100.5f;
-    m.rings.integratedDC = 39100.0f;
-    m.rings.magnitude = magnitude;
-    m.rings.aperturePixels = 100;
-    m.rings.skyNoise = 3.0;
-    m.rings.peak = 2100.0f;
-    m.profile.fwhm = 3.5;
-    f.measurement = m;
-    f.included = true;
-    return f;
-}
-
-BandFit line(float intercept, float slope, float r2, int analysed, int files) {
+// A line fitted to three frames.
+BandFit line(float intercept, float slope) {
     BandFit f;
     f.intercept = intercept;
     f.slope = slope;
-    f.r2 = r2;
-    f.analysed = analysed;
-    f.files = files;
+    f.r2 = 1.0f;
+    f.analysed = 3;
+    f.files = 3;
     return f;
-}
-
-// Red: Y = 10.5 - 0.5 X plus residuals d, -2d, d (d = 1/32) at X = 1, 2, 3: slope and
-// intercept stay the line's. Sum of squares 6 d^2 over 1 degree of freedom, Sxx = 2: the
-// error of k is sqrt(6 d^2 / 2) = d sqrt(3) = 0.0541265877. R2 = 1 - 6 d^2 / 0.505859375.
-// Green: on Y = 11 - 0.25 X exactly, with a frame removed. Blue: one frame that could not be
-// read. Hours 0, 1, 2 from the first frame.
-NightRecord handNight() {
-    NightRecord night;
-    night.frames = {
-        frame("=1+2_R.fit", Band::red, 1.0f, 10.03125, 0),
-        frame("a,b_R.fit", Band::red, 2.0f, 9.4375, 1),
-        frame("c_R.fit", Band::red, 3.0f, 9.03125, 2),
-        frame("d_G.fit", Band::green, 1.0f, 10.75, 0),
-        frame("e_G.fit", Band::green, 2.0f, 10.5, 1),
-        frame("f_G.fit", Band::green, 3.0f, 10.25, 2),
-        frame("g_G.fit", Band::green, 2.5f, 10.0, 1),
-    };
-    night.frames[6].included = false;
-    night.frames[6].whyLeftOut = "removed";
-    FrameRecord unread;
-    unread.name = "h_B.fit";
-    unread.band = Band::blue;
-    unread.whyLeftOut = "its header has no END card before the end of the file";
-    night.frames.push_back(unread);
-    night.bandCounts = {3, 4, 1};
-    night.fits = {line(10.5f, -0.5f, 1.0f - 6.0f / 1024.0f / 0.505859375f, 3, 3),
-                  line(11.0f, -0.25f, 1.0f, 3, 4), BandFit{}};
-    return night;
 }
 
 double number(const std::string& text) {
@@ -86,7 +32,7 @@ double number(const std::string& text) {
 }
 
 TEST(ResultsFiles, FrameRowsCarryTheMeasurementsAndTheirDistanceFromTheLine) {
-    const std::string text = frameResultsCsv(handNight());
+    const std::string text = frameResultsCsv(test::handMadeNight());
     const std::vector<std::string> lines = logLines(text);
     ASSERT_EQ(lines.size(), 9u);
     EXPECT_EQ(lines[0],
@@ -102,6 +48,7 @@ TEST(ResultsFiles, FrameRowsCarryTheMeasurementsAndTheirDistanceFromTheLine) {
     EXPECT_EQ(lines[8],
               "h_B.fit,B,,,,,,,,,,0,its header has no END card before the end of the "
               "file,,,,,,,,,");
+    // An error of sqrt(39100 + 100 x 3^2) = 200 DC: S/N 195.5 (above), ln error 200 / 39100.
     const std::vector<std::string> error = csvColumn(text, "ln_signal_error");
     EXPECT_NEAR(number(error[0]), 200.0 / 39100.0, 1e-9);
     // Residuals from each band's line; the removed frame's too: 10 - (11 - 0.25 x 2.5).
@@ -117,7 +64,7 @@ TEST(ResultsFiles, FrameRowsCarryTheMeasurementsAndTheirDistanceFromTheLine) {
 }
 
 TEST(ResultsFiles, BandRowsCarryKItsErrorsSignalsAndRatios) {
-    const std::string text = bandResultsCsv(handNight());
+    const std::string text = bandResultsCsv(test::handMadeNight());
     const std::vector<std::string> lines = logLines(text);
     ASSERT_EQ(lines.size(), 4u);
     EXPECT_EQ(lines[0],
@@ -126,6 +73,8 @@ TEST(ResultsFiles, BandRowsCarryKItsErrorsSignalsAndRatios) {
               "k_propagated_error,reduced_chi2,drift_per_hour,drift_error,weighted");
     // A band whose one frame could not be read has no line: only its counts.
     EXPECT_EQ(lines[3], "B,,,,,1,0,,,,,,,,,,,");
+    // Red: residuals d, -2d, d (d = 1/32) about Y = 10.5 - 0.5 X at X = 1, 2, 3. Sum of
+    // squares 6 d^2 over 1 degree of freedom, Sxx = 2: the error of k is d sqrt(3).
     const auto red = [&](const char* column) { return csvColumn(text, column)[0]; };
     EXPECT_EQ(red("k"), "0.5");
     EXPECT_NEAR(number(red("k_standard_error")), 0.0541265877, 1e-9);
@@ -155,8 +104,7 @@ TEST(ResultsFiles, BandRowsCarryKItsErrorsSignalsAndRatios) {
 // 11 - 0.25 X, 10 - 0.125 X.
 NightRecord weightsNight() {
     NightRecord night;
-    night.fits = {line(10.5f, -0.5f, 1, 3, 3), line(11.0f, -0.25f, 1, 3, 3),
-                  line(10.0f, -0.125f, 1, 3, 3)};
+    night.fits = {line(10.5f, -0.5f), line(11.0f, -0.25f), line(10.0f, -0.125f)};
     return night;
 }
 
