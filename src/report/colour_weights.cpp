@@ -6,19 +6,21 @@
 
 #include "fit/extinction_units.h"
 #include "observing/airmass.h"
+#include "observing/precise_airmass.h"
 #include "report/results_files.h"
 
 namespace orvel {
 
 namespace {
 
-// The airmass at the altitude by the same formula as the frames' airmass.
-double airmassAt(double altitude) {
+// The airmass at the altitude by the formula the frames' fitted airmass took.
+double airmassAt(double altitude, FittedAirmass formula) {
+    if (formula == FittedAirmass::pickering) return pickeringAirmass(altitude);
     return airmassFromElevation(static_cast<float>(altitude));
 }
 
-std::string consoleRow(const NightFit& fit, double altitude) {
-    const double x = airmassAt(altitude);
+std::string consoleRow(const NightFit& fit, double altitude, FittedAirmass formula) {
+    const double x = airmassAt(altitude, formula);
     const std::array<double, 3> w = colourWeights(fit.lines(), x);
     char buf[160];
     std::snprintf(buf, sizeof buf, "  %5.1f deg  X = %6.4f   R %.4f  G %.4f  B %.4f", altitude, x,
@@ -36,10 +38,10 @@ std::vector<double> weightAltitudes(std::span<const double> extra) {
     return all;
 }
 
-std::string weightsCsv(const NightFit& fit, std::span<const double> extra) {
+std::string weightsCsv(const NightFit& fit, std::span<const double> extra, FittedAirmass formula) {
     std::string out = "altitude_deg,airmass,weight_r,weight_g,weight_b\r\n";
     for (const double altitude : weightAltitudes(extra)) {
-        const double x = airmassAt(altitude);
+        const double x = airmassAt(altitude, formula);
         const std::array<double, 3> w = colourWeights(fit.lines(), x);
         out += csvNumber(altitude) + ',' + csvNumber(x) + ',' + csvNumber(w[0], 9) + ',' +
                csvNumber(w[1], 9) + ',' + csvNumber(w[2], 9) + "\r\n";
@@ -47,7 +49,8 @@ std::string weightsCsv(const NightFit& fit, std::span<const double> extra) {
     return out;
 }
 
-void showWeights(const NightFit& fit, std::span<const double> extra, ConsoleText& console) {
+void showWeights(const NightFit& fit, std::span<const double> extra, FittedAirmass formula,
+                 ConsoleText& console) {
     console.endLine();
     console.printLine(
         "Colour weights R:G:B for a star like this one imaged at an altitude (largest band = 1):");
@@ -55,7 +58,7 @@ void showWeights(const NightFit& fit, std::span<const double> extra, ConsoleText
     shown.insert(shown.end(), extra.begin(), extra.end());
     for (const double altitude : weightAltitudes(shown))
         if (std::find(shown.begin(), shown.end(), altitude) != shown.end())
-            console.printLine(consoleRow(fit, altitude));
+            console.printLine(consoleRow(fit, altitude, formula));
     console.printLine("(every 5 degrees from 90 to 20 in ORVEL_weights.csv)");
 }
 

@@ -41,10 +41,13 @@ bool writeNightOutputs(const NightOutputs& out, const RunOptions& options,
         ok &= said(writePicture(fieldPicture(*out.field, night), *out.fieldFile), *out.fieldFile,
                    console);
     if (night.anyMeasured()) {
+        // The weights' airmass is the one the lines were fitted against.
+        const FittedAirmass airmass =
+            options.preciseAirmass ? FittedAirmass::pickering : FittedAirmass::hardie;
         const std::filesystem::path weights = folder / "ORVEL_weights.csv";
-        ok &= said(writeWholeFile(weights, weightsCsv(out.fit, options.weightAltitudes)), weights,
-                   console);
-        showWeights(out.fit, options.weightAltitudes, console);
+        ok &= said(writeWholeFile(weights, weightsCsv(out.fit, options.weightAltitudes, airmass)),
+                   weights, console);
+        showWeights(out.fit, options.weightAltitudes, airmass, console);
     }
     if (options.reportFile) {
         const std::string field = out.field ? fieldPicture(*out.field, night) : std::string();

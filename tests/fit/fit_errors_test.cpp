@@ -110,5 +110,26 @@ TEST(ExtinctionDrift, ARisingExtinctionIsFoundWithNumpysError) {
     EXPECT_TRUE(std::isnan(fitExtinctionDrift(points, false).perHour));
 }
 
+TEST(ExtinctionDrift, WeightsAreTheInverseSquaredErrors) {
+    // Five points at three places (X, t): A (1, 0 h) twice, B (2, 0 h), C (2, 1 h) twice. Three
+    // terms fitted to three places pass through each place's weighted mean, and the drift term
+    // is what C adds to B: Y(C) - Y(B) = -rate x 2 whatever the time is centred on.
+    //   C's points 9.7 (error 0.01) and 9.6 (error 0.02): weights 10000 and 2500 give the mean
+    //   (0.8 x 9.7 + 0.2 x 9.6) = 9.68, so rate = (9.8 - 9.68) / 2 = 0.06 per hour. (Weights
+    //   1 / error would give 9.6667 and 0.0667; no weights 9.65 and 0.075.)
+    //   Weighted squares about the surface: 10000 x 0.02^2 + 2500 x 0.08^2 = 20 over 5 - 3
+    //   degrees of freedom, 10. The drift term's variance in units of the weights is
+    //   (1 / 12500 + 1 / 10000) / 4 = 4.5e-5, so its error is sqrt(10 x 4.5e-5) = 0.0212132.
+    const std::vector<FitPoint> points = {
+        {1.0f, 10.0f, 0.01, 4.0}, {1.0f, 10.0f, 0.02, 4.0}, {2.0f, 9.8f, 0.01, 4.0},
+        {2.0f, 9.7f, 0.01, 5.0},  {2.0f, 9.6f, 0.02, 5.0},
+    };
+    const ExtinctionDrift weighted = fitExtinctionDrift(points, true);
+    EXPECT_EQ(weighted.points, 5);
+    EXPECT_NEAR(weighted.perHour, 0.06, 1e-5);
+    EXPECT_NEAR(weighted.error, 0.0212132, 1e-5);
+    EXPECT_NEAR(fitExtinctionDrift(points, false).perHour, 0.075, 1e-5);
+}
+
 }  // namespace
 }  // namespace orvel

@@ -260,5 +260,46 @@ TEST(FileLoop, AnUnusableFirstFileLeavesThePicksToTheNextOne) {
     EXPECT_TRUE(night.frames[2].measured());
 }
 
+// The automatic radius is three times the median of every frame's FWHM: the first frame's star
+// is the narrowest here, and neither it nor the mean of the widths sets the radius.
+TEST(FileLoop, TheAutomaticRadiusIsThreeMedianWidthsOfTheNight) {
+    TempDir dir;
+    // Gaussian sigmas 1, 2 and 2.5 pixels, sampled at the pixel centres. The fit takes a
+    // pixel's own width out (a variance of 1/12 px^2): FWHM 2.35482 sqrt(sigma^2 - 1/12) gives
+    // 2.2546, 4.6603 and 5.8477 px, so three times the median is a radius of 13.981 px (the
+    // first frame's width would give 6.764 px, the mean width 12.763 px).
+    const double sigmas[] = {1.0, 2.0, 2.5};
+    for (int i = 0; i < 3; ++i) {
+        test::FrameSpec f;
+        f.columns = 120;
+        f.rows = 100;
+        f.starColumn = 60.0;
+        f.starRow = 50.0;
+        f.sigma = sigmas[i];
+        f.date = "2026-03-15T2" + std::to_string(i) + ":00:00";
+        test::writeFrame(dir / ("n_000" + std::to_string(i + 1) + "_" + "RGB"[i] + ".fit"), f);
+    }
+    RunLog log = RunLog::inMemory();
+    ScriptedConsole console;
+    ObservingSetup setup;
+    setup.latitude = angleFromLine("35,0,0", true);
+    setup.rightAscension = angleFromLine("6,0,0", false);
+    setup.declination = angleFromLine("30,0,0", true);
+    ApertureSettings automatic;
+    automatic.rule = ApertureRule::automatic;
+    const NightPlan plan{discoverImages(dir.path()), setup, dir.path(), {}, {}, automatic};
+    const NightRecord night = measureNight(plan, fixedPicks(60, 50, 15, 15, log), console, log);
+    ASSERT_EQ(night.frames.size(), 3u);
+    EXPECT_EQ(night.frames[0].name, "n_0001_R.fit");
+    for (const FrameRecord& frame : night.frames) {
+        ASSERT_TRUE(frame.measurement) << frame.name;
+        EXPECT_NEAR(frame.measurement->rings.innerRadius, 13.981, 0.01) << frame.name;
+    }
+    EXPECT_NE(log.contents().find("Aperture = auto (3 x the median FWHM): radius 13.98"),
+              std::string::npos);
+    EXPECT_NE(log.contents().find("; median FWHM 4.66"), std::string::npos);
+    EXPECT_NE(log.contents().find(" px of 3 frames"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace orvel

@@ -16,6 +16,13 @@ using test::logLines;
 using test::readFile;
 using test::TempDir;
 
+// The airmass of ORVEL_weights.csv at 30 degrees altitude (its row 13: 90 down to 30 by 5).
+double weightsAirmassAt30(const TempDir& dir) {
+    const std::string csv = readFile(dir / "ORVEL_weights.csv");
+    EXPECT_EQ(test::csvColumn(csv, "altitude_deg").at(12), "30");
+    return std::stod(test::csvColumn(csv, "airmass").at(12));
+}
+
 std::size_t linesStartingWith(const std::string& log, const std::string& start) {
     std::size_t n = 0;
     for (const std::string& line : logLines(log)) n += line.starts_with(start);
@@ -43,6 +50,9 @@ TEST(PreciseNight, BothFlowsFitThePreciseAirmassAndSaySoOnce) {
             ASSERT_GE(values.size(), 1u) << column;
             EXPECT_FALSE(values[0].empty()) << column;
         }
+        // The colour weights follow the fitted airmass: Pickering's 1 / sin(30 + 244 / (165 +
+        // 47 x 30^1.1)) degrees = 1.99315385 (Hardie's would be 1.9945003).
+        EXPECT_NEAR(weightsAirmassAt30(*dir), 1.99315385, 6e-9);
     }
     EXPECT_EQ(readFile(interactive / "ORVEL_results.csv"),
               readFile(unattended / "ORVEL_results.csv"));
@@ -61,6 +71,8 @@ TEST(PreciseNight, WithoutTheOptionNothingIsSaidAndTheColumnsAreEmpty) {
         ASSERT_GE(values.size(), 1u) << column;
         EXPECT_EQ(values[0], "") << column;
     }
+    // Hardie's airmass at 30 degrees: 2 - 0.0018167 - 0.002875 - 0.000808, in 32 bits.
+    EXPECT_NEAR(weightsAirmassAt30(dir), 1.9945003, 5e-7);
 }
 
 }  // namespace

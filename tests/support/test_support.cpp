@@ -209,6 +209,68 @@ BatchOptions simulatedNightOptions(const std::filesystem::path& folder, float st
     return o;
 }
 
+namespace {
+
+// A measured frame of the hand-made night at `hour` after 20:00 UT.
+FrameRecord handMadeFrame(std::string name, Band band, float airmass, double magnitude, int hour) {
+    FrameRecord f;
+    f.name = std::move(name);
+    f.band = band;
+    f.header = test::datedHeader(2026, 3, 15, 20 + hour, 0, 0);
+    FrameMeasurement m;
+    m.sky.airmass = airmass;
+    m.sky.elevation = 52.5f;
+    m.star.brightestColumn = 30;
+    m.star.brightestRow = 20;
+    m.rings.innerRadius = 6.0f;
+    m.rings.skyLevel = 100.5f;
+    m.rings.integratedDC = 39100.0f;
+    m.rings.magnitude = magnitude;
+    m.rings.aperturePixels = 100;
+    m.rings.skyNoise = 3.0;
+    m.rings.peak = 2100.0f;
+    m.profile.fwhm = 3.5;
+    f.measurement = m;
+    f.state = FrameState::measured;
+    return f;
+}
+
+BandFit handMadeLine(float intercept, float slope, float r2, int analysed, int files) {
+    BandFit f;
+    f.intercept = intercept;
+    f.slope = slope;
+    f.r2 = r2;
+    f.analysed = analysed;
+    f.files = files;
+    return f;
+}
+
+}  // namespace
+
+NightRecord handMadeNight() {
+    NightRecord night;
+    night.frames = {
+        handMadeFrame("=1+2_R.fit", Band::red, 1.0f, 10.03125, 0),
+        handMadeFrame("a,b_R.fit", Band::red, 2.0f, 9.4375, 1),
+        handMadeFrame("c<d_R.fit", Band::red, 3.0f, 9.03125, 2),
+        handMadeFrame("d_G.fit", Band::green, 1.0f, 10.75, 0),
+        handMadeFrame("e_G.fit", Band::green, 2.0f, 10.5, 1),
+        handMadeFrame("f_G.fit", Band::green, 3.0f, 10.25, 2),
+        handMadeFrame("g_G.fit", Band::green, 2.5f, 10.0, 1),
+    };
+    night.frames[6].state = FrameState::removed;
+    night.frames[6].whyLeftOut = "removed";
+    FrameRecord unread;
+    unread.name = "h_B.fit";
+    unread.band = Band::blue;
+    unread.whyLeftOut = "its header has no END card before the end of the file";
+    night.frames.push_back(unread);
+    night.bandCounts = {3, 4, 1};
+    night.fits = {handMadeLine(10.5f, -0.5f, 1.0f - 6.0f / 1024.0f / 0.505859375f, 3, 3),
+                  handMadeLine(11.0f, -0.25f, 1.0f, 3, 4), BandFit{}};
+    return night;
+}
+
 ImageHeader datedHeader(int year, int month, int day, int hour, int minute, int second) {
     ImageHeader h;
     h.hasDate = true;

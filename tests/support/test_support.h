@@ -9,6 +9,7 @@
 
 #include "fits/image_header.h"
 #include "fits/pixel_image.h"
+#include "night/night_record.h"
 #include "run/options.h"
 
 namespace orvel::test {
@@ -88,5 +89,16 @@ std::pair<int, int> runSmallNightBothWays(const TempDir& unattended, const TempD
 
 // A header with a DATE-OBS (UT, whole numbers as written) and nothing else.
 ImageHeader datedHeader(int year, int month, int day, int hour, int minute, int second);
+
+// A night made by hand, no frame read, its fits set to the lines below, for the reports and
+// pictures. Every frame: elevation 52.5, ring centre (30, 20), radius 6, sky 100.5 DC, signal
+// 39100 DC over 100 pixels with a sky noise of 3 DC (at gain 1 an error of 200 DC: S/N 195.5),
+// FWHM 3.5 px, peak 2100 DC, DATE-OBS 2026-03-15 at 20, 21 or 22 h UT.
+// - red '=1+2_R.fit', 'a,b_R.fit', 'c<d_R.fit' at X = 1, 2, 3: Y = 10.5 - 0.5 X plus 1/32,
+//   -1/16, 1/32 (the line's own slope and intercept; R2 1 - 6/1024 / 0.505859375);
+// - green d_G, e_G, f_G.fit at X = 1, 2, 3 on Y = 11 - 0.25 X, and g_G.fit at X = 2.5, Y = 10
+//   removed;
+// - blue h_B.fit, which could not be read.
+NightRecord handMadeNight();
 
 }  // namespace orvel::test

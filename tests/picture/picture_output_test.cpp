@@ -1,0 +1,156 @@
+// The pictures and the page of the hand-made night (test::handMadeNight) read back: PNG sizes
+// and the colours at places worked out from the drawing's layout, the SVG's words and the
+// report's HTML text.
+#include <gtest/gtest.h>
+#include <png.h>
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include "observing/coordinates.h"
+#include "picture/field_picture.h"
+#include "picture/night_plot.h"
+#include "picture/night_report.h"
+#include "support/test_support.h"
+
+namespace orvel {
+namespace {
+
+// A PNG file's pixels as 8-bit RGB.
+struct Decoded {
+    int width = 0;
+    int height = 0;
+    std::vector<unsigned char> rgb;
+
+    std::array<int, 3> at(int x, int y) const {
+        const std::size_t i = (static_cast<std::size_t>(y) * width + x) * 3;
+        return {rgb[i], rgb[i + 1], rgb[i + 2]};
+    }
+};
+
+Decoded decodePng(const std::string& bytes) {
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    Decoded out;
+    if (!png_image_begin_read_from_memory(&image, bytes.data(), bytes.size())) return out;
+    image.format = PNG_FORMAT_RGB;
+    out.rgb.resize(PNG_IMAGE_SIZE(image));
+    if (!png_image_finish_read(&image, nullptr, out.rgb.data(), 0, nullptr)) return out;
+    out.width = static_cast<int>(image.width);
+    out.height = static_cast<int>(image.height);
+    return out;
+}
+
+// The colour at a place within 8 levels of each component.
+void expectColour(const Decoded& d, int x, int y, std::array<int, 3> colour) {
+    const std::array<int, 3> got = d.at(x, y);
+    for (int c = 0; c < 3; ++c)
+        EXPECT_NEAR(got[c], colour[c], 8) << "component " << c << " at " << x << ", " << y;
+}
+
+ObservingSetup setup() {
+    ObservingSetup s;
+    s.latitude = angleFromLine("35,0,0", true);
+    s.longitude = angleFromLine("-106,30,0", true);
+    s.rightAscension = angleFromLine("9,5,0", false);
+    s.declination = angleFromLine("34,30,0", true);
+    return s;
+}
+
+TEST(FieldPicture, TheCropIsEnlargedWithTheFirstFramesMarks) {
+    NightRecord night = test::handMadeNight();
+    RingPhotometry& rings = night.frames[0].measurement->rings;
+    rings.innerRadius = 2.0f;
+    rings.annulusInner = 3.0f;
+    rings.annulusOuter = 4.0f;
+    night.selection.x1 = 24;
+    night.selection.y1 = 26;
+    night.selection.x2 = 27;
+    night.selection.y2 = 28;
+    // 24 x 20 image pixels from column 20, row 10, grey 40 but one pixel of 200.
+    FieldCrop crop;
+    crop.column0 = 20;
+    crop.row0 = 10;
+    crop.columns = 24;
+    crop.rows = 20;
+    crop.grey.assign(24 * 20, 40);
+    crop.grey[1 * 24 + 22] = 200;
+    const Decoded d = decodePng(fieldPicture(crop, night));
+    // 700 / 24 points per pixel give a whole enlargement of 29: 696 wide, 56 + 20 x 29 high.
+    ASSERT_EQ(d.width, 696);
+    ASSERT_EQ(d.height, 636);
+    // Crop pixel (22, 1) spans x 638..667, y 85..114; (2, 5) is plain grey.
+    expectColour(d, 652, 99, {200, 200, 200});
+    expectColour(d, 72, 215, {40, 40, 40});
+    // The star's ring centre, image (30, 20), is crop pixel (10, 10): centred at x 304.5,
+    // y 360.5. The aperture (radius 2 x 29) is red, the annulus's circles (3 and 4 x 29) cyan.
+    expectColour(d, 362, 360, {255, 0, 0});
+    expectColour(d, 391, 360, {0, 255, 255});
+    expectColour(d, 304, 360 - 116, {0, 255, 255});
+    // The background rectangle's pixels 24..27 start at x (4 x 29) = 116: its edge is orange.
+    expectColour(d, 116, 560, {255, 140, 0});
+    // Nothing measured, no picture.
+    EXPECT_EQ(fieldPicture(crop, NightRecord{}), "");
+}
+
+TEST(NightPlot, ThePngHasItsSizeAndEachBandsLegendColour) {
+    const Decoded d = decodePng(nightPlot(test::handMadeNight(), describeFit(test::handMadeNight()),
+                                          setup(), PlotValue::lnSignal, PictureFormat::png));
+    ASSERT_EQ(d.width, 1000);
+    ASSERT_EQ(d.height, 800);
+    // The legend's swatches: 26 x 4 points from x 100, at y 675, 697 and 719.
+    expectColour(d, 112, 677, {255, 0, 0});
+    expectColour(d, 112, 699, {0, 170, 100});
+    expectColour(d, 112, 721, {0, 0, 255});
+    expectColour(d, 112, 690, {255, 255, 255});
+}
+
+TEST(NightPlot, TheSvgLegendGivesKInBothUnits) {
+    const std::string svg = nightPlot(test::handMadeNight(), describeFit(test::handMadeNight()),
+                                      setup(), PlotValue::lnSignal, PictureFormat::svg);
+    // Red: k 0.5 ln and 0.5 x 1.0857 = 0.5429 mag, its error d sqrt(3) = 0.0541 ln (d = 1/32),
+    // 0.0588 mag; green on its line exactly; blue has no line.
+    EXPECT_NE(svg.find(">RED  k = 0.5429 \u00b1 0.0588 mag/airmass (0.5000 \u00b1 0.0541 "
+                       "ln/airmass), R\u00b2 0.98842, 3 frames<"),
+              std::string::npos);
+    EXPECT_NE(svg.find(">GREEN  k = 0.2714 \u00b1 0.0000 mag/airmass (0.2500 \u00b1 0.0000 "
+                       "ln/airmass), R\u00b2 1.00000, 3 frames<"),
+              std::string::npos);
+    EXPECT_NE(svg.find(">BLUE  no line (0 frames)<"), std::string::npos);
+    EXPECT_NE(svg.find(">removed (1)<"), std::string::npos);
+    EXPECT_NE(svg.find(">Atmospheric extinction towards RA 09h 05m 00s, Dec +34\u00b0 30\u2032 "
+                       "00\u2033<"),
+              std::string::npos);
+    EXPECT_NE(svg.find(">Site 35\u00b0 00\u2032 00\u2033 N, 106\u00b0 30\u2032 00\u2033 W  "
+                       "\u00b7  night of 2026-03-15 (UT date of the first frame)<"),
+              std::string::npos);
+}
+
+TEST(NightReport, ThePageHoldsTheFitTheFramesAndThePlot) {
+    const std::string html = nightReportHtml(
+        test::handMadeNight(), describeFit(test::handMadeNight()), setup(), "PNG!", "");
+    EXPECT_NE(html.find("<tr><td>RED</td><td>0.5429 \u00b1 0.0588</td><td>0.5000 \u00b1 "
+                        "0.0541</td><td>0.98842</td><td>3 / 3</td>"),
+              std::string::npos);
+    EXPECT_NE(html.find("<td>GREEN</td><td>0.2714 \u00b1 0.0000</td><td>0.2500 \u00b1 "
+                        "0.0000</td><td>1.00000</td><td>3 / 4</td>"),
+              std::string::npos);
+    EXPECT_NE(html.find("<tr><td>BLUE</td><td>\u2013</td><td>\u2013</td><td>\u2013</td><td>0 / "
+                        "1</td>"),
+              std::string::npos);
+    // Frame names as text; a removed frame greyed; one that could not be read, with its reason.
+    EXPECT_NE(html.find("<td>c&lt;d_R.fit</td><td>R</td><td>2026-03-15 22:00:00</td><td>3.0000"
+                        "</td><td>52.50</td>"),
+              std::string::npos);
+    EXPECT_NE(html.find("<tr class=\"out\"><td>g_G.fit</td>"), std::string::npos);
+    EXPECT_NE(html.find("<td>no</td><td>its header has no END card before the end of the "
+                        "file</td>"),
+              std::string::npos);
+    // The plot inlined ("PNG!" in base64); no field was given, so one picture.
+    EXPECT_NE(html.find("src=\"data:image/png;base64,UE5HIQ==\""), std::string::npos);
+    EXPECT_EQ(test::count(html, "<figure>"), 1u);
+}
+
+}  // namespace
+}  // namespace orvel
