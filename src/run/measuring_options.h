@@ -1,33 +1,42 @@
-// The options that change how the night is measured and fitted: the same for interactive and
-// unattended runs, none of them needed.
+// The checks of the options that change how the night is measured and fitted, the same for
+// interactive and unattended runs, none of them needed: each reads one value into the run's
+// options, or gives the message that refuses it (one line naming the option).
 #pragma once
 
-#include <map>
 #include <optional>
 #include <string>
-#include <vector>
+#include <string_view>
 
-#include "analysis/aperture_choice.h"
-#include "observing/precise_airmass.h"
 #include "run/options.h"
 
 namespace orvel {
 
-// The valued options read here, and those given without a value.
-const std::vector<std::string>& measuringOptionNames();
-const std::vector<std::string>& measuringFlagNames();
+// --airmass, and the settings of the precise airmass: these need --airmass read first.
+std::optional<std::string> readAirmass(std::string_view name, const std::string& value,
+                                       RunOptions& run);
+std::optional<std::string> readEquinox(std::string_view name, const std::string& value,
+                                       RunOptions& run);
+std::optional<std::string> readTimeReference(std::string_view name, const std::string& value,
+                                             RunOptions& run);
+std::optional<std::string> readPressure(std::string_view name, const std::string& value,
+                                        RunOptions& run);
+std::optional<std::string> readTemperature(std::string_view name, const std::string& value,
+                                           RunOptions& run);
 
-// Reads the measuring options from the options given (name to value, "" for a flag) into the
-// run's options; the message of the first option found wrong, or empty.
-std::optional<std::string> readMeasuringOptions(const std::map<std::string, std::string>& given,
-                                                RunOptions& run);
+// The noise of frames whose headers lack it, the weighted fit and the rejection.
+std::optional<std::string> readGain(std::string_view name, const std::string& value,
+                                    RunOptions& run);
+std::optional<std::string> readReadNoise(std::string_view name, const std::string& value,
+                                         RunOptions& run);
+std::optional<std::string> readWeighted(std::string_view name, const std::string& value,
+                                        RunOptions& run);
+std::optional<std::string> readRejectLimit(std::string_view name, const std::string& value,
+                                           RunOptions& run);
 
-// Reads --aperture and --annulus into the aperture settings; the message of the first found
-// wrong, or empty.
-std::optional<std::string> readApertureOptions(const std::map<std::string, std::string>& given,
-                                               ApertureSettings& aperture);
-
-// Their lines of --help.
-std::string measuringOptionsHelp();
+// --aperture, and --annulus, which needs --aperture read first.
+std::optional<std::string> readAperture(std::string_view name, const std::string& value,
+                                        RunOptions& run);
+std::optional<std::string> readAnnulus(std::string_view name, const std::string& value,
+                                       RunOptions& run);
 
 }  // namespace orvel

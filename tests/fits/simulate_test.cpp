@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "../../tools/simulate_sky.h"
+#include "../../tools/simulate/simulate_sky.h"
 #include "base/typed_line.h"
 #include "fits_test_util.h"
 
@@ -321,8 +321,43 @@ TEST(Simulator, HelpAndBadOptions) {
     EXPECT_EQ(runSimulator(dir, "--bitpix 12", output), 2);
     EXPECT_NE(output.find("--bitpix must be 16 or -32"), std::string::npos);
     EXPECT_EQ(runSimulator(dir, "--colour red", output), 2);
+    EXPECT_NE(output.find("--colour must be cube or bayer"), std::string::npos) << output;
+    EXPECT_EQ(runSimulator(dir, "--truth-airmass exact", output), 2);
+    EXPECT_NE(output.find("--truth-airmass must be described or precise"), std::string::npos)
+        << output;
+    EXPECT_EQ(runSimulator(dir, "--frames 2 --frames 0", output), 2);
+    EXPECT_NE(output.find("--frames must be at least 1"), std::string::npos) << output;
     EXPECT_EQ(runSimulator(dir, "--out " + (dir / "x").string() + " --dec -60,0,0", output), 2);
     EXPECT_NE(output.find("never rises"), std::string::npos);
+}
+
+// --help lists these options and no others, and each one it lists is known: the argument after
+// it is read next (as its value, or as an unknown option), never the option itself refused.
+TEST(Simulator, HelpListsExactlyTheOptionsItAccepts) {
+    test::TempDir dir;
+    std::string help;
+    ASSERT_EQ(runSimulator(dir, "--help", help), 0);
+    std::vector<std::string> listed;
+    for (const std::string& line : textLines(help))
+        if (line.starts_with("  --")) listed.push_back(line.substr(2, line.find(' ', 2) - 2));
+    const std::vector<std::string> expected = {
+        "--out",           "--lat",        "--lon",           "--ra",          "--dec",
+        "--date",          "--k",          "--k-end",         "--flux",        "--fwhm",
+        "--sky",           "--read-noise", "--no-noise",      "--size",        "--bitpix",
+        "--frames",        "--exptime",    "--min-elevation", "--star",        "--seed",
+        "--truth-airmass", "--stamp",      "--seeing-power",  "--sky-end",     "--neighbour",
+        "--help",          "--version",    "--names",         "--filter-card", "--colour",
+        "--compress",      "--saturate",   "--hide-star",     "--cut",         "--below-horizon",
+        "--cube",          "--dark"};
+    EXPECT_EQ(listed, expected);
+    for (const std::string& option : listed) {
+        std::string output;
+        runSimulator(dir, option + " 1 --not-an-option", output);
+        EXPECT_EQ(output.find("unknown option " + option + " ("), std::string::npos) << output;
+        EXPECT_TRUE(option == "--help" || option == "--version" ||
+                    output.find("unknown option ") != std::string::npos)
+            << option << ": " << output;
+    }
 }
 
 // Seeing growing with airmass, a sky brightening through the night and a second star: truth.csv

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include "support/test_support.h"
 
 namespace orvel {
@@ -131,6 +133,34 @@ TEST(Options, NumbersAreReadAsTypedAnswersAreRead) {
     EXPECT_EQ(c.options.latitude, "1D1,&H1E,.5");
     EXPECT_EQ(c.options.starColumn, 312.5f);
     EXPECT_EQ(c.options.starRow, 3.0f);
+}
+
+// The options --help lists: the first word of each line of its options that starts with "--".
+std::vector<std::string> listedOptions(const std::string& help) {
+    const std::size_t start = help.find("Options:\n");
+    std::istringstream in(help.substr(start, help.find("\n\n", start) - start));
+    std::vector<std::string> listed;
+    for (std::string line; std::getline(in, line);)
+        if (line.starts_with("  --")) listed.push_back(line.substr(2, line.find(' ', 2) - 2));
+    return listed;
+}
+
+// --help lists these options and no others, and the parser knows every one it lists.
+TEST(Options, HelpListsExactlyTheOptionsTheParserAccepts) {
+    const std::vector<std::string> listed = listedOptions(helpText());
+    const std::vector<std::string> expected = {
+        "--lat",    "--lon",        "--ra",       "--dec",        "--star",     "--background",
+        "--remove", "--graph",      "--dir",      "--frames",     "--band",     "--band-keyword",
+        "--bayer",  "--airmass",    "--equinox",  "--time-ref",   "--pressure", "--temperature",
+        "--gain",   "--read-noise", "--weighted", "--reject",     "--aperture", "--annulus",
+        "--plot",   "--plot-y",     "--field",    "--weights-at", "--report",   "--help",
+        "--version"};
+    EXPECT_EQ(listed, expected);
+    for (const std::string& option : listed) {
+        const CommandLine c = parse({option, "x"});
+        EXPECT_NE(c.error, "unknown option " + option + " (see --help)");
+    }
+    EXPECT_EQ(parse({"-h"}).mode, CommandLine::Mode::help);
 }
 
 TEST(Options, HelpNamesEveryOptionWithAnExample) {

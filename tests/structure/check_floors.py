@@ -14,10 +14,19 @@ Reported, each with file:line and the include:
 Independently of FLOORS, the folder-to-folder include graph is searched for cycles, and each
 cycle is reported with its folders and one include for each of its steps.
 
+Each PROGRAMS_DIR (tools/) holds programs over the library, each a file directly in it with the
+rest of its files in a folder of its own (tools/simulate/). They stand on the top floor with
+main.cpp: a quoted include names a folder of SRC_DIR, of any floor, or a folder of the same
+PROGRAMS_DIR ("simulate/night_plan.h"). Reported besides:
+  - an include of another program's folder from a program's folder;
+  - a folder of PROGRAMS_DIR with the name of a folder of SRC_DIR (the two could not be told
+    apart in an include);
+  - an include of a header that exists in neither.
+
 Angle-bracket includes are system headers and are ignored, as are includes inside comments and
 inside "#if 0" blocks. Other conditional blocks are read as if every branch were compiled.
 
-Usage: check_floors.py SRC_DIR
+Usage: check_floors.py SRC_DIR [PROGRAMS_DIR...]
 Exit status: 0 when clean, 1 on any violation, 2 when SRC_DIR cannot be read.
 """
 import os
@@ -218,10 +227,54 @@ def find_cycles(edges):
     return cycles
 
 
+def check_programs(programs_dir, src_dir, violations):
+    """Adds the violations of the files of a folder of programs; the number of its files."""
+    shown_root = os.path.basename(programs_dir)
+    files = list(source_files(programs_dir))
+    for folder in sorted(os.listdir(programs_dir)):
+        if os.path.isdir(os.path.join(programs_dir, folder)) and \
+                os.path.isdir(os.path.join(src_dir, folder)):
+            violations.append("%s/%s/: has the name of the folder %s/%s/; an include could not "
+                              "tell them apart" % (shown_root, folder,
+                                                   os.path.basename(src_dir), folder))
+    for path in files:
+        relative = os.path.relpath(path, programs_dir).replace(os.sep, "/")
+        shown = shown_root + "/" + relative
+        own = relative.split("/")[0] if "/" in relative else TOP
+        with open(path, encoding="utf-8", errors="replace") as f:
+            text = f.read()
+        for line, target in quoted_includes(text):
+            site = '%s:%d: #include "%s"' % (shown, line, target)
+            parts = target.split("/")
+            if len(parts) < 2 or "" in parts or "." in parts or ".." in parts:
+                violations.append('%s: write it as "folder/file.h", from %s or from %s'
+                                  % (site, os.path.basename(src_dir), shown_root))
+                continue
+            folder = parts[0]
+            if os.path.isdir(os.path.join(programs_dir, folder)):
+                if own != TOP and folder != own:
+                    violations.append("%s: %s/%s/ is another program's folder"
+                                      % (site, shown_root, folder))
+                where = programs_dir
+            else:
+                if folder not in FLOOR_OF:
+                    violations.append("%s: the folder %s has no floor (a new folder must be given "
+                                      "one in FLOORS)" % (site, folder))
+                where = src_dir
+            if not os.path.isfile(os.path.join(where, *parts)):
+                violations.append("%s: there is no such header under %s or %s"
+                                  % (site, os.path.basename(src_dir), shown_root))
+    return len(files)
+
+
 def main(argv):
-    if len(argv) != 2:
-        print("usage: check_floors.py SRC_DIR", file=sys.stderr)
+    if len(argv) < 2:
+        print("usage: check_floors.py SRC_DIR [PROGRAMS_DIR...]", file=sys.stderr)
         return 2
+    for programs in argv[2:]:
+        if not os.path.isdir(programs):
+            print("floors: %s is not a folder" % programs, file=sys.stderr)
+            return 2
     src_dir = os.path.abspath(argv[1])
     if not os.path.isdir(src_dir):
         print("floors: %s is not a folder" % argv[1], file=sys.stderr)
@@ -294,10 +347,14 @@ def main(argv):
         for a, b in zip(path, path[1:]):
             violations.append("    %s -> %s at %s" % (a, b, edge_site[(a, b)]))
 
+    checked = len(files)
+    for programs in argv[2:]:
+        checked += check_programs(os.path.abspath(programs), src_dir, violations)
+
     for violation in violations:
         print(violation)
     count = sum(1 for v in violations if not v.startswith("    "))
-    print("floors: %d violation%s in %d files" % (count, "" if count == 1 else "s", len(files)))
+    print("floors: %d violation%s in %d files" % (count, "" if count == 1 else "s", checked))
     return 1 if count else 0
 
 

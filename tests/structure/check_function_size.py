@@ -36,7 +36,8 @@ How a definition is recognised (a heuristic reader, not a compiler):
     returning a function pointer ("int (*f())(int) {") is not recognised;
   - overloads share a name: one allow-list entry covers every overload of that name in the file.
 
-Usage: check_function_size.py [--allowed FILE] [--list] SRC_DIR
+Usage: check_function_size.py [--allowed FILE] [--list] DIR...
+(DIR is src/ and any other folder of sources, tools/; each file is shown from its DIR's name.)
 (--list also prints every function found, to see what the reader makes of a file.)
 Exit status: 0 when clean, 1 on an offender or a bad allow-list entry, 2 on a usage error.
 """
@@ -527,24 +528,26 @@ def main(argv):
             list_all, args = True, args[1:]
         else:
             break
-    if len(args) != 1:
-        print("usage: check_function_size.py [--allowed FILE] [--list] SRC_DIR", file=sys.stderr)
+    if not args:
+        print("usage: check_function_size.py [--allowed FILE] [--list] DIR...", file=sys.stderr)
         return 2
-    src_dir = os.path.abspath(args[0])
-    if not os.path.isdir(src_dir):
-        print("function size: %s is not a folder" % args[0], file=sys.stderr)
-        return 2
-    files = list(source_files(src_dir))
-    if not files:
-        print("function size: no .h or .cpp files under %s" % args[0], file=sys.stderr)
-        return 2
-    shown_root = os.path.basename(src_dir)
+    files = []  # (path, as shown)
+    for folder in args:
+        root = os.path.abspath(folder)
+        if not os.path.isdir(root):
+            print("function size: %s is not a folder" % folder, file=sys.stderr)
+            return 2
+        found = list(source_files(root))
+        if not found:
+            print("function size: no .h or .cpp files under %s" % folder, file=sys.stderr)
+            return 2
+        files += [(path, os.path.basename(root) + "/"
+                   + os.path.relpath(path, root).replace(os.sep, "/")) for path in found]
     allowed, problems = read_allowed(allowed_path)
 
     by_key = {}  # "file::function" -> [(file, name, line, lines, parameters)]
     offenders = []
-    for path in files:
-        shown = shown_root + "/" + os.path.relpath(path, src_dir).replace(os.sep, "/")
+    for path, shown in files:
         with open(path, encoding="utf-8", errors="replace") as f:
             text = f.read()
         for name, line, first, last, parameters in find_functions(text):

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
-"""Self-test of the structure checks: check_floors.py and check_function_size.py are run on small
-trees and must fail exactly where the structure is broken and pass where it is not.
+"""Self-test of the structure checks: check_floors.py, check_function_size.py and check_file_size.py
+are run on small trees and must fail exactly where the structure is broken and pass where it is
+not.
 
 The floors cases start from fixtures/floors/clean/src, copied to a temporary folder, and add one
 fault each. The function-size cases use fixtures/function_size/{clean,offenders}/src, where each
@@ -19,6 +20,7 @@ import tempfile
 HERE = os.path.dirname(os.path.abspath(__file__))
 FLOORS = os.path.join(HERE, "check_floors.py")
 FUNCTION_SIZE = os.path.join(HERE, "check_function_size.py")
+FILE_SIZE = os.path.join(HERE, "check_file_size.py")
 FIXTURES = os.path.join(HERE, "fixtures")
 FLOORS_CLEAN = os.path.join(FIXTURES, "floors", "clean", "src")
 SIZE_CLEAN = os.path.join(FIXTURES, "function_size", "clean", "src")
@@ -229,6 +231,49 @@ def floors_fail_on_a_missing_folder():
     expect(code not in (0, 1), "exit status %d for a folder that does not exist" % code, out)
 
 
+def tools_tree(tree, main_include, folder_include):
+    """A tools/ folder beside the tree's src/: a program and a file of its own folder, each with
+    one include; the path of tools/."""
+    tree.write("../tools/prog/part.h", '#pragma once\n#include "base/numeric.h"\n')
+    tree.write("../tools/other/piece.h", "#pragma once\n")
+    tree.write("../tools/prog/part.cpp", '#include "prog/part.h"\n' + folder_include + "\n")
+    tree.write("../tools/prog-main.cpp", main_include + "\n")
+    return os.path.join(tree.root, "tools")
+
+
+@case
+def floors_pass_on_programs_over_any_floor():
+    with Tree(FLOORS_CLEAN) as tree:
+        tools = tools_tree(tree, '#include "other/piece.h"\n#include "run/program.h"',
+                           '#include "dialogue/questions.h"')
+        code, out = run(FLOORS, tree.src, tools)
+        expect(code == 0, "exit status %d on clean programs" % code, out)
+        expect("in %d files" % (count_files(FLOORS_CLEAN) + 4) in out, "tools/ not counted", out)
+
+
+@case
+def floors_program_folder_including_another_fails():
+    with Tree(FLOORS_CLEAN) as tree:
+        tools = tools_tree(tree, "", '#include "other/piece.h"')
+        code, out = run(FLOORS, tree.src, tools)
+        expect(code == 1, "exit status %d, not 1" % code, out)
+        expect('tools/prog/part.cpp:2: #include "other/piece.h": tools/other/ is another '
+               "program's folder" in out, "the include is not named", out)
+
+
+@case
+def floors_program_including_what_is_nowhere_fails():
+    with Tree(FLOORS_CLEAN) as tree:
+        tools = tools_tree(tree, '#include "base/missing.h"', '#include "imageset/x.h"')
+        tree.write("../tools/night/clash.h", "#pragma once\n")
+        code, out = run(FLOORS, tree.src, tools)
+        expect(code == 1, "exit status %d, not 1" % code, out)
+        for text in ('tools/prog-main.cpp:1: #include "base/missing.h": there is no such header',
+                     "the folder imageset has no floor", "tools/night/: has the name of the folder "
+                     "src/night/"):
+            expect(text in out, "no mention of: " + text, out)
+
+
 # ---------------------------------------------------------------------------------------------
 # Function size
 
@@ -396,6 +441,53 @@ def size_fails_on_an_offender_left_out_of_the_list():
     expect("src/shapes/long.cpp:18 Widget::Widget \u2014 51 lines, 2 parameters" in out,
            "the offender is not listed", out)
     expect(len(reported(out)) == 1, "allowed offenders listed as failing", out)
+
+
+@case
+def size_reads_every_folder_given():
+    with Tree() as tree:
+        body = "".join("    total += %d;\n" % i for i in range(48))
+        tree.write("../tools/long.cpp", "int total = 0;\n\nint longest() {\n" + body
+                   + "    return total;\n}\n")
+        code, out = size_check(SIZE_CLEAN, "", os.path.join(tree.root, "tools"))
+        expect(code == 1, "exit status %d, not 1" % code, out)
+        expect("tools/long.cpp:3 longest \u2014 51 lines, 0 parameters" in out,
+               "the function of the second folder is not listed", out)
+
+
+# ---------------------------------------------------------------------------------------------
+# File size
+
+
+def file_size_check(allowed_text, *folders):
+    with Tree() as tree:
+        allowed = tree.file("allowed.txt", allowed_text)
+        return run(FILE_SIZE, "--allowed", allowed, *folders)
+
+
+@case
+def file_size_fails_on_451_lines_only():
+    # long.cpp of the offenders has 451 lines; the clean fixture's files fewer than 450.
+    code, out = file_size_check("", SIZE_OFFENDERS, SIZE_CLEAN)
+    expect(code == 1, "exit status %d, not 1" % code, out)
+    expect("src/shapes/long.cpp \u2014 451 lines" in out, "the long file is not listed", out)
+    expect("file size: 1 over 450 lines (0 allowed)" in out, "not one long file", out)
+    with Tree() as tree:
+        tree.write("base/full.cpp", "int x;\n" * 450)
+        code, out = file_size_check("", tree.src)
+        expect(code == 0, "exit status %d for 450 lines" % code, out)
+
+
+@case
+def file_size_allow_list_is_kept_true():
+    code, out = file_size_check("src/shapes/long.cpp  # kept long for the test\n", SIZE_OFFENDERS)
+    expect(code == 0, "exit status %d with the long file allowed" % code, out)
+    code, out = file_size_check("src/shapes/long.cpp  # kept\nsrc/shapes/long.h  # was long\n",
+                                SIZE_OFFENDERS)
+    expect(code == 1 and "src/shapes/long.h: listed in allowed.txt but it has no more than 450 "
+           "lines (131)" in out, "the stale entry is not named", out)
+    code, out = file_size_check("src/shapes/long.cpp\n", SIZE_OFFENDERS)
+    expect(code == 1 and "has no reason" in out, "the entry without a reason passes", out)
 
 
 def main():
