@@ -11,13 +11,16 @@ DEB_PACKAGES := $(BUILD_PACKAGES) libgtest-dev xvfb xdotool python3 clang libcla
 # `make deb` finds the libraries the package depends on; `make bench` compares with numpy.
 PACKAGE_PACKAGES := $(BUILD_PACKAGES) dpkg-dev
 BENCH_PACKAGES := $(BUILD_PACKAGES) python3 python3-numpy libcfitsio-bin
+# `make check-arm64` compiles every source for arm64 with Debian's cross compiler (which brings
+# the arm64 C and C++ library headers) and this machine's library headers.
+ARM64_PACKAGES := $(BUILD_PACKAGES) g++-aarch64-linux-gnu
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 CMAKE_FLAGS ?=
 PREFIX ?= /usr/local
 DESTDIR ?=
 
-.PHONY: all deps deps-test deps-package deps-bench configure build test test-plain test-sanitize \
-        test-fuzz fuzz demo bench install uninstall deb clean
+.PHONY: all deps deps-test deps-package deps-bench deps-arm64 configure build test test-plain \
+        test-sanitize test-fuzz portable-test check-arm64 fuzz demo bench install uninstall deb clean
 
 all: build
 
@@ -42,6 +45,9 @@ deps-package:
 deps-bench:
 	$(call install_missing,$(BENCH_PACKAGES))
 
+deps-arm64:
+	$(call install_missing,$(ARM64_PACKAGES))
+
 configure: deps
 	cmake -S . -B build -G Ninja $(CMAKE_FLAGS) >/dev/null
 
@@ -52,7 +58,7 @@ build: configure
 build-asan/build.ninja: | deps-test
 	cmake -S . -B build-asan -G Ninja -DORVEL_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug >/dev/null
 
-test: test-plain test-sanitize test-fuzz
+test: test-plain test-sanitize test-fuzz check-arm64 portable-test
 
 # Configured again after deps-test, so that GoogleTest and the display tools are found.
 test-plain: deps-test build
@@ -63,6 +69,19 @@ test-plain: deps-test build
 test-sanitize: build-asan/build.ninja
 	cmake --build build-asan -j $(JOBS) --target all orvel_tests
 	cd build-asan && ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions=$(CURDIR)/tests/sanitizer/lsan.supp UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
+
+# The portable code alone, as processors other than x86-64 run it (-DORVEL_PORTABLE=ON): every
+# unit test and the golden log over it; the slower end-to-end scripts only in test-plain.
+portable-test: deps-test
+	cmake -S . -B build-portable -G Ninja -DORVEL_PORTABLE=ON $(CMAKE_FLAGS) >/dev/null
+	cmake --build build-portable -j $(JOBS) --target all orvel_tests
+	cd build-portable && ctest --output-on-failure -R '^e2e\.golden_log$$' && \
+	  ctest --output-on-failure -j $(JOBS) -E '^e2e\.'
+
+# Every source of src/ and tools/ compiled for arm64 Linux (checked, no code made); the
+# failures' messages are printed.
+check-arm64: deps-arm64
+	JOBS=$(JOBS) bash tools/check_arm64.sh build-arm64
 
 # libFuzzer on the FITS reading path and the typed-line path: 30 s each in `make test`,
 # FUZZ_SECONDS (default 300) each with `make fuzz`.
@@ -103,4 +122,4 @@ deb: deps-package build
 	@for f in build/package/orvel_*.deb; do echo "Install with: apt-get install ./$$f"; done
 
 clean:
-	rm -rf build build-asan
+	rm -rf build build-asan build-portable build-arm64

@@ -14,15 +14,8 @@
 
 #include "analysis/included_order.h"
 #include "base/numeric.h"
+#include "base/vector_code.h"
 #include "fits/pixel_decoder.h"
-
-// AVX2 code, vectorised: gcc needs to be asked for the vectoriser at -O2, clang vectorises on
-// its own and knows no such attribute.
-#if defined(__clang__)
-#define ORVEL_VECTOR_AVX2 __attribute__((target("avx2")))
-#else
-#define ORVEL_VECTOR_AVX2 __attribute__((target("avx2"), optimize("tree-vectorize")))
-#endif
 
 namespace orvel {
 
@@ -44,6 +37,19 @@ constexpr std::size_t kSumsWorthAThread = std::size_t{1} << 20;  // pixels
 float nextSumOfSquares(float sumOfSquares, float v) {
     return f32(sumOfSquares + static_cast<double>(v) * v);
 }
+
+// Pixel values known to be whole numbers below 2^24 (from the image's sample coding), or of
+// any kind.
+enum class PixelKind { wholeNumbers, any };
+
+#if ORVEL_X86_VECTORS
+// x86 AVX2 code, vectorised: gcc needs to be asked for the vectoriser at -O2, clang vectorises on
+// its own and knows no such attribute.
+#if defined(__clang__)
+#define ORVEL_VECTOR_AVX2 __attribute__((target("avx2")))
+#else
+#define ORVEL_VECTOR_AVX2 __attribute__((target("avx2"), optimize("tree-vectorize")))
+#endif
 
 constexpr std::size_t kSumsBlock = 4096;  // values summed between checks
 
@@ -86,10 +92,6 @@ ORVEL_VECTOR_AVX2 bool allIncluded(const float* v, std::size_t n) {
     return all != 0;
 }
 
-// Pixel values known to be whole numbers below 2^24 (from the image's sample coding), or of
-// any kind.
-enum class PixelKind { wholeNumbers, any };
-
 // Sums of squares below this are exact in double whatever whole numbers they add up: then the
 // double sum of a step is exact and rounds to 32 bits as the fused multiply-add does.
 constexpr float kExactSquareSums = 0x1p52f;
@@ -123,36 +125,53 @@ void fusedBlockSums(const float* v, std::size_t n, float& sum, float& sumOfSquar
     if (n > 0) sumOfSquares = after[n - 1];
 }
 
-// The two rounded running sums carried on over more pixels (in image order, in pieces of any
-// length). Each addition depends on the one before, so the pass is bound by the latency of one
-// step.
-void addRoundedSums(std::span<const float> pixels, PixelSums& s, PixelKind kind = PixelKind::any) {
+// The two rounded sums carried on over more included pixels with FMA and AVX2, a block at a
+// time; zero and NaN pixels are left out of a copy of the block, and most blocks have none.
+void fusedRoundedSums(std::span<const float> pixels, PixelSums& s, PixelKind kind) {
     float sum = s.sum;
     float sumOfSquares = s.sumOfSquares;
-    if (!(__builtin_cpu_supports("fma") && __builtin_cpu_supports("avx2"))) {
-        for (const float v : pixels) {
-            if (!isIncluded(v)) continue;
-            sum += v;
-            sumOfSquares = nextSumOfSquares(sumOfSquares, v);
+    std::array<float, kSumsBlock> kept;
+    for (std::size_t i = 0; i < pixels.size(); i += kSumsBlock) {
+        const std::size_t m = std::min(kSumsBlock, pixels.size() - i);
+        const float* block = pixels.data() + i;
+        std::size_t n = m;
+        if (!allIncluded(block, m)) {
+            n = 0;
+            for (std::size_t k = 0; k < m; ++k)
+                if (isIncluded(block[k])) kept[n++] = block[k];
+            block = kept.data();
         }
-    } else {
-        std::array<float, kSumsBlock> kept;
-        for (std::size_t i = 0; i < pixels.size(); i += kSumsBlock) {
-            const std::size_t m = std::min(kSumsBlock, pixels.size() - i);
-            const float* block = pixels.data() + i;
-            std::size_t n = m;
-            // Zero and NaN pixels are left out; most blocks have none.
-            if (!allIncluded(block, m)) {
-                n = 0;
-                for (std::size_t k = 0; k < m; ++k)
-                    if (isIncluded(block[k])) kept[n++] = block[k];
-                block = kept.data();
-            }
-            fusedBlockSums(block, n, sum, sumOfSquares, kind);
-        }
+        fusedBlockSums(block, n, sum, sumOfSquares, kind);
     }
-    s.sum = sum;
-    s.sumOfSquares = sumOfSquares;
+    s = {sum, sumOfSquares};
+}
+#endif
+
+// The same sums by the stored rule itself, one pixel at a time: the code every processor runs.
+void plainRoundedSums(std::span<const float> pixels, PixelSums& s) {
+    // Local copies stay in registers: the pixels could alias the record.
+    float sum = s.sum;
+    float sumOfSquares = s.sumOfSquares;
+    for (const float v : pixels) {
+        if (!isIncluded(v)) continue;
+        sum += v;
+        sumOfSquares = nextSumOfSquares(sumOfSquares, v);
+    }
+    s = {sum, sumOfSquares};
+}
+
+// The two rounded running sums carried on over more pixels (in image order, in pieces of any
+// length), the same to the bit by either code. Each addition depends on the one before, so the
+// pass is bound by the latency of one step.
+void addRoundedSums(std::span<const float> pixels, PixelSums& s,
+                    [[maybe_unused]] PixelKind kind = PixelKind::any) {
+#if ORVEL_X86_VECTORS
+    if (__builtin_cpu_supports("fma") && __builtin_cpu_supports("avx2")) {
+        fusedRoundedSums(pixels, s, kind);
+        return;
+    }
+#endif
+    plainRoundedSums(pixels, s);
 }
 
 // The rounded sums run beside the order statistics: they are one long chain of dependent

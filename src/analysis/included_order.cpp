@@ -1,6 +1,10 @@
 #include "analysis/included_order.h"
 
+#include "base/vector_code.h"
+
+#if ORVEL_X86_VECTORS
 #include <immintrin.h>
+#endif
 
 #include <algorithm>
 #include <array>
@@ -231,12 +235,14 @@ constexpr std::size_t kLanes = 8;
     }
 }
 
+#if ORVEL_X86_VECTORS
 __attribute__((target("avx2"))) void countBlockWide(const float* v,
                                                     const std::array<float, kWindows>& lo,
                                                     const std::array<float, kWindows>& hi,
                                                     BlockCounts& c) {
     countBlockBody(v, lo, hi, c);
 }
+#endif
 
 void countBlockPlain(const float* v, const std::array<float, kWindows>& lo,
                      const std::array<float, kWindows>& hi, BlockCounts& c) {
@@ -256,6 +262,7 @@ void appendInsidePlain(const float* v, Window& w) {
     w.used += j;
 }
 
+#if ORVEL_X86_VECTORS
 // The same, eight values at a time: the lanes inside are packed to the front of a register
 // (their lane numbers gathered from the mask by pext) and the whole register is stored.
 __attribute__((target("avx2,bmi,bmi2,popcnt"))) void appendInsideWide(const float* v, Window& w) {
@@ -280,6 +287,29 @@ __attribute__((target("avx2,bmi,bmi2,popcnt"))) void appendInsideWide(const floa
     }
     w.used += j;
 }
+#endif
+
+// Whether the pass runs the x86 vector code: asked for, built in, and the processor has it.
+bool wideCodeRuns([[maybe_unused]] VectorCode vectorCode) {
+#if ORVEL_X86_VECTORS
+    return vectorCode == VectorCode::widest && __builtin_cpu_supports("avx2") &&
+           __builtin_cpu_supports("bmi2");
+#else
+    return false;
+#endif
+}
+
+// One block's counts by the code the pass runs.
+void countBlock(const float* v, const std::array<float, kWindows>& lo,
+                const std::array<float, kWindows>& hi, BlockCounts& c, [[maybe_unused]] bool wide) {
+#if ORVEL_X86_VECTORS
+    if (wide) {
+        countBlockWide(v, lo, hi, c);
+        return;
+    }
+#endif
+    countBlockPlain(v, lo, hi, c);
+}
 
 // One block's share of a window: the block, and its counts below and inside the window.
 struct BlockShare {
@@ -291,7 +321,8 @@ struct BlockShare {
 // Adds a block to a window: the count below it, and the values inside it. A window of one value
 // needs only its count; the others keep their values. False when the window would keep more
 // than the limit.
-bool addToWindow(Window& win, const BlockShare& share, std::size_t limit, bool wide) {
+bool addToWindow(Window& win, const BlockShare& share, std::size_t limit,
+                 [[maybe_unused]] bool wide) {
     win.below += share.below;
     if (share.inside == 0) return true;
     if (win.lo == win.hi) {
@@ -302,10 +333,13 @@ bool addToWindow(Window& win, const BlockShare& share, std::size_t limit, bool w
         if (win.used + kBlock > limit) return false;
         win.inside.resize(std::min(limit, std::max(2 * win.inside.size(), win.used + kBlock)));
     }
-    if (wide)
+#if ORVEL_X86_VECTORS
+    if (wide) {
         appendInsideWide(share.block, win);
-    else
-        appendInsidePlain(share.block, win);
+        return true;
+    }
+#endif
+    appendInsidePlain(share.block, win);
     return true;
 }
 
@@ -315,8 +349,7 @@ bool addToWindow(Window& win, const BlockShare& share, std::size_t limit, bool w
 std::optional<PassTotals> passOverImage(std::span<const float> pixels,
                                         std::array<Window, kWindows>& windows,
                                         VectorCode vectorCode) {
-    const bool wide = vectorCode == VectorCode::widest && __builtin_cpu_supports("avx2") &&
-                      __builtin_cpu_supports("bmi2");
+    const bool wide = wideCodeRuns(vectorCode);
     const std::size_t limit = mostKept(pixels.size());
     std::array<float, kWindows> lo{};
     std::array<float, kWindows> hi{};
@@ -342,10 +375,7 @@ std::optional<PassTotals> passOverImage(std::span<const float> pixels,
             block = tail.data();
         }
         BlockCounts c;
-        if (wide)
-            countBlockWide(block, lo, hi, c);
-        else
-            countBlockPlain(block, lo, hi, c);
+        countBlock(block, lo, hi, c, wide);
         totals.count += c.count;
         totals.smallest = std::min(totals.smallest, c.smallest);
         totals.largest = std::max(totals.largest, c.largest);

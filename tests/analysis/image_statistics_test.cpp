@@ -98,6 +98,25 @@ TEST(FirstImageStatistics, NegativeVarianceIsReportedWithoutTheRoot) {
     EXPECT_EQ(lines[7].rfind("STD DEV DC = -", 0), 0u) << lines[7];
 }
 
+// The sum of squares is rounded twice, as stored: the sum in double, then to 32 bits. After
+// 2^-16 (square 2^-32) comes 4097, whose square 16785409 lies half-way between the floats
+// 16785408 and 16785410: the double 16785409 + 2^-32 rounds to 16785409, and the tie to the
+// even 16785408; one rounding of the exact sum (a fused multiply-add) gives 16785410. The
+// 32-bit sum loses the 2^-16: mean 4097 / 2 = 2048.5, variance 16785408 / 2 - 2048.5^2 =
+// 4196351.75 (4196352.75 with one rounding). The same pixels in one block, and in two blocks
+// of a frame of zeros, so that the corrected sum carries on into the next block.
+TEST(FirstImageStatistics, SumOfSquaresIsRoundedTwiceAsStored) {
+    std::vector<float> apart(5000, 0.0f);
+    apart[10] = 0x1p-16f;
+    apart[4500] = 4097.0f;
+    for (const PixelImage& image : {imageOf(2, 1, {0x1p-16f, 4097.0f}), imageOf(100, 50, apart)}) {
+        const FirstImageStats st = analyseFirstImage(image);
+        EXPECT_EQ(st.includedCount, 2);
+        EXPECT_EQ(st.mean, 2048.5f);
+        EXPECT_EQ(st.variance, 4196351.75f) << image.columns;
+    }
+}
+
 TEST(FirstImageStatistics, AllZeroImageDoesNotCrash) {
     FirstImageStats st;
     const std::vector<std::string> lines = statisticsLog(imageOf(3, 2, std::vector<float>(6)), &st);
