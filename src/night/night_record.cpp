@@ -67,11 +67,6 @@ bool fittedWeighted(const NightRecord& night, std::span<const FitPoint> points) 
     return night.fitting.weighted && hasUsableErrors(points);
 }
 
-SlopeErrors bandSlopeErrors(const NightRecord& night, Band band) {
-    const std::vector<FitPoint> points = bandPoints(night, band);
-    return slopeErrors(points, night.fits[bandIndex(band)], fittedWeighted(night, points));
-}
-
 void fitBands(NightRecord& night) {
     for (const Band b : kBands) {
         const int files = night.bandCounts[bandIndex(b)];

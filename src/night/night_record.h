@@ -108,9 +108,6 @@ std::vector<FitPoint> bandPoints(const NightRecord& night, Band band);
 // Whether a band's points are fitted weighted: asked for, and every point has an error.
 bool fittedWeighted(const NightRecord& night, std::span<const FitPoint> points);
 
-// The errors of the band's current fit (weighted when it was fitted so).
-SlopeErrors bandSlopeErrors(const NightRecord& night, Band band);
-
 // Fits every band that has files, over its included frames. A band without files keeps its
 // fit unchanged.
 void fitBands(NightRecord& night);
