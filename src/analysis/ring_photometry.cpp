@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "analysis/order_statistics.h"
+#include "analysis/pixel_spike.h"
 #include "base/numeric.h"
 
 namespace orvel {
@@ -138,20 +139,31 @@ bool masked(const std::vector<SkyMask>& masks, long long column, long long row) 
     return false;
 }
 
-// The sky level from the annulus and the integrated signal over the aperture.
-void measureAperture(const PixelImage& image, int xc, int yc, const ApertureGeometry& g,
-                     RingPhotometry& r) {
-    r.annulusInner = f32(g.annulusInner);
-    r.annulusOuter = f32(g.annulusOuter);
-    // Sky level: median of the pixels strictly outside the annulus's inner radius, up to its
-    // outer one.
+// The value measured for a pixel: its neighbours' median when it is a spike replaced. The
+// spikes are held rows then columns ascending, so a frame full of them is searched quickly.
+float measuredValue(const std::vector<ReplacedPixel>& replaced, float v, long long column,
+                    long long row) {
+    const auto at = std::lower_bound(replaced.begin(), replaced.end(), std::pair(row, column),
+                                     [](const ReplacedPixel& p, std::pair<long long, long long> k) {
+                                         return std::pair(p.row, p.column) < k;
+                                     });
+    return at != replaced.end() && at->row == row && at->column == column ? at->replacement : v;
+}
+
+// Whether a pixel at distance d (and its place) belongs to the sky annulus.
+bool inAnnulus(const ApertureGeometry& g, float d, long long column, long long row) {
+    return g.annulusInner < d && d <= g.annulusOuter && !masked(g.masks, column, row);
+}
+
+// Sky level and noise: median and robust spread of the pixels strictly outside the annulus's
+// inner radius, up to its outer one, spikes replaced.
+void measureSky(const PixelImage& image, int xc, int yc, const ApertureGeometry& g,
+                RingPhotometry& r) {
     std::vector<float> annulus;
-    const double inner = g.annulusInner;
-    const double outer = g.annulusOuter;
-    visitSquare(image, xc, yc, static_cast<int>(std::floor(outer)),
+    visitSquare(image, xc, yc, static_cast<int>(std::floor(g.annulusOuter)),
                 [&](float v, float d, long long column, long long row) {
-                    if (inner < d && d <= outer && !masked(g.masks, column, row))
-                        annulus.push_back(v);
+                    if (inAnnulus(g, d, column, row))
+                        annulus.push_back(measuredValue(r.replaced, v, column, row));
                 });
     // A fixed aperture's annulus leaves out NaN pixels, which tell nothing of the sky.
     if (r.fixedAperture) std::erase_if(annulus, [](float v) { return std::isnan(v); });
@@ -159,21 +171,50 @@ void measureAperture(const PixelImage& image, int xc, int yc, const ApertureGeom
     SortAscending(annulus);
     r.skyLevel = r.fixedAperture ? f32(steppedMedian(annulus)) : MedianOfSorted(annulus);
     r.skyNoise = robustSpread(annulus, r.skyLevel);
+}
+
+// The spikes of the aperture and annulus, judged against the sky read with them. The square
+// visited reaches one pixel further, so that every spike's neighbours are held.
+void findSpikes(const PixelImage& image, int xc, int yc, const ApertureGeometry& g,
+                RingPhotometry& r) {
+    const SkyReference sky{r.skyLevel, r.skyNoise};
+    const int half = static_cast<int>(std::floor(std::max(g.radius, g.annulusOuter))) + 1;
+    visitSquare(image, xc, yc, half, [&](float v, float d, long long column, long long row) {
+        if (!(d <= g.radius || inAnnulus(g, d, column, row))) return;
+        if (!isSpike(image, column, row, sky)) return;
+        if (const std::optional<float> m = neighbourMedian(image, column, row))
+            r.replaced.push_back({column, row, v, *m});
+    });
+}
+
+// The sky level from the annulus and the integrated signal over the aperture, single-pixel
+// spikes measured as their neighbours' median.
+void measureAperture(const PixelImage& image, int xc, int yc, const ApertureGeometry& g,
+                     RingPhotometry& r) {
+    r.annulusInner = f32(g.annulusInner);
+    r.annulusOuter = f32(g.annulusOuter);
+    measureSky(image, xc, yc, g, r);
+    // A cosmic ray or hot pixel is no light of the star or the sky: the sky is read again
+    // without the spikes it held.
+    findSpikes(image, xc, yc, g, r);
+    if (!r.replaced.empty()) measureSky(image, xc, yc, g, r);
 
     // Integrated signal: every aperture pixel minus the sky, rounded to 32 bits per pixel.
     float integrated = 0.0f;
     const double radius = g.radius;
-    visitSquare(image, xc, yc, static_cast<int>(std::floor(radius)), [&](float v, float d) {
-        if (d > radius) return;
-        integrated = f32((static_cast<double>(v) + integrated) - r.skyLevel);
-        ++r.aperturePixels;
-        // The brightest aperture pixels show a saturated star.
-        if (v > r.peak) {
-            r.peak = v;
-            r.peakCount = 0;
-        }
-        if (v == r.peak) ++r.peakCount;
-    });
+    visitSquare(image, xc, yc, static_cast<int>(std::floor(radius)),
+                [&](float read, float d, long long column, long long row) {
+                    if (d > radius) return;
+                    const float v = measuredValue(r.replaced, read, column, row);
+                    integrated = f32((static_cast<double>(v) + integrated) - r.skyLevel);
+                    ++r.aperturePixels;
+                    // The brightest aperture pixels show a saturated star.
+                    if (v > r.peak) {
+                        r.peak = v;
+                        r.peakCount = 0;
+                    }
+                    if (v == r.peak) ++r.peakCount;
+                });
     r.integratedDC = integrated;
     // The magnitude value is the natural logarithm; no positive finite signal gives 0.
     r.magnitude = std::isfinite(integrated) ? safeLog(integrated) : 0.0;

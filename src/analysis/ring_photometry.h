@@ -42,6 +42,15 @@ struct ApertureGeometry {
     std::vector<SkyMask> masks;  // other stars left out of the annulus
 };
 
+// A single-pixel spike (cosmic ray or hot pixel) of the aperture or annulus, replaced in the
+// measuring copy before the sums.
+struct ReplacedPixel {
+    long long column = 0;      // image column
+    long long row = 0;         // image row
+    float value = 0.0f;        // as read, DC
+    float replacement = 0.0f;  // the median of its neighbours, DC, measured in its place
+};
+
 struct RingPhotometry {
     std::vector<RingStep> rings;     // rings examined in order, 3..100 of them; with a fixed
                                      // aperture the profile's rings 1..floor(radius) (at least
@@ -66,9 +75,14 @@ struct RingPhotometry {
     int peakCount = 0;                                     // aperture pixels at exactly that value
     double magnitude = 0.0;  // ln I when I > 0 and finite, else 0; the observation keeps
                              // f32 of it
+    std::vector<ReplacedPixel> replaced;  // spikes of the aperture and annulus (see isSpike,
+                                          // against the annulus's Bs and noise), rows then
+                                          // columns ascending; empty on a clean frame
 };
 
-// Measures the star about (centreColumn, centreRow). Pixels outside the image are left out of
+// Measures the star about (centreColumn, centreRow). Single-pixel spikes within the aperture or
+// annulus are measured as their neighbours' median (the rings' medians take them as read).
+// Pixels outside the image are left out of
 // every ring, annulus and aperture; an empty ring or annulus has median 0. Empty when the
 // rings, annulus or aperture reach rows of the image that the image does not hold (a window
 // of rows); never for a whole image.

@@ -2,18 +2,21 @@
 
 #include <algorithm>
 
+#include "analysis/pixel_spike.h"
 #include "base/numeric.h"
 
 namespace orvel {
 
 namespace {
 
-// Brightest pixel, row by row: a strict comparison keeps the first of equal maxima.
-void findBrightest(const PixelImage& image, const SearchSquare& sq, StarPosition& star) {
+// Brightest pixel, row by row: a strict comparison keeps the first of equal maxima. A spike is
+// no star's light: a cosmic ray or hot pixel above the star's peak would take the aperture.
+void findBrightest(const PixelImage& image, const SearchSquare& sq, const SkyReference& sky,
+                   StarPosition& star) {
     for (long long row = sq.firstRow; row <= sq.lastRow; ++row) {
         for (long long column = sq.firstColumn; column <= sq.lastColumn; ++column) {
             const float v = image.at(column, row);
-            if (v > star.brightestValue) {
+            if (v > star.brightestValue && !isSpike(image, column, row, sky)) {
                 star.brightestValue = v;
                 star.brightestColumn = static_cast<int>(column);
                 star.brightestRow = static_cast<int>(row);
@@ -63,14 +66,14 @@ SearchSquare searchSquare(const StarSelection& selection, int columns, int rows)
 }
 
 StarPosition locateStar(const PixelImage& image, const StarSelection& selection,
-                        float backgroundLevel) {
+                        float backgroundLevel, double backgroundNoise) {
     const SearchSquare sq = searchSquare(selection, image.columns, image.rows);
     StarPosition star;
     star.clickColumn = static_cast<int>(sq.clickColumn);
     star.clickRow = static_cast<int>(sq.clickRow);
     star.brightestColumn = star.clickColumn;
     star.brightestRow = star.clickRow;
-    findBrightest(image, sq, star);
+    findBrightest(image, sq, {backgroundLevel, backgroundNoise}, star);
     findCentroid(image, sq, backgroundLevel, star);
     return star;
 }

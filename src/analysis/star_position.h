@@ -1,4 +1,4 @@
-// The star near the user's click: brightest pixel (the ring centre) and centroid.
+// The star near the user's click: its brightest pixel (the ring centre) and centroid.
 #pragma once
 
 #include "analysis/star_selection.h"
@@ -25,17 +25,20 @@ SearchSquare searchSquare(const StarSelection& selection, int columns, int rows)
 struct StarPosition {
     int clickColumn = 0;               // xs = round(sf x star x), image column of the click
     int clickRow = 0;                  // ys = round(sf x star y), image row of the click
-    int brightestColumn = 0;           // column of the brightest pixel in the search square (the
-                                       // click column when no pixel exceeds -64000)
+    int brightestColumn = 0;           // column of the brightest pixel in the search square that
+                                       // is no single-pixel spike (the click column when no
+                                       // pixel exceeds -64000)
     int brightestRow = 0;              // row of the brightest pixel (the click row when none)
     float brightestValue = -64000.0f;  // brightest pixel value, DC
     float centroidColumn = 0.0f;       // background-subtracted intensity-weighted column, pixels
     float centroidRow = 0.0f;          // background-subtracted intensity-weighted row, pixels
 };
 
-// Searches the search square for the brightest pixel and computes the centroid over the same
-// square with the background level (DC) subtracted. The image must hold the square's rows.
+// Searches the search square for the brightest pixel, passing over single-pixel spikes (cosmic
+// rays, hot pixels: see isSpike, judged against the background level and its noise, DC), and
+// computes the centroid over the same square with the background level (DC) subtracted. The
+// image must hold the square's rows.
 StarPosition locateStar(const PixelImage& image, const StarSelection& selection,
-                        float backgroundLevel);
+                        float backgroundLevel, double backgroundNoise = 0.0);
 
 }  // namespace orvel

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <string>
 #include <string_view>
 
 #include "base/number_format.h"
@@ -151,6 +152,17 @@ std::vector<std::string> measurementWarnings(const FrameMeasurement& m) {
         warnings.push_back("the brightest pixel near the star pick is only" + formatSpaced(above) +
                            "DC above the sky," + formatSpaced(noise > 0 ? above / noise : 0.0) +
                            "times its noise: is the star there?");
+    const std::vector<ReplacedPixel>& spikes = m.rings.replaced;
+    const auto place = [&](const ReplacedPixel& p) {
+        return std::to_string(p.column) + ", " + std::to_string(p.row);
+    };
+    if (spikes.size() == 1)
+        warnings.push_back("a cosmic ray or hot pixel at " + place(spikes[0]) +
+                           " was replaced by its neighbours' median");
+    if (spikes.size() > 1)
+        warnings.push_back(std::to_string(spikes.size()) +
+                           " cosmic rays or hot pixels (the first at " + place(spikes[0]) +
+                           ") were replaced by their neighbours' median");
     if (m.fittedElevation() < kLowElevation)
         warnings.push_back("the star was" + formatSpaced(m.fittedElevation()) +
                            "degrees high; below 10 degrees the airmass formula is unreliable");

@@ -47,8 +47,9 @@ struct MeasurementProblem {
 std::optional<MeasurementProblem> measurementProblem(const ImageHeader& header,
                                                      const FrameMeasurement& m);
 
-// Warnings that keep the frame but tell the user: a brightest pixel hardly above the sky, a
-// low elevation. Each a sentence without the frame's name.
+// Warnings that keep the frame but tell the user: a brightest pixel hardly above the sky, the
+// cosmic rays or hot pixels replaced in the photometry (one sentence), a low elevation. Each a
+// sentence without the frame's name.
 std::vector<std::string> measurementWarnings(const FrameMeasurement& m);
 
 }  // namespace orvel

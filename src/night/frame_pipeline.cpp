@@ -143,9 +143,11 @@ std::vector<NearbyStar> findListedNearbyStars(RowSource& fileRows, const FrameRe
     return onFramePixels(
         fileRows, frame, selection,
         [&](RowSource& rows, const StarSelection& picks, const ImageHeader& h) {
-            const float level = measureBackground(backgroundPixels(rows, picks), picks).median;
+            const BackgroundStats sky = measureBackground(backgroundPixels(rows, picks), picks);
+            const float level = sky.median;
             StarRows near(rows, searchSquare(picks, h.columns, h.rows));
-            const StarPosition star = locateStar(near.reaching(kFirstRingReach), picks, level);
+            const StarPosition star =
+                locateStar(near.reaching(kFirstRingReach), picks, level, sky.standardDeviation);
             // The rows within reach of the ring centre, and those of the 3 x 3 means' edges.
             const int rowsNeeded = static_cast<int>(std::ceil(std::fmin(reach, 1000.0))) + 2;
             return findNearbyStars(near.reaching(std::max(kFirstRingReach, rowsNeeded)),
@@ -159,9 +161,11 @@ double measureListedWidth(RowSource& fileRows, const FrameRecord& frame,
         fileRows, frame, selection,
         [](RowSource& rows, const StarSelection& picks, const ImageHeader& h) {
             // The star as measureFrame finds it: the brightest pixel above the background.
-            const float level = measureBackground(backgroundPixels(rows, picks), picks).median;
+            const BackgroundStats sky = measureBackground(backgroundPixels(rows, picks), picks);
+            const float level = sky.median;
             StarRows near(rows, searchSquare(picks, h.columns, h.rows));
-            const StarPosition star = locateStar(near.reaching(kFirstRingReach), picks, level);
+            const StarPosition star =
+                locateStar(near.reaching(kFirstRingReach), picks, level, sky.standardDeviation);
             return measureProfile(near, star, level).fwhm;
         });
 }
@@ -177,7 +181,8 @@ FrameMeasurement measureFrame(RowSource& source, const StarSelection& selection,
     StarRows near(source, searchSquare(selection, header.columns, header.rows));
     const int reach = method.aperture ? std::max(kFirstRingReach, apertureReach(*method.aperture))
                                       : kFirstRingReach;
-    m.star = locateStar(near.reaching(reach), selection, m.background.median);
+    m.star = locateStar(near.reaching(reach), selection, m.background.median,
+                        m.background.standardDeviation);
     m.rings = measurePhotometry(near, m.star, method.aperture);
     m.profile = measureProfile(near, m.star, m.background.median);
     m.sky = computeAirmass(header, setup);

@@ -100,6 +100,7 @@ std::vector<std::string> logLines(std::string_view text) {
 
 #include <cmath>
 #include <cstdio>
+#include <random>
 
 #include "fits/fits_writer.h"
 #include "platform/scripted_console.h"
@@ -111,15 +112,21 @@ namespace orvel::test {
 
 std::string frameBytes(const FrameSpec& frame) {
     std::vector<double> values(static_cast<std::size_t>(frame.columns) * frame.rows);
+    std::mt19937 random(20260315);
+    std::normal_distribution<double> gauss(0.0, 1.0);
     for (int r = 0; r < frame.rows; ++r) {
         for (int c = 0; c < frame.columns; ++c) {
             const double dx = c - frame.starColumn;
             const double dy = r - frame.starRow;
             const double star =
                 frame.starPeak * std::exp(-(dx * dx + dy * dy) / (2 * frame.sigma * frame.sigma));
-            values[static_cast<std::size_t>(r) * frame.columns + c] = std::round(frame.sky + star);
+            const double noise = frame.noise > 0.0 ? frame.noise * gauss(random) : 0.0;
+            values[static_cast<std::size_t>(r) * frame.columns + c] =
+                std::round(frame.sky + star + noise);
         }
     }
+    for (const FrameSpec::Spike& s : frame.spikes)
+        values[static_cast<std::size_t>(s.row) * frame.columns + s.column] = std::round(s.value);
     std::vector<std::string> cards = fitsImageCards(frame.bitpix, frame.columns, frame.rows);
     const double bzero = frame.bitpix == 16 ? 32768.0 : 0.0;
     cards.push_back(fitsRealCard("BSCALE", 1.0));

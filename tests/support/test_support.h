@@ -57,6 +57,14 @@ struct FrameSpec {
     double sigma = 1.5;        // pixels
     std::string date = "2026-03-15T20:00:00";
     int bitpix = 16;
+    double noise = 0.0;  // standard deviation of Gaussian noise on every pixel, DC (a fixed
+                         // seed: the same noise on every frame of that size)
+    struct Spike {
+        int column = 0;
+        int row = 0;
+        double value = 0.0;  // the pixel's value in place of sky, star and noise, DC
+    };
+    std::vector<Spike> spikes;  // single pixels set apart: cosmic rays, hot pixels
 };
 
 std::string frameBytes(const FrameSpec& frame);

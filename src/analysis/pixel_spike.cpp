@@ -1,0 +1,61 @@
+#include "analysis/pixel_spike.h"
+
+#include <array>
+#include <cmath>
+#include <span>
+
+#include "analysis/order_statistics.h"
+#include "base/numeric.h"
+
+namespace orvel {
+
+namespace {
+
+// The neighbours to look at: those inside the image and held, NaN left out. Their count.
+std::size_t gatherNeighbours(const PixelImage& image, long long column, long long row,
+                             std::array<float, 8>& out) {
+    std::size_t n = 0;
+    for (long long r = row - 1; r <= row + 1; ++r) {
+        for (long long c = column - 1; c <= column + 1; ++c) {
+            if ((r == row && c == column) || !image.contains(c, r)) continue;
+            if (!image.holdsRow(r) || !image.holdsColumn(c)) continue;
+            const float v = image.at(c, r);
+            if (!std::isnan(v)) out[n++] = v;
+        }
+    }
+    return n;
+}
+
+}  // namespace
+
+std::optional<float> neighbourMedian(const PixelImage& image, long long column, long long row) {
+    std::array<float, 8> values{};
+    const std::size_t n = gatherNeighbours(image, column, row, values);
+    // A pixel in a corner of the image still has 3 neighbours; fewer tell nothing.
+    if (n < 3) return std::nullopt;
+    return selectMedian(std::span<float>(values.data(), n));
+}
+
+bool isSpike(const PixelImage& image, long long column, long long row, const SkyReference& sky) {
+    const double v = image.at(column, row);
+    // Without a noise to measure against, a bright pixel may as well be a star.
+    if (!std::isfinite(v) || !(sky.noise > 0.0) || !std::isfinite(sky.noise)) return false;
+    std::array<float, 8> values{};
+    const std::size_t n = gatherNeighbours(image, column, row, values);
+    if (n < 3) return false;
+    // A spike is the peak of its 3 x 3: the pixel beside a sharp star's peak is not.
+    for (std::size_t i = 0; i < n; ++i)
+        if (!(values[i] < v)) return false;
+    const double m = selectMedian(std::span<float>(values.data(), n));
+    // The neighbours' own spread: a pixel on a steep wing of a star stands out less than one on
+    // flat sky.
+    std::array<float, 8> deviations{};
+    for (std::size_t i = 0; i < n; ++i) deviations[i] = f32(std::fabs(values[i] - m));
+    const double spread = 1.4826 * selectMedian(std::span<float>(deviations.data(), n));
+    // Far above its neighbours, beyond what the noise can give...
+    if (!(v - m > kSpikeNoiseLevels * (sky.noise + spread))) return false;
+    // ...and with neighbours that hold almost none of its light, unlike a star's peak.
+    return m - sky.level < kSpikeNeighbourShare * (v - sky.level);
+}
+
+}  // namespace orvel
