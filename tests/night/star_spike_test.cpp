@@ -110,6 +110,19 @@ TEST(StarSpike, ACosmicRayInTheAnnulusIsMeasuredAsItsNeighbours) {
     EXPECT_TRUE(hasSpikeWarning(m, "50, " + std::to_string(kStarRow + offset)));
 }
 
+TEST(StarSpike, SeveralSpikesAreToldInOneSentence) {
+    test::FrameSpec spiked = noisyFrame();
+    spiked.spikes = {{kStarColumn + 3, kStarRow - 4, kSky + 4000.0},
+                     {kStarColumn - 4, kStarRow + 2, kSky + 2500.0}};
+    std::vector<std::string> told;
+    for (const std::string& w : measurementWarnings(measureSpec(spiked)))
+        if (w.find("hot pixel") != std::string::npos) told.push_back(w);
+    const std::vector<std::string> expected = {
+        "2 cosmic rays or hot pixels (the first at 53, 36) were replaced by their neighbours' "
+        "median"};
+    EXPECT_EQ(told, expected);
+}
+
 TEST(StarSpike, SharpStarsAreStarsNotSpikes) {
     // FWHM 1.65 and 1.3 pixels, centred on a pixel: the sharpest their peaks can be.
     for (const double sigma : {0.7, 0.55}) {
