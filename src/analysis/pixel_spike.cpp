@@ -1,5 +1,6 @@
 #include "analysis/pixel_spike.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <span>
@@ -43,19 +44,19 @@ bool isSpike(const PixelImage& image, long long column, long long row, const Sky
     std::array<float, 8> values{};
     const std::size_t n = gatherNeighbours(image, column, row, values);
     if (n < 3) return false;
-    // A spike is the peak of its 3 x 3: the pixel beside a sharp star's peak is not.
-    for (std::size_t i = 0; i < n; ++i)
-        if (!(values[i] < v)) return false;
+    // A star's peak shares its light with its brightest neighbour, whatever its sampling (a
+    // star centred on a pixel corner has three neighbours almost as bright as its peak); a
+    // spike's brightest neighbour holds almost none of it.
+    const double brightest = *std::max_element(values.begin(), values.begin() + n);
+    if (!(brightest - sky.level < kSpikeNeighbourShare * (v - sky.level))) return false;
     const double m = selectMedian(std::span<float>(values.data(), n));
     // The neighbours' own spread: a pixel on a steep wing of a star stands out less than one on
     // flat sky.
     std::array<float, 8> deviations{};
     for (std::size_t i = 0; i < n; ++i) deviations[i] = f32(std::fabs(values[i] - m));
     const double spread = 1.4826 * selectMedian(std::span<float>(deviations.data(), n));
-    // Far above its neighbours, beyond what the noise can give...
-    if (!(v - m > kSpikeNoiseLevels * (sky.noise + spread))) return false;
-    // ...and with neighbours that hold almost none of its light, unlike a star's peak.
-    return m - sky.level < kSpikeNeighbourShare * (v - sky.level);
+    // Far above its neighbours, beyond what the noise can give.
+    return v - m > kSpikeNoiseLevels * (sky.noise + spread);
 }
 
 }  // namespace orvel

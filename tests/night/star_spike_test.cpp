@@ -113,7 +113,7 @@ TEST(StarSpike, ACosmicRayInTheAnnulusIsMeasuredAsItsNeighbours) {
 TEST(StarSpike, SeveralSpikesAreToldInOneSentence) {
     test::FrameSpec spiked = noisyFrame();
     spiked.spikes = {{kStarColumn + 3, kStarRow - 4, kSky + 4000.0},
-                     {kStarColumn - 4, kStarRow + 2, kSky + 2500.0}};
+                     {kStarColumn - 6, kStarRow + 2, kSky + 2500.0}};
     std::vector<std::string> told;
     for (const std::string& w : measurementWarnings(measureSpec(spiked)))
         if (w.find("hot pixel") != std::string::npos) told.push_back(w);
@@ -133,6 +133,14 @@ TEST(StarSpike, SharpStarsAreStarsNotSpikes) {
         EXPECT_TRUE(m.rings.replaced.empty()) << sigma;
         EXPECT_GT(m.rings.integratedDC, 0.9 * 2 * M_PI * sigma * sigma * 20000.0) << sigma;
     }
+    // Centred on a pixel corner: a flat top of four pixels, each with three bright neighbours.
+    test::FrameSpec corner = noisyFrame(0.55, 20000.0);
+    corner.starColumn = kStarColumn + 0.5;
+    corner.starRow = kStarRow + 0.5;
+    const FrameMeasurement m = measureSpec(corner);
+    EXPECT_LE(std::abs(m.star.brightestColumn - corner.starColumn), 0.5);
+    EXPECT_LE(std::abs(m.star.brightestRow - corner.starRow), 0.5);
+    EXPECT_TRUE(m.rings.replaced.empty());
 }
 
 }  // namespace
