@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "simulate/frame_files.h"
+#include "simulate/frame_traits.h"
 #include "simulate/night_options.h"
 #include "simulate/night_plan.h"
 #include "simulate/truth_file.h"
@@ -38,6 +39,10 @@ int main(int argc, char** argv) {
     if (!files) return 1;
     if (!writeTruth(std::filesystem::path(o.out) / "truth.csv", o, *files)) {
         std::cerr << "orvel-simulate: cannot write truth.csv\n";
+        return 1;
+    }
+    if (o.frameTraits && !writeDefects(std::filesystem::path(o.out) / "defects.csv", o)) {
+        std::cerr << "orvel-simulate: cannot write defects.csv\n";
         return 1;
     }
     printSummary(o, *frames, first);
