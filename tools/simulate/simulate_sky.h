@@ -137,8 +137,8 @@ inline double apparentElevation(double latitudeDeg, double longitudeDeg, double 
 // Pickering's (2002) airmass of an apparent elevation in degrees, good down to the horizon.
 inline double pickeringAirmass(double altitudeDeg) {
     if (!(altitudeDeg >= 0.0)) return std::nan("");
-    return 1.0 /
-           std::sin((altitudeDeg + 244.0 / (165.0 + 47.0 * std::pow(altitudeDeg, 1.1))) * kDegree);
+    return 1.0 / std::sin((altitudeDeg + 244.0 / (165.0 + 47.0 * std::pow(altitudeDeg, 1.1))) *
+                          kDegree);
 }
 
 // Hour angle in degrees (0..180) at which the star sinks to the altitude; 180 when it never
