@@ -3,7 +3,8 @@
 // and flux of every frame and the extinction coefficients used. On request some frames are
 // spoilt so that they cannot give a true point (a saturated star, a hidden star, a file cut
 // short, a DATE-OBS when the star is below the horizon), and a colour cube and a master dark
-// are written beside them.
+// are written beside them. On request the frames have the traits of real ones (hot pixels,
+// cosmic rays, other profiles, a moving field, field stars, a 12-bit camera), with defects.csv.
 #include <cstdio>
 #include <filesystem>
 #include <iostream>

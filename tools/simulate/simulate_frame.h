@@ -1,6 +1,7 @@
 // One simulated frame: a star with a Gaussian profile integrated over each pixel, a flat sky,
 // photon noise and read noise, written row by row as a FITS file; on request a dark patch about
-// the star or a ceiling on the pixel values, and several planes in one file.
+// the star or a ceiling on the pixel values, several planes in one file, and the traits of real
+// frames (other profiles, further stars, hot pixels and cosmic rays, a converter of few bits).
 #pragma once
 
 #include <algorithm>
