@@ -214,9 +214,10 @@ TEST(SimulatorTraits, RotationTurnsAboutTheFrameCentre) {
 
 TEST(SimulatorTraits, BadTraitValuesAreRefused) {
     test::TempDir dir;
-    for (const char* bad : {"--moffat 1", "--donut 1", "--adc-bits 12 --adc-scale 32",
-                            "--adc-scale 3", "--cosmic-ray 7:1,1 --frames 2", "--hot-pixel 3",
-                            "--drift 1", "--hot-pixels -1", "--meridian-flip -2"})
+    for (const char* bad :
+         {"--moffat 1", "--donut 1", "--adc-bits 12 --adc-scale 32", "--adc-scale 3",
+          "--cosmic-ray 7:1,1 --frames 2", "--hot-pixel 3", "--drift 1", "--hot-pixels -1",
+          "--meridian-flip -2", "--hot-pixel 20,3", "--cosmic-ray 1:3,-1"})
         EXPECT_FALSE(simulate(dir, "x", std::string("--size 20x20 ") + bad)) << bad;
 }
 

@@ -227,8 +227,8 @@ spoilt or extra file in its note column (empty for a good frame). With --seeing-
 pixel) and second star's flux (ADU) in three more columns at the end of its rows.
 )";
 
-// The camera's converter fits in 16 bits, and a cosmic ray placed by hand is in a frame of the
-// night. Empty when they hold.
+// The camera's converter fits in 16 bits, and a hot pixel or cosmic ray placed by hand is in the
+// frame (and the hit in a frame of the night). Empty when they hold.
 std::optional<std::string> traitRules(NightOptions& o) {
     int scaleBits = 0;
     while ((1 << scaleBits) < o.adcScale) ++scaleBits;
@@ -237,6 +237,11 @@ std::optional<std::string> traitRules(NightOptions& o) {
     for (const PixelPlace& p : o.cosmicRayPlaces) {
         if (p.frame < 1 || p.frame > 3 * o.frames)
             return "--cosmic-ray needs a frame number from 1 to " + std::to_string(3 * o.frames);
+    }
+    for (const auto& places : {o.hotPixelPlaces, o.cosmicRayPlaces}) {
+        for (const PixelPlace& p : places)
+            if (p.column < 0 || p.column >= o.columns || p.row < 0 || p.row >= o.rows)
+                return "--hot-pixel and --cosmic-ray need a pixel within the frame";
     }
     return std::nullopt;
 }
