@@ -95,6 +95,17 @@ TEST(SimulatorTraits, HotPixelsStayAndCosmicRaysComeOncePerFrame) {
     EXPECT_NE(lit[0], lit[2]);
 }
 
+TEST(SimulatorTraits, AColourCamerasHitShowsInItsMosaic) {
+    test::TempDir dir;
+    ASSERT_TRUE(simulate(dir, "c",
+                         std::string(kQuiet) + "--flux 0,0,0 --size 30x20 --frames 2 --colour bayer"
+                                               " --cosmic-ray 2:11,11"));
+    // Pixel (11, 11) is blue in an RGGB mosaic; the hit is in the second file only.
+    EXPECT_FLOAT_EQ(test::readFitsFile(dir / "c" / "NIGHT_0002.fit").image.at(11, 11), 20100.0f);
+    EXPECT_FLOAT_EQ(test::readFitsFile(dir / "c" / "NIGHT_0001.fit").image.at(11, 11), 100.0f);
+    EXPECT_EQ(linesOf(dir / "c" / "defects.csv").at(1), "2,11,11,cosmic,20000.0");
+}
+
 TEST(SimulatorTraits, MoffatKeepsTheFluxAndTheWidth) {
     test::TempDir dir;
     ASSERT_TRUE(simulate(dir, "m",

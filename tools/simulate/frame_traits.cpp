@@ -108,10 +108,14 @@ Spot fieldPlace(const NightOptions& o, const Frame& f, double x, double y) {
     return {x, y, 0.0};
 }
 
+int exposureCount(const NightOptions& o) {
+    return o.colour.empty() ? 3 * o.frames : o.frames;
+}
+
 std::vector<Defect> defectsOf(const NightOptions& o, int index) {
     std::vector<Defect> out;
     addHotPixels(o, out);
-    if (index < 3 * o.frames) addCosmicRays(o, index, out);
+    if (index < exposureCount(o)) addCosmicRays(o, index, out);
     return out;
 }
 
@@ -132,7 +136,9 @@ void addTraits(const NightOptions& o, const Frame& f, int index, FrameSpec& s) {
         s.fieldStars.push_back(
             {seen.x, seen.y, rest.flux * (std::isfinite(dimming) ? dimming : 1.0)});
     }
-    for (const Defect& d : defectsOf(o, index)) s.defects.push_back(d.pixel);
+    // A colour camera's three bands are one exposure: a hit lands in all of them.
+    for (const Defect& d : defectsOf(o, o.colour.empty() ? index : index / 3))
+        s.defects.push_back(d.pixel);
     s.moffatBeta = o.moffatBeta;
     s.donutInner = o.donutInner;
     s.adcLevels = o.adcBits > 0 ? 1 << o.adcBits : 0;
@@ -143,7 +149,7 @@ bool writeDefects(const std::filesystem::path& path, const NightOptions& o) {
     std::ofstream out(path, std::ios::trunc);
     out << "frame,column,row,kind,adu\n";
     char line[96];
-    for (int index = 0; index < 3 * o.frames; ++index) {
+    for (int index = 0; index < exposureCount(o); ++index) {
         for (const Defect& d : defectsOf(o, index)) {
             std::snprintf(line, sizeof line, "%d,%d,%d,%s,%.1f\n", index + 1,
                           static_cast<int>(d.pixel.x), static_cast<int>(d.pixel.y), d.kind,

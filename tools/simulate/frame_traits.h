@@ -28,14 +28,19 @@ Spot fieldPlace(const NightOptions& o, const Frame& f, double x, double y);
 // Whether frame f is taken after the meridian flip.
 bool afterFlip(const NightOptions& o, const Frame& f);
 
-// The hot pixels and cosmic-ray hits of frame `index` (0-based, in the written order).
+// The files of the night that cosmic rays hit: each frame of one band, or each exposure of a
+// colour camera (whose three bands share its hits).
+int exposureCount(const NightOptions& o);
+
+// The hot pixels and cosmic-ray hits of exposure `index` (0-based, in the written order).
 std::vector<Defect> defectsOf(const NightOptions& o, int index);
 
 // The traits asked for put into frame `index`'s spec: the stars moved, the field stars, the
 // defects, the profile and the converter. Nothing changes when none is asked for.
 void addTraits(const NightOptions& o, const Frame& f, int index, FrameSpec& s);
 
-// defects.csv: frame, column, row, kind and ADU of every defect of the night's frames; false
+// defects.csv: frame (the file's number), column, row, kind and ADU of every defect of the
+// night's files; false
 // when it cannot be written.
 bool writeDefects(const std::filesystem::path& path, const NightOptions& o);
 

@@ -8,6 +8,7 @@
 
 #include "base/option_table.h"
 #include "fits/pixel_decoder.h"
+#include "simulate/frame_traits.h"
 #include "simulate/option_checks.h"
 
 namespace orvel::simulate {
@@ -176,7 +177,8 @@ const OptionTable<NightOptions> kOptions = {
            "track of 2 or 3, 5000 to 35000 ADU each pixel"},
           count(&NightOptions::cosmicRays)),
     entry({"--cosmic-ray", "N:X,Y",
-           "a hit of 20000 ADU in frame N at column X, row Y (one option each)"},
+           "a hit of 20000 ADU in frame N (file N of a colour camera) at column X,\n"
+           "row Y (one option each)"},
           readCosmicRay),
     entry({"--moffat", "BETA",
            "Moffat profiles of this beta instead of Gaussians, of the same FWHM\n"
@@ -235,8 +237,9 @@ std::optional<std::string> traitRules(NightOptions& o) {
     if (o.adcBits == 0 && o.adcScale > 1) o.adcBits = 16 - scaleBits;
     if (o.adcBits + scaleBits > 16) return "--adc-bits and --adc-scale need more than 16 bits";
     for (const PixelPlace& p : o.cosmicRayPlaces) {
-        if (p.frame < 1 || p.frame > 3 * o.frames)
-            return "--cosmic-ray needs a frame number from 1 to " + std::to_string(3 * o.frames);
+        if (p.frame < 1 || p.frame > exposureCount(o))
+            return "--cosmic-ray needs a frame number from 1 to " +
+                   std::to_string(exposureCount(o));
     }
     for (const auto& places : {o.hotPixelPlaces, o.cosmicRayPlaces}) {
         for (const PixelPlace& p : places)
