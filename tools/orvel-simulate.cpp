@@ -3,7 +3,8 @@
 // and flux of every frame and the extinction coefficients used. On request some frames are
 // spoilt so that they cannot give a true point (a saturated star, a hidden star, a file cut
 // short, a DATE-OBS when the star is below the horizon), and a colour cube and a master dark
-// are written beside them.
+// are written beside them. On request the frames have the traits of real ones (hot pixels,
+// cosmic rays, other profiles, a moving field, field stars, a 12-bit camera), with defects.csv.
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "simulate/frame_files.h"
+#include "simulate/frame_traits.h"
 #include "simulate/night_options.h"
 #include "simulate/night_plan.h"
 #include "simulate/truth_file.h"
@@ -38,6 +40,10 @@ int main(int argc, char** argv) {
     if (!files) return 1;
     if (!writeTruth(std::filesystem::path(o.out) / "truth.csv", o, *files)) {
         std::cerr << "orvel-simulate: cannot write truth.csv\n";
+        return 1;
+    }
+    if (o.frameTraits && !writeDefects(std::filesystem::path(o.out) / "defects.csv", o)) {
+        std::cerr << "orvel-simulate: cannot write defects.csv\n";
         return 1;
     }
     printSummary(o, *frames, first);

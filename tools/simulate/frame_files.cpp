@@ -12,6 +12,7 @@
 
 #include "fits/fits_writer.h"
 #include "fits/pixel_decoder.h"
+#include "simulate/frame_traits.h"
 
 namespace orvel::simulate {
 
@@ -23,16 +24,20 @@ constexpr const char* kCubeName = "NIGHT_RGB.fit";
 constexpr const char* kDarkName = "master_dark_sub.fit";
 
 // The cards every written file has after its image cards: scaling, moment and exposure.
-void addExposureCards(std::vector<std::string>& cards, const NightOptions& o, const CivilTime& t) {
+// With --meridian-flip, the side of the pier the telescope is on.
+void addExposureCards(std::vector<std::string>& cards, const NightOptions& o, const Frame& f) {
     cards.push_back(fitsRealCard("BSCALE", 1.0));
     cards.push_back(fitsRealCard("BZERO", o.bitpix == 16 ? 32768.0 : 0.0));
-    cards.push_back(fitsStringCard("DATE-OBS", isoTime(t), "UT at the exposure start"));
+    cards.push_back(fitsStringCard("DATE-OBS", isoTime(f.time), "UT at the exposure start"));
     cards.push_back(fitsRealCard("EXPTIME", o.exptime, "seconds"));
+    if (o.flipHours)
+        cards.push_back(fitsStringCard("PIERSIDE", afterFlip(o, f) ? "WEST" : "EAST",
+                                       "side of the pier the telescope is on"));
 }
 
 std::vector<std::string> frameCards(const NightOptions& o, const Frame& f) {
     std::vector<std::string> cards = fitsImageCards(o.bitpix, o.columns, o.rows);
-    addExposureCards(cards, o, f.time);
+    addExposureCards(cards, o, f);
     static const char* kWords[3] = {"Red", "Green", "Blue"};
     const bool letter = o.names == "classic" || o.names == "light";
     cards.push_back(
@@ -74,8 +79,9 @@ FrameSpec frameSpec(const NightOptions& o, const Frame& f, int index) {
     s.columns = o.columns;
     s.rows = o.rows;
     s.bitpix = o.bitpix;
-    s.starX = o.starX.value_or(std::floor(o.columns * 0.55) + 0.3);
-    s.starY = o.starY.value_or(std::floor(o.rows * 0.45) + 0.6);
+    const Spot resting = restingPlace(o);
+    s.starX = resting.x;
+    s.starY = resting.y;
     s.fwhm = f.fwhm;
     s.starFlux = f.flux;
     s.sky = f.sky;
@@ -88,6 +94,7 @@ FrameSpec frameSpec(const NightOptions& o, const Frame& f, int index) {
     s.noise = o.noise;
     // Each frame has its own stream, so any frame can be made again on its own.
     s.seed = o.seed * 1000003u + static_cast<std::uint64_t>(index);
+    addTraits(o, f, index, s);
     shapeStar(s, f.kind);
     return s;
 }
@@ -151,7 +158,7 @@ bool writeColourFile(const std::filesystem::path& folder, const NightOptions& o,
         cards[2] = fitsIntCard("NAXIS", 3);
         cards.push_back(fitsIntCard("NAXIS3", 3, "planes R, G and B"));
     }
-    addExposureCards(cards, o, first.time);
+    addExposureCards(cards, o, first);
     if (!cube) {
         cards.push_back(fitsStringCard("BAYERPAT", "RGGB", "colour of the first 2 x 2 pixels"));
         cards.push_back(fitsIntCard("XBAYROFF", 0));
@@ -200,7 +207,7 @@ std::optional<Frame> writeCube(const std::filesystem::path& folder, const NightO
     std::vector<std::string> cards = fitsImageCards(o.bitpix, o.columns, o.rows);
     cards[2] = fitsIntCard("NAXIS", 3);
     cards.push_back(fitsIntCard("NAXIS3", 3, "planes R, G and B"));
-    addExposureCards(cards, o, first.time);
+    addExposureCards(cards, o, first);
     if (!writePlanes(folder / cube.name, planes, cards)) return std::nullopt;
     cube.kind = FileKind::cube;
     cube.flux = std::nan("");
@@ -221,9 +228,10 @@ std::optional<Frame> writeDark(const std::filesystem::path& folder, const NightO
     FrameSpec s = frameSpec(o, dark, count + 3);
     s.starFlux = 0.0;
     s.neighbourFlux = 0.0;
+    s.fieldStars.clear();
     s.sky = kDarkLevel;
     std::vector<std::string> cards = fitsImageCards(o.bitpix, o.columns, o.rows);
-    addExposureCards(cards, o, dark.time);
+    addExposureCards(cards, o, dark);
     cards.push_back(fitsStringCard("IMAGETYP", "Dark Frame"));
     if (!writeFrame(folder / dark.name, s, cards)) return std::nullopt;
     dark.kind = FileKind::dark;

@@ -8,6 +8,7 @@
 
 #include "base/option_table.h"
 #include "fits/pixel_decoder.h"
+#include "simulate/frame_traits.h"
 #include "simulate/option_checks.h"
 
 namespace orvel::simulate {
@@ -52,6 +53,10 @@ constexpr const char* kSpoiltHeading =
     "\nFrames that cannot give a true point (N is the frame's number in the written order, 1 "
     "for\nNIGHT_0001_R.fit; each option may be given for several frames, one option per "
     "frame):\n";
+
+constexpr const char* kTraitsHeading =
+    "\nTraits of real frames (truth.csv then gives the star's place in each frame, and\n"
+    "defects.csv every hot pixel and cosmic-ray hit of each frame):\n";
 
 // Every option of orvel-simulate, in the order of --help, and checked in this order.
 const OptionTable<NightOptions> kOptions = {
@@ -159,6 +164,51 @@ const OptionTable<NightOptions> kOptions = {
                    "a flat level of 100 ADU, no star) dated two minutes before the first frame",
            .form = OptionForm::flag},
           turn(&NightOptions::dark, true)),
+    entry({.name = "--hot-pixels",
+           .placeholder = "N",
+           .help = "N hot pixels placed by the seed, the same sensor pixels in every frame,\n"
+                   "20000 to 60000 ADU above what falls on them",
+           .heading = kTraitsHeading},
+          count(&NightOptions::hotPixels)),
+    entry({"--hot-pixel", "X,Y", "a hot pixel of 30000 ADU at column X, row Y (one option each)"},
+          readHotPixel),
+    entry({"--cosmic-rays", "N",
+           "N cosmic-ray hits in each frame at places of their own, a pixel or a\n"
+           "track of 2 or 3, 5000 to 35000 ADU each pixel"},
+          count(&NightOptions::cosmicRays)),
+    entry({"--cosmic-ray", "N:X,Y",
+           "a hit of 20000 ADU in frame N (file N of a colour camera) at column X,\n"
+           "row Y (one option each)"},
+          readCosmicRay),
+    entry({"--moffat", "BETA",
+           "Moffat profiles of this beta instead of Gaussians, of the same FWHM\n"
+           "(with --seeing-power too) and the same total flux"},
+          readMoffat),
+    entry({"--donut", "FRACTION",
+           "defocused stars: flat rings of outer radius 2 x FWHM with a hole of this\n"
+           "fraction of it, the same total flux"},
+          readDonut),
+    entry({"--drift", "DX,DY", "the field drifts DX columns and DY rows per hour"}, readDrift),
+    entry({"--meridian-flip", "HOURS",
+           "from this time after the first frame the frame is turned 180 degrees\n"
+           "(X,Y goes to W-1-X,H-1-Y); every frame has PIERSIDE 'EAST', then 'WEST'"},
+          readMeridianFlip),
+    entry({"--rotation", "DEG",
+           "the field turns about the frame centre DEG degrees per hour, from the\n"
+           "columns towards the rows"},
+          readRotation),
+    entry({"--field-stars", "N",
+           "N further stars of the star's profile across the frame, fluxes by the seed\n"
+           "(2000 to 200000 ADU above the atmosphere); they and --neighbour move with\n"
+           "the field"},
+          count(&NightOptions::fieldStars)),
+    entry({"--adc-bits", "B",
+           "the camera's converter: whole counts held to 0..2^B-1 (12: at most 4095)"},
+          readAdcBits),
+    entry({"--adc-scale", "S",
+           "each count written times S, a power of 2 (16 with 12 bits: at most 65520;\n"
+           "alone it means 16-log2(S) bits)"},
+          readAdcScale),
 };
 
 // The width of the column of names in --help.
@@ -179,9 +229,29 @@ spoilt or extra file in its note column (empty for a good frame). With --seeing-
 pixel) and second star's flux (ADU) in three more columns at the end of its rows.
 )";
 
+// The camera's converter fits in 16 bits, and a hot pixel or cosmic ray placed by hand is in the
+// frame (and the hit in a frame of the night). Empty when they hold.
+std::optional<std::string> traitRules(NightOptions& o) {
+    int scaleBits = 0;
+    while ((1 << scaleBits) < o.adcScale) ++scaleBits;
+    if (o.adcBits == 0 && o.adcScale > 1) o.adcBits = 16 - scaleBits;
+    if (o.adcBits + scaleBits > 16) return "--adc-bits and --adc-scale need more than 16 bits";
+    for (const PixelPlace& p : o.cosmicRayPlaces) {
+        if (p.frame < 1 || p.frame > exposureCount(o))
+            return "--cosmic-ray needs a frame number from 1 to " +
+                   std::to_string(exposureCount(o));
+    }
+    for (const auto& places : {o.hotPixelPlaces, o.cosmicRayPlaces}) {
+        for (const PixelPlace& p : places)
+            if (p.column < 0 || p.column >= o.columns || p.row < 0 || p.row >= o.rows)
+                return "--hot-pixel and --cosmic-ray need a pixel within the frame";
+    }
+    return std::nullopt;
+}
+
 // The rules between options, once each has been read: a colour camera's files are not spoilt,
 // and a spoilt frame is one of the night's. Empty when they hold.
-std::optional<std::string> crossRules(const NightOptions& o) {
+std::optional<std::string> crossRules(NightOptions& o) {
     if (!o.colour.empty() && (!o.faults.empty() || o.cube || o.dark))
         return "--colour cannot be combined with spoilt frames, --cube or --dark";
     for (const auto& [frame, kind] : o.faults) {
@@ -189,7 +259,7 @@ std::optional<std::string> crossRules(const NightOptions& o) {
             return std::string("--") + kindName(kind) + " needs a frame number from 1 to " +
                    std::to_string(3 * o.frames);
     }
-    return std::nullopt;
+    return traitRules(o);
 }
 
 }  // namespace

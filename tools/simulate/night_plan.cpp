@@ -129,6 +129,7 @@ std::optional<std::vector<Frame>> planNight(const NightOptions& o) {
         f.name = colour ? f.file + "[" + kBands[f.band] + "]" : f.file;
         const double offset = moments == 1 ? 0.0 : span * moment / (moments - 1);
         setTruth(o, sky, transit + std::llround(offset), f);
+        f.hours = static_cast<double>(std::llround(offset)) / 3600.0;
         // The extinction moves from --k to --k-end as the night goes on.
         const double fraction = moments == 1 ? 0.0 : static_cast<double>(moment) / (moments - 1);
         const double k = std::isnan(o.kEnd[f.band])

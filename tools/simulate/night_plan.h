@@ -17,6 +17,7 @@ struct Frame {
     std::string file;          // the file written (the name, for a frame of one band)
     int band = 0;              // 0 R, 1 G, 2 B
     CivilTime time;            // DATE-OBS, whole seconds UT
+    double hours = 0;          // time from the first exposure's start to this one's, hours
     double elevation = 0;      // true elevation at DATE-OBS, degrees
     double airmass = 0;        // true optical airmass at DATE-OBS (NaN below the horizon)
     double flux = 0;           // star flux after extinction, ADU (NaN when there is no one value)

@@ -1,5 +1,6 @@
 #include "simulate/option_checks.h"
 
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <exception>
@@ -182,6 +183,104 @@ Refusal readNeighbour(std::string_view name, const std::string& value, NightOpti
     if (!(o.neighbourFlux >= 0.0) || !(o.neighbourDistance >= 0.0))
         return wrong(name, "needs a distance and a flux of 0 or more");
     o.changingNight = true;
+    return std::nullopt;
+}
+
+Check count(int NightOptions::*target) {
+    return [target](std::string_view name, const std::string& value, NightOptions& o) {
+        const std::optional<int> n = wholeNumber(value);
+        if (!n) return Refusal(badValue(name));
+        if (*n < 0 || *n > 10000) return Refusal(wrong(name, "must be from 0 to 10000"));
+        o.*target = *n;
+        o.frameTraits = true;
+        return Refusal();
+    };
+}
+
+namespace {
+
+// A pixel "X,Y" of the frame; false when it is not two whole numbers.
+bool readPixel(const std::string& text, PixelPlace& place) {
+    char end = 0;
+    return std::sscanf(text.c_str(), "%d,%d%c", &place.column, &place.row, &end) == 2;
+}
+
+}  // namespace
+
+Refusal readHotPixel(std::string_view name, const std::string& value, NightOptions& o) {
+    PixelPlace place;
+    if (!readPixel(value, place)) return wrong(name, "needs X,Y in whole pixels");
+    o.hotPixelPlaces.push_back(place);
+    o.frameTraits = true;
+    return std::nullopt;
+}
+
+Refusal readCosmicRay(std::string_view name, const std::string& value, NightOptions& o) {
+    PixelPlace place;
+    const std::size_t colon = value.find(':');
+    const std::optional<int> frame = wholeNumber(value.substr(0, colon));
+    if (colon == std::string::npos || !frame || !readPixel(value.substr(colon + 1), place))
+        return wrong(name, "needs FRAME:X,Y");
+    place.frame = *frame;
+    o.cosmicRayPlaces.push_back(place);
+    o.frameTraits = true;
+    return std::nullopt;
+}
+
+Refusal readMoffat(std::string_view name, const std::string& value, NightOptions& o) {
+    o.moffatBeta = numericValue(value);
+    if (!(o.moffatBeta >= 1.5 && o.moffatBeta <= 20.0))
+        return wrong(name, "must be from 1.5 to 20");
+    o.frameTraits = true;
+    return std::nullopt;
+}
+
+Refusal readDrift(std::string_view name, const std::string& value, NightOptions& o) {
+    if (field(value, 2).empty()) return wrong(name, "needs DX,DY");
+    o.driftX = numericValue(field(value, 1));
+    o.driftY = numericValue(field(value, 2));
+    if (!std::isfinite(o.driftX) || !std::isfinite(o.driftY)) return wrong(name, "needs DX,DY");
+    o.frameTraits = true;
+    return std::nullopt;
+}
+
+Refusal readMeridianFlip(std::string_view name, const std::string& value, NightOptions& o) {
+    o.flipHours = numericValue(value);
+    if (!(*o.flipHours >= 0.0)) return wrong(name, "must be 0 or more hours");
+    o.frameTraits = true;
+    return std::nullopt;
+}
+
+Refusal readRotation(std::string_view name, const std::string& value, NightOptions& o) {
+    o.rotationRate = numericValue(value);
+    if (!std::isfinite(o.rotationRate)) return badValue(name);
+    o.frameTraits = true;
+    return std::nullopt;
+}
+
+Refusal readDonut(std::string_view name, const std::string& value, NightOptions& o) {
+    o.donutInner = numericValue(value);
+    if (!(o.donutInner > 0.0 && o.donutInner < 1.0)) return wrong(name, "must be between 0 and 1");
+    o.frameTraits = true;
+    return std::nullopt;
+}
+
+Refusal readAdcBits(std::string_view name, const std::string& value, NightOptions& o) {
+    const std::optional<int> bits = wholeNumber(value);
+    if (!bits) return badValue(name);
+    if (*bits < 8 || *bits > 16) return wrong(name, "must be from 8 to 16");
+    o.adcBits = *bits;
+    o.frameTraits = true;
+    return std::nullopt;
+}
+
+Refusal readAdcScale(std::string_view name, const std::string& value, NightOptions& o) {
+    const std::optional<int> scale = wholeNumber(value);
+    if (!scale) return badValue(name);
+    if (*scale < 1 || *scale > 256 || (*scale & (*scale - 1)) != 0)
+        return wrong(name, "must be a power of 2 from 1 to 256");
+    o.adcScale = *scale;
+    o.frameTraits = true;
     return std::nullopt;
 }
 

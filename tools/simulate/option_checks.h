@@ -47,4 +47,16 @@ Refusal readSeeingPower(std::string_view name, const std::string& value, NightOp
 Refusal readSkyEnd(std::string_view name, const std::string& value, NightOptions& o);
 Refusal readNeighbour(std::string_view name, const std::string& value, NightOptions& o);
 
+// The traits of real frames: truth.csv then gives the star's place, and defects.csv is written.
+Check count(int NightOptions::*target);
+Refusal readHotPixel(std::string_view name, const std::string& value, NightOptions& o);
+Refusal readCosmicRay(std::string_view name, const std::string& value, NightOptions& o);
+Refusal readMoffat(std::string_view name, const std::string& value, NightOptions& o);
+Refusal readDrift(std::string_view name, const std::string& value, NightOptions& o);
+Refusal readMeridianFlip(std::string_view name, const std::string& value, NightOptions& o);
+Refusal readRotation(std::string_view name, const std::string& value, NightOptions& o);
+Refusal readDonut(std::string_view name, const std::string& value, NightOptions& o);
+Refusal readAdcBits(std::string_view name, const std::string& value, NightOptions& o);
+Refusal readAdcScale(std::string_view name, const std::string& value, NightOptions& o);
+
 }  // namespace orvel::simulate

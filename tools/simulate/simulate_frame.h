@@ -1,6 +1,7 @@
 // One simulated frame: a star with a Gaussian profile integrated over each pixel, a flat sky,
 // photon noise and read noise, written row by row as a FITS file; on request a dark patch about
-// the star or a ceiling on the pixel values, and several planes in one file.
+// the star or a ceiling on the pixel values, several planes in one file, and the traits of real
+// frames (other profiles, further stars, hot pixels and cosmic rays, a converter of few bits).
 #pragma once
 
 #include <algorithm>
@@ -15,30 +16,44 @@
 
 #include "fits/fits_writer.h"
 #include "fits/pixel_decoder.h"
+#include "simulate/star_profiles.h"
 
 namespace orvel::simulate {
 
 // What one frame shows and how it is stored.
 struct FrameSpec {
-    int columns = 640;           // NAXIS1
-    int rows = 480;              // NAXIS2
-    int bitpix = 16;             // 16 (stored shifted by BZERO 32768) or -32
-    double starX = 352.3;        // star centre, pixels: column index counted from 0
-    double starY = 216.6;        // star centre, pixels: row index from the first row in the file
-    double fwhm = 3.0;           // full width at half maximum of the profile, pixels
-    double starFlux = 1.0e5;     // star signal reaching the detector, ADU summed over the profile
-    double sky = 800.0;          // sky level, ADU per pixel
-    double readNoise = 8.0;      // read noise, ADU rms
-    bool noise = true;           // photon and read noise on (off: exact expected values)
-    std::uint64_t seed = 1;      // seed of this frame's noise
-    double hollowFlux = 0.0;     // a dark patch about the star: ADU taken from the sky in a
-                                 // Gaussian of width hollowFwhm (0: none)
-    double hollowFwhm = 9.0;     // full width at half maximum of the dark patch, pixels
-    double ceiling = 0.0;        // pixel values above it are written as it (0: no ceiling)
-    double neighbourX = 0.0;     // a second star of the same profile: centre column, pixels
-    double neighbourY = 0.0;     // its centre row, pixels
-    double neighbourFlux = 0.0;  // its signal reaching the detector, ADU (0: no second star)
+    int columns = 640;             // NAXIS1
+    int rows = 480;                // NAXIS2
+    int bitpix = 16;               // 16 (stored shifted by BZERO 32768) or -32
+    double starX = 352.3;          // star centre, pixels: column index counted from 0
+    double starY = 216.6;          // star centre, pixels: row index from the first row in the file
+    double fwhm = 3.0;             // full width at half maximum of the profile, pixels
+    double starFlux = 1.0e5;       // star signal reaching the detector, ADU summed over the profile
+    double sky = 800.0;            // sky level, ADU per pixel
+    double readNoise = 8.0;        // read noise, ADU rms
+    bool noise = true;             // photon and read noise on (off: exact expected values)
+    std::uint64_t seed = 1;        // seed of this frame's noise
+    double hollowFlux = 0.0;       // a dark patch about the star: ADU taken from the sky in a
+                                   // Gaussian of width hollowFwhm (0: none)
+    double hollowFwhm = 9.0;       // full width at half maximum of the dark patch, pixels
+    double ceiling = 0.0;          // pixel values above it are written as it (0: no ceiling)
+    double neighbourX = 0.0;       // a second star of the same profile: centre column, pixels
+    double neighbourY = 0.0;       // its centre row, pixels
+    double neighbourFlux = 0.0;    // its signal reaching the detector, ADU (0: no second star)
+    double moffatBeta = 0.0;       // every star a Moffat profile of this beta (0: Gaussian)
+    double donutInner = 0.0;       // every star a defocused ring, hole radius over outer radius
+                                   // (0: focused)
+    std::vector<Spot> fieldStars;  // further stars of the same profile: centre and ADU
+    std::vector<Spot> defects;     // hot pixels and cosmic-ray hits: pixel and ADU added
+    int adcLevels = 0;             // the camera's ADC: values rounded and held to 0..levels-1
+                                   // (0: no ADC, values written as they are)
+    double adcScale = 1.0;         // each ADC value is written times this
 };
+
+// Whether the stars are Gaussian, whose light is drawn row by row.
+inline bool gaussianStars(const FrameSpec& f) {
+    return f.moffatBeta == 0.0 && f.donutInner == 0.0;
+}
 
 // Sigma of a Gaussian profile from its full width at half maximum.
 inline double sigmaOfFwhm(double fwhm) {
@@ -101,15 +116,58 @@ inline double expectedPeak(const FrameSpec& f) {
     return f.sky + f.starFlux * peakShare(f);
 }
 
+// Adds a Gaussian star of `flux` centred at (x, y) to the canvas.
+inline void addGaussian(Canvas& c, double fwhm, const Spot& star) {
+    const std::vector<double> xs = axisShares(c.columns, star.x, sigmaOfFwhm(fwhm));
+    const std::vector<double> ys = axisShares(c.rows, star.y, sigmaOfFwhm(fwhm));
+    for (std::size_t r = 0; r < ys.size(); ++r) {
+        if (ys[r] == 0.0) continue;
+        for (std::size_t col = 0; col < xs.size(); ++col)
+            c.value[r * xs.size() + col] += star.flux * ys[r] * xs[col];
+    }
+}
+
+// What is drawn on a whole canvas rather than row by row: stars of another profile than a
+// Gaussian, the field stars and the sensor's defects. Empty when there is none of them.
+inline Canvas frameCanvas(const FrameSpec& f) {
+    Canvas c;
+    const bool gaussian = gaussianStars(f);
+    if (gaussian && f.fieldStars.empty() && f.defects.empty()) return c;
+    c = {f.columns, f.rows, std::vector<double>(static_cast<std::size_t>(f.columns) * f.rows)};
+    const ProfileShape shape{f.fwhm, f.moffatBeta, f.donutInner};
+    std::vector<Spot> stars = f.fieldStars;
+    if (!gaussian) {
+        stars.push_back({f.starX, f.starY, f.starFlux});
+        stars.push_back({f.neighbourX, f.neighbourY, f.neighbourFlux});
+    }
+    for (const Spot& s : stars) {
+        if (s.flux == 0.0) continue;
+        if (gaussian)
+            addGaussian(c, f.fwhm, s);
+        else
+            addSampledProfile(c, shape, s.x, s.y, s.flux);
+    }
+    // A defect lights the one pixel it falls in; one outside the frame is lost.
+    for (const Spot& d : f.defects) {
+        const int col = static_cast<int>(std::lround(d.x)),
+                  row = static_cast<int>(std::lround(d.y));
+        if (col >= 0 && col < f.columns && row >= 0 && row < f.rows)
+            c.value[static_cast<std::size_t>(row) * f.columns + col] += d.flux;
+    }
+    return c;
+}
+
 // The expected value of every pixel, row by row: the sky, the star, any second star and any
 // dark patch.
 class FrameModel {
   public:
     explicit FrameModel(const FrameSpec& f)
         : frame_(f),
+          starFlux_(gaussianStars(f) ? f.starFlux : 0.0),
           xs_(axisShares(f.columns, f.starX, sigmaOfFwhm(f.fwhm))),
-          ys_(axisShares(f.rows, f.starY, sigmaOfFwhm(f.fwhm))) {
-        if (f.neighbourFlux != 0.0) {
+          ys_(axisShares(f.rows, f.starY, sigmaOfFwhm(f.fwhm))),
+          canvas_(frameCanvas(f)) {
+        if (f.neighbourFlux != 0.0 && gaussianStars(f)) {
             neighbourXs_ = axisShares(f.columns, f.neighbourX, sigmaOfFwhm(f.fwhm));
             neighbourYs_ = axisShares(f.rows, f.neighbourY, sigmaOfFwhm(f.fwhm));
         }
@@ -121,8 +179,12 @@ class FrameModel {
     // Row r's expected values into row (columns values).
     void expectedRow(int r, double* row) const {
         const auto y = static_cast<std::size_t>(r);
-        const double rowShare = ys_[y] * frame_.starFlux;
+        const double rowShare = ys_[y] * starFlux_;
         for (std::size_t c = 0; c < xs_.size(); ++c) row[c] = frame_.sky + rowShare * xs_[c];
+        if (!canvas_.value.empty()) {
+            const double* drawn = canvas_.value.data() + y * xs_.size();
+            for (std::size_t c = 0; c < xs_.size(); ++c) row[c] += drawn[c];
+        }
         if (!neighbourYs_.empty()) {
             const double neighbourShare = neighbourYs_[y] * frame_.neighbourFlux;
             for (std::size_t c = 0; c < xs_.size(); ++c) row[c] += neighbourShare * neighbourXs_[c];
@@ -134,7 +196,9 @@ class FrameModel {
 
   private:
     const FrameSpec& frame_;
+    double starFlux_;  // the star's flux drawn row by row, ADU (0 when on the canvas)
     std::vector<double> xs_, ys_;
+    Canvas canvas_;
     std::vector<double> neighbourXs_, neighbourYs_;
     std::vector<double> hollowXs_, hollowYs_;
 };
@@ -155,6 +219,10 @@ class PlaneRows {
             if (frame_.noise)
                 value += std::sqrt(std::max(value, 0.0) + readVariance) * normal_.next();
             if (frame_.ceiling > 0.0) value = std::min(value, frame_.ceiling);
+            // The camera's converter gives whole counts within its range, then scales them.
+            if (frame_.adcLevels > 0)
+                value =
+                    std::clamp(std::round(value), 0.0, frame_.adcLevels - 1.0) * frame_.adcScale;
         }
         return row_;
     }

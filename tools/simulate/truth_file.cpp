@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <fstream>
 
+#include "simulate/frame_traits.h"
+
 namespace orvel::simulate {
 
 namespace {
@@ -23,6 +25,16 @@ std::string bandsOf(const Frame& f) {
     return std::string(1, kBands[f.band]);
 }
 
+// ",column,row" of the star's centre in the file's pixels (empty for the dark, which has none).
+std::string starColumns(const NightOptions& o, const Frame& f) {
+    if (f.kind == FileKind::dark) return ",,";
+    const Spot resting = restingPlace(o);
+    const Spot seen = fieldPlace(o, f, resting.x, resting.y);
+    char text[96];
+    std::snprintf(text, sizeof text, ",%.4f,%.4f", seen.x, seen.y);
+    return text;
+}
+
 }  // namespace
 
 bool writeTruth(const std::filesystem::path& path, const NightOptions& o,
@@ -30,7 +42,8 @@ bool writeTruth(const std::filesystem::path& path, const NightOptions& o,
     std::ofstream out(path, std::ios::trunc);
     char line[256];
     out << "file,band,ut,elevation_deg,airmass,flux_adu,note"
-        << (o.changingNight ? ",fwhm_px,sky_adu,neighbour_flux_adu\n" : "\n");
+        << (o.changingNight ? ",fwhm_px,sky_adu,neighbour_flux_adu" : "")
+        << (o.frameTraits ? ",star_column,star_row\n" : "\n");
     for (const Frame& f : frames) {
         out << f.name << ',' << bandsOf(f) << ',' << isoTime(f.time) << ','
             << truthNumber("%.6f", f.elevation) << ',' << truthNumber("%.6f", f.airmass) << ','
@@ -38,6 +51,7 @@ bool writeTruth(const std::filesystem::path& path, const NightOptions& o,
         if (o.changingNight)
             out << ',' << truthNumber("%.6f", f.fwhm) << ',' << truthNumber("%.3f", f.sky) << ','
                 << truthNumber("%.3f", f.neighbourFlux);
+        if (o.frameTraits) out << starColumns(o, f);
         out << '\n';
     }
     const bool changing = !std::isnan(o.kEnd[0]);
