@@ -300,7 +300,9 @@ inline bool writePlanes(const std::filesystem::path& path, const std::vector<Fra
                     bytesPerSample(planes.front().bitpix);
     }
     const std::vector<char> padding(static_cast<std::size_t>(fitsDataPadding(dataBytes)), '\0');
-    if (ok) ok = std::fwrite(padding.data(), 1, padding.size(), out.get()) == padding.size();
+    // Data that fill whole blocks need no padding (and an empty vector may hold no buffer).
+    if (ok && !padding.empty())
+        ok = std::fwrite(padding.data(), 1, padding.size(), out.get()) == padding.size();
     return std::fclose(out.release()) == 0 && ok;
 }
 
