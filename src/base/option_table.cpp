@@ -7,9 +7,11 @@ namespace {
 constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 
 // The index of the option with this name or alias; kNone when there is none.
-std::size_t findOption(std::span<const OptionSpec* const> specs, std::string_view name) {
-    for (std::size_t i = 0; i < specs.size(); ++i)
-        if (specs[i]->name == name || (!specs[i]->alias.empty() && specs[i]->alias == name))
+std::size_t findOption(std::span<const OptionDeclaration* const> declarations,
+                       std::string_view name) {
+    for (std::size_t i = 0; i < declarations.size(); ++i)
+        if (declarations[i]->name == name ||
+            (!declarations[i]->alias.empty() && declarations[i]->alias == name))
             return i;
     return kNone;
 }
@@ -23,36 +25,36 @@ OptionsRead ending(OptionsRead::End end, std::string message) {
 
 }  // namespace
 
-OptionsRead gatherOptions(std::span<const OptionSpec* const> specs,
+OptionsRead gatherOptions(std::span<const OptionDeclaration* const> declarations,
                           std::span<const std::string_view> args, std::vector<GivenValue>& values) {
     OptionsRead read;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string_view arg = args[i];
-        std::size_t index = findOption(specs, arg);
-        if (index != kNone && specs[index]->form == OptionForm::final) {
+        std::size_t index = findOption(declarations, arg);
+        if (index != kNone && declarations[index]->form == OptionForm::final) {
             read.end = OptionsRead::End::final;
-            read.finalName = specs[index]->name;
+            read.finalName = declarations[index]->name;
             return read;
         }
         // "--name=value": the value joined to the name.
         std::optional<std::string> value;
         if (const std::size_t eq = arg.find('='); arg.starts_with("--") && eq != arg.npos) {
-            index = findOption(specs, arg.substr(0, eq));
+            index = findOption(declarations, arg.substr(0, eq));
             value = std::string(arg.substr(eq + 1));
         }
         // A final option stands alone: "--help=x" is no option.
-        if (index == kNone || specs[index]->form == OptionForm::final)
+        if (index == kNone || declarations[index]->form == OptionForm::final)
             return ending(OptionsRead::End::unknown, "unknown option " + std::string(arg));
-        const OptionSpec& spec = *specs[index];
-        const std::string name(spec.name);
-        if (spec.form == OptionForm::flag && value)
+        const OptionDeclaration& declaration = *declarations[index];
+        const std::string name(declaration.name);
+        if (declaration.form == OptionForm::flag && value)
             return ending(OptionsRead::End::refused, "option " + name + " takes no value");
-        if (spec.form == OptionForm::value && !value) {
+        if (declaration.form == OptionForm::value && !value) {
             if (i + 1 >= args.size())
                 return ending(OptionsRead::End::refused, "option " + name + " needs a value");
             value = std::string(args[++i]);
         }
-        if (!spec.repeatable && read.has(name))
+        if (!declaration.repeatable && read.has(name))
             return ending(OptionsRead::End::refused, "option " + name + " is given twice");
         read.given.insert(name);
         values.push_back({index, value.value_or("")});
@@ -60,14 +62,15 @@ OptionsRead gatherOptions(std::span<const OptionSpec* const> specs,
     return read;
 }
 
-std::string optionsHelp(std::span<const OptionSpec* const> specs, std::size_t column) {
+std::string optionsHelp(std::span<const OptionDeclaration* const> declarations,
+                        std::size_t column) {
     const std::string indent(column + 2, ' ');
     std::string text;
-    for (const OptionSpec* spec : specs) {
-        text += spec->heading;
+    for (const OptionDeclaration* declaration : declarations) {
+        text += declaration->heading;
         std::string head = "  ";
-        head += spec->name;
-        if (!spec->placeholder.empty()) (head += ' ') += spec->placeholder;
+        head += declaration->name;
+        if (!declaration->placeholder.empty()) (head += ' ') += declaration->placeholder;
         // The help starts beside the name when a blank is left before its column.
         const bool beside = head.size() < indent.size();
         if (beside)
@@ -75,7 +78,7 @@ std::string optionsHelp(std::span<const OptionSpec* const> specs, std::size_t co
         else
             head += '\n';
         text += head;
-        std::string_view help = spec->help;
+        std::string_view help = declaration->help;
         for (bool first = true;; first = false) {
             const std::size_t end = help.find('\n');
             if (!(first && beside)) text += indent;

@@ -23,7 +23,7 @@ enum class OptionForm {
 };
 
 // All of an option but its check.
-struct OptionSpec {
+struct OptionDeclaration {
     std::string_view name{};         // as typed, "--lat"
     std::string_view placeholder{};  // the value's form in --help ("D,M,S"); empty without one
     std::string_view help{};         // its lines of --help after the name, '\n' between lines
@@ -43,7 +43,7 @@ using OptionCheck = std::function<std::optional<std::string>(
 
 template <class Target>
 struct Option {
-    OptionSpec spec;
+    OptionDeclaration declaration;
     OptionCheck<Target> check;  // none for a final option
 };
 
@@ -74,20 +74,20 @@ struct GivenValue {
 // Gathers the values of the arguments in the order given: an argument that is no option, a
 // missing value, a value given to a flag and a second value of an option that is not repeatable
 // are refused as they are met, and a final option ends the reading there.
-OptionsRead gatherOptions(std::span<const OptionSpec* const> specs,
+OptionsRead gatherOptions(std::span<const OptionDeclaration* const> declarations,
                           std::span<const std::string_view> args, std::vector<GivenValue>& values);
 
 // The lines of --help of the options in their order: two blanks, the name and the placeholder,
 // then the help lines in a column `column` characters to the right of the name's start; a name
 // and placeholder that do not leave one blank before the column have the help on the lines
 // below them.
-std::string optionsHelp(std::span<const OptionSpec* const> specs, std::size_t column);
+std::string optionsHelp(std::span<const OptionDeclaration* const> declarations, std::size_t column);
 
 template <class Target>
-std::vector<const OptionSpec*> optionSpecs(const OptionTable<Target>& table) {
-    std::vector<const OptionSpec*> specs;
-    for (const Option<Target>& option : table) specs.push_back(&option.spec);
-    return specs;
+std::vector<const OptionDeclaration*> optionDeclarations(const OptionTable<Target>& table) {
+    std::vector<const OptionDeclaration*> declarations;
+    for (const Option<Target>& option : table) declarations.push_back(&option.declaration);
+    return declarations;
 }
 
 // Reads the arguments by the table into the target: gathered first (gatherOptions), then the
@@ -98,12 +98,12 @@ template <class Target>
 OptionsRead readOptions(const OptionTable<Target>& table, std::span<const std::string_view> args,
                         Target& target) {
     std::vector<GivenValue> values;
-    OptionsRead read = gatherOptions(optionSpecs(table), args, values);
+    OptionsRead read = gatherOptions(optionDeclarations(table), args, values);
     if (read.end != OptionsRead::End::all) return read;
     for (std::size_t i = 0; i < table.size(); ++i) {
         for (const GivenValue& given : values) {
             if (given.option != i || !table[i].check) continue;
-            if (auto refused = table[i].check(table[i].spec.name, given.value, target)) {
+            if (auto refused = table[i].check(table[i].declaration.name, given.value, target)) {
                 read.end = OptionsRead::End::refused;
                 read.message = std::move(*refused);
                 return read;
@@ -115,7 +115,7 @@ OptionsRead readOptions(const OptionTable<Target>& table, std::span<const std::s
 
 template <class Target>
 std::string optionsHelp(const OptionTable<Target>& table, std::size_t column) {
-    return optionsHelp(optionSpecs(table), column);
+    return optionsHelp(optionDeclarations(table), column);
 }
 
 }  // namespace orvel

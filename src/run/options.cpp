@@ -209,14 +209,14 @@ std::optional<std::string> crossRules(const OptionsRead& read, CommandLine& c) {
         return "options --band, --band-keyword and --bayer need --frames PATTERN";
     // Only the answers and the clicks make a run unattended; the other options apply to an
     // interactive run as well.
-    const auto given = [&](const Option<BatchOptions>& o) { return read.has(o.spec.name); };
+    const auto given = [&](const Option<BatchOptions>& o) { return read.has(o.declaration.name); };
     const bool unattended = std::any_of(kOptions.begin(), kOptions.end(), [&](const auto& o) {
-        return o.spec.group != 0 && given(o);
+        return o.declaration.group != 0 && given(o);
     });
     if (!unattended) return std::nullopt;
     for (const Option<BatchOptions>& o : kOptions)
-        if (o.spec.group == kRequiredAnswer && !given(o))
-            return "option " + std::string(o.spec.name) + " is missing";
+        if (o.declaration.group == kRequiredAnswer && !given(o))
+            return "option " + std::string(o.declaration.name) + " is missing";
     c.mode = CommandLine::Mode::batch;
     return std::nullopt;
 }

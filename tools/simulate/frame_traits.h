@@ -35,7 +35,7 @@ int exposureCount(const NightOptions& o);
 // The hot pixels and cosmic-ray hits of exposure `index` (0-based, in the written order).
 std::vector<Defect> defectsOf(const NightOptions& o, int index);
 
-// The traits asked for put into frame `index`'s spec: the stars moved, the field stars, the
+// The traits asked for put into the description of frame `index`: the stars moved, the field stars, the
 // defects, the profile and the converter. Nothing changes when none is asked for.
 void addTraits(const NightOptions& o, const Frame& f, int index, FrameSpec& s);
 

@@ -42,9 +42,9 @@ namespace {
 
 // An option of the simulator: it may be given again, and a later value replaces an earlier one
 // (the spoilt frames add up).
-Option<NightOptions> entry(OptionSpec spec, OptionCheck<NightOptions> check) {
-    spec.repeatable = true;
-    return {spec, std::move(check)};
+Option<NightOptions> entry(OptionDeclaration declaration, OptionCheck<NightOptions> check) {
+    declaration.repeatable = true;
+    return {declaration, std::move(check)};
 }
 
 constexpr const char* kCaptureHeading =
