@@ -63,11 +63,10 @@ std::size_t GzipSource::readAt(std::int64_t offset, void* buf, std::size_t n) {
     const std::int64_t end = std::min<std::int64_t>(size_, offset + static_cast<std::int64_t>(n));
     if (offset < base_) restart();
     if (end > made_) inflateTo(offset, end);
-    const std::int64_t from = std::max(offset, base_);
-    const std::int64_t got = std::max<std::int64_t>(0, std::min(end, made_) - from);
-    if (got > 0 && from == offset)
-        std::memcpy(buf, out_.get() + (offset - base_), static_cast<std::size_t>(got));
-    return from == offset ? static_cast<std::size_t>(got) : 0;
+    // The window always starts at or before the read (bytes before the read are let go only).
+    const std::int64_t got = std::max<std::int64_t>(0, std::min(end, made_) - offset);
+    if (got > 0) std::memcpy(buf, out_.get() + (offset - base_), static_cast<std::size_t>(got));
+    return static_cast<std::size_t>(got);
 }
 
 // Back to the start of the stream, for a read before the bytes held.

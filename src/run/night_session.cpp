@@ -90,9 +90,16 @@ class FittedNight {
     bool reported_ = false;
 };
 
+// What the outputs after the fit show besides the night and its fit.
+struct OutputsAsked {
+    const ObservingSetup& setup;                     // as typed or given
+    const std::optional<FieldCrop>& field;           // the first frame's crop, when kept
+    std::optional<std::filesystem::path> fieldFile;  // where the field picture goes
+};
+
 // The fits, removals, results files and outputs of a measured night.
 int finishNight(NightOperator& op, const RunOptions& options, NightRecord& night,
-                const NightOutputs& outputs, Console& console, RunLog& log) {
+                const OutputsAsked& outputs, Console& console, RunLog& log) {
     FittedNight fitted(op, night, console, log);
     const auto writeResults = [&] {
         if (!writeResultsFiles(night, fitted.fit(), options.folder)) op.resultsNotWritten();
@@ -146,9 +153,7 @@ int runNightSession(NightOperator& op, const RunOptions& options, Console& conso
     NightRecord night = measureNight(
         plan, keepingField(op.picker(picks), field, fieldFile || options.reportFile), console, log);
     prepareFits(night, options, console, log);
-    const NightFit unfitted = describeFit(night);
-    const int status =
-        finishNight(op, options, night, {night, unfitted, setup, field, fieldFile}, console, log);
+    const int status = finishNight(op, options, night, {setup, field, fieldFile}, console, log);
     return std::max(status, op.status());
 }
 
