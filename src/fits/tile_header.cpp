@@ -37,9 +37,28 @@ std::string_view trimmed(std::string_view s) {
     return s;
 }
 
+// The keyword of a card as the FITS library reads it: up to the first blank, '=' or NUL, in
+// upper case; a HIERARCH card goes by the name after HIERARCH.
+std::string libraryKeyword(std::string_view card) {
+    std::string_view name = card.substr(0, card.find_first_of(std::string_view(" =\0", 3)));
+    if (card.substr(0, 9) == "HIERARCH ") {
+        const std::size_t eq = card.find('=');
+        name = eq == std::string_view::npos ? card.substr(0, 8) : trimmed(card.substr(9, eq - 9));
+    }
+    std::string upper(name);
+    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return upper;
+}
+
+// A card that holds a value: "= " in columns 9 and 10.
+bool isValueCard(std::string_view card) {
+    return card.size() >= 10 && card.substr(8, 2) == "= ";
+}
+
 // A card's value as a plain whole number (digits with an optional sign, nothing else), so that
 // the library cannot read a value other than the one checked here.
 std::optional<std::int64_t> wholeValue(std::string_view card) {
+    if (!isValueCard(card)) return std::nullopt;
     std::string_view v = trimmed(cardValueField(card));
     if (!v.empty() && v.front() == '+') v.remove_prefix(1);
     std::int64_t n = 0;
@@ -64,13 +83,16 @@ std::optional<std::int64_t> checkedWhole(std::string_view text, std::string_view
     return value;
 }
 
-// Every card of the keyword holds the same string (upper-cased); empty when absent or not so.
-std::optional<std::string> checkedString(std::string_view text, std::string_view keyword) {
+// Every card of the keyword holds the same string (upper-cased unless `exactCase`, for the
+// values the library compares as written); empty when absent or not so.
+std::optional<std::string> checkedString(std::string_view text, std::string_view keyword,
+                                         bool exactCase = false) {
     std::optional<std::string> value;
     for (std::string_view card : cardsOf(text, keyword)) {
         std::string s(trimmed(cardString(card)));
-        for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-        if (value && s != *value) return std::nullopt;
+        if (!exactCase)
+            for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        if (!isValueCard(card) || (value && s != *value)) return std::nullopt;
         value = std::move(s);
     }
     return value;
@@ -80,20 +102,35 @@ std::optional<std::string> checkedString(std::string_view text, std::string_view
 bool marksAnImage(std::string_view text) {
     const std::vector<std::string_view> cards = cardsOf(text, "ZIMAGE");
     return !cards.empty() && std::all_of(cards.begin(), cards.end(), [](std::string_view c) {
-        return trimmed(cardValueField(c)) == "T";
+        return isValueCard(c) && trimmed(cardValueField(c)) == "T";
     });
 }
 
 // The cards of the table that describe the table or the compression, not the image.
 bool describesCompression(std::string_view keyword) {
-    static constexpr std::array<std::string_view, 32> kPrefixes = {
-        "XTENSION", "BITPIX",   "NAXIS",    "PCOUNT",  "GCOUNT",   "TFIELDS",  "TTYPE",
-        "TFORM",    "TUNIT",    "TDIM",     "THEAP",   "CHECKSUM", "DATASUM",  "EXTNAME",
-        "ZIMAGE",   "ZBITPIX",  "ZNAXIS",   "ZTILE",   "ZCMPTYPE", "ZNAME",    "ZVAL",
-        "ZQUANTIZ", "ZDITHER",  "ZSIMPLE",  "ZEXTEND", "ZBLOCKED", "ZTENSION", "ZPCOUNT",
-        "ZGCOUNT",  "ZHECKSUM", "ZDATASUM", "ZBLANK"};
+    static constexpr std::array<std::string_view, 36> kPrefixes = {
+        "XTENSION", "BITPIX",   "NAXIS",    "PCOUNT",   "GCOUNT",  "TFIELDS",
+        "TTYPE",    "TFORM",    "TUNIT",    "TDIM",     "THEAP",   "CHECKSUM",
+        "DATASUM",  "EXTNAME",  "ZIMAGE",   "ZBITPIX",  "ZNAXIS",  "ZTILE",
+        "ZCMPTYPE", "ZNAME",    "ZVAL",     "ZQUANTIZ", "ZDITHER", "ZSIMPLE",
+        "ZEXTEND",  "ZBLOCKED", "ZTENSION", "ZPCOUNT",  "ZGCOUNT", "ZHECKSUM",
+        "ZDATASUM", "ZBLANK",   "TSCAL",    "TZERO",    "TNULL",   "TDISP"};
     return std::any_of(kPrefixes.begin(), kPrefixes.end(),
                        [&](std::string_view p) { return keyword.substr(0, p.size()) == p; });
+}
+
+// Every card the library reads while decoding has the name this check reads it by.
+std::string nameProblem(std::string_view text) {
+    for (int j = 1;; ++j) {
+        const std::string_view card = headerCard(text, j);
+        if (card.size() < static_cast<std::size_t>(kFitsCardBytes)) return {};
+        const std::string name = libraryKeyword(card);
+        if (name == "END") return {};
+        const bool scaling = name == "BSCALE" || name == "BZERO" || name == "BLANK";
+        if (name != cardKeyword(card) && (describesCompression(name) || scaling))
+            return "its compressed image's header card " + std::to_string(j) +
+                   " is not written as a FITS keyword";
+    }
 }
 
 // The image's header as a plain primary would hold it: its size and format, then its own cards.
@@ -114,25 +151,20 @@ std::string imageHeader(std::string_view text, const TileImage& image) {
     return out;
 }
 
-// The compression's own parameters (ZNAMEi / ZVALi) within what its decoder handles.
+// The Rice code's parameters within what its decoder handles. The library takes ZVAL1 as the
+// block size and ZVAL2 as the bytes per pixel whatever ZNAME1 and ZNAME2 say (ZNAME2 =
+// 'NOISEBIT' marks a file older than ZVAL2's meaning), so these are the values checked.
 std::string parameterProblem(std::string_view text, TileImage& image) {
-    for (int i = 1; i <= 9; ++i) {
-        const std::string n = std::to_string(i);
-        const std::optional<std::string> name = checkedString(text, "ZNAME" + n);
-        if (!name) continue;
-        std::optional<std::int64_t> v;
-        if (*name == "BLOCKSIZE")
-            v = checkedWhole(text, "ZVAL" + n, 1, 64);
-        else if (*name == "BYTEPIX")
-            v = checkedWhole(text, "ZVAL" + n, 1, 4);
-        else
-            continue;
-        if (!v || *v == 3)
-            return "its compressed image's " + image.method + " " + *name + " cannot be decoded";
-        (*name == "BLOCKSIZE" ? image.riceBlock : image.riceBytes) = static_cast<int>(*v);
+    if (image.method != "RICE_1" && image.method != "RICE_ONE") return {};
+    const auto block = checkedWhole(text, "ZVAL1", 1, 64);
+    if (!block) return "its compressed image's Rice block size (ZVAL1) cannot be decoded";
+    image.riceBlock = static_cast<int>(*block);
+    if (checkedString(text, "ZNAME2", true) != "NOISEBIT") {
+        const auto bytes = checkedWhole(text, "ZVAL2", 1, 4, 4);
+        if (!bytes || *bytes == 3)
+            return "its compressed image's Rice bytes per pixel (ZVAL2) cannot be decoded";
+        image.riceBytes = static_cast<int>(*bytes);
     }
-    // 8-bit images are Rice-coded a byte a pixel whatever BYTEPIX says.
-    if (image.bitpix == 8) image.riceBytes = 1;
     return {};
 }
 
@@ -299,6 +331,7 @@ TileHeaderCheck checkTileHeader(std::string_view text, std::int64_t bytesAfterHe
         check.problem = std::move(why);
         return check;
     };
+    if (std::string p = nameProblem(text); !p.empty()) return fail(p);
     if (!marksAnImage(text)) return fail("its compressed table holds no image (ZIMAGE is not T)");
     const auto bitpix = checkedWhole(text, "ZBITPIX", -64, 64);
     static constexpr std::array<int, 6> kFormats = {8, 16, 32, 64, -32, -64};
@@ -311,7 +344,8 @@ TileHeaderCheck checkTileHeader(std::string_view text, std::int64_t bytesAfterHe
     if (std::string p = sizeProblem(text, image, maxPixels); !p.empty()) return fail(p);
     static constexpr std::array<std::string_view, 4> kMethods = {"RICE_1", "RICE_ONE", "GZIP_1",
                                                                  "GZIP_2"};
-    const std::optional<std::string> method = checkedString(text, "ZCMPTYPE");
+    // The library compares the method's name as written.
+    const std::optional<std::string> method = checkedString(text, "ZCMPTYPE", true);
     if (!method || std::find(kMethods.begin(), kMethods.end(), *method) == kMethods.end())
         return fail("its compressed image uses a compression the program does not read");
     image.method = *method;

@@ -28,8 +28,8 @@ struct TileImage {
     std::array<std::int64_t, 3> tile{1, 1, 1};  // ZTILEn: a tile's pixels along each axis
     std::string header;          // the image's own header as a plain primary holds it: whole blocks
     std::string method;          // ZCMPTYPE, upper case: RICE_1 (or RICE_ONE), GZIP_1 or GZIP_2
-    int riceBlock = 32;          // RICE_1: pixels per block (BLOCKSIZE)
-    int riceBytes = 4;           // RICE_1: bytes per coded pixel (BYTEPIX; 1 for 8-bit images)
+    int riceBlock = 32;          // RICE_1: pixels per block (ZVAL1)
+    int riceBytes = 4;           // RICE_1: bytes per coded pixel (ZVAL2, 4 when absent)
     std::int64_t heapStart = 0;  // the heap's offset in the file (set by readTileTable)
     std::vector<CompressedTile> tiles;  // each tile's COMPRESSED_DATA bytes, in tile order
 };

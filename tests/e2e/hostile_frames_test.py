@@ -123,8 +123,17 @@ def write_tile_night(night):
         "no_zimage.fits.fz": (good.replace(b"ZIMAGE  =", b"ZIMAGX  =", 1), "no FILTER card"),
         "zimage_f.fits.fz": (set_card(good, "ZIMAGE", "F", table), "ZIMAGE is not T"),
         "ztile_0.fits.fz": (set_card(good, "ZTILE1", 0, table), "no valid ZTILE1"),
-        "block_0.fits.fz": (set_card(good, "ZVAL1", 0, table), "BLOCKSIZE cannot be decoded"),
+        "block_0.fits.fz": (set_card(good, "ZVAL1", 0, table), "block size (ZVAL1) cannot"),
     }
+    # The library takes ZVAL1 as the block size whatever ZNAME1 says (was SIGFPE), and finds a
+    # keyword in lower case or ended by '=' as well.
+    renamed = set_card(good, "ZNAME1", "'OTHER'", table)
+    variants["named_0.fits.fz"] = (set_card(renamed, "ZVAL1", 0, table), "block size (ZVAL1)")
+    zero = set_card(good, "ZVAL1", 0, table)
+    at = zero.index(b"ZVAL1   =", table)
+    for name, spelt in (("lower.fits.fz", b"zval1   ="), ("ended.fits.fz", b"ZVAL1=  =")):
+        raw = zero[:at] + spelt + zero[at + 9:]
+        variants[name] = (raw, "header card")
     for name, size, reason in (("claims_12000.fits.fz", 12000, "differs from the first image's"),
                                ("claims_16000.fits.fz", 16000, "claims more than")):
         raw = good

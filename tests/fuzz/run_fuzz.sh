@@ -52,9 +52,11 @@ for target in "${TARGETS[@]}"; do
     # -timeout: one input may take at most 25 s; -rss_limit_mb: the machine is shared.
     # The compressed frames reach the FITS library, whose allocations of sizes a header claims
     # fail with NULL in a real run: the same here, rather than ASan's abort.
+    # It also keeps a small buffer when it gives up on a damaged tile (lsan.supp).
     extra=""
     [[ $target == compressed_fuzz ]] && extra=":allocator_may_return_null=1"
     if ! ASAN_OPTIONS=detect_leaks=1:abort_on_error=1$extra \
+        LSAN_OPTIONS=suppressions=$ROOT/tests/fuzz/lsan.supp \
         UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
         "$BUILD/$target" -max_total_time="$SECONDS_EACH" -timeout=25 -rss_limit_mb=2048 \
         -print_final_stats=1 -artifact_prefix="$artifacts" "$corpus" \
