@@ -51,8 +51,10 @@ inline void checkCompressedFrame(const std::filesystem::path& path, std::int64_t
     readPixelRegion(f.file, h, {h.rows - 2, h.rows - 1, 0, h.columns - 1}, window);
     readPixelRegion(f.file, h, {0, 1, 0, h.columns - 1}, window);
     // A frame whose bytes could all be made gives the same pixels whole and by windows.
-    if (f.file.problem().empty() && h.rows >= 2 && whole == headerPixelCount(h)) {
+    if (f.file.problem().empty() && h.rows >= 2 && h.columns > 0 &&
+        whole == headerPixelCount(h)) {
         const auto row = static_cast<std::size_t>(h.columns);
+        FUZZ_REQUIRE(window.pixels.size() >= row && image.pixels.size() >= row);
         FUZZ_REQUIRE(std::equal(window.pixels.begin(), window.pixels.begin() + row,
                                 image.pixels.begin(),
                                 [](float a, float b) { return a == b || (a != a && b != b); }));
