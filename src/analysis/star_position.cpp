@@ -3,20 +3,24 @@
 #include <algorithm>
 
 #include "analysis/pixel_spike.h"
+#include "analysis/star_peaks.h"
 #include "base/numeric.h"
 
 namespace orvel {
 
 namespace {
 
-// Brightest pixel, row by row: a strict comparison keeps the first of equal maxima. A spike is
-// no star's light: a cosmic ray or hot pixel above the star's peak would take the aperture.
+// Brightest pixel of the star's own part of the square, row by row: a strict comparison keeps
+// the first of equal maxima. A spike is no star's light: a cosmic ray or hot pixel above the
+// star's peak would take the aperture; nor is a brighter neighbour's light the star's.
+template <typename Owned>
 void findBrightest(const PixelImage& image, const SearchSquare& sq, const SkyReference& sky,
-                   StarPosition& star) {
+                   Owned owned, StarPosition& star) {
     for (long long row = sq.firstRow; row <= sq.lastRow; ++row) {
         for (long long column = sq.firstColumn; column <= sq.lastColumn; ++column) {
             const float v = image.at(column, row);
-            if (v > star.brightestValue && !isSpike(image, column, row, sky)) {
+            if (v > star.brightestValue && owned(column, row) &&
+                !isSpike(image, column, row, sky)) {
                 star.brightestValue = v;
                 star.brightestColumn = static_cast<int>(column);
                 star.brightestRow = static_cast<int>(row);
@@ -73,7 +77,20 @@ StarPosition locateStar(const PixelImage& image, const StarSelection& selection,
     star.clickRow = static_cast<int>(sq.clickRow);
     star.brightestColumn = star.clickColumn;
     star.brightestRow = star.clickRow;
-    findBrightest(image, sq, {backgroundLevel, backgroundNoise}, star);
+    const SkyReference sky{backgroundLevel, backgroundNoise};
+    // The star is the one nearest the click (or where it was followed to), not the brightest
+    // light in the square.
+    const std::vector<PatchStar> stars = brightPatchStars(
+        findPatchStars(image, {sq.firstColumn, sq.lastColumn, sq.firstRow, sq.lastRow}, sky),
+        kFaintestStarShare);
+    const int chosen = nearestPatchStar(stars, static_cast<double>(sq.clickColumn),
+                                        static_cast<double>(sq.clickRow));
+    findBrightest(
+        image, sq, sky,
+        [&](long long c, long long r) { return chosen < 0 || nearestToStar(stars, chosen, c, r); },
+        star);
+    // Stars come highest first: another before the chosen one is brighter.
+    star.brighterStarNear = chosen > 0;
     findCentroid(image, sq, backgroundLevel, star);
     return star;
 }

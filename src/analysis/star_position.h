@@ -32,10 +32,13 @@ struct StarPosition {
     float brightestValue = -64000.0f;  // brightest pixel value, DC
     float centroidColumn = 0.0f;       // background-subtracted intensity-weighted column, pixels
     float centroidRow = 0.0f;          // background-subtracted intensity-weighted row, pixels
+    bool brighterStarNear = false;     // a star brighter than the one taken lies in the square
 };
 
-// Searches the search square for the brightest pixel, passing over single-pixel spikes (cosmic
-// rays, hot pixels: see isSpike, judged against the background level and its noise, DC), and
+// Searches the search square for the brightest pixel of the star nearest the click (see
+// findPatchStars: a brighter neighbour's light is passed over), passing over single-pixel spikes
+// (cosmic rays, hot pixels: see isSpike, judged against the background level and its noise, DC),
+// and
 // computes the centroid over the same square with the background level (DC) subtracted. The
 // image must hold the square's rows.
 StarPosition locateStar(const PixelImage& image, const StarSelection& selection,

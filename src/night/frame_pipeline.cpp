@@ -155,6 +155,35 @@ std::vector<NearbyStar> findListedNearbyStars(RowSource& fileRows, const FrameRe
         });
 }
 
+std::vector<PatchStar> findListedPatchStars(RowSource& fileRows, const FrameRecord& frame,
+                                            double column, double row, int reach, double share) {
+    StarSelection at;
+    at.starX = static_cast<float>(column);
+    at.starY = static_cast<float>(row);
+    return onFramePixels(
+        fileRows, frame, at, [&](RowSource& rows, const StarSelection& picks, const ImageHeader&) {
+            // The frame's own pixels per full-frame pixel: 1, or 1/2 on a mosaic's colour.
+            const double own = picks.screenFactor;
+            const double c = std::round(own * column), r = std::round(own * row);
+            const PixelImage& image = rows.pixels({r - reach, r + reach, c - reach, c + reach});
+            const PixelArea area{std::max(static_cast<long long>(c) - reach, 0LL),
+                                 std::min(static_cast<long long>(c) + reach, image.columns - 1LL),
+                                 std::max(static_cast<long long>(r) - reach, 0LL),
+                                 std::min(static_cast<long long>(r) + reach, image.rows - 1LL)};
+            std::vector<PatchStar> stars =
+                brightPatchStars(findPatchStars(image, area, areaSky(image, area)), share);
+            for (PatchStar& s : stars) {
+                s.column /= own;
+                s.row /= own;
+                for (auto& [pc, pr] : s.peaks) {
+                    pc = std::llround(static_cast<double>(pc) / own);
+                    pr = std::llround(static_cast<double>(pr) / own);
+                }
+            }
+            return stars;
+        });
+}
+
 double measureListedWidth(RowSource& fileRows, const FrameRecord& frame,
                           const StarSelection& selection) {
     return onFramePixels(

@@ -4,6 +4,7 @@
 
 #include "analysis/nearby_stars.h"
 #include "analysis/ring_photometry.h"
+#include "analysis/star_peaks.h"
 #include "analysis/star_selection.h"
 #include "fits/fits_file.h"
 #include "fits/image_header.h"
@@ -86,6 +87,12 @@ FrameMeasurement measureListedFrame(RowSource& fileRows, const FrameRecord& fram
 std::vector<NearbyStar> findListedNearbyStars(RowSource& fileRows, const FrameRecord& frame,
                                               const StarSelection& selection, double fwhm,
                                               double reach);
+
+// The stars within `reach` pixels (of the frame's own: super-pixels for a colour mosaic) of
+// (column, row) on a listed frame, highest first, down to `share` of the highest; their places
+// and (column, row) in full-frame pixels. The sky is the patch's own.
+std::vector<PatchStar> findListedPatchStars(RowSource& fileRows, const FrameRecord& frame,
+                                            double column, double row, int reach, double share);
 
 // The star's FWHM on a listed frame (pixels; NaN when it cannot be fitted), found as
 // measureListedFrame finds it, without the photometry.

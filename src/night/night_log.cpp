@@ -1,5 +1,6 @@
 #include "night/night_log.h"
 
+#include <cmath>
 #include <cstdio>
 #include <string>
 
@@ -193,6 +194,18 @@ void logSky(RunLog& log, const SkyPosition& p) {
     log.end().text("Stellar Elevation Angle (deg) = ").num(p.elevation).end();
     log.text("Stellar Zenith Angle (deg) = ").numLong(p.zenithAngle).end();
     log.text("Optical Airmass (X) = ").num(p.airmass).end();
+}
+
+void logFollowed(RunLog& log, double column, double row, double shiftColumn, double shiftRow,
+                 double turnDegrees) {
+    char text[200];
+    // Whole pixels and degrees, never "-0".
+    std::snprintf(text, sizeof text,
+                  "Star followed to COLUMN = %ld ROW = %ld (field shift %ld, %ld; turned by %ld "
+                  "degrees)",
+                  std::lround(column), std::lround(row), std::lround(shiftColumn),
+                  std::lround(shiftRow), std::lround(turnDegrees));
+    log.line(text);
 }
 
 void logAperture(RunLog& log, const ApertureSettings& asked,

@@ -65,6 +65,12 @@ class PickRecorder {
 
 // Background, star position, rings, sky level, signal, magnitude value and airmass: the four
 // blocks below in turn.
+// "Star followed to COLUMN = C ROW = R (field shift DC, DR; turned by T degrees)": where a
+// frame's star was found, the field's shift and turn against the frame picked on (pixels,
+// degrees).
+void logFollowed(RunLog& log, double column, double row, double shiftColumn, double shiftRow,
+                 double turnDegrees);
+
 void logMeasurement(RunLog& log, const FrameMeasurement& m);
 void logBackground(RunLog& log, const BackgroundStats& background);
 void logStar(RunLog& log, const StarPosition& star);

@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <exception>
 #include <string>
 #include <thread>
 
+#include "base/display_text.h"
 #include "fits/fits_file.h"
 #include "fits/fits_header.h"
 #include "fits/frame_file.h"
@@ -15,6 +17,7 @@
 #include "night/frame_pool.h"
 #include "night/frame_reading.h"
 #include "night/night_log.h"
+#include "night/star_follow.h"
 
 namespace orvel {
 
@@ -33,8 +36,42 @@ struct PassContext {
     int total = 0;                           // frames listed
     ReferenceSize reference;                 // the size of the first usable frame, once it is known
     StarSelection selection;                 // the picks made on it
-    FrameMethod method;  // how every frame is measured; its aperture settled after the pick
+    FrameMethod method;      // how every frame is measured; its aperture settled after the pick
+    std::size_t picked = 0;  // the index of the frame picked on
+    std::vector<FollowedStar> followed;  // each frame's star followed from the pick (may be
+                                         // empty: every frame measured at the picks)
 };
+
+// The picks for frame `index` (its header read): those made, or moved to where its star was
+// followed to.
+StarSelection selectionFor(const PassContext& ctx, std::size_t index, const ImageHeader& h) {
+    if (index >= ctx.followed.size() || !followMoves(ctx.followed[index])) return ctx.selection;
+    return followedSelection(ctx.selection, ctx.followed[ctx.picked], ctx.followed[index],
+                             h.columns, h.rows);
+}
+
+// Why a frame whose star was followed cannot be measured: its star was not found, or it lies
+// too near the frame's edge for the search square and the rings or annulus about it.
+std::string followProblem(const PassContext& ctx, std::size_t index, const ImageHeader& h) {
+    if (index >= ctx.followed.size()) return {};
+    const FollowedStar& f = ctx.followed[index];
+    char place[80];
+    std::snprintf(place, sizeof place, "column %ld, row %ld", std::lround(f.column),
+                  std::lround(f.row));
+    if (followLost(f))
+        return std::string("its star could not be found where it was expected (") + place + ")";
+    if (!followMoves(f)) return {};
+    // The search square inside the frame, and a fixed aperture's annulus; growing rings take
+    // what the frame holds of them, as on the frame picked on.
+    const double reach = std::max<double>(
+        ctx.selection.radius * ctx.selection.screenFactor,
+        ctx.method.aperture ? ctx.method.aperture->annulusOuter : 0.0);
+    if (f.column < reach || f.row < reach || f.column > h.columns - 1 - reach ||
+        f.row > h.rows - 1 - reach)
+        return std::string("its star was followed to ") + place +
+               ", too near the frame's edge to be measured";
+    return {};
+}
 
 // Workers for the frames from `first` on: as asked, or one per core, and no more than frames.
 int workerCount(const PassContext& ctx, int first) {
@@ -57,6 +94,20 @@ std::string frameProblem(const FrameRecord& frame, const ReferenceSize& referenc
     if (frame.source.mosaic && (frame.header.columns < 2 || frame.header.rows < 2))
         return "its colour mosaic is smaller than 2 x 2 pixels";
     return headerProblem(frame.header, reference);
+}
+
+// The frame's star followed: said in the log when it moved, or the frame left out when it
+// cannot be measured. False when it is left out.
+bool followed(const PassContext& ctx, std::size_t index, FrameRecord& frame, Lines out) {
+    if (std::string problem = followProblem(ctx, index, frame.header); !problem.empty()) {
+        leaveOut(frame, std::move(problem), out);
+        return false;
+    }
+    if (index < ctx.followed.size() && followMoves(ctx.followed[index])) {
+        const FollowedStar& f = ctx.followed[index];
+        logFollowed(out.log, f.column, f.row, f.shiftColumn, f.shiftRow, f.turnDegrees);
+    }
+    return true;
 }
 
 // Opens the frame and reads its header. False (after saying why) when it cannot take part.
@@ -129,7 +180,8 @@ void judgeAndKeep(FrameRecord& frame, FrameMeasurement m, Lines out) {
 }
 
 // The star's FWHM on a frame after the first, read quietly: NaN when it cannot be used.
-double surveyLaterFrame(const PassContext& ctx, FrameRecord frame, PixelImage& buffer) {
+double surveyLaterFrame(const PassContext& ctx, std::size_t index, PixelImage& buffer) {
+    FrameRecord frame = ctx.listed[index];
     if (!frame.whyLeftOut.empty()) return std::nan("");
     try {
         const FrameFile file = openFrameFile(ctx.plan.folder, frame.source);
@@ -139,7 +191,9 @@ double surveyLaterFrame(const PassContext& ctx, FrameRecord frame, PixelImage& b
             !dataProblem(frame.header, samplesInFile(file.file, frame.header)).empty())
             return std::nan("");
         FileRows source(file.file, frame.header, buffer);
-        const double width = measureListedWidth(source, frame, ctx.selection);
+        if (!followProblem(ctx, index, frame.header).empty()) return std::nan("");
+        const double width =
+            measureListedWidth(source, frame, selectionFor(ctx, index, frame.header));
         return file.file.problem().empty() ? width : std::nan("");
     } catch (const std::exception&) {
         return std::nan("");
@@ -156,7 +210,7 @@ std::vector<double> surveyWidths(const PassContext& ctx, int first, const FrameR
     measureInOrder<PixelImage>(
         first + 1, ctx.total, workerCount(ctx, first + 1),
         [&](int i, PixelImage& buffer) {
-            return surveyLaterFrame(ctx, ctx.listed[static_cast<std::size_t>(i - 1)], buffer);
+            return surveyLaterFrame(ctx, static_cast<std::size_t>(i - 1), buffer);
         },
         [&](int, double width) { widths.push_back(width); });
     return widths;
@@ -206,6 +260,17 @@ void settleAperture(PassContext& ctx, int first, const FrameRecord& frame, const
     warnAboutAperture(asked, aperture, held, out.console);
 }
 
+// A star brighter than the one picked lies in its search square: the one nearest the pick is
+// measured in every frame, which the user should know.
+void warnOfBrighterStar(FrameRecord& frame, Lines out) {
+    if (!frame.included() || !frame.measurement->star.brighterStarNear) return;
+    const std::string warning =
+        "a star brighter than the one picked lies in its search square; the star nearest the "
+        "pick is measured";
+    out.console.printLine("Warning: " + displaySafe(frame.name) + ": " + warning + ".");
+    frame.warnings.push_back(warning);
+}
+
 // A pass that reads the whole frame. The first usable frame sets the size and is picked on.
 void passWholeFrame(PassContext& ctx, int number, FrameRecord& frame, PixelImage& image,
                     const StarPicker& pick, Lines out) {
@@ -219,14 +284,21 @@ void passWholeFrame(PassContext& ctx, int number, FrameRecord& frame, PixelImage
         first ? readAndDescribeImage(file.file, frame.header, image)
               : DescribedImage{readPixels(file.file, frame.header, image), {}};
     if (!checkSamples(frame, read.samples, out) || !decompressed(frame, file, out)) return;
+    const auto index = static_cast<std::size_t>(number - 1);
     if (first) {
         ctx.reference = {true, frame.header.columns, frame.header.rows};
         ctx.selection = pick(image, read.stats, frame.name);
+        ctx.picked = index;
+        ctx.followed = followStar(ctx.plan.folder, ctx.listed, index, ctx.selection);
         settleAperture(ctx, number, frame, image, out);
     }
+    if (!followed(ctx, index, frame, out)) return;
     WholeFrame source(image);
     judgeAndKeep(frame,
-                 measureListedFrame(source, frame, ctx.selection, ctx.plan.setup, ctx.method), out);
+                 measureListedFrame(source, frame, selectionFor(ctx, index, frame.header),
+                                    ctx.plan.setup, ctx.method),
+                 out);
+    if (first) warnOfBrighterStar(frame, out);
 }
 
 // What one later frame gives: its log lines, its console lines and its record.
@@ -246,11 +318,13 @@ FrameOutcome passLaterFrame(const PassContext& ctx, int number, FrameRecord fram
     reportFrameStart(log, console, number, ctx.total, frame);
     try {
         FrameFile file;
+        const auto index = static_cast<std::size_t>(number - 1);
         if (readHeader(file, ctx, frame, out) &&
-            checkSamples(frame, samplesInFile(file.file, frame.header), out)) {
+            checkSamples(frame, samplesInFile(file.file, frame.header), out) &&
+            followed(ctx, index, frame, out)) {
             FileRows source(file.file, frame.header, buffer);
-            FrameMeasurement m =
-                measureListedFrame(source, frame, ctx.selection, ctx.plan.setup, ctx.method);
+            FrameMeasurement m = measureListedFrame(
+                source, frame, selectionFor(ctx, index, frame.header), ctx.plan.setup, ctx.method);
             if (decompressed(frame, file, out)) judgeAndKeep(frame, std::move(m), out);
         }
     } catch (const std::exception& e) {
@@ -298,7 +372,7 @@ NightRecord measureNight(const NightPlan& plan, const StarPicker& pick, ConsoleT
                          RunLog& log) {
     NightRecord night = listedFrames(plan.files);
     const std::vector<FrameRecord> listed = night.frames;
-    PassContext ctx{plan, listed, static_cast<int>(night.frames.size()), {}, {}, {}};
+    PassContext ctx{plan, listed, static_cast<int>(night.frames.size()), {}, {}, {}, 0, {}};
     ctx.method.precise = plan.preciseAirmass;
     const Lines out{log, console};
     // Said once, before the frames, when the fit takes another airmass than the logged one.

@@ -165,9 +165,15 @@ TEST(StarPosition, EqualMaximaKeepTheFirstMetRowByRow) {
     starLog(image, click(22, 13, 1), 10, &star);
     EXPECT_EQ(star.brightestColumn, 25);
     EXPECT_EQ(star.brightestRow, 12);
-    image.at(19, 12) = 900;
+    // Equal pixels of the star nearest the click: the first met row by row.
+    image.at(24, 13) = 900;
+    image.at(26, 12) = 900;
     starLog(image, click(22, 13, 1), 10, &star);
-    EXPECT_EQ(star.brightestColumn, 19);
+    EXPECT_EQ(star.brightestColumn, 25);
+    EXPECT_EQ(star.brightestRow, 12);
+    image.at(24, 12) = 900;
+    starLog(image, click(22, 13, 1), 10, &star);
+    EXPECT_EQ(star.brightestColumn, 24);
 }
 
 TEST(StarPosition, ClickIsScaledBackByTheScreenFactor) {
