@@ -93,9 +93,9 @@ double steppedMedian(std::span<const float> sorted) {
     return static_cast<double>(m) - 0.5 + (static_cast<double>(n) / 2.0 - below) / at;
 }
 
-// Grows rings until their medians stop changing; records each ring examined and returns the
-// inner ring radius.
-int growRings(const PixelImage& image, int xc, int yc, std::vector<RingStep>& steps) {
+// Grows rings until their medians stop changing, or up to the last allowed; records each ring
+// examined and returns the inner ring radius.
+int growRings(const PixelImage& image, int xc, int yc, int lastRing, std::vector<RingStep>& steps) {
     float oldMedian = 0.0f;
     float oldMedian2 = 0.0f;
     std::vector<float> ring;
@@ -107,6 +107,7 @@ int growRings(const PixelImage& image, int xc, int yc, std::vector<RingStep>& st
             relativeChange(median, oldMedian2) < kMedianChangeLimit) {
             return k;
         }
+        if (k == lastRing) return k;
         oldMedian2 = oldMedian;
         oldMedian = median;
     }
@@ -227,11 +228,11 @@ int ringReach() {
     return toInt(std::sqrt(2.0 * largest * largest)) + 1;
 }
 
-std::optional<RingPhotometry> measureRings(const PixelImage& image, int centreColumn,
-                                           int centreRow) {
+std::optional<RingPhotometry> measureRings(const PixelImage& image, int centreColumn, int centreRow,
+                                           const RingLimit& limit) {
     try {
         RingPhotometry r;
-        const int k = growRings(image, centreColumn, centreRow, r.rings);
+        const int k = growRings(image, centreColumn, centreRow, limit.lastRing, r.rings);
         r.innerRadius = static_cast<float>(k);
         // The sky annulus reaches out to sqrt(2) times the aperture: equal areas inside and out.
         r.outerRadius = f32(std::sqrt(2.0 * r.innerRadius * r.innerRadius));
@@ -239,6 +240,7 @@ std::optional<RingPhotometry> measureRings(const PixelImage& image, int centreCo
         ApertureGeometry grown;
         grown.radius = grown.annulusInner = static_cast<double>(k);
         grown.annulusOuter = static_cast<double>(r.outerLimit);
+        grown.masks = limit.masks;
         measureAperture(image, centreColumn, centreRow, grown, r);
         return r;
     } catch (const RowsNotHeld&) {

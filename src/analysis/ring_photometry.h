@@ -86,8 +86,15 @@ struct RingPhotometry {
 // every ring, annulus and aperture; an empty ring or annulus has median 0. Empty when the
 // rings, annulus or aperture reach rows of the image that the image does not hold (a window
 // of rows); never for a whole image.
-std::optional<RingPhotometry> measureRings(const PixelImage& image, int centreColumn,
-                                           int centreRow);
+// How far the rings may grow: a brighter star beside the star stops them before its light
+// and is left out of the sky annulus.
+struct RingLimit {
+    int lastRing = kMaxRings + 1;  // the growth stops at this ring at the latest
+    std::vector<SkyMask> masks;    // other stars left out of the annulus
+};
+
+std::optional<RingPhotometry> measureRings(const PixelImage& image, int centreColumn, int centreRow,
+                                           const RingLimit& limit = {});
 
 // Measures the star about (centreColumn, centreRow) in the given aperture and annulus, the
 // same way after the radii: the sky level is the annulus's median, the signal the sum over the

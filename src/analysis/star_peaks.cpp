@@ -59,7 +59,8 @@ struct Peak {
     double height = 0.0;  // 3 x 3 mean above the sky, DC
 };
 
-// Local maxima of the 3 x 3 means above the threshold; of a flat top the first in row order.
+// Local maxima of the 3 x 3 means within the area above the threshold; of a flat top the first
+// in row order.
 std::vector<Peak> findPeaks(const CleanPatch& patch, const PixelArea& a, double sky,
                             double threshold) {
     std::vector<Peak> peaks;
@@ -70,7 +71,11 @@ std::vector<Peak> findPeaks(const CleanPatch& patch, const PixelArea& a, double 
             bool top = true;
             for (long long dr = -1; dr <= 1 && top; ++dr)
                 for (long long dc = -1; dc <= 1 && top; ++dc) {
-                    if (dr == 0 && dc == 0) continue;
+                    // A star beyond the area's edge peaks at the edge: its light there is no
+                    // part of a star inside.
+                    if ((dr == 0 && dc == 0) || c + dc < a.firstColumn || c + dc > a.lastColumn ||
+                        r + dr < a.firstRow || r + dr > a.lastRow)
+                        continue;
                     const double n = patch.mean(c + dc, r + dr);
                     const bool before = dr < 0 || (dr == 0 && dc < 0);
                     top = std::isnan(n) || (before ? m > n : m >= n);

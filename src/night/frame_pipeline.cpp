@@ -77,9 +77,33 @@ const PixelImage& backgroundPixels(RowSource& source, const StarSelection& s) {
     return source.pixels({whole(s.y1), whole(s.y2), whole(s.x1), whole(s.x2)});
 }
 
+// Brighter stars about the star within the first rows read: the rings stop halfway to the
+// nearest and the annulus leaves out what lies nearer to each than halfway. None, as on most
+// frames, leaves the growth as it is.
+RingLimit brighterNeighbours(const PixelImage& image, const StarPosition& star,
+                             const SkyReference& sky) {
+    const long long c = star.brightestColumn, r = star.brightestRow;
+    const PixelArea area{
+        std::max(c - kFirstRingReach, 0LL), std::min(c + kFirstRingReach, image.columns - 1LL),
+        std::max(r - kFirstRingReach, 0LL), std::min(r + kFirstRingReach, image.rows - 1LL)};
+    const std::vector<PatchStar> stars = findPatchStars(image, area, sky);
+    const int own = nearestPatchStar(stars, static_cast<double>(c), static_cast<double>(r));
+    RingLimit limit;
+    // Stars come highest first: those before the star's own are brighter.
+    for (int i = 0; i < own; ++i) {
+        const PatchStar& s = stars[static_cast<std::size_t>(i)];
+        const double d =
+            std::hypot(s.column - static_cast<double>(c), s.row - static_cast<double>(r));
+        limit.lastRing = std::min(limit.lastRing, std::max(3, static_cast<int>(d / 2.0)));
+        limit.masks.push_back({s.column, s.row, d / 2.0});
+    }
+    return limit;
+}
+
 // The photometry about the ring centre: the rings growing, or the night's aperture.
 RingPhotometry measurePhotometry(StarRows& rows, const StarPosition& star,
-                                 const std::optional<ApertureGeometry>& aperture) {
+                                 const std::optional<ApertureGeometry>& aperture,
+                                 const SkyReference& sky) {
     const int xc = star.brightestColumn, yc = star.brightestRow;
     if (aperture) {
         std::optional<RingPhotometry> r = measureFixedAperture(rows.held(), xc, yc, *aperture);
@@ -87,8 +111,9 @@ RingPhotometry measurePhotometry(StarRows& rows, const StarPosition& star,
             r = measureFixedAperture(rows.reaching(apertureReach(*aperture)), xc, yc, *aperture);
         return std::move(*r);
     }
-    std::optional<RingPhotometry> r = measureRings(rows.held(), xc, yc);
-    if (!r) r = measureRings(rows.reaching(ringReach()), xc, yc);
+    const RingLimit limit = brighterNeighbours(rows.held(), star, sky);
+    std::optional<RingPhotometry> r = measureRings(rows.held(), xc, yc, limit);
+    if (!r) r = measureRings(rows.reaching(ringReach()), xc, yc, limit);
     return std::move(*r);
 }
 
@@ -212,7 +237,8 @@ FrameMeasurement measureFrame(RowSource& source, const StarSelection& selection,
                                       : kFirstRingReach;
     m.star = locateStar(near.reaching(reach), selection, m.background.median,
                         m.background.standardDeviation);
-    m.rings = measurePhotometry(near, m.star, method.aperture);
+    m.rings = measurePhotometry(near, m.star, method.aperture,
+                                {m.background.median, m.background.standardDeviation});
     m.profile = measureProfile(near, m.star, m.background.median);
     m.sky = computeAirmass(header, setup);
     // A date ERFA cannot convert gives no elevation, so the frame is left out, not fitted with

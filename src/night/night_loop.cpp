@@ -7,7 +7,6 @@
 #include <string>
 #include <thread>
 
-#include "base/display_text.h"
 #include "fits/fits_file.h"
 #include "fits/fits_header.h"
 #include "fits/frame_file.h"
@@ -261,13 +260,12 @@ void settleAperture(PassContext& ctx, int first, const FrameRecord& frame, const
 }
 
 // A star brighter than the one picked lies in its search square: the one nearest the pick is
-// measured in every frame, which the user should know.
-void warnOfBrighterStar(FrameRecord& frame, Lines out) {
+// measured in every frame, which the user should know (said with the frames' warnings).
+void warnOfBrighterStar(FrameRecord& frame) {
     if (!frame.included() || !frame.measurement->star.brighterStarNear) return;
     const std::string warning =
         "a star brighter than the one picked lies in its search square; the star nearest the "
         "pick is measured";
-    out.console.printLine("Warning: " + displaySafe(frame.name) + ": " + warning + ".");
     frame.warnings.push_back(warning);
 }
 
@@ -298,7 +296,7 @@ void passWholeFrame(PassContext& ctx, int number, FrameRecord& frame, PixelImage
                  measureListedFrame(source, frame, selectionFor(ctx, index, frame.header),
                                     ctx.plan.setup, ctx.method),
                  out);
-    if (first) warnOfBrighterStar(frame, out);
+    if (first) warnOfBrighterStar(frame);
 }
 
 // What one later frame gives: its log lines, its console lines and its record.
