@@ -56,7 +56,8 @@ class CleanPatch {
 struct Peak {
     long long column = 0;
     long long row = 0;
-    double height = 0.0;  // 3 x 3 mean above the sky, DC
+    double height = 0.0;      // 3 x 3 mean above the sky, DC
+    bool beyondEdge = false;  // higher light lies just outside the area: a star beyond it
 };
 
 // Local maxima of the 3 x 3 means within the area above the threshold; of a flat top the first
@@ -68,19 +69,22 @@ std::vector<Peak> findPeaks(const CleanPatch& patch, const PixelArea& a, double 
         for (long long c = a.firstColumn; c <= a.lastColumn; ++c) {
             const double m = patch.mean(c, r);
             if (!(m - sky > threshold)) continue;
-            bool top = true;
+            bool top = true, beyond = false;
             for (long long dr = -1; dr <= 1 && top; ++dr)
                 for (long long dc = -1; dc <= 1 && top; ++dc) {
-                    // A star beyond the area's edge peaks at the edge: its light there is no
-                    // part of a star inside.
-                    if ((dr == 0 && dc == 0) || c + dc < a.firstColumn || c + dc > a.lastColumn ||
-                        r + dr < a.firstRow || r + dr > a.lastRow)
-                        continue;
+                    if (dr == 0 && dc == 0) continue;
                     const double n = patch.mean(c + dc, r + dr);
+                    // A star beyond the area's edge peaks at the edge: its light there is no
+                    // part of a star inside, but it is no star of the area either.
+                    if (c + dc < a.firstColumn || c + dc > a.lastColumn || r + dr < a.firstRow ||
+                        r + dr > a.lastRow) {
+                        beyond = beyond || n > m;
+                        continue;
+                    }
                     const bool before = dr < 0 || (dr == 0 && dc < 0);
                     top = std::isnan(n) || (before ? m > n : m >= n);
                 }
-            if (top) peaks.push_back({c, r, m - sky});
+            if (top) peaks.push_back({c, r, m - sky, beyond});
         }
     std::sort(peaks.begin(), peaks.end(),
               [](const Peak& x, const Peak& y) { return x.height > y.height; });
@@ -138,6 +142,7 @@ std::vector<PatchStar> findPatchStars(const PixelImage& image, const PixelArea& 
             stars.push_back({static_cast<double>(peaks[i].column),
                              static_cast<double>(peaks[i].row),
                              peaks[i].height,
+                             peaks[i].beyondEdge,
                              {}});
         }
         stars[static_cast<std::size_t>(starOf[root])].peaks.emplace_back(peaks[i].column,
@@ -185,6 +190,7 @@ int nearestPatchStar(const std::vector<PatchStar>& stars, double column, double 
     double best = INFINITY;
     // Stars come highest first: of two as near, the first found is the higher.
     for (std::size_t i = 0; i < stars.size(); ++i) {
+        if (stars[i].beyondEdge) continue;
         const double d = nearestPeak(stars[i], column, row);
         if (d < best) best = d, chosen = static_cast<int>(i);
     }

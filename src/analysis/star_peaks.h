@@ -30,9 +30,11 @@ inline constexpr double kFaintestStarShare = 0.05;
 
 // One star of the patch.
 struct PatchStar {
-    double column = 0.0;                                 // the 3 x 3 mean's highest pixel, column
-    double row = 0.0;                                    // and row
-    double height = 0.0;                                 // that mean above the sky, DC
+    double column = 0.0;      // the 3 x 3 mean's highest pixel, column
+    double row = 0.0;         // and row
+    double height = 0.0;      // that mean above the sky, DC
+    bool beyondEdge = false;  // its top lies on the area's edge below light beyond it: the wing
+                              // of a star outside the area, never taken for a star in it
     std::vector<std::pair<long long, long long>> peaks;  // every peak joined into it (column, row)
 };
 
@@ -52,7 +54,7 @@ SkyReference areaSky(const PixelImage& image, const PixelArea& area);
 std::vector<PatchStar> brightPatchStars(std::vector<PatchStar> stars, double share);
 
 // The index of the star whose nearest peak lies nearest to (column, row), the higher of two as
-// near; -1 when there is none.
+// near, passing over stars beyond the edge; -1 when there is none.
 int nearestPatchStar(const std::vector<PatchStar>& stars, double column, double row);
 
 // Whether pixel (column, row) lies at least as near to a peak of star `chosen` as to any other

@@ -105,7 +105,7 @@ int chooseStar(const Trail& trail, const std::vector<PatchStar>& stars, double c
     for (std::size_t i = 0; i < stars.size(); ++i) {
         const PatchStar& s = stars[i];
         const double d = std::hypot(s.column - c, s.row - r);
-        if (s.height < kFollowPeakShare * trail.height || d > reach) continue;
+        if (s.beyondEdge || s.height < kFollowPeakShare * trail.height || d > reach) continue;
         const int a = agreement(trail, stars, s.column, s.row);
         if (a > bestAgreement || (a == bestAgreement && d < bestDistance))
             best = static_cast<int>(i), bestAgreement = a, bestDistance = d;
