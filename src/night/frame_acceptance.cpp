@@ -163,6 +163,10 @@ std::vector<std::string> measurementWarnings(const FrameMeasurement& m) {
         warnings.push_back(std::to_string(spikes.size()) +
                            " cosmic rays or hot pixels (the first at " + place(spikes[0]) +
                            ") were replaced by their neighbours' median");
+    for (const SensorPixel& p : m.hotPixels)
+        warnings.push_back("the hot pixel at " + std::to_string(p.column) + ", " +
+                           std::to_string(p.row) +
+                           " (found in several frames) was measured as its neighbours' median");
     if (m.fittedElevation() < kLowElevation)
         warnings.push_back("the star was" + formatSpaced(m.fittedElevation()) +
                            "degrees high; below 10 degrees the airmass formula is unreliable");

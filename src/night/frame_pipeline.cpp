@@ -46,6 +46,46 @@ class MosaicRows : public RowSource {
     PixelImage image_;
 };
 
+// The pixels of another source with the night's hot pixels measured as their neighbours'
+// median; served as they are when none lies among them.
+class HotPixelRows : public RowSource {
+  public:
+    HotPixelRows(RowSource& source, const std::vector<SensorPixel>& hot)
+        : source_(source), hot_(hot) {}
+    const PixelImage& pixels(const PixelRequest& request) override {
+        const PixelImage& image = source_.pixels(request);
+        const bool held = std::any_of(hot_.begin(), hot_.end(), [&](const SensorPixel& p) {
+            return image.contains(p.column, p.row) && image.holdsRow(p.row) &&
+                   image.holdsColumn(p.column);
+        });
+        if (!held) return image;
+        copy_ = image;
+        replaceHotPixels(copy_, hot_);
+        return copy_;
+    }
+
+  private:
+    RowSource& source_;
+    const std::vector<SensorPixel>& hot_;
+    PixelImage copy_;
+};
+
+// The night's hot pixels within the search square or the annulus's outer reach of the ring
+// centre: those the measurement would have taken as light.
+std::vector<SensorPixel> hotPixelsMeasured(const std::vector<SensorPixel>& hot,
+                                           const SearchSquare& sq, const FrameMeasurement& m) {
+    std::vector<SensorPixel> near;
+    const double reach = std::max<double>(m.rings.outerRadius, m.rings.annulusOuter) + 1.0;
+    for (const SensorPixel& p : hot) {
+        const bool inSquare = p.column >= sq.firstColumn && p.column <= sq.lastColumn &&
+                              p.row >= sq.firstRow && p.row <= sq.lastRow;
+        const double d = std::hypot(static_cast<double>(p.column - m.star.brightestColumn),
+                                    static_cast<double>(p.row - m.star.brightestRow));
+        if (inSquare || d <= reach) near.push_back(p);
+    }
+    return near;
+}
+
 // The pixels about the star's search square, asked for again only when a measurement reaches
 // beyond those held.
 class StarRows {
@@ -156,7 +196,8 @@ const PixelImage& FileRows::pixels(const PixelRequest& request) {
 FrameMeasurement measureListedFrame(RowSource& fileRows, const FrameRecord& frame,
                                     const StarSelection& selection, const ObservingSetup& setup,
                                     const FrameMethod& method) {
-    return onFramePixels(fileRows, frame, selection,
+    HotPixelRows clean(fileRows, method.hotPixels);
+    return onFramePixels(clean, frame, selection,
                          [&](RowSource& rows, const StarSelection& picks, const ImageHeader& h) {
                              return measureFrame(rows, picks, setup, h, method);
                          });
@@ -180,8 +221,8 @@ std::vector<NearbyStar> findListedNearbyStars(RowSource& fileRows, const FrameRe
         });
 }
 
-std::vector<PatchStar> findListedPatchStars(RowSource& fileRows, const FrameRecord& frame,
-                                            double column, double row, int reach, double share) {
+FieldPatch findListedPatch(RowSource& fileRows, const FrameRecord& frame, double column, double row,
+                           int reach, double share) {
     StarSelection at;
     at.starX = static_cast<float>(column);
     at.starY = static_cast<float>(row);
@@ -195,9 +236,9 @@ std::vector<PatchStar> findListedPatchStars(RowSource& fileRows, const FrameReco
                                  std::min(static_cast<long long>(c) + reach, image.columns - 1LL),
                                  std::max(static_cast<long long>(r) - reach, 0LL),
                                  std::min(static_cast<long long>(r) + reach, image.rows - 1LL)};
-            std::vector<PatchStar> stars =
-                brightPatchStars(findPatchStars(image, area, areaSky(image, area)), share);
-            for (PatchStar& s : stars) {
+            const SkyReference sky = areaSky(image, area);
+            FieldPatch patch{brightPatchStars(findPatchStars(image, area, sky), share), {}};
+            for (PatchStar& s : patch.stars) {
                 s.column /= own;
                 s.row /= own;
                 for (auto& [pc, pr] : s.peaks) {
@@ -205,7 +246,11 @@ std::vector<PatchStar> findListedPatchStars(RowSource& fileRows, const FrameReco
                     pr = std::llround(static_cast<double>(pr) / own);
                 }
             }
-            return stars;
+            // A mosaic's super-pixel mixes four sensor pixels: its hot pixels are not looked for.
+            if (own == 1.0)
+                patch.hotCandidates = hotPixelCandidates(image, area.firstColumn, area.lastColumn,
+                                                         area.firstRow, area.lastRow, sky);
+            return patch;
         });
 }
 
@@ -240,6 +285,8 @@ FrameMeasurement measureFrame(RowSource& source, const StarSelection& selection,
     m.rings = measurePhotometry(near, m.star, method.aperture,
                                 {m.background.median, m.background.standardDeviation});
     m.profile = measureProfile(near, m.star, m.background.median);
+    m.hotPixels = hotPixelsMeasured(method.hotPixels,
+                                    searchSquare(selection, header.columns, header.rows), m);
     m.sky = computeAirmass(header, setup);
     // A date ERFA cannot convert gives no elevation, so the frame is left out, not fitted with
     // the described airmass among precise ones.

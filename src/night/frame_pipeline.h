@@ -61,6 +61,8 @@ struct FrameMethod {
     std::optional<PreciseAirmassSettings> precise;  // take the precise airmass as well
     std::optional<ApertureGeometry> aperture;       // one aperture for every frame; empty: the
                                                     // rings grow about each frame's star
+    std::vector<SensorPixel> hotPixels;  // the night's hot pixels (full-frame places), measured
+                                         // as their neighbours' median everywhere
 };
 
 // Rows read about the star first: enough for rings up to about 20 pixels, which is where the
@@ -88,11 +90,17 @@ std::vector<NearbyStar> findListedNearbyStars(RowSource& fileRows, const FrameRe
                                               const StarSelection& selection, double fwhm,
                                               double reach);
 
-// The stars within `reach` pixels (of the frame's own: super-pixels for a colour mosaic) of
-// (column, row) on a listed frame, highest first, down to `share` of the highest; their places
-// and (column, row) in full-frame pixels. The sky is the patch's own.
-std::vector<PatchStar> findListedPatchStars(RowSource& fileRows, const FrameRecord& frame,
-                                            double column, double row, int reach, double share);
+// What a patch of a frame shows: its stars and the pixels that stand out as hot pixels do.
+struct FieldPatch {
+    std::vector<PatchStar> stars;            // highest first, places in full-frame pixels
+    std::vector<SensorPixel> hotCandidates;  // see hotPixelCandidates; none on a mosaic
+};
+
+// The patch within `reach` pixels (of the frame's own: super-pixels for a colour mosaic) of
+// (column, row) on a listed frame: its stars down to `share` of the highest. (column, row) are
+// full-frame pixels. The sky is the patch's own.
+FieldPatch findListedPatch(RowSource& fileRows, const FrameRecord& frame, double column, double row,
+                           int reach, double share);
 
 // The star's FWHM on a listed frame (pixels; NaN when it cannot be fitted), found as
 // measureListedFrame finds it, without the photometry.

@@ -62,9 +62,9 @@ std::string followProblem(const PassContext& ctx, std::size_t index, const Image
     if (!followMoves(f)) return {};
     // The search square inside the frame, and a fixed aperture's annulus; growing rings take
     // what the frame holds of them, as on the frame picked on.
-    const double reach = std::max<double>(
-        ctx.selection.radius * ctx.selection.screenFactor,
-        ctx.method.aperture ? ctx.method.aperture->annulusOuter : 0.0);
+    const double reach =
+        std::max<double>(ctx.selection.radius * ctx.selection.screenFactor,
+                         ctx.method.aperture ? ctx.method.aperture->annulusOuter : 0.0);
     if (f.column < reach || f.row < reach || f.column > h.columns - 1 - reach ||
         f.row > h.rows - 1 - reach)
         return std::string("its star was followed to ") + place +
@@ -287,7 +287,9 @@ void passWholeFrame(PassContext& ctx, int number, FrameRecord& frame, PixelImage
         ctx.reference = {true, frame.header.columns, frame.header.rows};
         ctx.selection = pick(image, read.stats, frame.name);
         ctx.picked = index;
-        ctx.followed = followStar(ctx.plan.folder, ctx.listed, index, ctx.selection);
+        NightFollow follow = followStar(ctx.plan.folder, ctx.listed, index, ctx.selection);
+        ctx.followed = std::move(follow.frames);
+        ctx.method.hotPixels = std::move(follow.hotPixels);
         settleAperture(ctx, number, frame, image, out);
     }
     if (!followed(ctx, index, frame, out)) return;

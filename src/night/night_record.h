@@ -13,6 +13,7 @@
 
 #include "analysis/background.h"
 #include "analysis/photometric_error.h"
+#include "analysis/pixel_spike.h"
 #include "analysis/ring_photometry.h"
 #include "analysis/star_position.h"
 #include "analysis/star_profile.h"
@@ -29,13 +30,15 @@ namespace orvel {
 
 // Everything measured on one frame, in the order it is measured.
 struct FrameMeasurement {
-    BackgroundStats background;         // background rectangle; its median is the background level
-    StarPosition star;                  // brightest pixel (the ring centre) and centroid
-    RingPhotometry rings;               // rings, radii, sky level, integrated DC, magnitude value
-    StarProfile profile;                // the star's width (FWHM) about the ring centre
-    SkyPosition sky;                    // elevation and airmass at the DATE-OBS time
-    std::optional<PreciseSky> precise;  // with --airmass precise: mid-exposure elevation and
-                                        // airmass (NaN when the date could not be converted)
+    BackgroundStats background;          // background rectangle; its median is the background level
+    StarPosition star;                   // brightest pixel (the ring centre) and centroid
+    RingPhotometry rings;                // rings, radii, sky level, integrated DC, magnitude value
+    StarProfile profile;                 // the star's width (FWHM) about the ring centre
+    SkyPosition sky;                     // elevation and airmass at the DATE-OBS time
+    std::optional<PreciseSky> precise;   // with --airmass precise: mid-exposure elevation and
+                                         // airmass (NaN when the date could not be converted)
+    std::vector<SensorPixel> hotPixels;  // the night's hot pixels in the search square, rings or
+                                         // annulus, measured as their neighbours' median
 
     // The observation as the fit and the graph see it: X (the precise airmass when it was
     // computed) and the stored 32-bit Y.

@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <exception>
+#include <map>
 #include <numbers>
 
 #include "fits/fits_header.h"
@@ -52,9 +53,9 @@ std::optional<Moment> momentOf(const std::filesystem::path& folder, const FrameR
     }
 }
 
-// The stars about (column, row) of a frame; none when its pixels cannot be read.
-std::vector<PatchStar> starsAbout(const std::filesystem::path& folder, FrameRecord frame,
-                                  const ImageHeader& header, double column, double row) {
+// The patch about (column, row) of a frame; nothing when its pixels cannot be read.
+FieldPatch patchAbout(const std::filesystem::path& folder, FrameRecord frame,
+                      const ImageHeader& header, double column, double row) {
     try {
         const FrameFile file = openFrameFile(folder, frame.source);
         frame.header = header;
@@ -63,9 +64,8 @@ std::vector<PatchStar> starsAbout(const std::filesystem::path& folder, FrameReco
         PixelImage buffer;
         FileRows rows(file.file, header, buffer);
         const int reach = frame.source.mosaic ? kFollowReach / 2 + 1 : kFollowReach;
-        std::vector<PatchStar> stars =
-            findListedPatchStars(rows, frame, column, row, reach, kPatchShare);
-        return file.file.problem().empty() ? stars : std::vector<PatchStar>{};
+        FieldPatch patch = findListedPatch(rows, frame, column, row, reach, kPatchShare);
+        return file.file.problem().empty() ? patch : FieldPatch{};
     } catch (const std::exception&) {
         return {};
     }
@@ -158,14 +158,27 @@ void turnHalfway(Trail& trail, const ImageHeader& h) {
     trail.turn = std::fmod(trail.turn + 180.0, 360.0);
 }
 
+// What the walk gathers as it goes: where it reads, and how often each sensor pixel stood out
+// as a hot pixel does.
+struct Walk {
+    const std::filesystem::path& folder;
+    std::map<SensorPixel, int> hotCounts;
+    // The patch about (column, row) of a frame, its hot-pixel candidates counted.
+    std::vector<PatchStar> starsAbout(const FrameRecord& frame, const Moment& m, double column,
+                                      double row) {
+        FieldPatch patch = patchAbout(folder, frame, m.header, column, row);
+        for (const SensorPixel& p : patch.hotCandidates) ++hotCounts[p];
+        return std::move(patch.stars);
+    }
+};
+
 // One frame of the walk: the star where the trail expects it, and the trail moved on.
-FollowedStar step(const std::filesystem::path& folder, const FrameRecord& frame, const Moment& m,
-                  Trail& trail) {
+FollowedStar step(Walk& walk, const FrameRecord& frame, const Moment& m, Trail& trail) {
     if (!m.pierSide.empty() && !trail.pierSide.empty() && m.pierSide != trail.pierSide)
         turnHalfway(trail, m.header);
     trail.pierSide = m.pierSide.empty() ? trail.pierSide : m.pierSide;
     const auto [c, r] = expectedPlace(trail, m.julianDate);
-    const std::vector<PatchStar> stars = starsAbout(folder, frame, m.header, c, r);
+    const std::vector<PatchStar> stars = walk.starsAbout(frame, m, c, r);
     FollowedStar f{true, false, c, r, 0, 0, trail.turn};
     const int chosen = chooseStar(trail, stars, c, r, kFollowReach);
     if (chosen < 0) return f;
@@ -177,11 +190,11 @@ FollowedStar step(const std::filesystem::path& folder, const FrameRecord& frame,
 }
 
 // The star on the frame picked on: the star of the patch nearest the click.
-std::optional<Trail> startTrail(const std::filesystem::path& folder, const FrameRecord& frame,
-                                const Moment& m, const StarSelection& selection) {
+std::optional<Trail> startTrail(Walk& walk, const FrameRecord& frame, const Moment& m,
+                                const StarSelection& selection) {
     const double c = std::round(selection.screenFactor * selection.starX);
     const double r = std::round(selection.screenFactor * selection.starY);
-    const std::vector<PatchStar> stars = starsAbout(folder, frame, m.header, c, r);
+    const std::vector<PatchStar> stars = walk.starsAbout(frame, m, c, r);
     const int chosen = nearestPatchStar(stars, c, r);
     if (chosen < 0) return std::nullopt;
     Trail trail;
@@ -235,10 +248,11 @@ StarSelection followedSelection(const StarSelection& picked, const FollowedStar&
     return s;
 }
 
-std::vector<FollowedStar> followStar(const std::filesystem::path& folder,
-                                     const std::vector<FrameRecord>& frames, std::size_t picked,
-                                     const StarSelection& selection) {
-    std::vector<FollowedStar> followed(frames.size());
+NightFollow followStar(const std::filesystem::path& folder, const std::vector<FrameRecord>& frames,
+                       std::size_t picked, const StarSelection& selection) {
+    NightFollow night;
+    std::vector<FollowedStar>& followed = night.frames;
+    followed.resize(frames.size());
     std::vector<Moment> moments;
     for (std::size_t i = 0; i < frames.size(); ++i)
         if (std::optional<Moment> m = momentOf(folder, frames[i], i)) moments.push_back(*m);
@@ -246,23 +260,27 @@ std::vector<FollowedStar> followStar(const std::filesystem::path& folder,
                      [](const Moment& a, const Moment& b) { return a.julianDate < b.julianDate; });
     const auto at = std::find_if(moments.begin(), moments.end(),
                                  [&](const Moment& m) { return m.frame == picked; });
-    if (at == moments.end()) return followed;
-    const std::optional<Trail> start = startTrail(folder, frames[picked], *at, selection);
-    if (!start) return followed;
+    if (at == moments.end()) return night;
+    Walk walk{folder, {}};
+    const std::optional<Trail> start = startTrail(walk, frames[picked], *at, selection);
+    if (!start) return night;
     const FollowedStar origin{true, true, start->lastColumn, start->lastRow, 0, 0, 0};
     followed[picked] = origin;
     // Forward in time from the frame picked on, then back from it.
     Trail trail = *start;
     for (auto m = at + 1; m != moments.end(); ++m)
-        followed[m->frame] = step(folder, frames[m->frame], *m, trail);
+        followed[m->frame] = step(walk, frames[m->frame], *m, trail);
     trail = *start;
     for (auto m = std::make_reverse_iterator(at); m != moments.rend(); ++m)
-        followed[m->frame] = step(folder, frames[m->frame], *m, trail);
+        followed[m->frame] = step(walk, frames[m->frame], *m, trail);
     for (FollowedStar& f : followed) {
         f.shiftColumn = f.column - origin.column;
         f.shiftRow = f.row - origin.row;
     }
-    return followed;
+    // A pixel that stood out in several frames is the sensor's, not a cosmic ray's.
+    for (const auto& [p, n] : walk.hotCounts)
+        if (n >= kHotPixelFrames) night.hotPixels.push_back(p);
+    return night;
 }
 
 }  // namespace orvel

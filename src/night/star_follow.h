@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/pixel_spike.h"
 #include "analysis/star_selection.h"
 #include "night/night_record.h"
 
@@ -47,11 +48,21 @@ bool followLost(const FollowedStar& f);
 StarSelection followedSelection(const StarSelection& picked, const FollowedStar& from,
                                 const FollowedStar& to, int columns, int rows);
 
+// A sensor pixel that stands out as a hot pixel in this many of the patches read about the star
+// is one: a cosmic ray hits the same pixel twice once in many nights.
+inline constexpr int kHotPixelFrames = 3;
+
+// What following the star through the night found.
+struct NightFollow {
+    std::vector<FollowedStar> frames;    // one per listed frame
+    std::vector<SensorPixel> hotPixels;  // the sensor's hot pixels about the star's path
+};
+
 // The star followed through the listed frames (in time order, across bands) from frame
-// `picked` (an index into frames, its header read) where the star was picked with `selection`.
-// One entry per frame; frames whose header or pixels cannot be read are not `known`.
-std::vector<FollowedStar> followStar(const std::filesystem::path& folder,
-                                     const std::vector<FrameRecord>& frames, std::size_t picked,
-                                     const StarSelection& selection);
+// `picked` (an index into frames, its header read) where the star was picked with `selection`,
+// and the hot pixels found on the way. Frames whose header or pixels cannot be read are not
+// `known`.
+NightFollow followStar(const std::filesystem::path& folder, const std::vector<FrameRecord>& frames,
+                       std::size_t picked, const StarSelection& selection);
 
 }  // namespace orvel
