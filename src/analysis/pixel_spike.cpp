@@ -37,46 +37,6 @@ std::optional<float> neighbourMedian(const PixelImage& image, long long column, 
     return selectMedian(std::span<float>(values.data(), n));
 }
 
-namespace {
-
-// The median of the pixels (held, inside the image, not NaN) at a Chebyshev distance `ring`
-// (1: the 3 x 3 about the pixel with it; 2: the 16 about the 5 x 5); empty when fewer than half
-// of them are there.
-std::optional<float> squareMedian(const PixelImage& image, long long column, long long row,
-                                  int ring, bool withCentre) {
-    std::array<float, 25> values{};
-    std::size_t n = 0, all = 0;
-    for (long long r = row - ring; r <= row + ring; ++r)
-        for (long long c = column - ring; c <= column + ring; ++c) {
-            const bool centre = r == row && c == column;
-            const bool onRing = std::max(std::llabs(r - row), std::llabs(c - column)) == ring;
-            if (!(onRing || (withCentre && (centre || ring == 1)))) continue;
-            ++all;
-            if (!image.contains(c, r) || !image.holdsRow(r) || !image.holdsColumn(c)) continue;
-            const float v = image.at(c, r);
-            if (!std::isnan(v)) values[n++] = v;
-        }
-    if (2 * n < all) return std::nullopt;
-    return selectMedian(std::span<float>(values.data(), n));
-}
-
-// A spike on a star's wing or core: far above the median of the 3 x 3 pixels about it, beyond
-// the noise of its own level, and by much more than the star's light changes there (the 3 x 3
-// median above the 5 x 5 ring's median: a star's core keeps its light in a median, a one-pixel
-// hit does not). The sharpest star (FWHM 1.3 px) stands 4.3 times its change above that median.
-bool standsOutOfStar(const PixelImage& image, long long column, long long row,
-                     const SkyReference& sky, double v) {
-    const std::optional<float> m3 = squareMedian(image, column, row, 1, true);
-    const std::optional<float> m5 = squareMedian(image, column, row, 2, false);
-    if (!m3 || !m5) return false;
-    const double rise = v - *m3;
-    const double change = std::max(static_cast<double>(*m3 - *m5), sky.noise);
-    const double noise = std::sqrt(sky.noise * sky.noise + std::max(v - sky.level, 0.0));
-    return rise > kSpikeNoiseLevels * noise && rise > kSpikeChangeRatio * change;
-}
-
-}  // namespace
-
 bool isSpike(const PixelImage& image, long long column, long long row, const SkyReference& sky) {
     const double v = image.at(column, row);
     // Without a noise to measure against, a bright pixel may as well be a star.
@@ -88,8 +48,7 @@ bool isSpike(const PixelImage& image, long long column, long long row, const Sky
     // star centred on a pixel corner has three neighbours almost as bright as its peak); a
     // spike's brightest neighbour holds almost none of it.
     const double brightest = *std::max_element(values.begin(), values.begin() + n);
-    if (!(brightest - sky.level < kSpikeNeighbourShare * (v - sky.level)))
-        return standsOutOfStar(image, column, row, sky, v);
+    if (!(brightest - sky.level < kSpikeNeighbourShare * (v - sky.level))) return false;
     const double m = selectMedian(std::span<float>(values.data(), n));
     // The neighbours' own spread: a pixel on a steep wing of a star stands out less than one on
     // flat sky.

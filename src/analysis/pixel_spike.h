@@ -19,11 +19,6 @@ inline constexpr double kSpikeNoiseLevels = 6.0;
 // on a pixel corner has a neighbour as bright as its peak.
 inline constexpr double kSpikeNeighbourShare = 0.1;
 
-// A pixel whose brightest neighbour holds more than that share is still a spike when it stands
-// above the median of its 3 x 3 pixels by this many times the star's own change there (see
-// isSpike): a cosmic ray on a star's wing or core.
-inline constexpr double kSpikeChangeRatio = 6.0;
-
 // The sky about a pixel as the spike test sees it.
 struct SkyReference {
     double level = 0.0;  // the sky level, DC
@@ -39,11 +34,7 @@ std::optional<float> neighbourMedian(const PixelImage& image, long long column, 
 // brightest neighbour b has b - sky < kSpikeNeighbourShare x (v - sky), and with m the median
 // of its neighbours and s their robust spread (1.4826 x the median absolute deviation from m),
 // v - m > kSpikeNoiseLevels x (noise + s). A star's peak fails the first test (its neighbours
-// hold its light), a pixel of noise the second. A pixel whose neighbours hold light (on a
-// star) is a spike when it stands above the median m3 of its 3 x 3 pixels by more than
-// kSpikeNoiseLevels times its own noise (sky noise and its level's photon noise at one electron
-// per DC) and more than kSpikeChangeRatio times m3 - m5 (m5 the median of the 16 pixels two
-// away): one hit pixel, where a star's light changes smoothly. A track of two or more bright pixels
+// hold its light), a pixel of noise the second. A track of two or more bright pixels
 // is no single-pixel spike. On a sky without noise (a made frame) nothing tells a spike from a star
 // one pixel wide: no pixel is a spike there.
 bool isSpike(const PixelImage& image, long long column, long long row, const SkyReference& sky);

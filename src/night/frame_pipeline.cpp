@@ -269,12 +269,12 @@ double measureListedWidth(RowSource& fileRows, const FrameRecord& frame,
         });
 }
 
-FrameMeasurement measureFrame(RowSource& source, const StarSelection& selection,
-                              const ObservingSetup& setup, const ImageHeader& header,
-                              const FrameMethod& method) {
-    FrameMeasurement m;
-    m.background = measureBackground(backgroundPixels(source, selection), selection);
+namespace {
 
+// The star's part of a measurement: its place, its rings or aperture and its profile, over the
+// pixels about the search square.
+void measureStar(RowSource& source, const StarSelection& selection, const ImageHeader& header,
+                 const FrameMethod& method, FrameMeasurement& m) {
     // The star is searched in one square; the rings about its brightest pixel need rows beyond,
     // a fixed aperture as far as its annulus reaches.
     StarRows near(source, searchSquare(selection, header.columns, header.rows));
@@ -285,6 +285,34 @@ FrameMeasurement measureFrame(RowSource& source, const StarSelection& selection,
     m.rings = measurePhotometry(near, m.star, method.aperture,
                                 {m.background.median, m.background.standardDeviation});
     m.profile = measureProfile(near, m.star, m.background.median);
+}
+
+// A ring centre whose profile is far sharper than the star's on the frame picked on is a
+// cosmic ray on the star, brighter than its peak, too close to it to stand out alone.
+bool sharperThanTheStar(const FrameMeasurement& m, const FrameMethod& method) {
+    return std::isfinite(method.starFwhm) && m.star.brightestValue > -64000.0f &&
+           !(m.profile.fwhm >= kCosmicRayFwhmShare * method.starFwhm);
+}
+
+}  // namespace
+
+FrameMeasurement measureFrame(RowSource& source, const StarSelection& selection,
+                              const ObservingSetup& setup, const ImageHeader& header,
+                              const FrameMethod& method) {
+    FrameMeasurement m;
+    m.background = measureBackground(backgroundPixels(source, selection), selection);
+    measureStar(source, selection, header, method, m);
+    if (sharperThanTheStar(m, method)) {
+        // Measured again with that pixel as its neighbours' median, and named in the note.
+        const std::vector<SensorPixel> hit = {{m.star.brightestColumn, m.star.brightestRow}};
+        HotPixelRows patched(source, hit);
+        FrameMeasurement again = m;
+        measureStar(patched, selection, header, method, again);
+        again.rings.replaced.insert(
+            again.rings.replaced.begin(),
+            ReplacedPixel{hit[0].column, hit[0].row, m.star.brightestValue, std::nanf("")});
+        m = std::move(again);
+    }
     m.hotPixels = hotPixelsMeasured(method.hotPixels,
                                     searchSquare(selection, header.columns, header.rows), m);
     m.sky = computeAirmass(header, setup);

@@ -63,7 +63,13 @@ struct FrameMethod {
                                                     // rings grow about each frame's star
     std::vector<SensorPixel> hotPixels;  // the night's hot pixels (full-frame places), measured
                                          // as their neighbours' median everywhere
+    double starFwhm = std::nan("");      // the star's FWHM on the frame picked on, pixels (NaN:
+                                         // not known, no ring centre is judged by it)
 };
+
+// A ring centre whose star is sharper than this share of the FWHM on the frame picked on is a
+// cosmic ray: seeing does not halve from one frame to the next, a star's light is not one pixel.
+inline constexpr double kCosmicRayFwhmShare = 0.5;
 
 // Rows read about the star first: enough for rings up to about 20 pixels, which is where the
 // growth stops for most stars. Wider rings are measured again on the rows they reach.

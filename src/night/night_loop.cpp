@@ -290,6 +290,8 @@ void passWholeFrame(PassContext& ctx, int number, FrameRecord& frame, PixelImage
         NightFollow follow = followStar(ctx.plan.folder, ctx.listed, index, ctx.selection);
         ctx.followed = std::move(follow.frames);
         ctx.method.hotPixels = std::move(follow.hotPixels);
+        WholeFrame whole(image);
+        ctx.method.starFwhm = measureListedWidth(whole, frame, ctx.selection);
         settleAperture(ctx, number, frame, image, out);
     }
     if (!followed(ctx, index, frame, out)) return;
