@@ -19,6 +19,14 @@ double medianWidth(std::vector<double> widths) {
     return n % 2 == 1 ? widths[n / 2] : 0.5 * (widths[n / 2 - 1] + widths[n / 2]);
 }
 
+double widestWidth(const std::vector<double>& widths) {
+    const double median = medianWidth(widths);
+    double widest = std::nan("");
+    for (const double w : widths)
+        if (!std::isnan(w)) widest = std::isnan(widest) ? w : std::max(widest, w);
+    return std::min(widest, kWidestPerMedianFwhm * median);
+}
+
 namespace {
 
 // The annulus given, or by default one clear of the star's light and wide enough that its
@@ -30,16 +38,28 @@ void placeAnnulus(const ApertureSettings& s, double medianFwhm, ApertureGeometry
         return;
     }
     g.annulusInner = std::max(g.radius, kAnnulusInnerPerFwhm * medianFwhm);
+    // Beyond the light the signal is corrected to, and clear of the widest star's wings.
+    if (g.lightPerFwhm > 0.0)
+        g.annulusInner = std::max(g.annulusInner, kWingsFadedPerFwhm * g.widestFwhm);
+    // Its area is measured against the pixels summed: the corrected light's when it reaches
+    // further than the radius.
+    const double summed = std::max(g.radius, g.lightPerFwhm * g.widestFwhm);
     g.annulusOuter =
-        std::sqrt(g.annulusInner * g.annulusInner + kAnnulusAreaPerAperture * g.radius * g.radius);
+        std::sqrt(g.annulusInner * g.annulusInner + kAnnulusAreaPerAperture * summed * summed);
 }
 
 }  // namespace
 
-std::optional<ApertureGeometry> chooseAperture(const ApertureSettings& s, double medianFwhm) {
+std::optional<ApertureGeometry> chooseAperture(const ApertureSettings& s, double medianFwhm,
+                                               double widestFwhm) {
     if (s.rule == ApertureRule::grow) return std::nullopt;
     ApertureGeometry g;
     g.radius = s.rule == ApertureRule::fixed ? s.radius : kAutoRadiusPerFwhm * medianFwhm;
+    // The automatic radius's light is corrected to all of the star's on every frame.
+    if (s.rule == ApertureRule::automatic && widestFwhm > 0.0) {
+        g.lightPerFwhm = kAllLightPerFwhm;
+        g.widestFwhm = widestFwhm;
+    }
     placeAnnulus(s, medianFwhm, g);
     if (!(g.radius > 0.0) || !(g.annulusOuter > g.annulusInner)) return std::nullopt;
     return g;
@@ -68,6 +88,10 @@ int allowForNearbyStars(const ApertureSettings& s, const std::vector<NearbyStar>
             g.radius = std::max(g.radius, stars[i].distance + light);
         }
     }
+    // Another star's light within the corrected light's reach would enter it with the seeing.
+    for (std::size_t i = 0; i < stars.size(); ++i)
+        if (g.lightPerFwhm > 0.0 && stars[i].distance - light < g.lightPerFwhm * g.widestFwhm)
+            g.lightPerFwhm = 0.0;
     if (s.rule == ApertureRule::automatic) placeAnnulus(s, medianFwhm, g);
     int held = 0;
     for (std::size_t i = 0; i < stars.size(); ++i) {

@@ -178,13 +178,32 @@ void measureSky(const PixelImage& image, int xc, int yc, const ApertureGeometry&
 void findSpikes(const PixelImage& image, int xc, int yc, const ApertureGeometry& g,
                 RingPhotometry& r) {
     const SkyReference sky{r.skyLevel, r.skyNoise};
-    const int half = static_cast<int>(std::floor(std::max(g.radius, g.annulusOuter))) + 1;
+    const double summed = std::max<double>(g.radius, r.lightRadius);
+    const int half = static_cast<int>(std::floor(std::max(summed, g.annulusOuter))) + 1;
     visitSquare(image, xc, yc, half, [&](float v, float d, long long column, long long row) {
-        if (!(d <= g.radius || inAnnulus(g, d, column, row))) return;
+        if (!(d <= summed || inAnnulus(g, d, column, row))) return;
         if (!isSpike(image, column, row, sky)) return;
         if (const std::optional<float> m = neighbourMedian(image, column, row))
             r.replaced.push_back({column, row, v, *m});
     });
+}
+
+// The sum of every pixel within `radius` of the centre minus the sky level, spikes measured as
+// their neighbours' median, rounded to 32 bits per pixel; counts the pixels into
+// r.aperturePixels and shows each value to `see`.
+template <typename See>
+float sumOverRadius(const PixelImage& image, int xc, int yc, double radius, RingPhotometry& r,
+                    See see) {
+    float integrated = 0.0f;
+    visitSquare(image, xc, yc, static_cast<int>(std::floor(radius)),
+                [&](float read, float d, long long column, long long row) {
+                    if (d > radius) return;
+                    const float v = measuredValue(r.replaced, read, column, row);
+                    integrated = f32((static_cast<double>(v) + integrated) - r.skyLevel);
+                    ++r.aperturePixels;
+                    see(v);
+                });
+    return integrated;
 }
 
 // The sky level from the annulus and the integrated signal over the aperture, single-pixel
@@ -200,22 +219,22 @@ void measureAperture(const PixelImage& image, int xc, int yc, const ApertureGeom
     if (!r.replaced.empty()) measureSky(image, xc, yc, g, r);
 
     // Integrated signal: every aperture pixel minus the sky, rounded to 32 bits per pixel.
-    float integrated = 0.0f;
-    const double radius = g.radius;
-    visitSquare(image, xc, yc, static_cast<int>(std::floor(radius)),
-                [&](float read, float d, long long column, long long row) {
-                    if (d > radius) return;
-                    const float v = measuredValue(r.replaced, read, column, row);
-                    integrated = f32((static_cast<double>(v) + integrated) - r.skyLevel);
-                    ++r.aperturePixels;
-                    // The brightest aperture pixels show a saturated star.
-                    if (v > r.peak) {
-                        r.peak = v;
-                        r.peakCount = 0;
-                    }
-                    if (v == r.peak) ++r.peakCount;
-                });
-    r.integratedDC = integrated;
+    r.integratedDC = sumOverRadius(image, xc, yc, g.radius, r, [&](float v) {
+        // The brightest aperture pixels show a saturated star.
+        if (v > r.peak) {
+            r.peak = v;
+            r.peakCount = 0;
+        }
+        if (v == r.peak) ++r.peakCount;
+    });
+    // The aperture's signal corrected to the light out to the frame's own corrected radius: the
+    // frame's curve of growth summed that far, over as many pixels.
+    if (r.lightRadius > 0.0f) {
+        r.apertureDC = r.integratedDC;
+        r.aperturePixels = 0;
+        r.integratedDC = sumOverRadius(image, xc, yc, r.lightRadius, r, [](float) {});
+    }
+    const float integrated = r.integratedDC;
     // The magnitude value is the natural logarithm; no positive finite signal gives 0.
     r.magnitude = std::isfinite(integrated) ? safeLog(integrated) : 0.0;
 }
@@ -247,10 +266,12 @@ std::optional<RingPhotometry> measureRings(const PixelImage& image, int centreCo
 }
 
 std::optional<RingPhotometry> measureFixedAperture(const PixelImage& image, int centreColumn,
-                                                   int centreRow, const ApertureGeometry& g) {
+                                                   int centreRow, const ApertureGeometry& g,
+                                                   double fwhm) {
     try {
         RingPhotometry r;
         r.fixedAperture = true;
+        r.lightRadius = f32(correctedLightRadius(g, fwhm));
         profileRings(image, centreColumn, centreRow, g.radius, r.rings);
         r.innerRadius = f32(g.radius);
         r.outerRadius = f32(g.annulusOuter);
@@ -262,8 +283,14 @@ std::optional<RingPhotometry> measureFixedAperture(const PixelImage& image, int 
     }
 }
 
+double correctedLightRadius(const ApertureGeometry& g, double fwhm) {
+    if (!(g.lightPerFwhm > 0.0)) return 0.0;
+    // fmin passes over a NaN width: the widest star's radius then.
+    return g.lightPerFwhm * std::fmin(fwhm, g.widestFwhm);
+}
+
 int apertureReach(const ApertureGeometry& g) {
-    const double reach = std::max({g.radius, g.annulusOuter, 1.0});
+    const double reach = std::max({g.radius, g.annulusOuter, g.lightPerFwhm * g.widestFwhm, 1.0});
     return static_cast<int>(std::floor(std::fmin(reach, 1e6))) + 1;
 }
 

@@ -40,7 +40,16 @@ struct ApertureGeometry {
     double annulusInner = 0.0;  // sky pixels: annulusInner < d <= annulusOuter
     double annulusOuter = 0.0;
     std::vector<SkyMask> masks;  // other stars left out of the annulus
+    double lightPerFwhm = 0.0;   // the signal is corrected to the light within this many of the
+                                 // frame's FWHM (0: not corrected)
+    double widestFwhm = 0.0;     // the night's widest FWHM, pixels: the corrected light reaches
+                                 // no further than lightPerFwhm of it
 };
+
+// The radius the signal is corrected to on a frame whose star's FWHM is `fwhm` pixels:
+// lightPerFwhm of it, of the widest FWHM when it is wider or unknown (NaN); 0 when the
+// aperture's signal is not corrected.
+double correctedLightRadius(const ApertureGeometry& aperture, double fwhm);
 
 // A single-pixel spike (cosmic ray or hot pixel) of the aperture or annulus, replaced in the
 // measuring copy before the sums.
@@ -73,8 +82,11 @@ struct RingPhotometry {
     float peak = -std::numeric_limits<float>::infinity();  // largest aperture pixel, DC (NaN
                                                            // pixels left out)
     int peakCount = 0;                                     // aperture pixels at exactly that value
-    double magnitude = 0.0;  // ln I when I > 0 and finite, else 0; the observation keeps
-                             // f32 of it
+    float apertureDC = 0.0f;   // sum of (v - Bs) over the aperture's radius when the signal
+                               // is corrected (I is then the light out to lightRadius), DC
+    float lightRadius = 0.0f;  // radius the signal is corrected to, pixels (0: none)
+    double magnitude = 0.0;    // ln I when I > 0 and finite, else 0; the observation keeps
+                               // f32 of it
     std::vector<ReplacedPixel> replaced;  // spikes of the aperture and annulus (see isSpike,
                                           // against the annulus's Bs and noise), rows then
                                           // columns ascending; empty on a clean frame
@@ -94,8 +106,12 @@ std::optional<RingPhotometry> measureRings(const PixelImage& image, int centreCo
 // aperture of each pixel minus it. The profile's rings are recorded for the log. Pixels outside
 // the image are left out (an empty annulus has sky 0). Empty when the annulus reaches rows the
 // image does not hold.
+// With a corrected aperture, I is the light out to the frame's corrected radius (see
+// correctedLightRadius, for a star of `fwhm` pixels): the aperture's signal times the correction
+// its curve of growth gives; apertureDC keeps the aperture's own signal.
 std::optional<RingPhotometry> measureFixedAperture(const PixelImage& image, int centreColumn,
-                                                   int centreRow, const ApertureGeometry& aperture);
+                                                   int centreRow, const ApertureGeometry& aperture,
+                                                   double fwhm = std::nan(""));
 
 // Rows from the ring centre that the aperture and its annulus reach.
 int apertureReach(const ApertureGeometry& aperture);

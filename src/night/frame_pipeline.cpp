@@ -77,14 +77,15 @@ const PixelImage& backgroundPixels(RowSource& source, const StarSelection& s) {
     return source.pixels({whole(s.y1), whole(s.y2), whole(s.x1), whole(s.x2)});
 }
 
-// The photometry about the ring centre: the rings growing, or the night's aperture.
+// The photometry about the ring centre: the rings growing, or the night's aperture (its signal
+// corrected by the curve of growth of a star of that FWHM, pixels, when it asks for it).
 RingPhotometry measurePhotometry(StarRows& rows, const StarPosition& star,
-                                 const std::optional<ApertureGeometry>& aperture) {
+                                 const std::optional<ApertureGeometry>& aperture, double fwhm) {
     const int xc = star.brightestColumn, yc = star.brightestRow;
     if (aperture) {
-        std::optional<RingPhotometry> r = measureFixedAperture(rows.held(), xc, yc, *aperture);
-        if (!r)
-            r = measureFixedAperture(rows.reaching(apertureReach(*aperture)), xc, yc, *aperture);
+        const ApertureGeometry& g = *aperture;
+        std::optional<RingPhotometry> r = measureFixedAperture(rows.held(), xc, yc, g, fwhm);
+        if (!r) r = measureFixedAperture(rows.reaching(apertureReach(g)), xc, yc, g, fwhm);
         return std::move(*r);
     }
     std::optional<RingPhotometry> r = measureRings(rows.held(), xc, yc);
@@ -183,8 +184,8 @@ FrameMeasurement measureFrame(RowSource& source, const StarSelection& selection,
                                       : kFirstRingReach;
     m.star = locateStar(near.reaching(reach), selection, m.background.median,
                         m.background.standardDeviation);
-    m.rings = measurePhotometry(near, m.star, method.aperture);
     m.profile = measureProfile(near, m.star, m.background.median);
+    m.rings = measurePhotometry(near, m.star, method.aperture, m.profile.fwhm);
     m.sky = computeAirmass(header, setup);
     // A date ERFA cannot convert gives no elevation, so the frame is left out, not fitted with
     // the described airmass among precise ones.

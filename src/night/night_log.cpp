@@ -185,6 +185,11 @@ void logRings(RunLog& log, const RingPhotometry& r) {
     if (r.fixedAperture) log.text("Sky annulus inner radius = ").num(r.annulusInner).end();
     log.text("Number of pixels in outer ring = ").numLong(r.annulusCount).end();
     log.text("Median background DC = ").num(r.skyLevel).end();
+    // A corrected signal: the aperture's own, and how far the curve of growth was read.
+    if (r.lightRadius > 0.0f) {
+        log.text("Aperture star DC - background = ").num(r.apertureDC).end();
+        log.text("Light taken out to radius = ").num(r.lightRadius).end();
+    }
     log.text("Integrated star DC - background = ").num(r.integratedDC).end();
     log.text("Stellar Magnitude = ").numLong(r.magnitude).end();
 }
@@ -194,6 +199,21 @@ void logSky(RunLog& log, const SkyPosition& p) {
     log.text("Stellar Zenith Angle (deg) = ").numLong(p.zenithAngle).end();
     log.text("Optical Airmass (X) = ").num(p.airmass).end();
 }
+
+namespace {
+
+// A line more for a signal corrected to the light within a multiple of each frame's FWHM.
+void logApertureCorrection(RunLog& log, const ApertureGeometry& g) {
+    if (!(g.lightPerFwhm > 0.0)) return;
+    char text[320];
+    std::snprintf(text, sizeof text,
+                  "Aperture correction: each frame's light out to %g x its own FWHM (at most "
+                  "%.5g px, %g x the widest FWHM %.5g px); sky annulus beyond the wings",
+                  g.lightPerFwhm, g.lightPerFwhm * g.widestFwhm, g.lightPerFwhm, g.widestFwhm);
+    log.line(text);
+}
+
+}  // namespace
 
 void logAperture(RunLog& log, const ApertureSettings& asked,
                  const std::optional<ApertureGeometry>& aperture, const ApertureBasis& basis) {
@@ -234,6 +254,7 @@ void logAperture(RunLog& log, const ApertureSettings& asked,
         line += text;
     }
     log.end().line(line);
+    logApertureCorrection(log, *aperture);
 }
 
 }  // namespace orvel

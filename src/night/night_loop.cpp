@@ -191,7 +191,7 @@ void settleAperture(PassContext& ctx, int first, const FrameRecord& frame, const
     if (needsNightWidth(asked)) widths = surveyWidths(ctx, first, frame, image);
     const double median = medianWidth(widths);
     std::optional<ApertureGeometry>& aperture = ctx.method.aperture;
-    aperture = chooseAperture(asked, median);
+    aperture = chooseAperture(asked, median, widestWidth(widths));
     int held = 0;
     if (aperture) {
         // Other stars about the star, found on the frame picked on.
