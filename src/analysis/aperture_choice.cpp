@@ -1,6 +1,7 @@
 #include "analysis/aperture_choice.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 namespace orvel {
@@ -102,6 +103,98 @@ int allowForNearbyStars(const ApertureSettings& s, const std::vector<NearbyStar>
                 {static_cast<double>(stars[i].column), static_cast<double>(stars[i].row), light});
     }
     return held;
+}
+
+namespace {
+
+// One frame of the fit: x = its FWHM less the mean, y = ln of its correction, w its weight.
+struct GrowthPoint {
+    double x = 0.0;
+    double y = 0.0;
+    double w = 0.0;
+};
+
+// The points of the frames that can be fitted, and the range and weighted mean of their widths.
+std::vector<GrowthPoint> growthPoints(const std::vector<GrowthSample>& samples,
+                                      GrowthCorrection& g) {
+    std::vector<GrowthPoint> points;
+    double weights = 0.0;
+    for (const GrowthSample& s : samples) {
+        if (std::isnan(s.fwhm) || !(s.apertureDC > 0.0) || !(s.lightDC > 0.0)) continue;
+        const double extra = static_cast<double>(std::max(s.extraPixels, 1LL));
+        points.push_back(
+            {s.fwhm, std::log(s.lightDC / s.apertureDC), s.apertureDC * s.apertureDC / extra});
+        g.narrowest = points.size() == 1 ? s.fwhm : std::min(g.narrowest, s.fwhm);
+        g.widest = points.size() == 1 ? s.fwhm : std::max(g.widest, s.fwhm);
+        g.meanFwhm += points.back().w * s.fwhm;
+        weights += points.back().w;
+    }
+    g.meanFwhm /= weights;
+    for (GrowthPoint& p : points) p.x -= g.meanFwhm;
+    g.frames = static_cast<int>(points.size());
+    return points;
+}
+
+// Whether the weighted straight line through the points (about x = 0, the weighted mean) has a
+// slope kGrowthSlopeSigmas of its standard errors from 0; sets c0 to the weighted mean of y.
+bool slopeShown(const std::vector<GrowthPoint>& points, GrowthCorrection& g) {
+    double sw = 0.0, my = 0.0, sxx = 0.0, sxy = 0.0;
+    for (const GrowthPoint& p : points) {
+        sw += p.w;
+        my += p.w * p.y;
+        sxx += p.w * p.x * p.x;
+        sxy += p.w * p.x * p.y;
+    }
+    g.c0 = my / sw;
+    if (points.size() < 3 || !(sxx > 0.0)) return false;
+    const double slope = sxy / sxx;
+    double residuals = 0.0;
+    for (const GrowthPoint& p : points) {
+        const double r = p.y - g.c0 - slope * p.x;
+        residuals += p.w * r * r;
+    }
+    const double error = std::sqrt(residuals / static_cast<double>(points.size() - 2) / sxx);
+    g.c1 = slope;
+    return std::fabs(slope) >= kGrowthSlopeSigmas * error;
+}
+
+// The weighted least-squares quadratic through the points, by its normal equations (Cramer's
+// rule); false when they are singular.
+bool fitQuadratic(const std::vector<GrowthPoint>& points, GrowthCorrection& g) {
+    std::array<double, 5> m{};  // sums of w x^k, k = 0..4
+    std::array<double, 3> v{};  // sums of w x^k y, k = 0..2
+    for (const GrowthPoint& p : points)
+        for (std::size_t k = 0; k < 5; ++k) {
+            const double wx = p.w * std::pow(p.x, static_cast<double>(k));
+            m[k] += wx;
+            if (k < 3) v[k] += wx * p.y;
+        }
+    const auto det = [](double a, double b, double c, double d, double e, double f, double g2,
+                        double h, double i) {
+        return a * (e * i - f * h) - b * (d * i - f * g2) + c * (d * h - e * g2);
+    };
+    const double d = det(m[0], m[1], m[2], m[1], m[2], m[3], m[2], m[3], m[4]);
+    if (!(std::fabs(d) > 0.0) || !std::isfinite(d)) return false;
+    g.c0 = det(v[0], m[1], m[2], v[1], m[2], m[3], v[2], m[3], m[4]) / d;
+    g.c1 = det(m[0], v[0], m[2], m[1], v[1], m[3], m[2], v[2], m[4]) / d;
+    g.c2 = det(m[0], m[1], v[0], m[1], m[2], v[1], m[2], m[3], v[2]) / d;
+    return true;
+}
+
+}  // namespace
+
+std::optional<GrowthCorrection> fitGrowthCorrection(const std::vector<GrowthSample>& samples) {
+    GrowthCorrection g;
+    const std::vector<GrowthPoint> points = growthPoints(samples, g);
+    if (points.empty()) return std::nullopt;
+    if (!slopeShown(points, g)) {
+        // No change with the seeing beyond the noise: one factor for the night.
+        g.c1 = 0.0;
+        return g;
+    }
+    GrowthCorrection line = g;
+    if (points.size() < 4 || !fitQuadratic(points, g)) return line;
+    return g;
 }
 
 }  // namespace orvel

@@ -57,6 +57,29 @@ double medianWidth(std::vector<double> widths);
 // median (NaN when none is), pixels.
 double widestWidth(const std::vector<double>& widths);
 
+// One frame's curve of growth, as the night's aperture correction is fitted to it.
+struct GrowthSample {
+    double fwhm = std::nan("");  // the star's FWHM, pixels
+    double apertureDC = 0.0;     // signal within the aperture's radius, DC
+    double lightDC = 0.0;        // light out to the frame's corrected radius, DC
+    long long extraPixels = 0;   // pixels between the two radii
+};
+
+// The correction changes with the seeing only when the frames show that change by more than
+// this many of its standard errors; otherwise it is one factor for the night, which leaves k as
+// it is. A faint star's curve of growth is too noisy to tell: its correction would add more
+// noise to k than the light it finds.
+inline constexpr double kGrowthSlopeSigmas = 2.0;
+
+// ln(lightDC / apertureDC) fitted as a polynomial in FWHM about the frames' weighted mean,
+// each frame weighted by the inverse of its variance when sky noise rules (apertureDC^2 /
+// extraPixels). When a straight line over at least 3 frames shows a slope kGrowthSlopeSigmas
+// standard errors (from its weighted residuals) or more from 0, a quadratic (from 4 frames on)
+// follows the curve of growth as it bends with the seeing; otherwise the correction is one
+// factor, the weighted mean. Frames without a width or with a signal that is not positive are
+// left out; empty when none remains.
+std::optional<GrowthCorrection> fitGrowthCorrection(const std::vector<GrowthSample>& samples);
+
 // How far from the star other stars are looked for, pixels: as far as their light could reach
 // the annulus of an aperture grown to take them in.
 double nearbyStarReach(const ApertureGeometry& aperture, double medianFwhm);

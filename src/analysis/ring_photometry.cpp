@@ -206,6 +206,26 @@ float sumOverRadius(const PixelImage& image, int xc, int yc, double radius, Ring
     return integrated;
 }
 
+// The frame's curve of growth read out to its corrected radius, and the aperture's signal
+// corrected to the light there: by the night's correction for the frame's FWHM (the aperture's
+// noise), or without one by that light itself (the noise of the wider sum).
+void correctSignal(const PixelImage& image, int xc, int yc, const ApertureGeometry& g,
+                   RingPhotometry& r) {
+    const long long aperturePixels = r.aperturePixels;
+    r.apertureDC = r.integratedDC;
+    r.aperturePixels = 0;
+    r.lightDC = sumOverRadius(image, xc, yc, r.lightRadius, r, [](float) {});
+    r.lightPixels = r.aperturePixels;
+    if (g.growth) {
+        r.correction = growthFactor(*g.growth, r.fwhm);
+        r.integratedDC = f32(static_cast<double>(r.apertureDC) * r.correction);
+        r.aperturePixels = aperturePixels;
+    } else {
+        r.correction = static_cast<double>(r.lightDC) / r.apertureDC;
+        r.integratedDC = r.lightDC;
+    }
+}
+
 // The sky level from the annulus and the integrated signal over the aperture, single-pixel
 // spikes measured as their neighbours' median.
 void measureAperture(const PixelImage& image, int xc, int yc, const ApertureGeometry& g,
@@ -227,13 +247,7 @@ void measureAperture(const PixelImage& image, int xc, int yc, const ApertureGeom
         }
         if (v == r.peak) ++r.peakCount;
     });
-    // The aperture's signal corrected to the light out to the frame's own corrected radius: the
-    // frame's curve of growth summed that far, over as many pixels.
-    if (r.lightRadius > 0.0f) {
-        r.apertureDC = r.integratedDC;
-        r.aperturePixels = 0;
-        r.integratedDC = sumOverRadius(image, xc, yc, r.lightRadius, r, [](float) {});
-    }
+    if (r.lightRadius > 0.0f) correctSignal(image, xc, yc, g, r);
     const float integrated = r.integratedDC;
     // The magnitude value is the natural logarithm; no positive finite signal gives 0.
     r.magnitude = std::isfinite(integrated) ? safeLog(integrated) : 0.0;
@@ -272,6 +286,7 @@ std::optional<RingPhotometry> measureFixedAperture(const PixelImage& image, int 
         RingPhotometry r;
         r.fixedAperture = true;
         r.lightRadius = f32(correctedLightRadius(g, fwhm));
+        r.fwhm = fwhm;
         profileRings(image, centreColumn, centreRow, g.radius, r.rings);
         r.innerRadius = f32(g.radius);
         r.outerRadius = f32(g.annulusOuter);
@@ -283,10 +298,18 @@ std::optional<RingPhotometry> measureFixedAperture(const PixelImage& image, int 
     }
 }
 
+double growthFactor(const GrowthCorrection& c, double fwhm) {
+    // A width outside the frames fitted is taken at the nearer end.
+    const double w = std::isnan(fwhm) ? c.meanFwhm : std::clamp(fwhm, c.narrowest, c.widest);
+    const double x = w - c.meanFwhm;
+    return std::exp(c.c0 + x * (c.c1 + x * c.c2));
+}
+
 double correctedLightRadius(const ApertureGeometry& g, double fwhm) {
     if (!(g.lightPerFwhm > 0.0)) return 0.0;
-    // fmin passes over a NaN width: the widest star's radius then.
-    return g.lightPerFwhm * std::fmin(fwhm, g.widestFwhm);
+    // fmin passes over a NaN width: the widest star's radius then. Never inside the aperture:
+    // a faint star's width fitted too narrow must not cut its light.
+    return std::max(g.radius, g.lightPerFwhm * std::fmin(fwhm, g.widestFwhm));
 }
 
 int apertureReach(const ApertureGeometry& g) {

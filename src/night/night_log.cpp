@@ -189,6 +189,8 @@ void logRings(RunLog& log, const RingPhotometry& r) {
     if (r.lightRadius > 0.0f) {
         log.text("Aperture star DC - background = ").num(r.apertureDC).end();
         log.text("Light taken out to radius = ").num(r.lightRadius).end();
+        log.text("Light within that radius DC - background = ").num(r.lightDC).end();
+        log.text("Aperture correction = ").numLong(r.correction).end();
     }
     log.text("Integrated star DC - background = ").num(r.integratedDC).end();
     log.text("Stellar Magnitude = ").numLong(r.magnitude).end();
@@ -210,7 +212,18 @@ void logApertureCorrection(RunLog& log, const ApertureGeometry& g) {
                   "Aperture correction: each frame's light out to %g x its own FWHM (at most "
                   "%.5g px, %g x the widest FWHM %.5g px); sky annulus beyond the wings",
                   g.lightPerFwhm, g.lightPerFwhm * g.widestFwhm, g.lightPerFwhm, g.widestFwhm);
-    log.line(text);
+    std::string line = text;
+    // The night's correction, from the narrowest star to the widest.
+    if (g.growth) {
+        const GrowthCorrection& c = *g.growth;
+        std::snprintf(text, sizeof text,
+                      "; fitted to the curves of growth of %d frames: %.5g at FWHM %.5g px to "
+                      "%.5g at %.5g px",
+                      c.frames, growthFactor(c, c.narrowest), c.narrowest,
+                      growthFactor(c, c.widest), c.widest);
+        line += text;
+    }
+    log.line(line);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -166,27 +167,79 @@ TEST(ApertureCorrection, BumpsOfNoiseOnABrightStarsWingAreNoOtherStars) {
     }
 }
 
+TEST(ApertureCorrection, TheNightsFitCorrectsTheAperturesSignalForTheFramesWidth) {
+    // ln c = 0.001 FWHM^2 over FWHM 2 to 6 px, equal weights: about the mean 4 px, c0 = 0.016,
+    // c1 = 0.008, c2 = 0.001.
+    std::vector<GrowthSample> samples;
+    for (const double f : {2.0, 3.0, 4.0, 5.0, 6.0})
+        samples.push_back({f, 1000.0, 1000.0 * std::exp(0.001 * f * f), 100});
+    samples.push_back({std::nan(""), 1000.0, 2000.0, 100});  // no width: left out
+    samples.push_back({4.0, -5.0, 2000.0, 100});             // no signal: left out
+    const GrowthCorrection c = fitGrowthCorrection(samples).value();
+    EXPECT_EQ(c.frames, 5);
+    EXPECT_NEAR(c.meanFwhm, 4.0, 1e-12);
+    EXPECT_NEAR(c.c0, 0.016, 1e-9);
+    EXPECT_NEAR(c.c1, 0.008, 1e-9);
+    EXPECT_NEAR(c.c2, 0.001, 1e-9);
+    EXPECT_NEAR(growthFactor(c, 5.0), std::exp(0.025), 1e-9);
+    EXPECT_NEAR(growthFactor(c, 9.0), std::exp(0.036), 1e-9);  // taken at the widest, 6 px
+    EXPECT_NEAR(growthFactor(c, std::nan("")), std::exp(0.016), 1e-9);
+    // Corrections that go up and down with no trend: one factor, their mean 0.002.
+    std::vector<GrowthSample> flat;
+    for (const double f : {2.0, 3.0, 4.0, 5.0, 6.0})
+        flat.push_back({f, 1000.0, 1000.0 * std::exp(static_cast<int>(f) % 2 ? -0.01 : 0.01), 100});
+    const GrowthCorrection one = fitGrowthCorrection(flat).value();
+    EXPECT_DOUBLE_EQ(one.c1, 0.0);
+    EXPECT_DOUBLE_EQ(one.c2, 0.0);
+    EXPECT_NEAR(one.c0, 0.002, 1e-12);
+    // Two frames, the second with four times the pixels between the radii: a quarter of the
+    // weight. Mean FWHM (3 + 5 / 4) / 1.25 = 3.4, mean ln c (0 + 0.1 / 4) / 1.25 = 0.02.
+    const GrowthCorrection two =
+        fitGrowthCorrection({{3.0, 100.0, 100.0, 10}, {5.0, 100.0, 100.0 * std::exp(0.1), 40}})
+            .value();
+    EXPECT_NEAR(two.meanFwhm, 3.4, 1e-12);
+    EXPECT_NEAR(two.c0, 0.02, 1e-12);
+    EXPECT_FALSE(fitGrowthCorrection({{std::nan(""), 1.0, 1.0, 1}}));
+    // A frame measured with the night's correction: the aperture's 490 DC times e^0.009 at
+    // FWHM 3 px, over the aperture's 49 pixels; the light out to 8 px still read for the log.
+    ApertureGeometry g = corrected();
+    g.growth = c;
+    const RingPhotometry r = measureFixedAperture(coreAndWing(), kCentre, kCentre, g, 3.0).value();
+    EXPECT_NEAR(r.integratedDC, 490.0 * std::exp(0.009), 1e-3);
+    EXPECT_NEAR(r.correction, std::exp(0.009), 1e-9);
+    EXPECT_EQ(r.aperturePixels, 49);
+    EXPECT_FLOAT_EQ(r.lightDC, 638.0f);
+    EXPECT_EQ(r.lightPixels, 317);  // out to 10 px: 4 x 3 is more than 4 x the widest 2.5
+}
+
 TEST(ApertureCorrection, TheLogSaysHowFarEachFrameAndTheNightWereRead) {
     RunLog log = RunLog::inMemory();
     logRings(log, measureFixedAperture(coreAndWing(), kCentre, kCentre, corrected(), 2.0).value());
     const std::vector<std::string> lines = test::logLines(log.contents());
-    ASSERT_EQ(lines.size(), 16u);
+    ASSERT_EQ(lines.size(), 18u);
     EXPECT_EQ(lines[11], "Median background DC =  100 ");
     EXPECT_EQ(lines[12], "Aperture star DC - background =  490 ");
     EXPECT_EQ(lines[13], "Light taken out to radius =  8 ");
-    EXPECT_EQ(lines[14], "Integrated star DC - background =  638 ");
+    EXPECT_EQ(lines[14], "Light within that radius DC - background =  638 ");
+    // 638 / 490 in the double-precision format.
+    EXPECT_TRUE(lines[15].starts_with("Aperture correction =  1.30204081632")) << lines[15];
+    EXPECT_EQ(lines[16], "Integrated star DC - background =  638 ");
     RunLog night = RunLog::inMemory();
     ApertureSettings automatic;
     automatic.rule = ApertureRule::automatic;
-    logAperture(night, automatic, chooseAperture(automatic, 4.0, 6.0), {4.0, 12, 0});
+    std::optional<ApertureGeometry> g = chooseAperture(automatic, 4.0, 6.0);
+    g->growth = GrowthCorrection{0.05, 0.02, 0.0, 4.0, 3.0, 5.0, 30};
+    logAperture(night, automatic, g, {4.0, 12, 0});
     const std::vector<std::string> said = test::logLines(night.contents());
     ASSERT_EQ(said.size(), 3u);
     EXPECT_EQ(said[1],
               "Aperture = auto (3 x the median FWHM): radius 12 px; sky annulus 36 to 60 px; "
               "median FWHM 4 px of 12 frames");
+    // e^0.03 = 1.03045, e^0.07 = 1.0725.
     EXPECT_EQ(said[2],
               "Aperture correction: each frame's light out to 4 x its own FWHM (at most 24 px, "
-              "4 x the widest FWHM 6 px); sky annulus beyond the wings");
+              "4 x the widest FWHM 6 px); sky annulus beyond the wings; fitted to the curves of "
+              "growth of 30 frames: 1.0305 at FWHM 3 px to 1.0725 at 5 px");
 }
 
 }  // namespace

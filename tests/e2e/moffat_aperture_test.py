@@ -7,8 +7,9 @@ truth.csv:
   - every frame's signal holds 97.5 % to 101 % of the star's light on the sensor (a Moffat
     star of beta 2.5 has 98.7 % within 4 of its FWHM; the old aperture lost 4 to 6 % at the
     largest airmass);
-  - the log names the correction once, each frame says how far its light was taken, and the
-    sky annulus starts beyond 6 times the widest FWHM.
+  - the log names the correction once, fitted to the curves of growth of all 18 frames, each
+    frame says how far its light was taken, and the sky annulus starts beyond 6 times the
+    widest FWHM.
 A bright star on a dark sky keeps the noise of k near 0.002, so that the mean shows the bias.
 
 Usage: moffat_aperture_test.py BUILD_DIR
@@ -61,8 +62,9 @@ def run_night(folder, seed):
 
 def check_log(seed, rows, log):
     """One correction line; each frame's light taken out to 4 x its FWHM; the annulus beyond."""
-    named = re.findall(r"^Aperture correction: .*widest FWHM ([0-9.]+) px\)", log, re.M)
-    check(len(named) == 1, f"seed {seed}: the log names the correction once")
+    named = re.findall(r"^Aperture correction: .*widest FWHM [0-9.]+ px\); sky annulus beyond "
+                       r"the wings; fitted to the curves of growth of 18 frames: ", log, re.M)
+    check(len(named) == 1, f"seed {seed}: the log names the correction, fitted to 18 frames")
     annulus = re.search(r"^Aperture = auto \(3 x the median FWHM\): radius [0-9.]+ px; "
                         r"sky annulus ([0-9.]+) to", log, re.M)
     widest = max(float(r["fwhm_px"]) for r in rows)
