@@ -69,7 +69,7 @@ struct GrowthSample {
 // this many of its standard errors; otherwise it is one factor for the night, which leaves k as
 // it is. A faint star's curve of growth is too noisy to tell: its correction would add more
 // noise to k than the light it finds.
-inline constexpr double kGrowthSlopeSigmas = 2.0;
+inline constexpr double kGrowthSlopeSigmas = 3.0;
 
 // ln(lightDC / apertureDC) fitted as a polynomial in FWHM about the frames' weighted mean,
 // each frame weighted by the inverse of its variance when sky noise rules (apertureDC^2 /
