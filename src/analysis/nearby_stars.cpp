@@ -53,6 +53,23 @@ std::pair<double, double> skyAndNoise(const PixelImage& image, int xc, int yc, i
     return {sky, 1.4826 * selectMedian(values)};
 }
 
+// The star's own light at each whole distance from it, out to `half` pixels: the median of the
+// pixels whose distance rounds to it (NaN where none is), so that a bump of noise on the wide
+// wing of a bright star is not taken for another star.
+std::vector<double> wingLevels(const PixelImage& image, int xc, int yc, int half) {
+    const int bins = static_cast<int>(std::ceil(std::sqrt(2.0) * half)) + 2;
+    std::vector<std::vector<float>> rings(static_cast<std::size_t>(bins));
+    for (long long y = static_cast<long long>(yc) - half; y <= yc + half; ++y)
+        for (long long x = static_cast<long long>(xc) - half; x <= xc + half; ++x)
+            if (held(image, x, y) && !std::isnan(image.at(x, y)))
+                rings[static_cast<std::size_t>(std::lround(std::hypot(x - xc, y - yc)))].push_back(
+                    image.at(x, y));
+    std::vector<double> levels;
+    for (std::vector<float>& ring : rings)
+        levels.push_back(ring.empty() ? std::nan("") : selectMedian(ring));
+    return levels;
+}
+
 // Whether the mean at (dx, dy) is a peak: above the eight about it (ties go to the first met).
 bool isPeak(const MeanSquare& m, int dx, int dy) {
     const double v = m.at(dx, dy);
@@ -79,12 +96,17 @@ std::vector<NearbyStar> findNearbyStars(const PixelImage& image, int xc, int yc,
     const double threshold = kNearbyStarSigmas * noise / 3.0;
     if (std::isnan(threshold)) return found;
     const MeanSquare m = boxMeans(image, xc, yc, half + 1);
+    const std::vector<double> wing = wingLevels(image, xc, yc, half);
     for (int dy = -half; dy <= half; ++dy)
         for (int dx = -half; dx <= half; ++dx) {
             const double d = std::hypot(dx, dy);
             if (d > reach || d <= kNearbyStarClearance * fwhm) continue;
             const double height = m.at(dx, dy) - sky;
-            if (!(height > threshold) || !isPeak(m, dx, dy)) continue;
+            // It must stand as high above the star's wing there as above the sky (fmax passes
+            // over a NaN level).
+            const double above =
+                m.at(dx, dy) - std::fmax(sky, wing[static_cast<std::size_t>(std::lround(d))]);
+            if (!(above > threshold) || !isPeak(m, dx, dy)) continue;
             found.push_back({xc + dx, yc + dy, d, height});
         }
     std::sort(found.begin(), found.end(),

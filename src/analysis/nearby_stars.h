@@ -24,7 +24,8 @@ struct NearbyStar {
 // ring centre and more than kNearbyStarClearance FWHM from it, standing kNearbyStarSigmas times
 // the noise of such a mean above the sky (any height above it when there is no noise); the sky
 // and its noise are the median and 1.4826 x the median absolute deviation of the pixels within
-// reach. Nearest first. The image must hold
+// reach. A peak must stand that high above the star's own wing too: the median of the pixels at
+// its whole distance from the star. Nearest first. The image must hold
 // the rows within reach.
 std::vector<NearbyStar> findNearbyStars(const PixelImage& image, int centreColumn, int centreRow,
                                         double fwhm, double reach);

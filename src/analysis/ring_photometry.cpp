@@ -179,13 +179,52 @@ void measureSky(const PixelImage& image, int xc, int yc, const ApertureGeometry&
 void findSpikes(const PixelImage& image, int xc, int yc, const ApertureGeometry& g,
                 RingPhotometry& r) {
     const SkyReference sky{r.skyLevel, r.skyNoise};
-    const int half = static_cast<int>(std::floor(std::max(g.radius, g.annulusOuter))) + 1;
+    const double summed = std::max<double>(g.radius, r.lightRadius);
+    const int half = static_cast<int>(std::floor(std::max(summed, g.annulusOuter))) + 1;
     visitSquare(image, xc, yc, half, [&](float v, float d, long long column, long long row) {
-        if (!(d <= g.radius || inAnnulus(g, d, column, row))) return;
+        if (!(d <= summed || inAnnulus(g, d, column, row))) return;
         if (!isSpike(image, column, row, sky)) return;
         if (const std::optional<float> m = neighbourMedian(image, column, row))
             r.replaced.push_back({column, row, v, *m});
     });
+}
+
+// The sum of every pixel within `radius` of the centre minus the sky level, spikes measured as
+// their neighbours' median, rounded to 32 bits per pixel; counts the pixels into
+// r.aperturePixels and shows each value to `see`.
+template <typename See>
+float sumOverRadius(const PixelImage& image, int xc, int yc, double radius, RingPhotometry& r,
+                    See see) {
+    float integrated = 0.0f;
+    visitSquare(image, xc, yc, static_cast<int>(std::floor(radius)),
+                [&](float read, float d, long long column, long long row) {
+                    if (d > radius) return;
+                    const float v = measuredValue(r.replaced, read, column, row);
+                    integrated = f32((static_cast<double>(v) + integrated) - r.skyLevel);
+                    ++r.aperturePixels;
+                    see(v);
+                });
+    return integrated;
+}
+
+// The frame's curve of growth read out to its corrected radius, and the aperture's signal
+// corrected to the light there: by the night's correction for the frame's FWHM (the aperture's
+// noise), or without one by that light itself (the noise of the wider sum).
+void correctSignal(const PixelImage& image, int xc, int yc, const ApertureGeometry& g,
+                   RingPhotometry& r) {
+    const long long aperturePixels = r.aperturePixels;
+    r.apertureDC = r.integratedDC;
+    r.aperturePixels = 0;
+    r.lightDC = sumOverRadius(image, xc, yc, r.lightRadius, r, [](float) {});
+    r.lightPixels = r.aperturePixels;
+    if (g.growth) {
+        r.correction = growthFactor(*g.growth, r.fwhm);
+        r.integratedDC = f32(static_cast<double>(r.apertureDC) * r.correction);
+        r.aperturePixels = aperturePixels;
+    } else {
+        r.correction = static_cast<double>(r.lightDC) / r.apertureDC;
+        r.integratedDC = r.lightDC;
+    }
 }
 
 // The sky level from the annulus and the integrated signal over the aperture, single-pixel
@@ -201,22 +240,16 @@ void measureAperture(const PixelImage& image, int xc, int yc, const ApertureGeom
     if (!r.replaced.empty()) measureSky(image, xc, yc, g, r);
 
     // Integrated signal: every aperture pixel minus the sky, rounded to 32 bits per pixel.
-    float integrated = 0.0f;
-    const double radius = g.radius;
-    visitSquare(image, xc, yc, static_cast<int>(std::floor(radius)),
-                [&](float read, float d, long long column, long long row) {
-                    if (d > radius) return;
-                    const float v = measuredValue(r.replaced, read, column, row);
-                    integrated = f32((static_cast<double>(v) + integrated) - r.skyLevel);
-                    ++r.aperturePixels;
-                    // The brightest aperture pixels show a saturated star.
-                    if (v > r.peak) {
-                        r.peak = v;
-                        r.peakCount = 0;
-                    }
-                    if (v == r.peak) ++r.peakCount;
-                });
-    r.integratedDC = integrated;
+    r.integratedDC = sumOverRadius(image, xc, yc, g.radius, r, [&](float v) {
+        // The brightest aperture pixels show a saturated star.
+        if (v > r.peak) {
+            r.peak = v;
+            r.peakCount = 0;
+        }
+        if (v == r.peak) ++r.peakCount;
+    });
+    if (r.lightRadius > 0.0f) correctSignal(image, xc, yc, g, r);
+    const float integrated = r.integratedDC;
     // The magnitude value is the natural logarithm; no positive finite signal gives 0.
     r.magnitude = std::isfinite(integrated) ? safeLog(integrated) : 0.0;
 }
@@ -249,10 +282,13 @@ std::optional<RingPhotometry> measureRings(const PixelImage& image, int centreCo
 }
 
 std::optional<RingPhotometry> measureFixedAperture(const PixelImage& image, int centreColumn,
-                                                   int centreRow, const ApertureGeometry& g) {
+                                                   int centreRow, const ApertureGeometry& g,
+                                                   double fwhm) {
     try {
         RingPhotometry r;
         r.fixedAperture = true;
+        r.lightRadius = f32(correctedLightRadius(g, fwhm));
+        r.fwhm = fwhm;
         profileRings(image, centreColumn, centreRow, g.radius, r.rings);
         r.innerRadius = f32(g.radius);
         r.outerRadius = f32(g.annulusOuter);
@@ -264,8 +300,22 @@ std::optional<RingPhotometry> measureFixedAperture(const PixelImage& image, int 
     }
 }
 
+double growthFactor(const GrowthCorrection& c, double fwhm) {
+    // A width outside the frames fitted is taken at the nearer end.
+    const double w = std::isnan(fwhm) ? c.meanFwhm : std::clamp(fwhm, c.narrowest, c.widest);
+    const double x = w - c.meanFwhm;
+    return std::exp(c.c0 + x * (c.c1 + x * c.c2));
+}
+
+double correctedLightRadius(const ApertureGeometry& g, double fwhm) {
+    if (!(g.lightPerFwhm > 0.0)) return 0.0;
+    // fmin passes over a NaN width: the widest star's radius then. Never inside the aperture:
+    // a faint star's width fitted too narrow must not cut its light.
+    return std::max(g.radius, g.lightPerFwhm * std::fmin(fwhm, g.widestFwhm));
+}
+
 int apertureReach(const ApertureGeometry& g) {
-    const double reach = std::max({g.radius, g.annulusOuter, 1.0});
+    const double reach = std::max({g.radius, g.annulusOuter, g.lightPerFwhm * g.widestFwhm, 1.0});
     return static_cast<int>(std::floor(std::fmin(reach, 1e6))) + 1;
 }
 

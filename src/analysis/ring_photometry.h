@@ -34,13 +34,42 @@ struct SkyMask {
     double radius = 0.0;  // annulus pixels within this distance of it are left out, pixels
 };
 
+// The night's aperture correction: ln(light out to the corrected radius / the aperture's
+// signal) as a polynomial in a frame's FWHM, fitted to every frame's curve of growth, so that
+// each frame takes the correction its seeing gives without the noise of its own wide sum.
+struct GrowthCorrection {
+    double c0 = 0.0;         // ln of the correction at the mean FWHM
+    double c1 = 0.0;         // its change per pixel of FWHM from the mean (0 when the frames
+                             // show none beyond their noise)
+    double c2 = 0.0;         // per pixel squared
+    double meanFwhm = 0.0;   // the frames' weighted mean FWHM, taken for a frame without one,
+                             // pixels
+    double narrowest = 0.0;  // FWHM range of the frames fitted, pixels: a width outside it is
+    double widest = 0.0;     // taken at its end
+    int frames = 0;          // frames fitted
+};
+
+// The factor the correction gives for a star of that FWHM (pixels; NaN: the mean's).
+double growthFactor(const GrowthCorrection& correction, double fwhm);
+
 // One aperture and sky annulus for the whole night instead of the ring growth, pixels.
 struct ApertureGeometry {
     double radius = 0.0;        // pixels summed: distance d <= radius
     double annulusInner = 0.0;  // sky pixels: annulusInner < d <= annulusOuter
     double annulusOuter = 0.0;
     std::vector<SkyMask> masks;  // other stars left out of the annulus
+    double lightPerFwhm = 0.0;   // the signal is corrected to the light within this many of the
+                                 // frame's FWHM (0: not corrected)
+    double widestFwhm = 0.0;     // the night's widest FWHM, pixels: the corrected light reaches
+                                 // no further than lightPerFwhm of it
+    std::optional<GrowthCorrection> growth;  // the night's correction; empty: each frame's own
+                                             // light out to its corrected radius is its signal
 };
+
+// The radius the signal is corrected to on a frame whose star's FWHM is `fwhm` pixels:
+// lightPerFwhm of it, of the widest FWHM when it is wider or unknown (NaN), and no less than
+// the aperture's radius; 0 when the aperture's signal is not corrected.
+double correctedLightRadius(const ApertureGeometry& aperture, double fwhm);
 
 // A single-pixel spike (cosmic ray or hot pixel) of the aperture or annulus, replaced in the
 // measuring copy before the sums.
@@ -73,8 +102,16 @@ struct RingPhotometry {
     float peak = -std::numeric_limits<float>::infinity();  // largest aperture pixel, DC (NaN
                                                            // pixels left out)
     int peakCount = 0;                                     // aperture pixels at exactly that value
-    double magnitude = 0.0;  // ln I when I > 0 and finite, else 0; the observation keeps
-                             // f32 of it
+    float apertureDC = 0.0f;     // sum of (v - Bs) over the aperture's radius when the signal
+                                 // is corrected, DC
+    float lightRadius = 0.0f;    // radius the signal is corrected to, pixels (0: none)
+    float lightDC = 0.0f;        // sum of (v - Bs) out to lightRadius, DC
+    long long lightPixels = 0;   // pixels of that sum
+    double fwhm = std::nan("");  // the frame's FWHM the correction was taken for, pixels
+    double correction = 1.0;     // the night's factor for that FWHM (I = apertureDC x it), or
+                                 // lightDC / apertureDC without the night's fit
+    double magnitude = 0.0;      // ln I when I > 0 and finite, else 0; the observation keeps
+                                 // f32 of it
     std::vector<ReplacedPixel> replaced;  // spikes of the aperture and annulus (see isSpike,
                                           // against the annulus's Bs and noise), rows then
                                           // columns ascending; empty on a clean frame
@@ -101,8 +138,13 @@ std::optional<RingPhotometry> measureRings(const PixelImage& image, int centreCo
 // aperture of each pixel minus it. The profile's rings are recorded for the log. Pixels outside
 // the image are left out (an empty annulus has sky 0). Empty when the annulus reaches rows the
 // image does not hold.
+// With a corrected aperture the light out to the frame's corrected radius (see
+// correctedLightRadius, for a star of `fwhm` pixels) is summed too; I is the aperture's signal
+// times the night's correction for that FWHM (its pixels the aperture's), or without one that
+// light itself.
 std::optional<RingPhotometry> measureFixedAperture(const PixelImage& image, int centreColumn,
-                                                   int centreRow, const ApertureGeometry& aperture);
+                                                   int centreRow, const ApertureGeometry& aperture,
+                                                   double fwhm = std::nan(""));
 
 // Rows from the ring centre that the aperture and its annulus reach.
 int apertureReach(const ApertureGeometry& aperture);

@@ -140,15 +140,16 @@ RingLimit brighterNeighbours(const PixelImage& image, const StarPosition& star,
     return limit;
 }
 
-// The photometry about the ring centre: the rings growing, or the night's aperture.
+// The photometry about the ring centre: the rings growing, or the night's aperture (its signal
+// corrected by the curve of growth of a star of that FWHM, pixels, when it asks for it).
 RingPhotometry measurePhotometry(StarRows& rows, const StarPosition& star,
-                                 const std::optional<ApertureGeometry>& aperture,
+                                 const std::optional<ApertureGeometry>& aperture, double fwhm,
                                  const SkyReference& sky) {
     const int xc = star.brightestColumn, yc = star.brightestRow;
     if (aperture) {
-        std::optional<RingPhotometry> r = measureFixedAperture(rows.held(), xc, yc, *aperture);
-        if (!r)
-            r = measureFixedAperture(rows.reaching(apertureReach(*aperture)), xc, yc, *aperture);
+        const ApertureGeometry& g = *aperture;
+        std::optional<RingPhotometry> r = measureFixedAperture(rows.held(), xc, yc, g, fwhm);
+        if (!r) r = measureFixedAperture(rows.reaching(apertureReach(g)), xc, yc, g, fwhm);
         return std::move(*r);
     }
     const RingLimit limit = brighterNeighbours(rows.held(), star, sky);
@@ -282,9 +283,9 @@ void measureStar(RowSource& source, const StarSelection& selection, const ImageH
                                       : kFirstRingReach;
     m.star = locateStar(near.reaching(reach), selection, m.background.median,
                         m.background.standardDeviation);
-    m.rings = measurePhotometry(near, m.star, method.aperture,
-                                {m.background.median, m.background.standardDeviation});
     m.profile = measureProfile(near, m.star, m.background.median);
+    m.rings = measurePhotometry(near, m.star, method.aperture, m.profile.fwhm,
+                                {m.background.median, m.background.standardDeviation});
 }
 
 // A ring centre whose profile is far sharper than the star's on the frame picked on is a

@@ -186,6 +186,13 @@ void logRings(RunLog& log, const RingPhotometry& r) {
     if (r.fixedAperture) log.text("Sky annulus inner radius = ").num(r.annulusInner).end();
     log.text("Number of pixels in outer ring = ").numLong(r.annulusCount).end();
     log.text("Median background DC = ").num(r.skyLevel).end();
+    // A corrected signal: the aperture's own, and how far the curve of growth was read.
+    if (r.lightRadius > 0.0f) {
+        log.text("Aperture star DC - background = ").num(r.apertureDC).end();
+        log.text("Light taken out to radius = ").num(r.lightRadius).end();
+        log.text("Light within that radius DC - background = ").num(r.lightDC).end();
+        log.text("Aperture correction = ").numLong(r.correction).end();
+    }
     log.text("Integrated star DC - background = ").num(r.integratedDC).end();
     log.text("Stellar Magnitude = ").numLong(r.magnitude).end();
 }
@@ -207,6 +214,32 @@ void logFollowed(RunLog& log, double column, double row, double shiftColumn, dou
                   std::lround(shiftRow), std::lround(turnDegrees));
     log.line(text);
 }
+
+namespace {
+
+// A line more for a signal corrected to the light within a multiple of each frame's FWHM.
+void logApertureCorrection(RunLog& log, const ApertureGeometry& g) {
+    if (!(g.lightPerFwhm > 0.0)) return;
+    char text[320];
+    std::snprintf(text, sizeof text,
+                  "Aperture correction: each frame's light out to %g x its own FWHM (at most "
+                  "%.5g px, %g x the widest FWHM %.5g px); sky annulus beyond the wings",
+                  g.lightPerFwhm, g.lightPerFwhm * g.widestFwhm, g.lightPerFwhm, g.widestFwhm);
+    std::string line = text;
+    // The night's correction, from the narrowest star to the widest.
+    if (g.growth) {
+        const GrowthCorrection& c = *g.growth;
+        std::snprintf(text, sizeof text,
+                      "; fitted to the curves of growth of %d frames: %.5g at FWHM %.5g px to "
+                      "%.5g at %.5g px",
+                      c.frames, growthFactor(c, c.narrowest), c.narrowest,
+                      growthFactor(c, c.widest), c.widest);
+        line += text;
+    }
+    log.line(line);
+}
+
+}  // namespace
 
 void logAperture(RunLog& log, const ApertureSettings& asked,
                  const std::optional<ApertureGeometry>& aperture, const ApertureBasis& basis) {
@@ -247,6 +280,7 @@ void logAperture(RunLog& log, const ApertureSettings& asked,
         line += text;
     }
     log.end().line(line);
+    logApertureCorrection(log, *aperture);
 }
 
 }  // namespace orvel

@@ -4,8 +4,10 @@
 #include <cmath>
 #include <cstdio>
 #include <exception>
+#include <numbers>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include "fits/fits_file.h"
 #include "fits/fits_header.h"
@@ -178,41 +180,73 @@ void judgeAndKeep(FrameRecord& frame, FrameMeasurement m, Lines out) {
     frame.measurement = std::move(m);
 }
 
-// The star's FWHM on a frame after the first, read quietly: NaN when it cannot be used.
-double surveyLaterFrame(const PassContext& ctx, std::size_t index, PixelImage& buffer) {
+// What `measure(rows, frame, picks)` gives on frame `index` after the first, read quietly
+// with the picks moved to where its star was followed: `none` when the frame cannot be used.
+template <typename Result, typename Measure>
+Result surveyLaterFrame(const PassContext& ctx, std::size_t index, PixelImage& buffer,
+                        const Result& none, Measure& measure) {
     FrameRecord frame = ctx.listed[index];
-    if (!frame.whyLeftOut.empty()) return std::nan("");
+    if (!frame.whyLeftOut.empty()) return none;
     try {
         const FrameFile file = openFrameFile(ctx.plan.folder, frame.source);
-        if (!file.problem.empty() || !file.scan.endFound) return std::nan("");
+        if (!file.problem.empty() || !file.scan.endFound) return none;
         frame.header = frameHeader(file, frame.source);
         if (!frameProblem(frame, ctx.reference).empty() ||
             !dataProblem(frame.header, samplesInFile(file.file, frame.header)).empty())
-            return std::nan("");
+            return none;
         FileRows source(file.file, frame.header, buffer);
-        if (!followProblem(ctx, index, frame.header).empty()) return std::nan("");
-        const double width =
-            measureListedWidth(source, frame, selectionFor(ctx, index, frame.header));
-        return file.file.problem().empty() ? width : std::nan("");
+        if (!followProblem(ctx, index, frame.header).empty()) return none;
+        Result result =
+            measure(source, std::as_const(frame), selectionFor(ctx, index, frame.header));
+        return file.file.problem().empty() ? result : none;
     } catch (const std::exception&) {
-        return std::nan("");
+        return none;
     }
 }
 
-// Every frame's FWHM from the first usable one on: `frame`, number `first`, whose header is
-// read and whose pixels are `image`.
-std::vector<double> surveyWidths(const PassContext& ctx, int first, const FrameRecord& frame,
-                                 const PixelImage& image) {
+// What `measure` gives on every frame from the first usable one on: `frame`, number `first`,
+// whose header is read and whose pixels are `image`; `none` for a frame that cannot be used.
+template <typename Result, typename Measure>
+std::vector<Result> surveyFrames(const PassContext& ctx, int first, const FrameRecord& frame,
+                                 const PixelImage& image, const Result& none, Measure measure) {
     WholeFrame whole(image);
-    std::vector<double> widths = {measureListedWidth(whole, frame, ctx.selection)};
-    if (first >= ctx.total) return widths;
+    std::vector<Result> results = {measure(whole, frame, ctx.selection)};
+    if (first >= ctx.total) return results;
     measureInOrder<PixelImage>(
         first + 1, ctx.total, workerCount(ctx, first + 1),
         [&](int i, PixelImage& buffer) {
-            return surveyLaterFrame(ctx, static_cast<std::size_t>(i - 1), buffer);
+            return surveyLaterFrame(ctx, static_cast<std::size_t>(i - 1), buffer, none, measure);
         },
-        [&](int, double width) { widths.push_back(width); });
-    return widths;
+        [&](int, Result result) { results.push_back(std::move(result)); });
+    return results;
+}
+
+// Every frame's FWHM (NaN where it cannot be fitted).
+std::vector<double> surveyWidths(const PassContext& ctx, int first, const FrameRecord& frame,
+                                 const PixelImage& image) {
+    return surveyFrames(ctx, first, frame, image, std::nan(""),
+                        [&](RowSource& rows, const FrameRecord& f, const StarSelection& picks) {
+                            return measureListedWidth(rows, f, picks);
+                        });
+}
+
+// Every frame's curve of growth in the night's aperture, out to its corrected radius.
+std::vector<GrowthSample> surveyGrowth(const PassContext& ctx, int first, const FrameRecord& frame,
+                                       const PixelImage& image, const ApertureGeometry& aperture) {
+    FrameMethod method = ctx.method;
+    method.precise.reset();
+    method.aperture = aperture;
+    return surveyFrames(
+        ctx, first, frame, image, GrowthSample{},
+        [&](RowSource& rows, const FrameRecord& f, const StarSelection& picks) {
+            const FrameMeasurement m = measureListedFrame(rows, f, picks, ctx.plan.setup, method);
+            const RingPhotometry& r = m.rings;
+            // The pixels between the radii, as the circles hold them.
+            const double ring = std::numbers::pi *
+                                (r.lightRadius * r.lightRadius - aperture.radius * aperture.radius);
+            return GrowthSample{m.profile.fwhm, r.apertureDC, r.lightDC,
+                                std::llround(std::max(ring, 1.0))};
+        });
 }
 
 // What the user should know of the night's aperture: none could be chosen, the annulus given
@@ -244,7 +278,7 @@ void settleAperture(PassContext& ctx, int first, const FrameRecord& frame, const
     if (needsNightWidth(asked)) widths = surveyWidths(ctx, first, frame, image);
     const double median = medianWidth(widths);
     std::optional<ApertureGeometry>& aperture = ctx.method.aperture;
-    aperture = chooseAperture(asked, median);
+    aperture = chooseAperture(asked, median, widestWidth(widths));
     int held = 0;
     if (aperture) {
         // Other stars about the star, found on the frame picked on.
@@ -252,6 +286,10 @@ void settleAperture(PassContext& ctx, int first, const FrameRecord& frame, const
         const std::vector<NearbyStar> stars = findListedNearbyStars(
             whole, frame, ctx.selection, median, nearbyStarReach(*aperture, median));
         held = allowForNearbyStars(asked, stars, median, *aperture);
+        // The night's aperture correction from every frame's curve of growth.
+        if (aperture->lightPerFwhm > 0.0)
+            aperture->growth =
+                fitGrowthCorrection(surveyGrowth(ctx, first, frame, image, *aperture));
     }
     const auto measured =
         std::count_if(widths.begin(), widths.end(), [](double w) { return !std::isnan(w); });
