@@ -11,6 +11,17 @@ namespace orvel {
 
 namespace {
 
+// Whether the pixel is higher than every neighbour the image holds.
+bool aboveNeighbours(const PixelImage& image, long long column, long long row) {
+    const float v = image.at(column, row);
+    for (long long r = row - 1; r <= row + 1; ++r)
+        for (long long c = column - 1; c <= column + 1; ++c)
+            if ((r != row || c != column) && image.contains(c, r) && image.holdsRow(r) &&
+                image.holdsColumn(c) && !(image.at(c, r) < v))
+                return false;
+    return true;
+}
+
 // At most this many peaks are joined into stars, the highest: a patch holds a few stars.
 constexpr std::size_t kMostPeaks = 64;
 
@@ -28,12 +39,26 @@ class CleanPatch {
             for (long long c = left_; c < left_ + width_; ++c) {
                 if (!image.contains(c, r) || !image.holdsRow(r) || !image.holdsColumn(c)) continue;
                 float v = image.at(c, r);
-                if (isSpike(image, c, r, sky)) v = neighbourMedian(image, c, r).value_or(v);
+                // A spike stands above all of its neighbours: most pixels are passed cheaply.
+                if (aboveNeighbours(image, c, r) && isSpike(image, c, r, sky))
+                    v = neighbourMedian(image, c, r).value_or(v);
                 values_[index(c, r)] = v;
             }
+        // Every pixel's 3 x 3 mean once: the peaks and the lines between them read them often.
+        means_.assign(values_.size(), std::nan(""));
+        for (long long r = top_; r < top_ + height_; ++r)
+            for (long long c = left_; c < left_ + width_; ++c) means_[index(c, r)] = sumAbout(c, r);
     }
-    // The mean of the 3 x 3 pixels about (column, row) that hold a value; NaN when none does.
+    // The mean of the 3 x 3 pixels about (column, row) that hold a value; NaN when none does or
+    // the pixel lies beyond the patch.
     double mean(long long column, long long row) const {
+        if (column < left_ || row < top_ || column >= left_ + width_ || row >= top_ + height_)
+            return std::nan("");
+        return means_[index(column, row)];
+    }
+
+  private:
+    double sumAbout(long long column, long long row) const {
         double sum = 0.0;
         int n = 0;
         for (long long r = row - 1; r <= row + 1; ++r)
@@ -44,13 +69,12 @@ class CleanPatch {
             }
         return n > 0 ? sum / n : std::nan("");
     }
-
-  private:
     std::size_t index(long long c, long long r) const {
         return static_cast<std::size_t>((r - top_) * width_ + (c - left_));
     }
     long long left_, top_, width_, height_;
     std::vector<float> values_;
+    std::vector<double> means_;
 };
 
 struct Peak {
