@@ -89,10 +89,12 @@ struct Trail {
 // How many of the trail's other stars a star at (c, r) finds at their offsets among `stars`.
 int agreement(const Trail& trail, const std::vector<PatchStar>& stars, double c, double r) {
     int n = 0;
-    for (const auto& [dc, dr] : trail.others)
+    for (const std::pair<double, double>& offset : trail.others) {
+        const double oc = c + offset.first, orow = r + offset.second;
         n += std::any_of(stars.begin(), stars.end(), [&](const PatchStar& s) {
-            return std::hypot(s.column - (c + dc), s.row - (r + dr)) < kMatchPixels;
+            return std::hypot(s.column - oc, s.row - orow) < kMatchPixels;
         });
+    }
     return n;
 }
 
