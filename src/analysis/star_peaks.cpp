@@ -57,6 +57,23 @@ class CleanPatch {
         return means_[index(column, row)];
     }
 
+    // The light above the sky's centroid over the 3 x 3 pixels about (column, row): the place
+    // of a star's top to a fraction of a pixel (the pixel itself when no light is there).
+    std::pair<double, double> centroid(long long column, long long row, double sky) const {
+        double sum = 0.0, sc = 0.0, sr = 0.0;
+        for (long long r = row - 1; r <= row + 1; ++r)
+            for (long long c = column - 1; c <= column + 1; ++c) {
+                if (c < left_ || r < top_ || c >= left_ + width_ || r >= top_ + height_) continue;
+                const double w = static_cast<double>(values_[index(c, r)]) - sky;
+                if (!(w > 0.0)) continue;
+                sum += w;
+                sc += w * static_cast<double>(c - column);
+                sr += w * static_cast<double>(r - row);
+            }
+        const auto c0 = static_cast<double>(column), r0 = static_cast<double>(row);
+        return sum > 0.0 ? std::pair{c0 + sc / sum, r0 + sr / sum} : std::pair{c0, r0};
+    }
+
   private:
     double sumAbout(long long column, long long row) const {
         double sum = 0.0;
@@ -163,11 +180,8 @@ std::vector<PatchStar> findPatchStars(const PixelImage& image, const PixelArea& 
         const std::size_t root = rootOf(parent, i);
         if (starOf[root] < 0) {
             starOf[root] = static_cast<int>(stars.size());
-            stars.push_back({static_cast<double>(peaks[i].column),
-                             static_cast<double>(peaks[i].row),
-                             peaks[i].height,
-                             peaks[i].beyondEdge,
-                             {}});
+            const auto [c, r] = patch.centroid(peaks[i].column, peaks[i].row, sky.level);
+            stars.push_back({c, r, peaks[i].height, peaks[i].beyondEdge, {}});
         }
         stars[static_cast<std::size_t>(starOf[root])].peaks.emplace_back(peaks[i].column,
                                                                          peaks[i].row);

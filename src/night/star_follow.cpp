@@ -21,6 +21,8 @@ namespace {
 
 // Two stars of two frames are the same when their places agree this well (pixels).
 constexpr double kMatchPixels = 3.0;
+// Stars nearer the star than this (pixels) tell little of the field's turn.
+constexpr double kTurnArm = 8.0;
 // Stars of the patch fainter than this share of its brightest are not looked at.
 constexpr double kPatchShare = 0.01;
 
@@ -84,6 +86,7 @@ struct Trail {
     std::vector<std::pair<double, double>> others;     // the other stars' offsets from it
     std::string pierSide;                              // the pier side of that frame
     double turn = 0;                                   // degrees against the frame picked on
+    std::vector<std::pair<double, double>> reference;  // the other stars' offsets there
 };
 
 // How many of the trail's other stars a star at (c, r) finds at their offsets among `stars`.
@@ -150,6 +153,29 @@ void advance(Trail& trail, const std::vector<PatchStar>& stars, int chosen, doub
             trail.others.emplace_back(stars[i].column - s.column, stars[i].row - s.row);
 }
 
+// The field's turn against the frame picked on, from the stars about the star: each star of
+// the frame picked on, turned by the turn so far, is matched to one of the star's new
+// neighbours, and the angles between them (weighted by the arm) correct the turn. Unchanged
+// without such stars.
+void measureTurn(Trail& trail) {
+    const double rad = std::numbers::pi / 180.0;
+    const double cosT = std::cos(trail.turn * rad), sinT = std::sin(trail.turn * rad);
+    double sum = 0.0, weights = 0.0;
+    for (const auto& [pc, pr] : trail.reference) {
+        const double arm = std::hypot(pc, pr);
+        if (arm < kTurnArm) continue;
+        const double ec = cosT * pc - sinT * pr, er = sinT * pc + cosT * pr;
+        for (const auto& [qc, qr] : trail.others)
+            if (std::hypot(qc - ec, qr - er) < kMatchPixels) {
+                sum += arm * std::remainder(std::atan2(qr, qc) - std::atan2(er, ec),
+                                            2 * std::numbers::pi);
+                weights += arm;
+                break;
+            }
+    }
+    if (weights > 0.0) trail.turn += sum / weights / rad;
+}
+
 // A meridian flip turns the field 180 degrees about the frame's centre: the place, the motion
 // and the neighbours' offsets turn with it.
 void turnHalfway(Trail& trail, const ImageHeader& h) {
@@ -157,7 +183,7 @@ void turnHalfway(Trail& trail, const ImageHeader& h) {
     trail.lastRow = h.rows - 1 - trail.lastRow;
     for (auto& q : trail.places) q[1] = h.columns - 1 - q[1], q[2] = h.rows - 1 - q[2];
     for (auto& [dc, dr] : trail.others) dc = -dc, dr = -dr;
-    trail.turn = std::fmod(trail.turn + 180.0, 360.0);
+    trail.turn = std::remainder(trail.turn + 180.0, 360.0);
 }
 
 // What the walk gathers as it goes: where it reads, and how often each sensor pixel stood out
@@ -185,6 +211,8 @@ FollowedStar step(Walk& walk, const FrameRecord& frame, const Moment& m, Trail& 
     const int chosen = chooseStar(trail, stars, c, r, kFollowReach);
     if (chosen < 0) return f;
     advance(trail, stars, chosen, m.julianDate);
+    measureTurn(trail);
+    f.turnDegrees = trail.turn;
     f.found = true;
     f.column = trail.lastColumn;
     f.row = trail.lastRow;
@@ -203,6 +231,7 @@ std::optional<Trail> startTrail(Walk& walk, const FrameRecord& frame, const Mome
     trail.lastDate = m.julianDate;
     trail.pierSide = m.pierSide;
     advance(trail, stars, chosen, m.julianDate);
+    trail.reference = trail.others;
     return trail;
 }
 
@@ -211,7 +240,8 @@ std::optional<Trail> startTrail(Walk& walk, const FrameRecord& frame, const Mome
 namespace {
 
 bool moved(const FollowedStar& f) {
-    return f.turnDegrees != 0.0 || std::fabs(f.shiftColumn) >= kFollowMinimumShift ||
+    return std::fabs(std::remainder(f.turnDegrees, 360.0)) >= kFollowMinimumTurn ||
+           std::fabs(f.shiftColumn) >= kFollowMinimumShift ||
            std::fabs(f.shiftRow) >= kFollowMinimumShift;
 }
 

@@ -20,6 +20,8 @@ inline constexpr int kFollowReach = 25;
 // A star whose place differs from the pick's by less than this (pixels, along either axis) is
 // taken where it was picked: the search square holds it.
 inline constexpr double kFollowMinimumShift = 2.0;
+// ...and a field turned by less than this (degrees) is taken as it was picked.
+inline constexpr double kFollowMinimumTurn = 2.0;
 // A star in a frame is the star followed only if its peak holds at least this share of the
 // peak of the frame before (a thin cloud dims it, another star of the field is far fainter).
 inline constexpr double kFollowPeakShare = 0.2;
@@ -32,8 +34,9 @@ struct FollowedStar {
     double row = 0.0;          // and row
     double shiftColumn = 0.0;  // the place minus the place picked on, columns
     double shiftRow = 0.0;     // and rows
-    double turnDegrees = 0.0;  // the field's turn against the frame picked on (180 after a
-                               // meridian flip)
+    double turnDegrees = 0.0;  // the field's turn against the frame picked on, degrees from
+                               // the columns towards the rows (180 after a meridian flip;
+                               // measured from the stars about the star, 0 without them)
 };
 
 // Whether a followed star moved far enough from the pick for its frame's picks to follow it.
