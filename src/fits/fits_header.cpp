@@ -6,6 +6,7 @@
 
 #include "base/numeric.h"
 #include "base/typed_line.h"
+#include "fits/header_time.h"
 
 namespace orvel {
 
@@ -124,9 +125,16 @@ void scanDateObs(std::string_view text, int cards, ImageHeader& header) {
 
 void scanExptime(std::string_view text, int cards, ImageHeader& header) {
     const int j = findCard(text, cards, "EXPTIME");
-    if (j == 0) return;
-    header.hasExposure = true;
-    header.exposure = f32(cardNumber(text, j));
+    if (j != 0) {
+        header.hasExposure = true;
+        header.exposure = f32(cardNumber(text, j));
+        return;
+    }
+    // Some capture programs write the exposure under EXPOSURE alone.
+    if (const std::optional<double> seconds = valueCardNumber(text, cards, "EXPOSURE")) {
+        header.hasExposure = true;
+        header.exposure = f32(*seconds);
+    }
 }
 
 // The detector's gain and read noise, which set the noise of a measured signal.
@@ -225,29 +233,6 @@ bool isLegacyDate(std::string_view date) {
     return true;
 }
 
-// A modified Julian date as a Gregorian calendar date and time of day, to the nearest second.
-void setFromMjd(double mjd, ImageHeader& header) {
-    const long long seconds = std::llround(mjd * 86400.0);
-    const long long days = seconds >= 0 ? seconds / 86400 : (seconds - 86399) / 86400;
-    const long long inDay = seconds - days * 86400;
-    // Days since 1 March of year 0 (the civil-from-days method), so leap days fall last.
-    const long long z = days + 678881;  // MJD 0 is 1858-11-17
-    const long long era = (z >= 0 ? z : z - 146096) / 146097;
-    const long long doe = z - era * 146097;
-    const long long yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const long long doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const long long mp = (5 * doy + 2) / 153;
-    const long long month = mp < 10 ? mp + 3 : mp - 9;
-    header.year = static_cast<int>(yoe + era * 400 + (month <= 2 ? 1 : 0));
-    header.month = static_cast<int>(month);
-    header.day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-    header.hour = static_cast<int>(inDay / 3600);
-    header.minute = static_cast<int>(inDay / 60 % 60);
-    header.second = static_cast<int>(inDay % 60);
-    header.hasDate = true;
-    header.hasTimeOfDay = true;
-}
-
 }  // namespace
 
 std::string keywordString(std::string_view headerText, std::string_view keyword) {
@@ -273,7 +258,7 @@ void readWriterTime(std::string_view headerText, ImageHeader& header) {
     }
     if (header.hasDate) return;
     if (const std::optional<double> mjd = keywordNumber(headerText, "MJD-OBS"))
-        setFromMjd(*mjd, header);
+        setHeaderMoment(*mjd, header);
 }
 
 ImageHeader parseHeader(const HeaderScan& scan) {
@@ -290,6 +275,9 @@ ImageHeader parseHeader(const HeaderScan& scan) {
     scanExptime(text, cards, header);
     scanImageKind(text, cards, header);
     scanDetector(text, cards, header);
+    // The moment in UTC where DATE-OBS is missing or local (after the exposure, which
+    // DATE-AVG and DATE-END need).
+    readUtcMoment(text, header);
     header.cardCount = scan.cardCount;
     // The pixel data begin with the block after the last header block.
     header.dataStart = static_cast<std::int64_t>(kFitsCardBytes) * scan.cardCount + 1;

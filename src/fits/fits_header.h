@@ -64,7 +64,7 @@ std::optional<double> keywordNumber(std::string_view headerText, std::string_vie
 
 // The observation time as capture programs write it, where the parsed DATE-OBS gave none: a
 // DATE-OBS of the legacy form 'DD/MM/YY' (years 50 to 99 taken as 19YY, the others as 20YY)
-// with TIME-OBS, or, without DATE-OBS, MJD-OBS (rounded to the second).
+// with TIME-OBS, or, without DATE-OBS, MJD-OBS.
 void readWriterTime(std::string_view headerText, ImageHeader& header);
 
 }  // namespace orvel

@@ -13,14 +13,15 @@ struct ImageHeader {
     bool hasSize = false;      // a NAXIS1 card (the rows come from the card after it)
     bool hasBscale = false;    // a BSCALE card
     bool hasBzero = false;     // a BZERO card
-    bool hasExposure = false;  // an EXPTIME card
+    bool hasExposure = false;  // an EXPTIME card (or, without one, an EXPOSURE card)
     int bitpix = 0;            // BITPIX: 8, 16, 32, -32 or -64 are decoded; 0 when absent
     int columns = 0;           // NAXIS1: pixels per row
     int rows = 0;              // value of the card right after NAXIS1: number of rows
     float bscale = 1.0f;       // BSCALE, 1 when absent
     float bzero = 0.0f;        // BZERO, 0 when absent
     bool hasDate = false;      // a DATE-OBS card was found
-    int year = 0;              // DATE-OBS fields, UT, whole numbers as written
+    int year = 0;              // DATE-OBS fields, UTC, whole numbers (from the other time cards
+                               // where DATE-OBS is missing or local)
     int month = 0;
     int day = 0;
     int hour = 0;
@@ -28,7 +29,11 @@ struct ImageHeader {
     int second = 0;
     bool hasTimeOfDay = false;        // the time of day came from DATE-OBS or, for a DATE-OBS that
                                       // holds only the date, from TIME-OBS
-    float exposure = 0.0f;            // EXPTIME, seconds (logged only)
+    double secondFraction = 0.0;      // the fraction of a second beyond `second` (0 to 1), where
+                                      // the time card gives one; only the precise times use it
+    std::string timeCards;            // the cards the UTC moment came from when they were not a
+                                      // UTC DATE-OBS (e.g. "UT-OBS"); empty otherwise
+    float exposure = 0.0f;            // EXPTIME, or EXPOSURE without it, seconds
     int planes = 1;                   // NAXIS3 when the header has it: image planes (1 otherwise)
     std::string imageType;            // IMAGETYP as written, quotes and trailing blanks removed;
                                       // empty when absent

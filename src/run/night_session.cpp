@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "night/header_notes.h"
 #include "platform/session_end.h"
 #include "report/fit_report.h"
 #include "report/results_files.h"
@@ -152,6 +153,8 @@ int runNightSession(NightOperator& op, const RunOptions& options, Console& conso
     PickRecorder picks(log);
     NightRecord night = measureNight(
         plan, keepingField(op.picker(picks), field, fieldFile || options.reportFile), console, log);
+    // Where the frames' times came from, when not from a UTC DATE-OBS: once, on the console.
+    if (const std::string note = frameTimesNote(night); !note.empty()) console.printLine(note);
     prepareFits(night, options, console, log);
     const int status = finishNight(op, options, night, {setup, field, fieldFile}, console, log);
     return std::max(status, op.status());
