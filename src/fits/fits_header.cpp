@@ -239,6 +239,11 @@ std::string keywordString(std::string_view headerText, std::string_view keyword)
     return valueCardString(headerText, cardsIn(headerText), keyword);
 }
 
+std::string_view keywordCard(std::string_view headerText, std::string_view keyword) {
+    const int j = findCard(headerText, cardsIn(headerText), keyword, KeywordForm::valueCard);
+    return j == 0 ? std::string_view() : headerCard(headerText, j);
+}
+
 std::optional<double> keywordNumber(std::string_view headerText, std::string_view keyword) {
     return valueCardNumber(headerText, cardsIn(headerText), keyword);
 }

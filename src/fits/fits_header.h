@@ -58,6 +58,9 @@ ImageHeader parseHeader(const HeaderScan& scan);
 // after it); empty when the header has none.
 std::string keywordString(std::string_view headerText, std::string_view keyword);
 
+// The whole first value card of the keyword, comment included; empty when there is none.
+std::string_view keywordCard(std::string_view headerText, std::string_view keyword);
+
 // The number of the first value card of the keyword; empty when there is none or its value
 // does not begin with a number.
 std::optional<double> keywordNumber(std::string_view headerText, std::string_view keyword);

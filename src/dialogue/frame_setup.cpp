@@ -1,0 +1,118 @@
+#include "dialogue/frame_setup.h"
+
+#include <cmath>
+#include <algorithm>
+#include <cstdio>
+#include <string>
+
+namespace orvel {
+
+namespace {
+
+constexpr double kTypedTolerance = 0.5;     // degrees a typed value may differ from the frames'
+constexpr double kAltitudeTolerance = 1.0;  // degrees between computed and written altitude
+
+std::string degreesText(double x) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f", x);
+    return text;
+}
+
+// A typed value far from the frames' (right ascension compared in degrees of arc along the
+// equator, 15 per hour).
+void warnTypedDifference(const OfferedAngle& offered, const TypedAngle& typed, int i,
+                         ConsoleText& console) {
+    const double scale = i == 2 ? 15.0 : 1.0;
+    double difference = std::fabs(static_cast<double>(typed.value - offered.angle.value)) * scale;
+    // Longitudes and right ascensions go round: 359 degrees apart are 1 apart.
+    if (i == 1 || i == 2) difference = std::min(difference, 360.0 - difference);
+    if (!(difference > kTypedTolerance)) return;
+    console.printLine("Warning: the " + std::string(coordinateNames(i).label) + " typed differs" +
+                      " from the frames' (" + offered.source + ": " + offered.typed + ") by " +
+                      degreesText(difference) + " degrees.");
+}
+
+// The star's elevation computed for the first frame against the telescope's own altitude.
+void checkAltitude(const FrameCoordinates& frames, const ObservingSetup& setup,
+                   ConsoleText& console) {
+    if (!frames.altitude.known()) return;
+    const double computed = firstFrameElevation(frames, setup);
+    if (!std::isfinite(computed)) return;
+    const double off = std::fabs(computed - frames.altitude.value);
+    if (!(off > kAltitudeTolerance)) return;
+    ObservingSetup turned = setup;
+    turned.longitude.value = -turned.longitude.value;
+    const bool signShows = std::fabs(firstFrameElevation(frames, turned) - frames.altitude.value) <=
+                           kAltitudeTolerance;
+    console.printLine(
+        "Warning: the star's elevation computed for the first frame (" + degreesText(computed) +
+        " degrees) differs from the telescope's " + frames.altitude.card + " (" +
+        degreesText(frames.altitude.value) + ") by " + degreesText(off) + " degrees: " +
+        (signShows ? "the longitude's sign is likely wrong (west is negative)."
+                   : "the longitude's sign or convention, a time zone or the wrong star?"));
+}
+
+}  // namespace
+
+CoordinateNames coordinateNames(int i) {
+    static constexpr std::array<CoordinateNames, kCoordinates> kNames = {{
+        {"site latitude", "--lat"},
+        {"site longitude", "--lon"},
+        {"star right ascension", "--ra"},
+        {"star declination", "--dec"},
+    }};
+    return kNames[static_cast<std::size_t>(i)];
+}
+
+const std::optional<OfferedAngle>& offeredCoordinate(const FrameCoordinates& frames, int i) {
+    switch (i) {
+        case 0:
+            return frames.latitude;
+        case 1:
+            return frames.longitude;
+        case 2:
+            return frames.rightAscension;
+        default:
+            return frames.declination;
+    }
+}
+
+TypedAngle& setupCoordinate(ObservingSetup& setup, int i) {
+    switch (i) {
+        case 0:
+            return setup.latitude;
+        case 1:
+            return setup.longitude;
+        case 2:
+            return setup.rightAscension;
+        default:
+            return setup.declination;
+    }
+}
+
+void reportFrameCoordinates(const FrameCoordinates& frames, const ObservingSetup& setup,
+                            const std::array<bool, kCoordinates>& taken, bool sayTaken,
+                            ConsoleText& console, RunLog& log) {
+    ObservingSetup s = setup;
+    for (int i = 0; i < kCoordinates; ++i) {
+        const std::optional<OfferedAngle>& offered = offeredCoordinate(frames, i);
+        if (!offered) continue;
+        std::string label(coordinateNames(i).label);
+        label[0] = static_cast<char>(label[0] - 'a' + 'A');
+        if (taken[static_cast<std::size_t>(i)]) {
+            const std::string line = label + " taken from " + offered->source;
+            log.line(line);
+            if (sayTaken) console.printLine(line);
+        } else {
+            warnTypedDifference(*offered, setupCoordinate(s, i), i, console);
+        }
+    }
+    if (!frames.flippedCard.empty() && taken[1])
+        console.printLine("The frames' " + frames.flippedCard +
+                          " agrees with the telescope's altitude only as west positive: the site"
+                          " longitude is taken as " +
+                          frames.longitude->typed + ".");
+    checkAltitude(frames, setup, console);
+}
+
+}  // namespace orvel

@@ -1,0 +1,124 @@
+#include "night/frame_coordinates.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "base/numeric.h"
+#include "night/frame_reading.h"
+#include "observing/airmass.h"
+#include "observing/place_of_date.h"
+#include "observing/precise_airmass.h"
+
+namespace orvel {
+
+namespace {
+
+constexpr double kAgreement = 1.0;  // degrees between computed and written altitude that agree
+
+// The first listed frame that can be measured, or the first of all.
+const ListedFile* firstFrame(const ImageFileList& files) {
+    for (const ListedFile& f : files.files)
+        if (f.whyLeftOut.empty() && f.bandKnown) return &f;
+    return files.files.empty() ? nullptr : &files.files.front();
+}
+
+// The star's place as the chosen airmass takes it.
+void offerStar(const HeaderPlace& p, const ImageHeader& header, bool precise, FrameCoordinates& c) {
+    if (!p.rightAscension.known() || !p.declination.known()) return;
+    SkyPlace place{p.rightAscension.value, p.declination.value};
+    std::string how;
+    const std::optional<double> jd = utcJulianDate(header, TimeReference::start);
+    if (jd && !p.starOfDate && !precise) {
+        place = placeOfDate(place, *jd);
+        how = ", J2000 brought to the date";
+    } else if (jd && p.starOfDate && precise) {
+        place = placeOfJ2000(place, *jd);
+        how = ", of date brought to J2000";
+    }
+    c.rightAscension = offeredAngle(place.rightAscension, false, p.rightAscension.card + how);
+    c.declination = offeredAngle(place.declination, true, p.declination.card + how);
+}
+
+ObservingSetup setupOf(const FrameCoordinates& c) {
+    ObservingSetup s;
+    s.latitude = c.latitude->angle;
+    s.longitude = c.longitude->angle;
+    s.rightAscension = c.rightAscension->angle;
+    s.declination = c.declination->angle;
+    return s;
+}
+
+// A longitude card that agrees with the altitude only with its sign turned was written west
+// positive: it is taken turned.
+void checkLongitudeSign(FrameCoordinates& c) {
+    if (!c.altitude.known() || !c.latitude || !c.longitude || !c.rightAscension || !c.declination)
+        return;
+    ObservingSetup s = setupOf(c);
+    const double asRead = firstFrameElevation(c, s);
+    s.longitude = offeredAngle(-static_cast<double>(c.longitude->angle.value), true, "").angle;
+    const double turned = firstFrameElevation(c, s);
+    if (std::fabs(asRead - c.altitude.value) > kAgreement &&
+        std::fabs(turned - c.altitude.value) <= kAgreement) {
+        c.flippedCard = c.longitude->source;
+        c.longitude = offeredAngle(-static_cast<double>(c.longitude->angle.value), true,
+                                   c.longitude->source + ", west positive");
+    }
+}
+
+}  // namespace
+
+OfferedAngle offeredAngle(double value, bool signRule, std::string source) {
+    OfferedAngle o;
+    o.source = std::move(source);
+    const bool negative = signRule && value < 0.0;
+    // Whole, minutes and seconds to the hundredth, carried upwards from the rounded seconds.
+    const long long hundredths = std::llround(std::fabs(value) * 360000.0);
+    const long long whole = hundredths / 360000;
+    const long long minutes = hundredths / 6000 % 60;
+    const double seconds = static_cast<double>(hundredths % 6000) / 100.0;
+    TypedAngle& a = o.angle;
+    a.sign = negative ? -1.0f : 1.0f;
+    a.whole = f32(negative ? -static_cast<double>(whole) : static_cast<double>(whole));
+    a.minutes = f32(static_cast<double>(minutes));
+    a.seconds = f32(seconds);
+    const double sixty = 60.0f;
+    a.value = f32(a.sign * (static_cast<double>(whole) + (a.minutes + a.seconds / sixty) / sixty));
+    char text[64];
+    std::snprintf(text, sizeof text, "%s%lld,%lld,%.2f", negative ? "-" : "", whole, minutes,
+                  seconds);
+    o.typed = text;
+    // The seconds without the decimals they do not need.
+    while (o.typed.back() == '0') o.typed.pop_back();
+    if (o.typed.back() == '.') o.typed.pop_back();
+    return o;
+}
+
+FrameCoordinates frameCoordinates(const std::filesystem::path& folder, const ImageFileList& files,
+                                  bool preciseAirmass) {
+    FrameCoordinates c;
+    const ListedFile* first = firstFrame(files);
+    if (first == nullptr) return c;
+    const FrameFile f = openFrameFile(folder, first->source);
+    if (!f.problem.empty() || !f.scan.endFound) return c;
+    c.header = frameHeader(f, first->source);
+    const HeaderPlace p = readHeaderPlace(f.scan.text);
+    if (p.latitude.known() && std::fabs(p.latitude.value) <= 90.0)
+        c.latitude = offeredAngle(p.latitude.value, true, p.latitude.card);
+    if (p.longitude.known() && std::fabs(p.longitude.value) <= 360.0) {
+        // A longitude written 0 to 360 east is brought to -180..180.
+        const double lon =
+            p.longitude.value > 180.0 ? p.longitude.value - 360.0 : p.longitude.value;
+        c.longitude = offeredAngle(lon, true, p.longitude.card);
+    }
+    offerStar(p, c.header, preciseAirmass, c);
+    c.altitude = p.altitude;
+    checkLongitudeSign(c);
+    return c;
+}
+
+double firstFrameElevation(const FrameCoordinates& frames, const ObservingSetup& setup) {
+    if (!frames.header.hasDate) return std::nan("");
+    return static_cast<double>(computeAirmass(frames.header, setup).elevation);
+}
+
+}  // namespace orvel
