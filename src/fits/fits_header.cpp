@@ -15,6 +15,7 @@ namespace {
 constexpr std::size_t kKeywordColumns = 8;  // a keyword's name fills card columns 1 to 8
 constexpr std::size_t kValueStart = 10;     // 0-based place of card column 11, where values begin
 constexpr std::size_t kDateLength = 10;     // 'YYYY-MM-DD': anything longer holds a time of day
+constexpr double kLargestGain = 20.0;       // electrons per ADU beyond which a GAIN is a setting
 
 // How a keyword is told in a card: by its first characters (the six keywords read since the
 // beginning), or in the form the FITS standard writes a value card: the name blank-padded over
@@ -139,8 +140,16 @@ void scanExptime(std::string_view text, int cards, ImageHeader& header) {
 
 // The detector's gain and read noise, which set the noise of a measured signal.
 void scanDetector(std::string_view text, int cards, ImageHeader& header) {
-    std::optional<double> gain = valueCardNumber(text, cards, "GAIN");
-    if (!gain) gain = valueCardNumber(text, cards, "EGAIN");
+    // EGAIN is electrons per ADU; GAIN is that only in some programs, the camera's own setting
+    // (80, 0 to 600) in most: it serves without EGAIN where it is plausible as electrons per ADU.
+    std::optional<double> gain = valueCardNumber(text, cards, "EGAIN");
+    if (!gain) {
+        gain = valueCardNumber(text, cards, "GAIN");
+        if (gain && *gain > kLargestGain) {
+            header.gainSetting = *gain;
+            gain.reset();
+        }
+    }
     // A gain of 0 or less, or a negative noise, cannot describe a detector: it is not used.
     if (gain && *gain > 0.0 && std::isfinite(*gain)) header.gain = *gain;
     if (const std::optional<double> noise = valueCardNumber(text, cards, "RDNOISE");

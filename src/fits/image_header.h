@@ -27,25 +27,27 @@ struct ImageHeader {
     int hour = 0;
     int minute = 0;
     int second = 0;
-    bool hasTimeOfDay = false;        // the time of day came from DATE-OBS or, for a DATE-OBS that
-                                      // holds only the date, from TIME-OBS
-    double secondFraction = 0.0;      // the fraction of a second beyond `second` (0 to 1), where
-                                      // the time card gives one; only the precise times use it
-    std::string timeCards;            // the cards the UTC moment came from when they were not a
-                                      // UTC DATE-OBS (e.g. "UT-OBS"); empty otherwise
-    float exposure = 0.0f;            // EXPTIME, or EXPOSURE without it, seconds
-    int planes = 1;                   // NAXIS3 when the header has it: image planes (1 otherwise)
-    std::string imageType;            // IMAGETYP as written, quotes and trailing blanks removed;
-                                      // empty when absent
-    bool hasSaturate = false;         // a SATURATE card
-    float saturate = 0.0f;            // SATURATE: the value (DC, after BSCALE and BZERO) at which
-                                      // pixels saturate
-    double gain = std::nan("");       // GAIN, or EGAIN when there is no GAIN: electrons per ADU
-                                      // (NaN when absent or not positive)
-    double readNoise = std::nan("");  // RDNOISE: read noise, electrons rms (NaN when absent or
-                                      // negative)
-    int cardCount = 0;                // 36 x number of header blocks
-    std::int64_t dataStart = 0;       // 1-based byte position of the first pixel byte
+    bool hasTimeOfDay = false;    // the time of day came from DATE-OBS or, for a DATE-OBS that
+                                  // holds only the date, from TIME-OBS
+    double secondFraction = 0.0;  // the fraction of a second beyond `second` (0 to 1), where
+                                  // the time card gives one; only the precise times use it
+    std::string timeCards;        // the cards the UTC moment came from when they were not a
+                                  // UTC DATE-OBS (e.g. "UT-OBS"); empty otherwise
+    float exposure = 0.0f;        // EXPTIME, or EXPOSURE without it, seconds
+    int planes = 1;               // NAXIS3 when the header has it: image planes (1 otherwise)
+    std::string imageType;        // IMAGETYP as written, quotes and trailing blanks removed;
+                                  // empty when absent
+    bool hasSaturate = false;     // a SATURATE card
+    float saturate = 0.0f;        // SATURATE: the value (DC, after BSCALE and BZERO) at which
+                                  // pixels saturate
+    double gain = std::nan("");   // EGAIN, or GAIN up to 20 when there is no EGAIN: electrons
+                                  // per ADU (NaN when absent, not positive or a setting)
+    double gainSetting = std::nan("");  // a GAIN above 20 without EGAIN: the camera's setting,
+                                        // not used (NaN otherwise)
+    double readNoise = std::nan("");    // RDNOISE: read noise, electrons rms (NaN when absent or
+                                        // negative)
+    int cardCount = 0;                  // 36 x number of header blocks
+    std::int64_t dataStart = 0;         // 1-based byte position of the first pixel byte
 };
 
 }  // namespace orvel

@@ -1,6 +1,8 @@
 #include "night/header_notes.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
 #include <vector>
 
 namespace orvel {
@@ -17,6 +19,17 @@ std::string frameTimesNote(const NightRecord& night) {
     std::string note = "Frame times (UTC) taken from ";
     for (std::size_t i = 0; i < ways.size(); ++i) note += (i == 0 ? "" : "; ") + ways[i];
     return note + ".";
+}
+
+std::string gainSettingNote(const NightRecord& night) {
+    for (const FrameRecord& f : night.frames) {
+        if (!std::isfinite(f.header.gainSetting)) continue;
+        char value[32];
+        std::snprintf(value, sizeof value, "%g", f.header.gainSetting);
+        return std::string("The frames' GAIN (") + value +
+               ") is the camera's setting, not electrons per ADU; the noise model takes --gain.";
+    }
+    return {};
 }
 
 }  // namespace orvel

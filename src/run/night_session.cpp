@@ -163,6 +163,7 @@ int runNightSession(NightOperator& op, const RunOptions& options, Console& conso
         plan, keepingField(op.picker(picks), field, fieldFile || options.reportFile), console, log);
     // Where the frames' times came from, when not from a UTC DATE-OBS: once, on the console.
     if (const std::string note = frameTimesNote(night); !note.empty()) console.printLine(note);
+    if (const std::string note = gainSettingNote(night); !note.empty()) console.printLine(note);
     prepareFits(night, options, console, log);
     const int status = finishNight(op, options, night, {setup, field, fieldFile}, console, log);
     return std::max(status, op.status());
