@@ -1,7 +1,7 @@
 #include "dialogue/frame_setup.h"
 
-#include <cmath>
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <string>
 
@@ -9,8 +9,7 @@ namespace orvel {
 
 namespace {
 
-constexpr double kTypedTolerance = 0.5;     // degrees a typed value may differ from the frames'
-constexpr double kAltitudeTolerance = 1.0;  // degrees between computed and written altitude
+constexpr double kTypedTolerance = 0.5;  // degrees a typed value may differ from the frames'
 
 std::string degreesText(double x) {
     char text[32];
@@ -30,26 +29,6 @@ void warnTypedDifference(const OfferedAngle& offered, const TypedAngle& typed, i
     console.printLine("Warning: the " + std::string(coordinateNames(i).label) + " typed differs" +
                       " from the frames' (" + offered.source + ": " + offered.typed + ") by " +
                       degreesText(difference) + " degrees.");
-}
-
-// The star's elevation computed for the first frame against the telescope's own altitude.
-void checkAltitude(const FrameCoordinates& frames, const ObservingSetup& setup,
-                   ConsoleText& console) {
-    if (!frames.altitude.known()) return;
-    const double computed = firstFrameElevation(frames, setup);
-    if (!std::isfinite(computed)) return;
-    const double off = std::fabs(computed - frames.altitude.value);
-    if (!(off > kAltitudeTolerance)) return;
-    ObservingSetup turned = setup;
-    turned.longitude.value = -turned.longitude.value;
-    const bool signShows = std::fabs(firstFrameElevation(frames, turned) - frames.altitude.value) <=
-                           kAltitudeTolerance;
-    console.printLine(
-        "Warning: the star's elevation computed for the first frame (" + degreesText(computed) +
-        " degrees) differs from the telescope's " + frames.altitude.card + " (" +
-        degreesText(frames.altitude.value) + ") by " + degreesText(off) + " degrees: " +
-        (signShows ? "the longitude's sign is likely wrong (west is negative)."
-                   : "the longitude's sign or convention, a time zone or the wrong star?"));
 }
 
 }  // namespace
@@ -112,7 +91,6 @@ void reportFrameCoordinates(const FrameCoordinates& frames, const ObservingSetup
                           " agrees with the telescope's altitude only as west positive: the site"
                           " longitude is taken as " +
                           frames.longitude->typed + ".");
-    checkAltitude(frames, setup, console);
 }
 
 }  // namespace orvel

@@ -31,9 +31,8 @@ const std::optional<OfferedAngle>& offeredCoordinate(const FrameCoordinates& fra
 TypedAngle& setupCoordinate(ObservingSetup& setup, int i);
 
 // After the four are settled and echoed to the log: a line for each taken from the frames (in
-// the log, and on the console when `sayTaken`), the longitude read turned, a typed value more
-// than half a degree from the frames', and a first-frame elevation that disagrees with the
-// telescope's altitude, on the console.
+// the log, and on the console when `sayTaken`), the longitude read turned, and a typed value
+// more than half a degree from the frames', on the console.
 void reportFrameCoordinates(const FrameCoordinates& frames, const ObservingSetup& setup,
                             const std::array<bool, kCoordinates>& taken, bool sayTaken,
                             ConsoleText& console, RunLog& log);

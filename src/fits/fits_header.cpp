@@ -6,6 +6,7 @@
 
 #include "base/numeric.h"
 #include "base/typed_line.h"
+#include "fits/header_place.h"
 #include "fits/header_time.h"
 
 namespace orvel {
@@ -292,6 +293,12 @@ ImageHeader parseHeader(const HeaderScan& scan) {
     // The moment in UTC where DATE-OBS is missing or local (after the exposure, which
     // DATE-AVG and DATE-END need).
     readUtcMoment(text, header);
+    // The telescope's altitude, which checks the site, the star and the times.
+    const CardValue altitude = readHeaderPlace(text).altitude;
+    if (altitude.known()) {
+        header.telescopeAltitude = altitude.value;
+        header.altitudeCard = altitude.card;
+    }
     header.cardCount = scan.cardCount;
     // The pixel data begin with the block after the last header block.
     header.dataStart = static_cast<std::int64_t>(kFitsCardBytes) * scan.cardCount + 1;

@@ -46,8 +46,12 @@ struct ImageHeader {
                                         // not used (NaN otherwise)
     double readNoise = std::nan("");    // RDNOISE: read noise, electrons rms (NaN when absent or
                                         // negative)
-    int cardCount = 0;                  // 36 x number of header blocks
-    std::int64_t dataStart = 0;         // 1-based byte position of the first pixel byte
+    double telescopeAltitude = std::nan("");  // the telescope's own altitude of the frame,
+                                              // degrees (CENTALT, TELALT, OBJCTALT, ALTITUDE,
+                                              // or from AIRMASS); NaN when none is written
+    std::string altitudeCard;                 // the card it came from; empty without one
+    int cardCount = 0;                        // 36 x number of header blocks
+    std::int64_t dataStart = 0;               // 1-based byte position of the first pixel byte
 };
 
 }  // namespace orvel

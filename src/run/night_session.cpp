@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "night/altitude_check.h"
 #include "night/header_notes.h"
 #include "platform/session_end.h"
 #include "report/fit_report.h"
@@ -164,6 +165,8 @@ int runNightSession(NightOperator& op, const RunOptions& options, Console& conso
     // Where the frames' times came from, when not from a UTC DATE-OBS: once, on the console.
     if (const std::string note = frameTimesNote(night); !note.empty()) console.printLine(note);
     if (const std::string note = gainSettingNote(night); !note.empty()) console.printLine(note);
+    if (const std::string warning = altitudeWarning(night, setup); !warning.empty())
+        console.printLine(warning);
     prepareFits(night, options, console, log);
     const int status = finishNight(op, options, night, {setup, field, fieldFile}, console, log);
     return std::max(status, op.status());

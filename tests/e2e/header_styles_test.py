@@ -127,7 +127,8 @@ def check_wrong_sign(work):
         run = orvel(folder, list(TYPED))
     finally:
         TYPED.update(args)
-    check("the longitude's sign is likely wrong" in run.stdout and "CENTALT" in run.stdout,
+    check("Warning: the star's computed elevations differ from the telescope's CENTALT" in
+          run.stdout and "the likely cause: the longitude's sign" in run.stdout,
           "nina with an east longitude typed: the altitude check warns: " + run.stdout[:600])
     check("Warning: the site longitude typed differs from the frames' (SITELONG" in run.stdout,
           "nina with an east longitude typed: the frames' value is named")
