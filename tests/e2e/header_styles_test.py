@@ -9,6 +9,7 @@
 (2) The local-time night (DATE-OBS local with its offset, UT-OBS, MJD-OBS, west-positive
     LONGITUD, TELALT) gives the date_obs and airmass of its UTC twin, the same night with plain
     UTC cards, frame by frame, and says where its times came from.
+    With --airmass precise the star is taken as J2000 (SharpCap's JNow cards brought back).
 (3) A typed longitude of the wrong sign on a night with CENTALT is warned about; the local-time
     night's LONGITUD is taken turned and the console says so.
 
@@ -47,15 +48,16 @@ STYLES = {
 check = Checks()
 
 
-def simulate(folder, style):
+def simulate(folder, style, extra=()):
     args = [SIMULATE, "--out", folder, "--frames", "4", "--size", "120x90", "--star", "60,45"]
+    args += list(extra)
     if style:
         args += ["--header-style", style]
     subprocess.run(args, check=True, capture_output=True)
 
 
-def orvel(folder, coordinates):
-    args = [ORVEL, "--dir", folder] + PICKS
+def orvel(folder, coordinates, extra=()):
+    args = [ORVEL, "--dir", folder] + PICKS + list(extra)
     for option in coordinates:
         args += [option, TYPED[option]]
     env = {k: v for k, v in os.environ.items() if k != "DISPLAY"}
@@ -91,6 +93,23 @@ def check_style(work, style, cards):
         diff = abs(from_frames[band] - given[band])
         check(diff <= K_TOLERANCE, "%s %s: k %.5f from the frames, %.5f typed" %
               (style, band, from_frames[band], given[band]))
+
+
+def check_precise(work):
+    """--airmass precise takes J2000: NINA's cards as they are, SharpCap's JNow brought back."""
+    for style, how in [("nina", "OBJCTRA\n"), ("sharpcap", "OBJCTRA, of date brought to J2000")]:
+        folder = os.path.join(work, "precise-" + style)
+        simulate(folder, style, ["--truth-airmass", "precise"])
+        own = orvel(folder, ["--lat", "--lon"], ["--airmass", "precise"])
+        check("Star right ascension taken from " + how in own.stdout,
+              "precise %s: the console names %s" % (style, how.strip()))
+        from_frames = ks(folder)
+        orvel(folder, list(TYPED), ["--airmass", "precise"])
+        given = ks(folder)
+        for band in "RGB":
+            check(abs(from_frames[band] - given[band]) <= K_TOLERANCE,
+                  "precise %s %s: k %.5f from the frames, %.5f typed" %
+                  (style, band, from_frames[band], given[band]))
 
 
 def check_zeros(work):
@@ -138,6 +157,7 @@ def main():
     with tempfile.TemporaryDirectory() as work:
         for style, cards in STYLES.items():
             check_style(work, style, cards)
+        check_precise(work)
         check_zeros(work)
         check_local_time(work)
         check_wrong_sign(work)
