@@ -86,6 +86,9 @@ void reportFrameCoordinates(const FrameCoordinates& frames, const ObservingSetup
             warnTypedDifference(*offered, setupCoordinate(s, i), i, console);
         }
     }
+    if (!frames.disagreement.empty())
+        console.printLine("Warning: the frames disagree on the site or the star: " +
+                          frames.disagreement + ", unlike the first frame.");
     if (!frames.flippedCard.empty() && taken[1])
         console.printLine("The frames' " + frames.flippedCard +
                           " agrees with the telescope's altitude only as west positive: the site"

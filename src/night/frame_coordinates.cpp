@@ -1,7 +1,9 @@
 #include "night/frame_coordinates.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <utility>
 
 #include "base/numeric.h"
 #include "night/frame_reading.h"
@@ -14,6 +16,7 @@ namespace orvel {
 namespace {
 
 constexpr double kAgreement = 1.0;  // degrees between computed and written altitude that agree
+constexpr double kSameCard = 0.5;   // degrees two frames' site or star cards may differ by
 
 // The first listed frame that can be measured, or the first of all.
 const ListedFile* firstFrame(const ImageFileList& files) {
@@ -65,6 +68,40 @@ void checkLongitudeSign(FrameCoordinates& c) {
     }
 }
 
+// The first card of a later frame that differs from the first frame's, as "SITELAT 36.2".
+std::string differingCard(const HeaderPlace& first, const HeaderPlace& other) {
+    const auto differs = [](const CardValue& a, const CardValue& b, double scale) {
+        if (!a.known() || !b.known()) return false;
+        const double d = std::fabs(a.value - b.value) * scale;
+        return std::min(d, 360.0 - d) > kSameCard;
+    };
+    const std::pair<const CardValue*, const CardValue*> pairs[] = {
+        {&first.latitude, &other.latitude},
+        {&first.longitude, &other.longitude},
+        {&first.rightAscension, &other.rightAscension},
+        {&first.declination, &other.declination}};
+    for (const auto& [a, b] : pairs) {
+        if (!differs(*a, *b, a == &first.rightAscension ? 15.0 : 1.0)) continue;
+        char value[32];
+        std::snprintf(value, sizeof value, " %g", b->value);
+        return b->card + value;
+    }
+    return {};
+}
+
+// The later frames' cards against the first frame's: the first that differs.
+std::string findDisagreement(const std::filesystem::path& folder, const ImageFileList& files,
+                             const ListedFile* first, const HeaderPlace& place) {
+    for (const ListedFile& f : files.files) {
+        if (&f == first || !f.whyLeftOut.empty() || f.source.plane > 0 || f.source.mosaic) continue;
+        const FrameFile file = openFrameFile(folder, f.source);
+        if (!file.problem.empty() || !file.scan.endFound) continue;
+        const std::string card = differingCard(place, readHeaderPlace(file.scan.text));
+        if (!card.empty()) return f.name + " holds " + card;
+    }
+    return {};
+}
+
 }  // namespace
 
 OfferedAngle offeredAngle(double value, bool signRule, std::string source) {
@@ -113,6 +150,7 @@ FrameCoordinates frameCoordinates(const std::filesystem::path& folder, const Ima
     offerStar(p, c.header, preciseAirmass, c);
     c.altitude = p.altitude;
     checkLongitudeSign(c);
+    if (c.any()) c.disagreement = findDisagreement(folder, files, first, p);
     return c;
 }
 

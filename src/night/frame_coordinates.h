@@ -27,10 +27,13 @@ struct FrameCoordinates {
                                                  // altitude shows a west-positive card)
     std::optional<OfferedAngle> rightAscension;  // hours
     std::optional<OfferedAngle> declination;     // degrees
-    std::string flippedCard;  // the longitude card that agreed with the altitude only negated
-                              // (written west positive); empty when none
-    ImageHeader header;       // the first frame's header values (its moment)
-    CardValue altitude;       // the telescope's altitude in that frame, degrees
+    std::string flippedCard;   // the longitude card that agreed with the altitude only negated
+                               // (written west positive); empty when none
+    std::string disagreement;  // "NAME holds SITELAT 36.2" for the first later frame whose
+                               // site or star cards differ from the first's by more than half
+                               // a degree; empty when all agree
+    ImageHeader header;        // the first frame's header values (its moment)
+    CardValue altitude;        // the telescope's altitude in that frame, degrees
 
     bool any() const { return latitude || longitude || rightAscension || declination; }
 };
@@ -39,7 +42,8 @@ struct FrameCoordinates {
 // types it; the sign rule for all but the right ascension.
 OfferedAngle offeredAngle(double value, bool signRule, std::string source);
 
-// What the first frame in the list (the first that can be measured) offers. The star of J2000
+// What the first frame in the list (the first that can be measured) offers, and whether the
+// other frames' headers agree with it. The star of J2000
 // cards is brought to its place of date at the frame's moment for the described airmass, and a
 // place of date brought back to J2000 for the precise one.
 FrameCoordinates frameCoordinates(const std::filesystem::path& folder, const ImageFileList& files,

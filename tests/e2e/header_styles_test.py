@@ -10,6 +10,7 @@
     LONGITUD, TELALT) gives the date_obs and airmass of its UTC twin, the same night with plain
     UTC cards, frame by frame, and says where its times came from.
     With --airmass precise the star is taken as J2000 (SharpCap's JNow cards brought back).
+    A frame whose site differs from the first frame's is named.
 (3) A typed longitude of the wrong sign on a night with CENTALT is warned about; the local-time
     night's LONGITUD is taken turned and the console says so.
 
@@ -19,6 +20,7 @@ Usage: header_styles_test.py BUILD_DIR
 """
 import csv
 import os
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -112,6 +114,16 @@ def check_precise(work):
                   (style, band, from_frames[band], given[band]))
 
 
+def check_disagreement(work):
+    """A frame whose SITELAT differs from the first frame's by a degree is named."""
+    folder, other = os.path.join(work, "nina"), os.path.join(work, "north")
+    simulate(other, "nina", ["--lat", "36,0,0"])
+    shutil.copy(os.path.join(other, "NIGHT_0005_G.fit"), folder)
+    run = orvel(folder, [])
+    check("Warning: the frames disagree on the site or the star: NIGHT_0005_G.fit holds SITELAT "
+          "36, unlike the first frame." in run.stdout, "the disagreeing frame is named")
+
+
 def check_zeros(work):
     folder = os.path.join(work, "zeros")
     simulate(folder, "zeros")
@@ -161,6 +173,7 @@ def main():
         check_zeros(work)
         check_local_time(work)
         check_wrong_sign(work)
+        check_disagreement(work)
     check.finish("header styles")
 
 
