@@ -4,7 +4,7 @@
 (1) For each --header-style of orvel-simulate, the night measured without --lat/--lon/--ra/--dec
     (with --lat/--lon for sharpcap, which writes no site) gives the k of the same night with the
     simulator's place-of-date coordinates typed, to 1e-3 in every band; the console names the
-    cards each value came from. "zeros" (site and star cards of zeros) exits 2 naming the four
+    cards each value came from (and, for seestar, that its GAIN is a setting). "zeros" (site and star cards of zeros) exits 2 naming the four
     options.
 (2) The local-time night (DATE-OBS local with its offset, UT-OBS, MJD-OBS, west-positive
     LONGITUD, TELALT) gives the date_obs and airmass of its UTC twin, the same night with plain
@@ -85,6 +85,9 @@ def check_style(work, style, cards):
           (style, own.returncode, own.stdout[-300:]))
     for card in cards:
         check(" taken from " + card in own.stdout, "%s: the console names %s" % (style, card))
+    # A GAIN setting without EGAIN is not taken as electrons per ADU.
+    gain_note = "The frames' GAIN (80) is the camera's setting, not electrons per ADU"
+    check((gain_note in own.stdout) == (style == "seestar"), "%s: the gain note" % style)
     from_frames = ks(folder)
     typed = orvel(folder, list(TYPED))
     check(typed.returncode == 0, "%s: typed coordinates: exit %d" % (style, typed.returncode))

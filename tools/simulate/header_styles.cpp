@@ -64,12 +64,14 @@ std::string sexagesimal(double value, const Sexagesimal& form) {
     std::snprintf(tail, sizeof tail, form.zeroMinutes ? " %02lld %0*.*f" : " %lld %*.*f", minutes,
                   width, form.decimals, seconds);
     const char* sign = value < 0.0 ? "-" : (form.plus ? "+" : "");
-    return sign + std::string(head) + tail;
+    std::string text(sign);
+    text.append(head).append(tail);
+    return text;
 }
 
 std::string isoWithFraction(std::int64_t seconds, int decimals) {
     std::string text = isoTime(civilFromSeconds(seconds));
-    if (decimals > 0) text += "." + std::string(static_cast<std::size_t>(decimals), '0');
+    if (decimals > 0) text.append(1, '.').append(static_cast<std::size_t>(decimals), '0');
     return text;
 }
 
@@ -89,7 +91,7 @@ Moments momentsOf(const NightOptions& o, const Frame& f) {
 // The local time of a site whose zone is its longitude's whole hours: '-0700' and the moment.
 std::string localDateObs(const Sky& sky, std::int64_t start) {
     const int hours = static_cast<int>(std::lround(sky.lon / 15.0));
-    char zone[8];
+    char zone[16];
     std::snprintf(zone, sizeof zone, "%c%02d00", hours < 0 ? '-' : '+', std::abs(hours));
     return isoWithFraction(start + hours * 3600, 0) + ".000" + zone;
 }
@@ -215,10 +217,10 @@ void addAltitudeCards(std::vector<std::string>& c, const NightOptions& o, const 
     // The side of the pier; with --meridian-flip it is written with the flip.
     if ((s == "nina" || s == "ekos") && !o.flipHours)
         c.push_back(fitsStringCard("PIERSIDE", "WEST"));
-    if (s == "nina") {
-        c.push_back(fitsRealCard("GAIN", 100.0, "camera setting"));
-        c.push_back(fitsRealCard("EGAIN", 1.0, "electrons per ADU"));
-    }
+    // The camera's gain setting (a ZWO camera's 0 to 600), with electrons per ADU beside it
+    // only in N.I.N.A.'s frames.
+    if (s == "nina" || s == "seestar") c.push_back(fitsRealCard("GAIN", 80.0, "camera setting"));
+    if (s == "nina") c.push_back(fitsRealCard("EGAIN", 1.0, "electrons per ADU"));
 }
 
 }  // namespace
