@@ -26,15 +26,16 @@ const ListedFile* firstFrame(const ImageFileList& files) {
 }
 
 // The star's place as the chosen airmass takes it.
-void offerStar(const HeaderPlace& p, const ImageHeader& header, bool precise, FrameCoordinates& c) {
+void offerStar(const HeaderPlace& p, const ImageHeader& header, bool wantJ2000,
+               FrameCoordinates& c) {
     if (!p.rightAscension.known() || !p.declination.known()) return;
     SkyPlace place{p.rightAscension.value, p.declination.value};
     std::string how;
     const std::optional<double> jd = utcJulianDate(header, TimeReference::start);
-    if (jd && !p.starOfDate && !precise) {
+    if (jd && !p.starOfDate && !wantJ2000) {
         place = placeOfDate(place, *jd);
         how = ", J2000 brought to the date";
-    } else if (jd && p.starOfDate && precise) {
+    } else if (jd && p.starOfDate && wantJ2000) {
         place = placeOfJ2000(place, *jd);
         how = ", of date brought to J2000";
     }
@@ -131,7 +132,7 @@ OfferedAngle offeredAngle(double value, bool signRule, std::string source) {
 }
 
 FrameCoordinates frameCoordinates(const std::filesystem::path& folder, const ImageFileList& files,
-                                  bool preciseAirmass) {
+                                  bool wantJ2000) {
     FrameCoordinates c;
     const ListedFile* first = firstFrame(files);
     if (first == nullptr) return c;
@@ -147,7 +148,7 @@ FrameCoordinates frameCoordinates(const std::filesystem::path& folder, const Ima
             p.longitude.value > 180.0 ? p.longitude.value - 360.0 : p.longitude.value;
         c.longitude = offeredAngle(lon, true, p.longitude.card);
     }
-    offerStar(p, c.header, preciseAirmass, c);
+    offerStar(p, c.header, wantJ2000, c);
     c.altitude = p.altitude;
     checkLongitudeSign(c);
     if (c.any()) c.disagreement = findDisagreement(folder, files, first, p);

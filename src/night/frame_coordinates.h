@@ -43,11 +43,11 @@ struct FrameCoordinates {
 OfferedAngle offeredAngle(double value, bool signRule, std::string source);
 
 // What the first frame in the list (the first that can be measured) offers, and whether the
-// other frames' headers agree with it. The star of J2000
-// cards is brought to its place of date at the frame's moment for the described airmass, and a
-// place of date brought back to J2000 for the precise one.
+// other frames' headers agree with it. The star is given as the airmass takes typed
+// coordinates: J2000 cards brought to the place of date at the frame's moment (the described
+// airmass, or --equinox date), a place of date brought back to J2000 when `wantJ2000`.
 FrameCoordinates frameCoordinates(const std::filesystem::path& folder, const ImageFileList& files,
-                                  bool preciseAirmass);
+                                  bool wantJ2000);
 
 // The star's elevation, degrees, computed for the first frame's moment as the night's
 // airmasses are (NaN when the frame has no moment).

@@ -148,8 +148,9 @@ RunLog openRunLog(const std::filesystem::path& folder, Console& console) {
 int runNightSession(NightOperator& op, const RunOptions& options, Console& console, RunLog& log) {
     op.logScreen(log);
     ImageFileList files = listFrames(options);
-    const FrameCoordinates offered =
-        frameCoordinates(options.folder, files, options.preciseAirmass.has_value());
+    const FrameCoordinates offered = frameCoordinates(
+        options.folder, files,
+        options.preciseAirmass && options.preciseAirmass->equinox == Equinox::j2000);
     const std::optional<ObservingSetup> given = op.setup(log, offered);
     if (!given) return kMissingCoordinates;
     const ObservingSetup& setup = *given;
