@@ -14,6 +14,8 @@ namespace {
 
 constexpr double kSecondsPerDay = 86400.0;
 constexpr double kMjdOfJdZero = 2400000.5;  // JD - MJD
+constexpr double kLocalClockGap = 1800.0;   // seconds between DATE-OBS and UT-OBS that show a
+                                            // local clock (zones are whole or half hours)
 
 // Whole seconds since MJD 0 as a Gregorian calendar date and time of day.
 void setMjdSeconds(long long seconds, ImageHeader& header) {
@@ -177,6 +179,15 @@ std::vector<TimeSource> timeSources(std::string_view text, const std::optional<I
     };
 }
 
+// A DATE-OBS without a zone that a UT-OBS beside it contradicts by half an hour or more: the
+// writer put local time there.
+bool contradictedByUtObs(std::string_view text, const IsoTime& obs) {
+    if (obs.zoned || !obs.hasDate) return false;
+    const double written = isoMjd(obs);
+    const std::optional<double> ut = clockCard(text, "UT-OBS", written);
+    return ut && std::fabs(*ut - written) * kSecondsPerDay >= kLocalClockGap;
+}
+
 }  // namespace
 
 std::optional<IsoTime> parseIsoTime(std::string_view text) {
@@ -225,14 +236,18 @@ void setHeaderMoment(double mjd, ImageHeader& header) {
 void readUtcMoment(std::string_view headerText, ImageHeader& header) {
     const std::string written = keywordString(headerText, "DATE-OBS");
     const std::optional<IsoTime> obs = parseIsoTime(written);
-    const bool local = obs && obs->hasTime && obs->offsetMinutes != 0;
+    const bool zoned = obs && obs->hasTime && obs->offsetMinutes != 0;
+    const bool local = zoned || (obs && obs->hasTime && contradictedByUtObs(headerText, *obs));
     // A UTC DATE-OBS stands; so do a date with its TIME-OBS, and forms read elsewhere.
     if (obs && obs->hasTime && !local) {
         header.secondFraction = obs->secondOfDay - std::floor(obs->secondOfDay);
         return;
     }
     if ((obs && !obs->hasTime && header.hasTimeOfDay) || (!obs && !written.empty())) return;
-    const std::string why = local ? " (DATE-OBS is local time, " + obs->offsetText + ")" : "";
+    std::string why;
+    if (local)
+        why = zoned ? " (DATE-OBS is local time, " + obs->offsetText + ")"
+                    : " (DATE-OBS is local time)";
     for (const TimeSource& source : timeSources(headerText, obs, header)) {
         if (const std::optional<double> mjd = source.mjd()) {
             setHeaderMoment(*mjd, header);
@@ -240,7 +255,7 @@ void readUtcMoment(std::string_view headerText, ImageHeader& header) {
             return;
         }
     }
-    if (!local) return;
+    if (!zoned) return;
     setHeaderMoment(isoMjd(*obs), header);
     header.timeCards = "DATE-OBS less its offset " + obs->offsetText;
 }

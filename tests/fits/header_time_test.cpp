@@ -66,6 +66,19 @@ TEST(HeaderTime, UtObsServesALocalDateObsOnTheUtcDay) {
     EXPECT_EQ(r.header.timeCards, "UT-OBS (DATE-OBS is local time, -07:00)");
 }
 
+TEST(HeaderTime, ADateObsWithoutZoneThatUtObsContradictsIsLocal) {
+    // 21:35 written in DATE-OBS, 04:35 in UT-OBS: seven hours apart, the UTC day the next one.
+    const Read r = readCards(
+        {fitsStringCard("DATE-OBS", "2026-03-15T21:35:51"), fitsStringCard("UT-OBS", "04:35:51")});
+    EXPECT_EQ(r.moment(), (Moment{2026, 3, 16, 4, 35, 51}));
+    EXPECT_EQ(r.header.timeCards, "UT-OBS (DATE-OBS is local time)");
+    // A UT-OBS that agrees (to the second written) leaves DATE-OBS as it is.
+    const Read same = readCards({fitsStringCard("DATE-OBS", "2026-03-15T21:35:51.4"),
+                                 fitsStringCard("UT-OBS", "21:35:51")});
+    EXPECT_EQ(same.moment(), (Moment{2026, 3, 15, 21, 35, 51}));
+    EXPECT_EQ(same.header.timeCards, "");
+}
+
 TEST(HeaderTime, TimeObsTakesTheDayNearestTheOtherCards) {
     // MJD-OBS 61115.0 is 2026-03-16 0h; TIME-OBS 23:59 lies one minute before it.
     const Read r =
