@@ -90,8 +90,9 @@ void reportFrameCoordinates(const FrameCoordinates& frames, const ObservingSetup
         console.printLine("Warning: the frames disagree on the site or the star: " +
                           frames.disagreement + ", unlike the first frame.");
     if (!frames.flippedCard.empty() && taken[1])
-        console.printLine("The frames' " + frames.flippedCard +
-                          " agrees with the telescope's altitude only as west positive: the site"
+        console.printLine("The frames' " + frames.flippedCard + " agrees with " +
+                          frames.flipWitness +
+                          " only as west positive: the site"
                           " longitude is taken as " +
                           frames.longitude->typed + ".");
 }

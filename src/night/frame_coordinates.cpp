@@ -6,6 +6,8 @@
 #include <utility>
 
 #include "base/numeric.h"
+#include "fits/fits_header.h"
+#include "fits/header_time.h"
 #include "night/frame_reading.h"
 #include "observing/airmass.h"
 #include "observing/place_of_date.h"
@@ -15,8 +17,10 @@ namespace orvel {
 
 namespace {
 
-constexpr double kAgreement = 1.0;  // degrees between computed and written altitude that agree
-constexpr double kSameCard = 0.5;   // degrees two frames' site or star cards may differ by
+constexpr double kAgreement = 1.0;     // degrees between computed and written altitude that agree
+constexpr double kFarFromZone = 60.0;  // degrees from its zone's meridian a longitude is wrong
+constexpr double kNearZone = 30.0;     // degrees from it a turned longitude is taken as right
+constexpr double kSameCard = 0.5;      // degrees two frames' site or star cards may differ by
 
 // The first listed frame that can be measured, or the first of all.
 const ListedFile* firstFrame(const ImageFileList& files) {
@@ -52,21 +56,36 @@ ObservingSetup setupOf(const FrameCoordinates& c) {
     return s;
 }
 
-// A longitude card that agrees with the altitude only with its sign turned was written west
-// positive: it is taken turned.
-void checkLongitudeSign(FrameCoordinates& c) {
-    if (!c.altitude.known() || !c.latitude || !c.longitude || !c.rightAscension || !c.declination)
-        return;
+// Whether the longitude agrees with the first frame's altitude only with its sign turned.
+bool altitudeTurns(const FrameCoordinates& c) {
+    if (!c.altitude.known() || !c.latitude || !c.rightAscension || !c.declination) return false;
     ObservingSetup s = setupOf(c);
     const double asRead = firstFrameElevation(c, s);
     s.longitude = offeredAngle(-static_cast<double>(c.longitude->angle.value), true, "").angle;
     const double turned = firstFrameElevation(c, s);
-    if (std::fabs(asRead - c.altitude.value) > kAgreement &&
-        std::fabs(turned - c.altitude.value) <= kAgreement) {
-        c.flippedCard = c.longitude->source;
-        c.longitude = offeredAngle(-static_cast<double>(c.longitude->angle.value), true,
-                                   c.longitude->source + ", west positive");
-    }
+    return std::fabs(asRead - c.altitude.value) > kAgreement &&
+           std::fabs(turned - c.altitude.value) <= kAgreement;
+}
+
+// Whether the longitude lies far from the meridian of the zone DATE-OBS names, and near it
+// turned (zones stray from their meridians by up to a few tens of degrees).
+bool zoneTurns(const FrameCoordinates& c, std::string_view headerText) {
+    const std::optional<IsoTime> t = parseIsoTime(keywordString(headerText, "DATE-OBS"));
+    if (!t || t->offsetMinutes == 0) return false;
+    const double meridian = t->offsetMinutes / 4.0;  // 15 degrees an hour
+    const double lon = c.longitude->angle.value;
+    return std::fabs(lon - meridian) > kFarFromZone && std::fabs(-lon - meridian) <= kNearZone;
+}
+
+// A longitude card that agrees with the altitude (or, without one, the DATE-OBS zone) only
+// with its sign turned was written west positive: it is taken turned.
+void checkLongitudeSign(FrameCoordinates& c, std::string_view headerText) {
+    if (!c.longitude) return;
+    if (c.altitude.known() ? !altitudeTurns(c) : !zoneTurns(c, headerText)) return;
+    c.flippedCard = c.longitude->source;
+    c.flipWitness = c.altitude.known() ? "the telescope's altitude" : "the DATE-OBS time zone";
+    c.longitude = offeredAngle(-static_cast<double>(c.longitude->angle.value), true,
+                               c.longitude->source + ", west positive");
 }
 
 // The first card of a later frame that differs from the first frame's, as "SITELAT 36.2".
@@ -150,7 +169,7 @@ FrameCoordinates frameCoordinates(const std::filesystem::path& folder, const Ima
     }
     offerStar(p, c.header, wantJ2000, c);
     c.altitude = p.altitude;
-    checkLongitudeSign(c);
+    checkLongitudeSign(c, f.scan.text);
     if (c.any()) c.disagreement = findDisagreement(folder, files, first, p);
     return c;
 }

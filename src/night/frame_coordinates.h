@@ -27,6 +27,8 @@ struct FrameCoordinates {
                                                  // altitude shows a west-positive card)
     std::optional<OfferedAngle> rightAscension;  // hours
     std::optional<OfferedAngle> declination;     // degrees
+    std::string flipWitness;   // what showed it: "the telescope's altitude" or "the DATE-OBS
+                               // time zone"
     std::string flippedCard;   // the longitude card that agreed with the altitude only negated
                                // (written west positive); empty when none
     std::string disagreement;  // "NAME holds SITELAT 36.2" for the first later frame whose

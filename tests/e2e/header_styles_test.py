@@ -12,7 +12,8 @@
     With --airmass precise the star is taken as J2000 (SharpCap's JNow cards brought back).
     A frame whose site differs from the first frame's is named.
 (3) A typed longitude of the wrong sign on a night with CENTALT is warned about; the local-time
-    night's LONGITUD is taken turned and the console says so.
+    night's LONGITUD is taken turned and the console says so, by its DATE-OBS zone where the
+    frames carry no altitude.
 
 The expected values come from the simulator: its coordinates, and the twin night's airmasses.
 
@@ -153,6 +154,26 @@ def check_local_time(work):
               (a["file"], a["airmass"], b["airmass"]))
 
 
+def check_zone_turns(work):
+    """Without TELALT, the local-time night's LONGITUD is turned by its DATE-OBS zone (-0700)."""
+    folder = os.path.join(work, "no-altitude")
+    shutil.copytree(os.path.join(work, "local-time"), folder)
+    for name in os.listdir(folder):
+        if name.endswith(".fit"):
+            path = os.path.join(folder, name)
+            data = open(path, "rb").read()
+            # The TELALT card becomes a COMMENT card of the same length.
+            data = data.replace(b"TELALT  = ", b"COMMENT   ")
+            open(path, "wb").write(data)
+    run = orvel(folder, [])
+    check("The frames' LONGITUD agrees with the DATE-OBS time zone only as west positive" in
+          run.stdout, "no TELALT: the zone turns LONGITUD: " + run.stdout[:500])
+    k_local = ks(os.path.join(work, "local-time"))
+    k_here = ks(folder)
+    check(all(abs(k_local[b] - k_here[b]) <= K_TOLERANCE for b in "RGB"),
+          "no TELALT: k %s, with TELALT %s" % (k_here, k_local))
+
+
 def check_wrong_sign(work):
     folder = os.path.join(work, "nina")
     args = dict(TYPED)
@@ -175,6 +196,7 @@ def main():
         check_precise(work)
         check_zeros(work)
         check_local_time(work)
+        check_zone_turns(work)
         check_wrong_sign(work)
         check_disagreement(work)
     check.finish("header styles")
