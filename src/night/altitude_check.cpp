@@ -63,6 +63,17 @@ std::string likelyCause(const NightRecord& night, const ObservingSetup& setup) {
 
 }  // namespace
 
+std::string frameAltitudeNote(const FrameRecord& frame) {
+    if (!frame.measured() || !std::isfinite(frame.header.telescopeAltitude)) return {};
+    const double computed = frame.measurement->fittedElevation();
+    if (!(std::fabs(computed - frame.header.telescopeAltitude) > kAgreement)) return {};
+    char text[160];
+    std::snprintf(text, sizeof text,
+                  "its computed elevation %.1f degrees differs from the telescope's %s %.1f",
+                  computed, frame.header.altitudeCard.c_str(), frame.header.telescopeAltitude);
+    return text;
+}
+
 std::string altitudeWarning(const NightRecord& night, const ObservingSetup& setup) {
     std::string card;
     for (const FrameRecord& f : night.frames)

@@ -13,4 +13,9 @@ namespace orvel {
 // elevation less the written altitude is beyond 1 degree; empty otherwise.
 std::string altitudeWarning(const NightRecord& night, const ObservingSetup& setup);
 
+// The note of one frame whose computed elevation is more than 1 degree from the telescope's
+// altitude in its header ("its computed elevation 14.0 degrees differs from the telescope's
+// CENTALT 89.5"); empty otherwise.
+std::string frameAltitudeNote(const FrameRecord& frame);
+
 }  // namespace orvel

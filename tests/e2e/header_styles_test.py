@@ -95,6 +95,9 @@ def check_style(work, style, cards):
     check(" taken from OB" not in typed.stdout and " taken from RA" not in typed.stdout and
           " taken from SITE" not in typed.stdout, "%s: typed values are not said taken" % style)
     given = ks(folder)
+    notes = [r["note"] for r in rows(folder, "ORVEL_results.csv")]
+    check(not any("differs from the telescope's" in n for n in notes),
+          "%s: the right coordinates agree with the altitudes: %s" % (style, notes))
     for band in "RGB":
         diff = abs(from_frames[band] - given[band])
         check(diff <= K_TOLERANCE, "%s %s: k %.5f from the frames, %.5f typed" %
@@ -187,6 +190,10 @@ def check_wrong_sign(work):
           "nina with an east longitude typed: the altitude check warns: " + run.stdout[:600])
     check("Warning: the site longitude typed differs from the frames' (SITELONG" in run.stdout,
           "nina with an east longitude typed: the frames' value is named")
+    # Each frame's note in the results file says how far it is from CENTALT.
+    notes = [r["note"] for r in rows(folder, "ORVEL_results.csv")]
+    check(all("differs from the telescope's CENTALT" in n for n in notes),
+          "nina with an east longitude typed: every frame's note names CENTALT: %s" % notes[:2])
 
 
 def main():

@@ -77,9 +77,9 @@ std::string isoWithFraction(std::int64_t seconds, int decimals) {
 
 // The UTC moments of the exposure's start and end, seconds since 1970.
 struct Moments {
-    std::int64_t start = 0;
-    std::int64_t end = 0;
-    double mjd = 0;  // the start as a modified Julian date
+    std::int64_t start = 0;  // the exposure's start, seconds since 1970 (UTC)
+    std::int64_t end = 0;    // its end, seconds since 1970
+    double mjd = 0;          // the start as a modified Julian date, days
 };
 
 Moments momentsOf(const NightOptions& o, const Frame& f) {
