@@ -43,9 +43,7 @@ std::string understood(const TypedAngle& a, std::string_view units) {
 
 // The frames' value, offered before its question (Enter takes it).
 std::string offerLine(const OfferedAngle& offered, int i) {
-    std::string label(coordinateNames(i).label);
-    label[0] = static_cast<char>(label[0] - 'a' + 'A');
-    return label + " from the frames (" + offered.source + "): " + offered.typed +
+    return coordinateHeading(i) + " from the frames (" + offered.source + "): " + offered.typed +
            " \xe2\x80\x94 press Enter to take it";
 }
 
@@ -59,11 +57,7 @@ TypedAngle askAngle(Console& console, const AngleQuestion& q,
         const std::string line = readAnswer(console);
         taken = offered && line.find_first_not_of(" \t") == std::string::npos;
         const TypedAngle a = taken ? offered->angle : angleFromLine(line, q.signRule);
-        if (taken) {
-            console.printLine(understood(a, q.units));
-            return a;
-        }
-        if (fieldsHoldOnlyNumbers(line)) {
+        if (taken || fieldsHoldOnlyNumbers(line)) {
             console.printLine(understood(a, q.units));
             return a;
         }

@@ -43,6 +43,12 @@ CoordinateNames coordinateNames(int i) {
     return kNames[static_cast<std::size_t>(i)];
 }
 
+std::string coordinateHeading(int i) {
+    std::string label(coordinateNames(i).label);
+    label[0] = static_cast<char>(label[0] - 'a' + 'A');
+    return label;
+}
+
 const std::optional<OfferedAngle>& offeredCoordinate(const FrameCoordinates& frames, int i) {
     switch (i) {
         case 0:
@@ -76,8 +82,7 @@ void reportFrameCoordinates(const FrameCoordinates& frames, const ObservingSetup
     for (int i = 0; i < kCoordinates; ++i) {
         const std::optional<OfferedAngle>& offered = offeredCoordinate(frames, i);
         if (!offered) continue;
-        std::string label(coordinateNames(i).label);
-        label[0] = static_cast<char>(label[0] - 'a' + 'A');
+        const std::string label = coordinateHeading(i);
         if (taken[static_cast<std::size_t>(i)]) {
             const std::string line = label + " taken from " + offered->source;
             log.line(line);

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "base/console_text.h"
@@ -23,6 +24,8 @@ struct CoordinateNames {
     std::string_view option;  // "--lat"
 };
 CoordinateNames coordinateNames(int i);
+// The label as a line begins it: "Site latitude".
+std::string coordinateHeading(int i);
 
 // The frames' offer of coordinate i (0 latitude .. 3 declination).
 const std::optional<OfferedAngle>& offeredCoordinate(const FrameCoordinates& frames, int i);
