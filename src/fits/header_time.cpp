@@ -14,6 +14,8 @@ namespace {
 
 constexpr double kSecondsPerDay = 86400.0;
 constexpr double kMjdOfJdZero = 2400000.5;  // JD - MJD
+constexpr double kLatestMjd = 1.0e7;        // days from MJD 0 (about the year 29000) beyond
+                                            // which a date is not taken
 constexpr double kLocalClockGap = 1800.0;   // seconds between DATE-OBS and UT-OBS that show a
                                             // local clock (zones are whole or half hours)
 
@@ -224,13 +226,16 @@ long long daysFromCivil(int year, int month, int day) {
     return era * 146097 + doe - 678881;  // MJD 0 is 1858-11-17
 }
 
-void setHeaderMoment(double mjd, ImageHeader& header) {
+bool setHeaderMoment(double mjd, ImageHeader& header) {
+    // A date a header claims beyond any calendar in use is not a moment (and would overflow).
+    if (!(std::fabs(mjd) < kLatestMjd)) return false;
     // To the millisecond: a date of eleven decimals (0.9 microseconds) written for a whole
     // second gives that second.
     const long long milli = std::llround(mjd * kSecondsPerDay * 1e3);
     const long long seconds = milli >= 0 ? milli / 1000 : (milli - 999) / 1000;
     setMjdSeconds(seconds, header);
     header.secondFraction = static_cast<double>(milli - seconds * 1000) / 1e3;
+    return true;
 }
 
 void readUtcMoment(std::string_view headerText, ImageHeader& header) {
@@ -249,15 +254,14 @@ void readUtcMoment(std::string_view headerText, ImageHeader& header) {
         why = zoned ? " (DATE-OBS is local time, " + obs->offsetText + ")"
                     : " (DATE-OBS is local time)";
     for (const TimeSource& source : timeSources(headerText, obs, header)) {
-        if (const std::optional<double> mjd = source.mjd()) {
-            setHeaderMoment(*mjd, header);
+        if (const std::optional<double> mjd = source.mjd(); mjd && setHeaderMoment(*mjd, header)) {
             header.timeCards = source.cards + why;
             return;
         }
     }
     if (!zoned) return;
-    setHeaderMoment(isoMjd(*obs), header);
-    header.timeCards = "DATE-OBS less its offset " + obs->offsetText;
+    if (setHeaderMoment(isoMjd(*obs), header))
+        header.timeCards = "DATE-OBS less its offset " + obs->offsetText;
 }
 
 }  // namespace orvel

@@ -31,8 +31,9 @@ std::optional<IsoTime> parseIsoTime(std::string_view text);
 long long daysFromCivil(int year, int month, int day);
 
 // A modified Julian date (UTC) set into the header's date and time fields, to the millisecond;
-// the fraction of a second goes to secondFraction.
-void setHeaderMoment(double mjd, ImageHeader& header);
+// the fraction of a second goes to secondFraction. A date more than 10 million days from MJD 0
+// (or not finite) leaves the header as it is and gives false.
+bool setHeaderMoment(double mjd, ImageHeader& header);
 
 // The exposure's start in UTC, where DATE-OBS is missing or holds local time: from the first of
 // UT-OBS, TIME-OBS, DATE-AVG (less half the exposure), DATE-END (less the exposure), MJD-OBS

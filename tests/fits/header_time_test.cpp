@@ -110,6 +110,9 @@ TEST(HeaderTime, MjdObsAndJdServeInThatOrder) {
     const Read jd = readCards({fitsRealCard("JD", 2461115.625)});
     EXPECT_EQ(jd.moment(), (Moment{2026, 3, 16, 3, 0, 0}));
     EXPECT_EQ(jd.header.timeCards, "JD");
+    // A date beyond any calendar is no moment.
+    EXPECT_FALSE(readCards({fitsRealCard("MJD-OBS", 1e300)}).header.hasDate);
+    EXPECT_FALSE(readCards({fitsRealCard("JD", -1e300)}).header.hasDate);
     // A UT-OBS is preferred to a coarse MJD-OBS of three decimals.
     EXPECT_EQ(readCards({fitsStringCard("UT-OBS", "03:00:07"), fitsRealCard("MJD-OBS", 61115.125),
                          fitsRealCard("JD", 2461115.0)})
