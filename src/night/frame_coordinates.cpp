@@ -33,6 +33,10 @@ const ListedFile* firstFrame(const ImageFileList& files) {
 void offerStar(const HeaderPlace& p, const ImageHeader& header, bool wantJ2000,
                FrameCoordinates& c) {
     if (!p.rightAscension.known() || !p.declination.known()) return;
+    // Values outside the sky are no place (a right ascension written in degrees is not hours).
+    if (!(p.rightAscension.value > 0.0 && p.rightAscension.value < 24.0) ||
+        !(std::fabs(p.declination.value) <= 90.0))
+        return;
     SkyPlace place{p.rightAscension.value, p.declination.value};
     std::string how;
     const std::optional<double> jd = utcJulianDate(header, TimeReference::start);
