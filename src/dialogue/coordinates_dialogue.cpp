@@ -1,11 +1,14 @@
 #include "dialogue/coordinates_dialogue.h"
 
+#include <array>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "base/number_format.h"
 #include "base/typed_line.h"
 #include "dialogue/dialogue.h"
+#include "dialogue/frame_setup.h"
 #include "night/night_log.h"
 #include "observing/coordinates.h"
 
@@ -38,13 +41,23 @@ std::string understood(const TypedAngle& a, std::string_view units) {
            formatShort(a.seconds) + " =" + formatShort(a.value) + std::string(units) + ".";
 }
 
-TypedAngle askAngle(Console& console, const AngleQuestion& q) {
+// The frames' value, offered before its question (Enter takes it).
+std::string offerLine(const OfferedAngle& offered, int i) {
+    return coordinateHeading(i) + " from the frames (" + offered.source + "): " + offered.typed +
+           " \xe2\x80\x94 press Enter to take it";
+}
+
+// The angle typed, or the frames' when the answer is empty and they offer one (`taken` then).
+TypedAngle askAngle(Console& console, const AngleQuestion& q,
+                    const std::optional<OfferedAngle>& offered, int i, bool& taken) {
     console.endLine();
+    if (offered) console.printLine(offerLine(*offered, i));
     console.printLine(q.prompt);
     for (;;) {
         const std::string line = readAnswer(console);
-        const TypedAngle a = angleFromLine(line, q.signRule);
-        if (fieldsHoldOnlyNumbers(line)) {
+        taken = offered && line.find_first_not_of(" \t") == std::string::npos;
+        const TypedAngle a = taken ? offered->angle : angleFromLine(line, q.signRule);
+        if (taken || fieldsHoldOnlyNumbers(line)) {
             console.printLine(understood(a, q.units));
             return a;
         }
@@ -58,17 +71,21 @@ TypedAngle askAngle(Console& console, const AngleQuestion& q) {
 
 }  // namespace
 
-ObservingSetup readObservingSetup(Console& console, RunLog& log) {
+ObservingSetup readObservingSetup(Console& console, RunLog& log, const FrameCoordinates& frames) {
+    static constexpr std::array<AngleQuestion, kCoordinates> kQuestions = {{
+        {"Input the Latitude of site (D,M,S, South is negative)- ", true, "degrees", "35,0,0"},
+        {"Input the Longitude of site (D,M,S, West is negative)- ", true, "degrees", "-106,30,0"},
+        {"Input the RA of target star (H,M,S)- ", false, "hours", "9,5,0"},
+        {"Input the Dec of target star (D,M,S)- ", true, "degrees", "34,30,0"},
+    }};
     ObservingSetup s;
-    s.latitude = askAngle(console, {"Input the Latitude of site (D,M,S, South is negative)- ", true,
-                                    "degrees", "35,0,0"});
-    s.longitude = askAngle(console, {"Input the Longitude of site (D,M,S, West is negative)- ",
-                                     true, "degrees", "-106,30,0"});
-    s.rightAscension =
-        askAngle(console, {"Input the RA of target star (H,M,S)- ", false, "hours", "9,5,0"});
-    s.declination =
-        askAngle(console, {"Input the Dec of target star (D,M,S)- ", true, "degrees", "34,30,0"});
+    std::array<bool, kCoordinates> taken{};
+    for (int i = 0; i < kCoordinates; ++i)
+        setupCoordinate(s, i) =
+            askAngle(console, kQuestions[static_cast<std::size_t>(i)], offeredCoordinate(frames, i),
+                     i, taken[static_cast<std::size_t>(i)]);
     logObservingSetup(log, s);
+    reportFrameCoordinates(frames, s, taken, false, console, log);
     return s;
 }
 

@@ -2,12 +2,15 @@
 #pragma once
 
 #include "base/run_log.h"
+#include "night/frame_coordinates.h"
 #include "observing/observing_setup.h"
 #include "platform/console.h"
 
 namespace orvel {
 
-// Asks for the four angles in order, then echoes them to the log.
-ObservingSetup readObservingSetup(Console& console, RunLog& log);
+// Asks for the four angles in order, then echoes them to the log. Where the frames hold a value,
+// a line before its question offers it and an empty answer takes it (named in the log then).
+ObservingSetup readObservingSetup(Console& console, RunLog& log,
+                                  const FrameCoordinates& frames = {});
 
 }  // namespace orvel

@@ -6,6 +6,8 @@
 
 #include "base/numeric.h"
 #include "base/typed_line.h"
+#include "fits/header_place.h"
+#include "fits/header_time.h"
 
 namespace orvel {
 
@@ -14,6 +16,7 @@ namespace {
 constexpr std::size_t kKeywordColumns = 8;  // a keyword's name fills card columns 1 to 8
 constexpr std::size_t kValueStart = 10;     // 0-based place of card column 11, where values begin
 constexpr std::size_t kDateLength = 10;     // 'YYYY-MM-DD': anything longer holds a time of day
+constexpr double kLargestGain = 20.0;       // electrons per ADU beyond which a GAIN is a setting
 
 // How a keyword is told in a card: by its first characters (the six keywords read since the
 // beginning), or in the form the FITS standard writes a value card: the name blank-padded over
@@ -124,15 +127,30 @@ void scanDateObs(std::string_view text, int cards, ImageHeader& header) {
 
 void scanExptime(std::string_view text, int cards, ImageHeader& header) {
     const int j = findCard(text, cards, "EXPTIME");
-    if (j == 0) return;
-    header.hasExposure = true;
-    header.exposure = f32(cardNumber(text, j));
+    if (j != 0) {
+        header.hasExposure = true;
+        header.exposure = f32(cardNumber(text, j));
+        return;
+    }
+    // Some capture programs write the exposure under EXPOSURE alone.
+    if (const std::optional<double> seconds = valueCardNumber(text, cards, "EXPOSURE")) {
+        header.hasExposure = true;
+        header.exposure = f32(*seconds);
+    }
 }
 
 // The detector's gain and read noise, which set the noise of a measured signal.
 void scanDetector(std::string_view text, int cards, ImageHeader& header) {
-    std::optional<double> gain = valueCardNumber(text, cards, "GAIN");
-    if (!gain) gain = valueCardNumber(text, cards, "EGAIN");
+    // EGAIN is electrons per ADU; GAIN is that only in some programs, the camera's own setting
+    // (80, 0 to 600) in most: it serves without EGAIN where it is plausible as electrons per ADU.
+    std::optional<double> gain = valueCardNumber(text, cards, "EGAIN");
+    if (!gain) {
+        gain = valueCardNumber(text, cards, "GAIN");
+        if (gain && *gain > kLargestGain) {
+            header.gainSetting = *gain;
+            gain.reset();
+        }
+    }
     // A gain of 0 or less, or a negative noise, cannot describe a detector: it is not used.
     if (gain && *gain > 0.0 && std::isfinite(*gain)) header.gain = *gain;
     if (const std::optional<double> noise = valueCardNumber(text, cards, "RDNOISE");
@@ -225,33 +243,15 @@ bool isLegacyDate(std::string_view date) {
     return true;
 }
 
-// A modified Julian date as a Gregorian calendar date and time of day, to the nearest second.
-void setFromMjd(double mjd, ImageHeader& header) {
-    const long long seconds = std::llround(mjd * 86400.0);
-    const long long days = seconds >= 0 ? seconds / 86400 : (seconds - 86399) / 86400;
-    const long long inDay = seconds - days * 86400;
-    // Days since 1 March of year 0 (the civil-from-days method), so leap days fall last.
-    const long long z = days + 678881;  // MJD 0 is 1858-11-17
-    const long long era = (z >= 0 ? z : z - 146096) / 146097;
-    const long long doe = z - era * 146097;
-    const long long yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const long long doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const long long mp = (5 * doy + 2) / 153;
-    const long long month = mp < 10 ? mp + 3 : mp - 9;
-    header.year = static_cast<int>(yoe + era * 400 + (month <= 2 ? 1 : 0));
-    header.month = static_cast<int>(month);
-    header.day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-    header.hour = static_cast<int>(inDay / 3600);
-    header.minute = static_cast<int>(inDay / 60 % 60);
-    header.second = static_cast<int>(inDay % 60);
-    header.hasDate = true;
-    header.hasTimeOfDay = true;
-}
-
 }  // namespace
 
 std::string keywordString(std::string_view headerText, std::string_view keyword) {
     return valueCardString(headerText, cardsIn(headerText), keyword);
+}
+
+std::string_view keywordCard(std::string_view headerText, std::string_view keyword) {
+    const int j = findCard(headerText, cardsIn(headerText), keyword, KeywordForm::valueCard);
+    return j == 0 ? std::string_view() : headerCard(headerText, j);
 }
 
 std::optional<double> keywordNumber(std::string_view headerText, std::string_view keyword) {
@@ -273,7 +273,7 @@ void readWriterTime(std::string_view headerText, ImageHeader& header) {
     }
     if (header.hasDate) return;
     if (const std::optional<double> mjd = keywordNumber(headerText, "MJD-OBS"))
-        setFromMjd(*mjd, header);
+        setHeaderMoment(*mjd, header);
 }
 
 ImageHeader parseHeader(const HeaderScan& scan) {
@@ -290,6 +290,15 @@ ImageHeader parseHeader(const HeaderScan& scan) {
     scanExptime(text, cards, header);
     scanImageKind(text, cards, header);
     scanDetector(text, cards, header);
+    // The moment in UTC where DATE-OBS is missing or local (after the exposure, which
+    // DATE-AVG and DATE-END need).
+    readUtcMoment(text, header);
+    // The telescope's altitude, which checks the site, the star and the times.
+    const CardValue altitude = readHeaderPlace(text).altitude;
+    if (altitude.known()) {
+        header.telescopeAltitude = altitude.value;
+        header.altitudeCard = altitude.card;
+    }
     header.cardCount = scan.cardCount;
     // The pixel data begin with the block after the last header block.
     header.dataStart = static_cast<std::int64_t>(kFitsCardBytes) * scan.cardCount + 1;

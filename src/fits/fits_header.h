@@ -58,13 +58,16 @@ ImageHeader parseHeader(const HeaderScan& scan);
 // after it); empty when the header has none.
 std::string keywordString(std::string_view headerText, std::string_view keyword);
 
+// The whole first value card of the keyword, comment included; empty when there is none.
+std::string_view keywordCard(std::string_view headerText, std::string_view keyword);
+
 // The number of the first value card of the keyword; empty when there is none or its value
 // does not begin with a number.
 std::optional<double> keywordNumber(std::string_view headerText, std::string_view keyword);
 
 // The observation time as capture programs write it, where the parsed DATE-OBS gave none: a
 // DATE-OBS of the legacy form 'DD/MM/YY' (years 50 to 99 taken as 19YY, the others as 20YY)
-// with TIME-OBS, or, without DATE-OBS, MJD-OBS (rounded to the second).
+// with TIME-OBS, or, without DATE-OBS, MJD-OBS.
 void readWriterTime(std::string_view headerText, ImageHeader& header);
 
 }  // namespace orvel

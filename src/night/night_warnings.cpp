@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "base/number_format.h"
+#include "night/altitude_check.h"
 
 namespace orvel {
 
@@ -99,6 +100,8 @@ std::string frameNote(const NightRecord& night, std::size_t frame,
     if (f.included()) parts.insert(parts.end(), f.warnings.begin(), f.warnings.end());
     for (const NightWarning& w : fitWarnings)
         if (w.frame == frame) parts.push_back(w.text);
+    // The telescope's own altitude, where the header gives one, checks the computed elevation.
+    if (const std::string off = frameAltitudeNote(f); !off.empty()) parts.push_back(off);
     std::string note;
     for (const std::string& p : parts) note += (note.empty() ? "" : "; ") + p;
     return note;

@@ -65,7 +65,7 @@ std::optional<std::array<double, 2>> midExposureDate(const ImageHeader& header,
     if (eraDtf2d("UTC", header.year, header.month, header.day, header.hour, header.minute,
                  header.second, &jd1, &jd2) < 0)
         return std::nullopt;
-    jd2 += secondsToMidExposure(header, stamp) / kSecondsPerDay;
+    jd2 += (header.secondFraction + secondsToMidExposure(header, stamp)) / kSecondsPerDay;
     return std::array<double, 2>{jd1, jd2};
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "analysis/image_statistics.h"
+#include "dialogue/frame_setup.h"
 #include "dialogue/graph_session.h"
 #include "graph/graph_file.h"
 #include "night/night_log.h"
@@ -40,15 +41,7 @@ class OptionsOperator : public NightOperator {
           window_(o.graphFile ? OffscreenWindow::Surface::drawn : OffscreenWindow::Surface::none) {}
 
     void logScreen(RunLog& log) override { logScreenSize(log, 0, 0); }
-    ObservingSetup setup(RunLog& log) override {
-        ObservingSetup setup;
-        setup.latitude = angleFromLine(o_.latitude, true);
-        setup.longitude = angleFromLine(o_.longitude, true);
-        setup.rightAscension = angleFromLine(o_.rightAscension, false);
-        setup.declination = angleFromLine(o_.declination, true);
-        logObservingSetup(log, setup);
-        return setup;
-    }
+    std::optional<ObservingSetup> setup(RunLog& log, const FrameCoordinates& frames) override;
     int noFrames() override {
         const std::string folder = o_.run.folder.string();
         console_.printLine(o_.run.frames.active()
@@ -131,6 +124,36 @@ std::optional<std::size_t> OptionsOperator::nextRemoval(const NightRecord& night
 }
 
 }  // namespace
+
+// Each coordinate from its option, or, left out, from the frames; one missing from both ends
+// the run, named.
+std::optional<ObservingSetup> OptionsOperator::setup(RunLog& log, const FrameCoordinates& frames) {
+    const std::array<const std::string*, kCoordinates> given = {
+        &o_.latitude, &o_.longitude, &o_.rightAscension, &o_.declination};
+    ObservingSetup setup;
+    std::array<bool, kCoordinates> taken{};
+    std::string missing;
+    for (int i = 0; i < kCoordinates; ++i) {
+        const std::string& typed = *given[static_cast<std::size_t>(i)];
+        const std::optional<OfferedAngle>& offered = offeredCoordinate(frames, i);
+        if (!typed.empty()) {
+            setupCoordinate(setup, i) = angleFromLine(typed, i != 2);
+        } else if (offered) {
+            setupCoordinate(setup, i) = offered->angle;
+            taken[static_cast<std::size_t>(i)] = true;
+        } else {
+            missing += (missing.empty() ? "" : ", ") + std::string(coordinateNames(i).option);
+        }
+    }
+    if (!missing.empty()) {
+        console_.printLine("orvel: the frames hold no value for " + missing +
+                           "; the option is missing (see --help)");
+        return std::nullopt;
+    }
+    logObservingSetup(log, setup);
+    reportFrameCoordinates(frames, setup, taken, true, console_, log);
+    return setup;
+}
 
 int runBatch(const BatchOptions& o, Console& console) {
     RunLog log = openRunLog(o.run.folder, console);

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "night/altitude_check.h"
+#include "night/header_notes.h"
 #include "platform/session_end.h"
 #include "report/fit_report.h"
 #include "report/results_files.h"
@@ -14,13 +16,20 @@ namespace orvel {
 namespace {
 
 constexpr std::string_view kLogName = "ORVEL_LOG.txt";
+constexpr int kMissingCoordinates = 2;  // the status of a run without its site or star
 
 // The night's frames: chosen by --frames when it is given, otherwise by their names' band
-// letters. The list goes to the log (and, when nothing is found although the folder holds
-// FITS frames, the console says which and how to measure them).
-ImageFileList findFrames(const RunOptions& options, RunLog& log, Console& console) {
-    ImageFileList files = options.frames.active() ? selectFrames(options.folder, options.frames)
-                                                  : discoverImages(options.folder);
+// letters. Found before the questions, so that the first frame's header can offer the site and
+// the star; nothing is said of them until reportFrames.
+ImageFileList listFrames(const RunOptions& options) {
+    return options.frames.active() ? selectFrames(options.folder, options.frames)
+                                   : discoverImages(options.folder);
+}
+
+// The list goes to the log (and, when nothing is found although the folder holds FITS frames,
+// the console says which and how to measure them).
+void reportFrames(const ImageFileList& files, const RunOptions& options, RunLog& log,
+                  Console& console) {
     reportDiscovery(log, console, files);
     // The console alone says which bands came from names: the log lists the frames as ever.
     if (const std::string note = bandsFromNamesNote(files, options.frames); !note.empty())
@@ -29,7 +38,6 @@ ImageFileList findFrames(const RunOptions& options, RunLog& log, Console& consol
         if (const std::string hint = captureHint(options.folder); !hint.empty())
             console.printLine(hint);
     }
-    return files;
 }
 
 // After the frames are measured: the fit as the options say, and with --reject the frames too
@@ -139,19 +147,27 @@ RunLog openRunLog(const std::filesystem::path& folder, Console& console) {
 
 int runNightSession(NightOperator& op, const RunOptions& options, Console& console, RunLog& log) {
     op.logScreen(log);
-    const ObservingSetup setup = op.setup(log);
-    const NightPlan plan{findFrames(options, log, console),
-                         setup,
-                         options.folder,
-                         {},
-                         options.preciseAirmass,
-                         options.aperture};
+    ImageFileList files = listFrames(options);
+    const FrameCoordinates offered = frameCoordinates(
+        options.folder, files,
+        options.preciseAirmass && options.preciseAirmass->equinox == Equinox::j2000);
+    const std::optional<ObservingSetup> given = op.setup(log, offered);
+    if (!given) return kMissingCoordinates;
+    const ObservingSetup& setup = *given;
+    reportFrames(files, options, log, console);
+    const NightPlan plan{std::move(files),       setup,           options.folder, {},
+                         options.preciseAirmass, options.aperture};
     if (plan.files.files.empty()) return op.noFrames();
     std::optional<FieldCrop> field;
     const std::optional<std::filesystem::path> fieldFile = op.fieldFile();
     PickRecorder picks(log);
     NightRecord night = measureNight(
         plan, keepingField(op.picker(picks), field, fieldFile || options.reportFile), console, log);
+    // Where the frames' times came from, when not from a UTC DATE-OBS: once, on the console.
+    if (const std::string note = frameTimesNote(night); !note.empty()) console.printLine(note);
+    if (const std::string note = gainSettingNote(night); !note.empty()) console.printLine(note);
+    if (const std::string warning = altitudeWarning(night, setup); !warning.empty())
+        console.printLine(warning);
     prepareFits(night, options, console, log);
     const int status = finishNight(op, options, night, {setup, field, fieldFile}, console, log);
     return std::max(status, op.status());

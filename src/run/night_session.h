@@ -10,6 +10,7 @@
 #include "base/run_log.h"
 #include "dialogue/graph_session.h"
 #include "night/discovery.h"
+#include "night/frame_coordinates.h"
 #include "night/night_fit.h"
 #include "night/night_log.h"
 #include "night/night_loop.h"
@@ -26,8 +27,9 @@ class NightOperator {
     virtual ~NightOperator() = default;
     // The screen's size in the log (0 x 0 when there is none).
     virtual void logScreen(RunLog& log) = 0;
-    // The site and the star's coordinates, with their log lines.
-    virtual ObservingSetup setup(RunLog& log) = 0;
+    // The site and the star's coordinates, with their log lines, from the answers and what the
+    // frames offer; empty when some coordinate is neither given nor offered (the run ends).
+    virtual std::optional<ObservingSetup> setup(RunLog& log, const FrameCoordinates& frames) = 0;
     // What is said when no frame is found; the run's status.
     virtual int noFrames() = 0;
     // The star and background picks on the first usable frame, each written by `picks`.

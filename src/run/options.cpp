@@ -29,23 +29,26 @@ OptionCheck<BatchOptions> onRun(RunCheck check) {
 const OptionTable<BatchOptions> kOptions = {
     {{.name = "--lat",
       .placeholder = "D,M,S",
-      .help = "site latitude, degrees, minutes, seconds (south negative)",
-      .group = kRequiredAnswer},
+      .help = "site latitude, degrees, minutes, seconds (south negative); may be left\n"
+              "out when the frames hold it (SITELAT, OBSGEO-B, LAT-OBS, LATITUDE)",
+      .group = kAnswer},
      angleAnswer(&BatchOptions::latitude, {true, -90, 90, "-90 to 90 degrees"})},
     {{.name = "--lon",
       .placeholder = "D,M,S",
-      .help = "site longitude (west negative)",
-      .group = kRequiredAnswer},
+      .help = "site longitude (west negative); may be left out when the frames hold it",
+      .group = kAnswer},
      angleAnswer(&BatchOptions::longitude, {true, -180, 180, "-180 to 180 degrees"})},
     {{.name = "--ra",
       .placeholder = "H,M,S",
-      .help = "right ascension of the star, hours, minutes, seconds",
-      .group = kRequiredAnswer},
+      .help = "right ascension of the star, hours, minutes, seconds; may be left out\n"
+              "when the frames hold it (OBJCTRA, or RA in degrees)",
+      .group = kAnswer},
      angleAnswer(&BatchOptions::rightAscension, {false, 0, 24, "0 to 24 hours"})},
     {{.name = "--dec",
       .placeholder = "D,M,S",
-      .help = "declination of the star (south negative)",
-      .group = kRequiredAnswer},
+      .help = "declination of the star (south negative); may be left out when the\n"
+              "frames hold it",
+      .group = kAnswer},
      angleAnswer(&BatchOptions::declination, {true, -90, 90, "-90 to 90 degrees"})},
     {{.name = "--star",
       .placeholder = "COL,ROW",
@@ -265,10 +268,10 @@ Without options ORVEL runs interactively in the current folder: it asks for the 
 on the console and lets you pick the star, the sky background and outlier points with the
 mouse.
 
-With --lat, --lon, --ra, --dec, --star and --background (all six, with --remove and --graph
-when wanted) it asks nothing, opens no window and needs no display. It writes the same log as
-an interactive run with the same typed values and the same clicks at a screen factor of 1.
-The other options apply to both runs.
+With --star and --background, and --lat, --lon, --ra and --dec where the frames do not hold
+them (with --remove and --graph when wanted) it asks nothing, opens no window and needs no
+display. It writes the same log as an interactive run with the same typed values and the
+same clicks at a screen factor of 1. The other options apply to both runs.
 
 Options:
 )";
@@ -282,7 +285,8 @@ ORVEL_field.png in an interactive run.
 Exit status:
   0 on success, 1 when no frame could be measured, a file could not be written or a --remove
   name matched no frame of the fit, 2 for a missing or malformed option (or an output
-  option naming an input frame, the log or another output).
+  option naming an input frame, the log or another output, or a coordinate that neither an
+  option nor the frames give).
 
 Example:
   orvel --lat 35,0,0 --lon -111,30,0 --ra 5,55,10 --dec 7,24,25 \

@@ -37,7 +37,9 @@ class DialogueOperator : public NightOperator {
         desktop_ = desktop.value_or(DesktopSize{});
         logScreenSize(log, desktop_.width, desktop_.height);
     }
-    ObservingSetup setup(RunLog& log) override { return readObservingSetup(env_.console, log); }
+    std::optional<ObservingSetup> setup(RunLog& log, const FrameCoordinates& frames) override {
+        return readObservingSetup(env_.console, log, frames);
+    }
     int noFrames() override { return 0; }
     StarPicker picker(PickRecorder& picks) override {
         return interactivePicker(desktop_, env_.console, env_.window, picks);

@@ -306,7 +306,7 @@ TEST(FitsHeader, CardsAreCutWhereTheTextEnds) {
     EXPECT_EQ(cardValueField("BITPIX  = 8"), "8");
 }
 
-TEST(FitsHeader, GainFromGainOrEgainAndReadNoiseFromRdnoise) {
+TEST(FitsHeader, GainFromEgainOrAPlausibleGainAndReadNoiseFromRdnoise) {
     struct Case {
         std::vector<std::string> cards;
         double gain, readNoise;  // NaN: not taken
@@ -315,7 +315,11 @@ TEST(FitsHeader, GainFromGainOrEgainAndReadNoiseFromRdnoise) {
     const Case cases[] = {
         {{fitsCard("GAIN", "1.6"), fitsCard("RDNOISE", "9.5")}, 1.6, 9.5},
         {{fitsCard("EGAIN", "0.8")}, 0.8, none},
-        {{fitsCard("EGAIN", "0.8"), fitsCard("GAIN", "2.5")}, 2.5, none},
+        // EGAIN is electrons per ADU; GAIN beside it, or above 20, is the camera's setting.
+        {{fitsCard("EGAIN", "0.8"), fitsCard("GAIN", "2.5")}, 0.8, none},
+        {{fitsCard("GAIN", "80"), fitsCard("EGAIN", "1.25")}, 1.25, none},
+        {{fitsCard("GAIN", "80")}, none, none},
+        {{fitsCard("GAIN", "20")}, 20.0, none},
         // A gain of 0 or below, a negative noise or text cannot describe a detector.
         {{fitsCard("GAIN", "0"), fitsCard("RDNOISE", "-3")}, none, none},
         {{fitsStringCard("GAIN", "high"), fitsCard("RDNOISE", "0")}, none, 0.0},

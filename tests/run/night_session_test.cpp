@@ -26,7 +26,7 @@ class ScriptedOperator : public NightOperator {
         calls.push_back("screen");
         logScreenSize(log, 0, 0);
     }
-    ObservingSetup setup(RunLog& log) override {
+    std::optional<ObservingSetup> setup(RunLog& log, const FrameCoordinates&) override {
         calls.push_back("setup");
         ObservingSetup s;
         s.latitude = angleFromLine("35,0,0", true);

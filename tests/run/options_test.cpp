@@ -61,9 +61,10 @@ TEST(Options, MissingAndMalformedOptionsAreNamed) {
         EXPECT_EQ(c.mode, CommandLine::Mode::error);
         return c.error;
     };
-    EXPECT_EQ(error({"--lat", "1,2,3"}), "option --lon is missing");
-    EXPECT_EQ(error({"--star", "1,2"}), "option --lat is missing");
-    EXPECT_EQ(error({"--remove", "a_R.fit"}), "option --lat is missing");
+    // The coordinates may come from the frames: the picks are what an unattended run needs.
+    EXPECT_EQ(error({"--lat", "1,2,3"}), "option --star is missing");
+    EXPECT_EQ(error({"--star", "1,2"}), "option --background is missing");
+    EXPECT_EQ(error({"--remove", "a_R.fit"}), "option --star is missing");
     EXPECT_EQ(error(complete({"--frobnicate"})), "unknown option --frobnicate (see --help)");
     EXPECT_EQ(error(complete({"extra"})), "unknown option extra (see --help)");
     EXPECT_EQ(error(complete({"--graph"})), "option --graph needs a value");

@@ -13,6 +13,7 @@
 #include "fits/fits_writer.h"
 #include "fits/pixel_decoder.h"
 #include "simulate/frame_traits.h"
+#include "simulate/header_styles.h"
 
 namespace orvel::simulate {
 
@@ -23,13 +24,13 @@ constexpr double kDarkLevel = 100.0;  // level of the master dark, ADU per pixel
 constexpr const char* kCubeName = "NIGHT_RGB.fit";
 constexpr const char* kDarkName = "master_dark_sub.fit";
 
-// The cards every written file has after its image cards: scaling, moment and exposure.
+// The cards every written file has after its image cards: scaling, moment and exposure (with
+// the site, star and altitude of a --header-style).
 // With --meridian-flip, the side of the pier the telescope is on.
 void addExposureCards(std::vector<std::string>& cards, const NightOptions& o, const Frame& f) {
     cards.push_back(fitsRealCard("BSCALE", 1.0));
     cards.push_back(fitsRealCard("BZERO", o.bitpix == 16 ? 32768.0 : 0.0));
-    cards.push_back(fitsStringCard("DATE-OBS", isoTime(f.time), "UT at the exposure start"));
-    cards.push_back(fitsRealCard("EXPTIME", o.exptime, "seconds"));
+    addStyleCards(cards, o, f);
     if (o.flipHours)
         cards.push_back(fitsStringCard("PIERSIDE", afterFlip(o, f) ? "WEST" : "EAST",
                                        "side of the pier the telescope is on"));

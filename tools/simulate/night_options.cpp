@@ -138,6 +138,16 @@ const OptionTable<NightOptions> kOptions = {
     entry({"--compress", "gz|fz",
            "write each frame gzip-compressed (.gz) or tile-compressed (.fz, RICE)"},
           oneOf(&NightOptions::compress, {"", "gz", "fz"}, "must be gz or fz")),
+    entry({"--header-style", "STYLE",
+           "the time, site, star and altitude cards as a capture program writes them:\n"
+           "nina, sgp, sharpcap, seestar, ekos, maxim, theskyx, apt, pixinsight,\n"
+           "local-time (a robotic telescope: local DATE-OBS, UT-OBS, west-positive\n"
+           "LONGITUD, TELALT) or zeros (site and star cards of zeros)"},
+          oneOf(&NightOptions::headerStyle,
+                {"", "nina", "sgp", "sharpcap", "seestar", "ekos", "maxim", "theskyx", "apt",
+                 "pixinsight", "local-time", "zeros"},
+                "must be nina, sgp, sharpcap, seestar, ekos, maxim, theskyx, apt, pixinsight,\n"
+                "local-time or zeros")),
     entry({.name = "--saturate",
            .placeholder = "N",
            .help = "frame N's star so bright that its peak is clipped at 65535 (BITPIX -32\n"

@@ -60,6 +60,9 @@ struct NightOptions {
     std::string filterCard = "FILTER";        // the card that names a frame's filter
     std::string colour;                       // "" one band per file; cube or bayer: all three
     std::string compress;                     // "" plain files; gz or fz
+    std::string headerStyle;                  // "" DATE-OBS and EXPTIME alone; or the capture
+                                              // program whose time, site, star and altitude
+                                              // cards are written (--header-style)
     bool preciseTruth = false;                // truth from J2000 coordinates by ERFA with
                                               // refraction, mid-exposure, Pickering's airmass
     bool stampMiddle = false;                 // DATE-OBS names the exposure's middle, not start
