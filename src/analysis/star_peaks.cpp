@@ -57,21 +57,25 @@ class CleanPatch {
         return means_[index(column, row)];
     }
 
-    // The light above the sky's centroid over the 3 x 3 pixels about (column, row): the place
-    // of a star's top to a fraction of a pixel (the pixel itself when no light is there).
-    std::pair<double, double> centroid(long long column, long long row, double sky) const {
-        double sum = 0.0, sc = 0.0, sr = 0.0;
-        for (long long r = row - 1; r <= row + 1; ++r)
-            for (long long c = column - 1; c <= column + 1; ++c) {
-                if (c < left_ || r < top_ || c >= left_ + width_ || r >= top_ + height_) continue;
+    // The place of a star's top to a fraction of a pixel: along each axis the parabola through
+    // the logarithms of the light above the sky at the top pixel and its two neighbours (exact
+    // for a Gaussian star); the pixel itself where that light is not there.
+    std::pair<double, double> place(long long column, long long row, double sky) const {
+        const auto offset = [&](long long dc, long long dr) {
+            double ln[3];
+            for (int i = -1; i <= 1; ++i) {
+                const long long c = column + i * dc, r = row + i * dr;
+                if (c < left_ || r < top_ || c >= left_ + width_ || r >= top_ + height_) return 0.0;
                 const double w = static_cast<double>(values_[index(c, r)]) - sky;
-                if (!(w > 0.0)) continue;
-                sum += w;
-                sc += w * static_cast<double>(c - column);
-                sr += w * static_cast<double>(r - row);
+                if (!(w > 0.0)) return 0.0;
+                ln[i + 1] = std::log(w);
             }
-        const auto c0 = static_cast<double>(column), r0 = static_cast<double>(row);
-        return sum > 0.0 ? std::pair{c0 + sc / sum, r0 + sr / sum} : std::pair{c0, r0};
+            const double curve = ln[0] - 2.0 * ln[1] + ln[2];
+            // Only a top (curving down) has a place; within half a pixel of its pixel.
+            return curve < 0.0 ? std::clamp(0.5 * (ln[0] - ln[2]) / curve, -0.5, 0.5) : 0.0;
+        };
+        return {static_cast<double>(column) + offset(1, 0),
+                static_cast<double>(row) + offset(0, 1)};
     }
 
   private:
@@ -180,7 +184,7 @@ std::vector<PatchStar> findPatchStars(const PixelImage& image, const PixelArea& 
         const std::size_t root = rootOf(parent, i);
         if (starOf[root] < 0) {
             starOf[root] = static_cast<int>(stars.size());
-            const auto [c, r] = patch.centroid(peaks[i].column, peaks[i].row, sky.level);
+            const auto [c, r] = patch.place(peaks[i].column, peaks[i].row, sky.level);
             stars.push_back({c, r, peaks[i].height, peaks[i].beyondEdge, {}});
         }
         stars[static_cast<std::size_t>(starOf[root])].peaks.emplace_back(peaks[i].column,

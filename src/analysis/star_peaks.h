@@ -30,8 +30,8 @@ inline constexpr double kFaintestStarShare = 0.05;
 
 // One star of the patch.
 struct PatchStar {
-    double column = 0.0;      // the centroid of the light about the 3 x 3 mean's highest pixel,
-    double row = 0.0;         // column and row (pixels, to a fraction)
+    double column = 0.0;      // the place of its top (the 3 x 3 mean's highest pixel, to a
+    double row = 0.0;         // fraction of a pixel by the light about it), column and row
     double height = 0.0;      // that mean above the sky, DC
     bool beyondEdge = false;  // its top lies on the area's edge below light beyond it: the wing
                               // of a star outside the area, never taken for a star in it
