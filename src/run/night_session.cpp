@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "base/display_text.h"
 #include "night/altitude_check.h"
 #include "night/header_notes.h"
 #include "platform/session_end.h"
@@ -34,8 +35,14 @@ void reportFrames(const ImageFileList& files, const RunOptions& options, RunLog&
     // The console alone says which bands came from names: the log lists the frames as ever.
     if (const std::string note = bandsFromNamesNote(files, options.frames); !note.empty())
         console.printLine(note);
-    if (files.files.empty() && !options.frames.active()) {
-        if (const std::string hint = captureHint(options.folder); !hint.empty())
+    if (files.files.empty()) {
+        // Why the run ends, on the console too: the log is not where a user looks first.
+        console.printLine("No frames found in " + displaySafe(options.folder.string()) +
+                          (options.frames.active()
+                               ? ": no file matches the --frames patterns."
+                               : ": no file name ends in R.fit, G.fit or B.fit."));
+        if (const std::string hint = options.frames.active() ? "" : captureHint(options.folder);
+            !hint.empty())
             console.printLine(hint);
     }
 }

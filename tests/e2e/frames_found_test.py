@@ -134,6 +134,18 @@ def check_bands_from_names(work, night):
           "no FILTER: the fit equals the classic night's")
 
 
+def check_nothing_found(work, night):
+    """A folder without frames says so on the console, and which FITS frames it does hold."""
+    empty = os.path.join(work, "empty")
+    os.mkdir(empty)
+    r = unattended(empty)
+    check("No frames found in %s: no file name ends in R.fit, G.fit or B.fit." % empty
+          in r.stdout, "empty folder: the console says why (%r)" % r.stdout[-300:])
+    r = unattended(night, ["--frames", "*.fits"])
+    check("no file matches the --frames patterns" in r.stdout,
+          "no match: the console says why (%r)" % r.stdout[-300:])
+
+
 def main():
     work = tempfile.mkdtemp(prefix="orvel-frames-found-")
     try:
@@ -141,6 +153,7 @@ def main():
         simulate(night)
         check_same_exposure(work, night)
         check_bands_from_names(work, night)
+        check_nothing_found(work, night)
     finally:
         if os.environ.get("ORVEL_KEEP") is None:
             shutil.rmtree(work, ignore_errors=True)
