@@ -20,6 +20,9 @@ import tempfile
 BUILD = os.path.abspath(sys.argv[1])
 SOURCE = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 PROGRAMS = ["orvel", "orvel-simulate"]
+# Every file a run writes under its own name.
+WRITTEN = ["ORVEL_LOG.txt", "ORVEL_results.csv", "ORVEL_fit.csv", "ORVEL_weights.csv",
+           "ORVEL.bmp", "ORVEL_plot.png", "ORVEL_field.png"]
 MAINTAINER = "Night Sky <night.sky@example.org>"
 # The lists the build folder keeps of what was installed: the user's own are set aside.
 KEPT = ["install_manifest.txt", "orvel_installed.txt"]
@@ -152,6 +155,15 @@ def main():
             text = rendered(page)
             if "EXIT STATUS" not in text.upper() and "Exit status" not in text:
                 failures.append(program + "(1) has no exit status")
+            # A shell command continued over lines stays so: no backslash inside a line.
+            for line in text.splitlines():
+                if re.search(r"\\\s+\S", line):
+                    failures.append("%s(1) runs a continued line on: %r" % (program, line))
+            if program == "orvel":
+                files = text[text.find("FILES"):text.find("EXAMPLES", text.find("FILES"))]
+                for name in WRITTEN:
+                    if not re.search(r"^\s+" + re.escape(name) + r"$", files, re.MULTILINE):
+                        failures.append("orvel(1)'s FILES leaves out " + name)
             for option in options_of(help_text):
                 if not re.search(re.escape(option) + r"\b", text):
                     failures.append("%s(1) does not name %s" % (program, option))

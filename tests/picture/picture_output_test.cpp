@@ -120,6 +120,8 @@ TEST(NightPlot, TheSvgLegendGivesKInBothUnits) {
               std::string::npos);
     EXPECT_NE(svg.find(">BLUE  no line (0 frames)<"), std::string::npos);
     EXPECT_NE(svg.find(">removed (1)<"), std::string::npos);
+    // h_B.fit could not be read: left out by the program, with no mark to draw.
+    EXPECT_NE(svg.find(">left out by the program (1, 1 not drawn)<"), std::string::npos);
     EXPECT_NE(svg.find(">Atmospheric extinction towards RA 09h 05m 00s, Dec +34\u00b0 30\u2032 "
                        "00\u2033<"),
               std::string::npos);
