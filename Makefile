@@ -16,6 +16,8 @@ BENCH_PACKAGES := $(BUILD_PACKAGES) python3 python3-numpy libcfitsio-bin
 ARM64_PACKAGES := $(BUILD_PACKAGES) g++-aarch64-linux-gnu
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 CMAKE_FLAGS ?=
+# The build folder of `make`, `make install` and `make deb`.
+BUILD_DIR ?= build
 PREFIX ?= /usr/local
 DESTDIR ?=
 
@@ -49,11 +51,11 @@ deps-arm64:
 	$(call install_missing,$(ARM64_PACKAGES))
 
 configure: deps
-	cmake -S . -B build -G Ninja $(CMAKE_FLAGS) >/dev/null
+	cmake -S . -B $(BUILD_DIR) -G Ninja $(CMAKE_FLAGS) >/dev/null
 
 # The program, the simulator and their man pages only.
 build: configure
-	cmake --build build -j $(JOBS)
+	cmake --build $(BUILD_DIR) -j $(JOBS)
 
 build-asan/build.ninja: | deps-test
 	cmake -S . -B build-asan -G Ninja -DORVEL_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug >/dev/null
@@ -103,23 +105,30 @@ bench: build deps-bench
 	cmake --build build -j $(JOBS) --target orvel_bench
 	/usr/bin/python3 bench/run_bench.py build
 
-# The programs, their man pages and the README under $(DESTDIR)$(PREFIX); `make uninstall`
-# removes the files the last install wrote (build/install_manifest.txt) under $(DESTDIR).
-install: build
-	DESTDIR="$(DESTDIR)" cmake --install build --prefix "$(PREFIX)"
+# The programs, their man pages, the README and the copyright file under $(DESTDIR)$(PREFIX).
+# Each install adds the files it wrote, DESTDIR included, to $(BUILD_DIR)/orvel_installed.txt;
+# `make uninstall` removes those files and that list. `make deb` keeps its own files in
+# $(BUILD_DIR)/package, so the three work in any order. PREBUILT=1 takes $(BUILD_DIR) as built.
+PREBUILT ?=
+INSTALLED := $(BUILD_DIR)/orvel_installed.txt
+install: $(if $(PREBUILT),,build)
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD_DIR) --prefix "$(PREFIX)"
+	sed 's|^|$(DESTDIR)|' $(BUILD_DIR)/install_manifest.txt >> $(INSTALLED)
 
 uninstall:
-	@if [ ! -f build/install_manifest.txt ]; then echo "Nothing installed from build/"; exit 0; fi; \
-	while IFS= read -r f || [ -n "$$f" ]; do rm -fv "$(DESTDIR)$$f"; done < build/install_manifest.txt; \
-	for d in $$(sed -n 's|/share/doc/orvel/.*|/share/doc/orvel|p' build/install_manifest.txt | sort -u); do \
-	  rmdir --ignore-fail-on-non-empty "$(DESTDIR)$$d/docs" "$(DESTDIR)$$d" 2>/dev/null || true; \
+	@if [ ! -f $(INSTALLED) ]; then echo "Nothing installed from $(BUILD_DIR)/"; exit 0; fi; \
+	while IFS= read -r f || [ -n "$$f" ]; do rm -fv "$$f"; done < $(INSTALLED); \
+	for d in $$(sed -n 's|/share/doc/orvel/.*|/share/doc/orvel|p' $(INSTALLED) | sort -u); do \
+	  rmdir --ignore-fail-on-non-empty "$$d/docs" "$$d" 2>/dev/null || true; \
 	done; \
-	rm -f build/install_manifest.txt
+	rm -f $(INSTALLED)
 
-# A Debian package in build/package/: apt-get install ./build/package/orvel_*.deb
-deb: deps-package build
-	cd build && cpack -G DEB
-	@for f in build/package/orvel_*.deb; do echo "Install with: apt-get install ./$$f"; done
+# A Debian package in $(BUILD_DIR)/package/: apt-get install ./build/package/orvel_*.deb. Its
+# Maintainer field is ORVEL_MAINTAINER.
+ORVEL_MAINTAINER ?= ORVEL developers <orvel-dev@users.noreply.github.com>
+deb: $(if $(PREBUILT),,deps-package build)
+	cd $(BUILD_DIR) && env -u DESTDIR cpack -G DEB -D CPACK_PACKAGE_CONTACT="$(ORVEL_MAINTAINER)"
+	@for f in $(BUILD_DIR)/package/orvel_*.deb; do echo "Install with: apt-get install ./$$f"; done
 
 clean:
 	rm -rf build build-asan build-portable build-arm64

@@ -10,6 +10,39 @@ install(FILES ${CMAKE_SOURCE_DIR}/docs/graph.png ${CMAKE_SOURCE_DIR}/docs/image-
               ${CMAKE_SOURCE_DIR}/docs/night-report.png
         DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs)
 
+# The copyright file in Debian's machine-readable format (DEP-5), its licence text taken from
+# LICENSE so that the two cannot differ: every line indented by one blank, an empty line as ".".
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/LICENSE)
+file(READ ${CMAKE_SOURCE_DIR}/LICENSE ORVEL_LICENCE)
+string(FIND "${ORVEL_LICENCE}" "Redistribution" ORVEL_TERMS_START)
+string(SUBSTRING "${ORVEL_LICENCE}" ${ORVEL_TERMS_START} -1 ORVEL_TERMS)
+string(STRIP "${ORVEL_TERMS}" ORVEL_TERMS)
+string(REPLACE "\n\n" "\n.\n" ORVEL_TERMS "${ORVEL_TERMS}")
+string(REPLACE "\n" "\n " ORVEL_TERMS "${ORVEL_TERMS}")
+file(WRITE ${CMAKE_BINARY_DIR}/copyright
+     "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/
+Upstream-Name: ORVEL
+Upstream-Contact: ORVEL developers <orvel-dev@users.noreply.github.com>
+
+Files: *
+Copyright: 2026 The ORVEL developers
+License: BSD-3-Clause
+
+License: BSD-3-Clause
+ ${ORVEL_TERMS}
+")
+install(FILES ${CMAKE_BINARY_DIR}/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
+
+# The changelog in Debian's format, compressed as the package's documentation must be (-n keeps
+# the date out, so the same text gives the same bytes).
+add_custom_command(
+  OUTPUT ${CMAKE_BINARY_DIR}/changelog.gz
+  COMMAND gzip -9nc ${CMAKE_SOURCE_DIR}/packaging/changelog > ${CMAKE_BINARY_DIR}/changelog.gz
+  DEPENDS ${CMAKE_SOURCE_DIR}/packaging/changelog
+  COMMENT "Compressing the changelog")
+add_custom_target(changelog ALL DEPENDS ${CMAKE_BINARY_DIR}/changelog.gz)
+install(FILES ${CMAKE_BINARY_DIR}/changelog.gz DESTINATION ${CMAKE_INSTALL_DOCDIR})
+
 # The man pages are written by help2man from each program's --help and --version, with the
 # sections --help does not hold (the dialogue, the files, examples) from docs/man/NAME.h2m, so
 # a new option reaches the page with the next build.
@@ -25,9 +58,10 @@ if(HELP2MAN_PROGRAM)
       COMMAND ${CMAKE_COMMAND} -E make_directory ${ORVEL_MAN_DIR}
       COMMAND ${HELP2MAN_PROGRAM} --no-info --section=1 --include=${include_file}
               --output=${page} $<TARGET_FILE:${program}>
+      COMMAND ${CMAKE_COMMAND} -DPAGE=${page} -P ${CMAKE_SOURCE_DIR}/cmake/man_continued_lines.cmake
       # -n keeps the date out of the archive, so the same pages give the same bytes.
       COMMAND gzip -9nf ${page}
-      DEPENDS ${program} ${include_file}
+      DEPENDS ${program} ${include_file} ${CMAKE_SOURCE_DIR}/cmake/man_continued_lines.cmake
       COMMENT "Writing the man page ${program}(1) from its --help"
       VERBATIM)
     list(APPEND ORVEL_MAN_PAGES ${page}.gz)
@@ -43,13 +77,15 @@ endif()
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME orvel)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_CONTACT "ORVEL developers <orvel@localhost>")
+# `make deb` gives the Maintainer field from its ORVEL_MAINTAINER; this is for cpack run alone.
+set(CPACK_PACKAGE_CONTACT "ORVEL developers <orvel-dev@users.noreply.github.com>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
     "atmospheric extinction coefficients from a night's RGB FITS frames of one star")
 set(CPACK_PACKAGE_DESCRIPTION
-    "ORVEL measures the extinction coefficient k of the red, green and blue bands by ring
-photometry of one star in every frame, the airmass of each frame and a fit of ln(signal)
-against airmass. orvel-simulate writes simulated nights with known extinction.")
+    "ORVEL measures the extinction coefficient k of the red, green and blue bands
+by ring photometry of one star in every frame, the airmass of each frame and a
+fit of ln(signal) against airmass. orvel-simulate writes simulated nights with
+known extinction.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION science)

@@ -71,8 +71,9 @@ std::string optionsHelp(std::span<const OptionDeclaration* const> declarations,
         std::string head = "  ";
         head += declaration->name;
         if (!declaration->placeholder.empty()) (head += ' ') += declaration->placeholder;
-        // The help starts beside the name when a blank is left before its column.
-        const bool beside = head.size() < indent.size();
+        // The help starts beside the name when two blanks are left before its column: one
+        // blank reads as part of the option to tools that turn --help into a manual page.
+        const bool beside = head.size() + 2 <= indent.size();
         if (beside)
             head.resize(indent.size(), ' ');
         else

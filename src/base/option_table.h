@@ -79,7 +79,7 @@ OptionsRead gatherOptions(std::span<const OptionDeclaration* const> declarations
 
 // The lines of --help of the options in their order: two blanks, the name and the placeholder,
 // then the help lines in a column `column` characters to the right of the name's start; a name
-// and placeholder that do not leave one blank before the column have the help on the lines
+// and placeholder that do not leave two blanks before the column have the help on the lines
 // below them.
 std::string optionsHelp(std::span<const OptionDeclaration* const> declarations, std::size_t column);
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace orvel {
 
@@ -17,6 +18,17 @@ std::array<double, 3> colourWeights(const std::array<BandFit, 3>& fits, double a
     std::array<double, 3> weights{};
     for (std::size_t i = 0; i < fits.size(); ++i) weights[i] = signal[i] / largest;
     return weights;
+}
+
+std::array<double, 3> whiteBalanceFactors(const std::array<double, 3>& signal) {
+    // The weakest band with signal sets the level, so no channel is brightened and none clips.
+    double weakest = std::numeric_limits<double>::infinity();
+    for (const double s : signal)
+        if (s > 0 && std::isfinite(s)) weakest = std::min(weakest, s);
+    std::array<double, 3> factors{};
+    for (std::size_t i = 0; i < signal.size(); ++i)
+        factors[i] = signal[i] > 0 && std::isfinite(signal[i]) ? weakest / signal[i] : std::nan("");
+    return factors;
 }
 
 }  // namespace orvel

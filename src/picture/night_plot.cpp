@@ -222,8 +222,20 @@ int countOf(const std::vector<Mark>& marks, MarkKind kind) {
                                           [kind](const Mark& m) { return m.kind == kind; }));
 }
 
+// The frames the program left out, drawn or not (a frame never read, or whose star has no
+// place on the axes, has no mark), and how many of them are not drawn.
+std::string leftOutText(const NightRecord& night, const std::vector<Mark>& marks) {
+    const int all = static_cast<int>(std::count_if(
+        night.frames.begin(), night.frames.end(),
+        [](const FrameRecord& f) { return !f.included() && f.state != FrameState::removed; }));
+    const int undrawn = all - countOf(marks, MarkKind::leftOut);
+    return "left out by the program (" + std::to_string(all) +
+           (undrawn > 0 ? ", " + std::to_string(undrawn) + " not drawn)" : ")");
+}
+
 // One legend line per band with files, then the hollow marks explained.
-void drawLegend(Canvas& c, const NightFit& fit, const std::vector<Mark>& marks) {
+void drawLegend(Canvas& c, const NightRecord& night, const NightFit& fit,
+                const std::vector<Mark>& marks) {
     double y = kLegendTop;
     for (const Band b : kBands) {
         if (fit.band(b).files <= 0) continue;
@@ -242,11 +254,10 @@ void drawLegend(Canvas& c, const NightFit& fit, const std::vector<Mark>& marks) 
             y - 4, 12});
     drawMark(c, kLeft + 233, y + 5, leftOut);
     c.setColour(kBlack);
-    c.text({"left out by the program (" + std::to_string(countOf(marks, MarkKind::leftOut)) + ")",
-            kLeft + 256, y - 4, 12});
-    drawMark(c, kLeft + 533, y + 5, leftOut, true);
+    c.text({leftOutText(night, marks), kLeft + 256, y - 4, 12});
+    drawMark(c, kLeft + 583, y + 5, leftOut, true);
     c.setColour(kBlack);
-    c.text({"beyond the axis, drawn at its edge", kLeft + 556, y - 4, 12});
+    c.text({"beyond the axis, drawn at its edge", kLeft + 606, y - 4, 12});
 }
 
 }  // namespace
@@ -327,7 +338,7 @@ std::string nightPlot(const NightRecord& night, const NightFit& fit, const Obser
     drawMainPanel(c, fit, marks, axes, value);
     drawResidualPanel(c, marks, axes);
     drawAxisLabels(c, value);
-    drawLegend(c, fit, marks);
+    drawLegend(c, night, fit, marks);
     return c.finish();
 }
 

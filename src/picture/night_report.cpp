@@ -88,6 +88,26 @@ std::string frameTable(const NightRecord& night, const std::vector<NightWarning>
     return out + "</table>\n";
 }
 
+// One row per altitude: its airmass, the relative signals and the factors for white.
+std::string weightsTable(std::span<const ColourWeightRow> weights) {
+    if (weights.empty()) return "";
+    std::string out =
+        "<h2>Colour weights</h2>\n<p>For a star like this one imaged at an altitude: its relative "
+        "signal in each band (largest band 1) and the factor to multiply each channel by so "
+        "that it comes out white (largest factor 1). " +
+        xmlEscaped(kWhiteBalanceNote) +
+        "</p>\n<table><tr><th>altitude (\u00b0)</th><th>airmass</th><th>signal R</th>"
+        "<th>signal G</th><th>signal B</th><th>multiply R by</th><th>multiply G by</th>"
+        "<th>multiply B by</th></tr>\n";
+    for (const ColourWeightRow& row : weights) {
+        out += "<tr>" + cell(general(row.altitude, 4)) + cell(fixedText(row.airmass, 4));
+        for (const double w : row.signal) out += cell(fixedText(w, 4));
+        for (const double m : row.multiply) out += cell(std::isnan(m) ? "\u2013" : fixedText(m, 4));
+        out += "</tr>\n";
+    }
+    return out + "</table>\n";
+}
+
 constexpr const char* kStyle =
     "body{font-family:'DejaVu Sans',sans-serif;margin:24px;color:#111;max-width:1100px}"
     "h1{font-size:22px;margin:0}p.sub{margin:4px 0 16px;color:#444}"
@@ -116,7 +136,7 @@ std::string base64(const std::string& bytes) {
 
 std::string nightReportHtml(const NightRecord& night, const NightFit& fit,
                             const ObservingSetup& setup, const std::string& plotPng,
-                            const std::string& fieldPng) {
+                            const std::string& fieldPng, std::span<const ColourWeightRow> weights) {
     std::string out =
         "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
         "<title>ORVEL night report</title><style>" +
@@ -127,6 +147,7 @@ std::string nightReportHtml(const NightRecord& night, const NightFit& fit,
                  640);
     out += image(fieldPng, "The first frame with the aperture, sky annulus and background", 400);
     out += "<h2>Fit</h2>\n" + fitTable(fit);
+    out += weightsTable(weights);
     out += "<h2>Frames</h2>\n" + frameTable(night, fit.warnings);
     return out + "</body></html>\n";
 }

@@ -37,24 +37,28 @@ bool writeNightOutputs(const NightOutputs& out, const RunOptions& options,
     const NightRecord& night = out.night;
     const ObservingSetup& setup = out.setup;
     bool ok = true;
+    // The weights' airmass is the one the lines were fitted against.
+    const FittedAirmass airmass =
+        options.preciseAirmass ? FittedAirmass::pickering : FittedAirmass::hardie;
     if (out.fieldFile && out.field)
         ok &= said(writePicture(fieldPicture(*out.field, night), *out.fieldFile), *out.fieldFile,
                    console);
     if (night.anyMeasured()) {
-        // The weights' airmass is the one the lines were fitted against.
-        const FittedAirmass airmass =
-            options.preciseAirmass ? FittedAirmass::pickering : FittedAirmass::hardie;
         const std::filesystem::path weights = folder / "ORVEL_weights.csv";
         ok &= said(writeWholeFile(weights, weightsCsv(out.fit, options.weightAltitudes, airmass)),
                    weights, console);
         showWeights(out.fit, options.weightAltitudes, airmass, console);
     }
     if (options.reportFile) {
+        const std::vector<ColourWeightRow> weights =
+            night.anyMeasured()
+                ? weightRows(out.fit, weightAltitudes(options.weightAltitudes), airmass)
+                : std::vector<ColourWeightRow>{};
         const std::string field = out.field ? fieldPicture(*out.field, night) : std::string();
         const std::string plot =
             nightPlot(night, out.fit, setup, plotValue(options), PictureFormat::png);
         ok &= said(writeWholeFile(*options.reportFile,
-                                  nightReportHtml(night, out.fit, setup, plot, field)),
+                                  nightReportHtml(night, out.fit, setup, plot, field, weights)),
                    *options.reportFile, console);
     }
     if (options.plotFile)

@@ -180,7 +180,7 @@ const OptionTable<BatchOptions> kOptions = {
     {{.name = "--weights-at",
       .placeholder = "ALT",
       .help = "add this altitude (degrees) to the colour weights of\n"
-              "ORVEL_weights.csv and the console; may be repeated",
+              "ORVEL_weights.csv, the console and --report; may be repeated",
       .repeatable = true},
      readWeightAltitude},
     {{.name = "--report",
@@ -278,9 +278,9 @@ Options:
 
 constexpr const char* kHelpAfter = R"(
 Files written in the frames' folder: ORVEL_LOG.txt (the whole run), ORVEL_results.csv (one
-row per frame), ORVEL_fit.csv (one row per band), ORVEL_weights.csv (R:G:B weights by
-altitude); ORVEL.bmp and ORVEL_plot.png when the graph is saved interactively, and
-ORVEL_field.png in an interactive run.
+row per frame), ORVEL_fit.csv (one row per band), ORVEL_weights.csv (R:G:B signals and
+factors for white by altitude); ORVEL.bmp and ORVEL_plot.png when the graph is saved
+interactively, and ORVEL_field.png in an interactive run.
 
 Exit status:
   0 on success, 1 when no frame could be measured, a file could not be written or a --remove

@@ -100,10 +100,11 @@ TEST(OptionTable, AFinalOptionEndsTheReadingWhereItStands) {
 TEST(OptionTable, HelpLinesStandInTheirColumn) {
     const OptionTable<Read> table = {
         {{"--a", "N", "first line\nsecond line"}, {}},
-        // 8 characters with its placeholder fill the column: the help goes below; 7 leave one
-        // blank.
+        // 8 characters with its placeholder fill the column and 7 leave one blank: the help
+        // goes below; 6 leave two blanks, and it stands beside.
         {{"--bb", "XYZ", "below"}, {}},
-        {{"--cc", "XY", "beside"}, {}},
+        {{"--cc", "XY", "below too"}, {}},
+        {{"--dd", "X", "beside"}, {}},
         {{.name = "--c", .help = "flag", .form = OptionForm::flag, .heading = "\nMore:\n"}, {}},
         {{.name = "--h", .help = "help", .form = OptionForm::final, .alias = "-h"}, {}},
     };
@@ -112,7 +113,9 @@ TEST(OptionTable, HelpLinesStandInTheirColumn) {
               "          second line\n"
               "  --bb XYZ\n"
               "          below\n"
-              "  --cc XY beside\n"
+              "  --cc XY\n"
+              "          below too\n"
+              "  --dd X  beside\n"
               "\nMore:\n"
               "  --c     flag\n"
               "  --h     help\n");

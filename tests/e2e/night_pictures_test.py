@@ -128,6 +128,10 @@ def check_weights(folder, fit, console):
         for b in "RGB":
             check(abs(float(w["weight_" + b.lower()]) - signal[b] / top) < 2e-6,
                   "weight %s at %s" % (b, w["altitude_deg"]))
+            # Multiplied by its factor each band comes out at the weakest band's signal.
+            weakest = min(signal.values())
+            check(abs(float(w["multiply_" + b.lower()]) - weakest / signal[b]) < 2e-6,
+                  "factor for white %s at %s" % (b, w["altitude_deg"]))
     zenith = weights[0]
     for r in fit:
         check(abs(float(zenith["weight_" + r["band"].lower()]) - float(r["ratio_at_x1"])) < 2e-6,
@@ -197,6 +201,12 @@ def check_report(folder, results):
         if row["note"]:
             note = row["note"].replace("&", "&amp;").replace("<", "&lt;").replace(">", "&gt;")
             check("<td>%s</td></tr>" % note in page, "note of " + row["file"])
+    # The colour weights, every 5 degrees and the asked 33.3, with how to use them.
+    altitudes = re.findall(r"<tr><td>([0-9.]+)</td><td>[0-9]\.[0-9]{4}</td>", page)
+    check(altitudes == [str(a) for a in range(90, 30, -5)] + ["33.3", "30", "25", "20"],
+          "the weights' rows in the report: %r" % altitudes)
+    check("multiply R by" in page and "solar-type (G2V) star" in page,
+          "the report says how to use the weights")
     chromium = shutil.which("chromium")
     if chromium:
         shot = os.path.join(folder, "report.png")

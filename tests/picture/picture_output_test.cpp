@@ -12,6 +12,7 @@
 #include "picture/field_picture.h"
 #include "picture/night_plot.h"
 #include "picture/night_report.h"
+#include "report/colour_weights.h"
 #include "support/test_support.h"
 
 namespace orvel {
@@ -119,11 +120,32 @@ TEST(NightPlot, TheSvgLegendGivesKInBothUnits) {
               std::string::npos);
     EXPECT_NE(svg.find(">BLUE  no line (0 frames)<"), std::string::npos);
     EXPECT_NE(svg.find(">removed (1)<"), std::string::npos);
+    // h_B.fit could not be read: left out by the program, with no mark to draw.
+    EXPECT_NE(svg.find(">left out by the program (1, 1 not drawn)<"), std::string::npos);
     EXPECT_NE(svg.find(">Atmospheric extinction towards RA 09h 05m 00s, Dec +34\u00b0 30\u2032 "
                        "00\u2033<"),
               std::string::npos);
     EXPECT_NE(svg.find(">Site 35\u00b0 00\u2032 00\u2033 N, 106\u00b0 30\u2032 00\u2033 W  "
                        "\u00b7  night of 2026-03-15 (UT date of the first frame)<"),
+              std::string::npos);
+}
+
+TEST(NightReport, ThePageHoldsTheColourWeightsAndHowToUseThem) {
+    const NightRecord night = test::handMadeNight();
+    const double zenith[] = {90};
+    const std::string html =
+        nightReportHtml(night, describeFit(night), setup(), "", "",
+                        weightRows(describeFit(night), zenith, FittedAirmass::hardie));
+    // At airmass 1 red e^(10.5 - 0.5) against green e^(11 - 0.25): 0.4724; blue has no line.
+    // Red, the weakest band with signal, is multiplied by 1 and green by 0.4724.
+    EXPECT_NE(html.find("<tr><td>90</td><td>1.0000</td><td>0.4724</td><td>1.0000</td>"
+                        "<td>0.0000</td><td>1.0000</td><td>0.4724</td><td>\u2013</td></tr>"),
+              std::string::npos)
+        << html;
+    EXPECT_NE(html.find("<th>multiply R by</th>"), std::string::npos);
+    EXPECT_NE(html.find("solar-type (G2V) star"), std::string::npos);
+    // Without rows there is no table.
+    EXPECT_EQ(nightReportHtml(night, describeFit(night), setup(), "", "").find("Colour weights"),
               std::string::npos);
 }
 

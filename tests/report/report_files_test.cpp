@@ -2,6 +2,7 @@
 // hand (test::handMadeNight), against numbers worked out by hand (the comments show how).
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -106,6 +107,7 @@ TEST(ResultsFiles, BandRowsCarryKItsErrorsSignalsAndRatios) {
 NightRecord weightsNight() {
     NightRecord night;
     night.fits = {line(10.5f, -0.5f), line(11.0f, -0.25f), line(10.0f, -0.125f)};
+    night.bandCounts = {3, 3, 3};
     return night;
 }
 
@@ -128,7 +130,8 @@ TEST(ColourWeightsFile, UnderThePreciseAirmassTheAirmassIsPickerings) {
         weightsCsv(describeFit(weightsNight()), extra, FittedAirmass::pickering);
     const std::vector<std::string> lines = logLines(text);
     ASSERT_EQ(lines.size(), 17u);
-    EXPECT_EQ(lines[0], "altitude_deg,airmass,weight_r,weight_g,weight_b");
+    EXPECT_EQ(lines[0],
+              "altitude_deg,airmass,weight_r,weight_g,weight_b,multiply_r,multiply_g,multiply_b");
     EXPECT_EQ(csvColumn(text, "altitude_deg")[12], "33.3");
     // Pickering (2002): X = 1 / sin(h + 244 / (165 + 47 h^1.1)), h in degrees; at 30 degrees
     // 30 + 244 / (165 + 47 x 42.153) = 30.11369 degrees, X = 1.99315385; at 20 degrees
@@ -148,9 +151,56 @@ TEST(ColourWeightsFile, UnderThePreciseAirmassTheAirmassIsPickerings) {
     // The console's rows take the same airmass.
     ScriptedConsole console;
     showWeights(describeFit(weightsNight()), extra, FittedAirmass::pickering, console);
-    EXPECT_NE(console.transcript().find("   30.0 deg  X = 1.9932   R 0.3685  G 1.0000  B 0.4720\n"),
+    EXPECT_NE(console.transcript().find("   30.0 deg  X = 1.9932   R 0.3685  G 1.0000  B 0.4720"),
               std::string::npos)
         << console.transcript();
+}
+
+// The row's factors for white, as numbers.
+std::vector<double> factorsRow(const std::string& text, const std::string& altitude) {
+    const std::vector<std::string> altitudes = csvColumn(text, "altitude_deg");
+    for (std::size_t i = 0; i < altitudes.size(); ++i) {
+        if (altitudes[i] != altitude) continue;
+        std::vector<double> row;
+        for (const char* c : {"multiply_r", "multiply_g", "multiply_b"})
+            row.push_back(number(csvColumn(text, c)[i]));
+        return row;
+    }
+    return {};
+}
+
+TEST(ColourWeightsFile, TheFactorsForWhiteLiftNothingAndEvenTheBands) {
+    const double extra[] = {33.3};
+    const std::string text =
+        weightsCsv(describeFit(weightsNight()), extra, FittedAirmass::pickering);
+    // At 30 degrees (X = 1.99315385) red is the weakest: its factor 1, green's the red signal
+    // e^(-0.5 - 0.25 X) = 0.36850962, blue's red / blue = e^(0.5 - 0.375 X) = 0.78080277.
+    const std::vector<double> at30 = factorsRow(text, "30");
+    ASSERT_EQ(at30.size(), 3u);
+    EXPECT_EQ(at30[0], 1.0);
+    EXPECT_NEAR(at30[1], 0.36850962, 1e-8);
+    EXPECT_NEAR(at30[2], 0.78080277, 1e-8);
+    // The same on the console, with the line that says what the factors balance.
+    ScriptedConsole console;
+    showWeights(describeFit(weightsNight()), extra, FittedAirmass::pickering, console);
+    const std::string shown = console.transcript();
+    EXPECT_NE(shown.find("   30.0 deg  X = 1.9932   R 0.3685  G 1.0000  B 0.4720   x R 1.0000  "
+                         "G 0.3685  B 0.7808\n"),
+              std::string::npos)
+        << shown;
+    EXPECT_NE(shown.find("multiply each channel by so that it comes out white (largest factor = "
+                         "1)\n"),
+              std::string::npos);
+    EXPECT_NE(shown.find("measured on a solar-type (G2V) star they are the white balance"),
+              std::string::npos);
+}
+
+TEST(ColourWeightsFile, ABandWithoutSignalHasNoFactor) {
+    // Blue with no line: red e^-0.75 = 0.47236655 of green is the weakest band with signal.
+    const std::array<double, 3> f = whiteBalanceFactors({0.47236655, 1.0, 0.0});
+    EXPECT_EQ(f[0], 1.0);
+    EXPECT_NEAR(f[1], 0.47236655, 1e-12);
+    EXPECT_TRUE(std::isnan(f[2]));
 }
 
 TEST(ColourWeightsFile, OtherwiseTheAirmassIsHardies) {
