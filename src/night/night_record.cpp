@@ -23,6 +23,15 @@ bool NightRecord::anyMeasured() const {
                        [](const FrameRecord& f) { return f.measured(); });
 }
 
+double framePixelScale(const FrameRecord& frame) {
+    return frame.source.mosaic ? 2.0 : 1.0;
+}
+
+double fullFramePlace(const FrameRecord& frame, int superPixelOrPixel) {
+    if (!frame.source.mosaic) return superPixelOrPixel;
+    return 2.0 * superPixelOrPixel + 0.5;
+}
+
 DetectorNoise frameDetector(const FrameRecord& frame, const FitChoices& fitting) {
     DetectorNoise d = fitting.detector;
     if (std::isfinite(frame.header.gain)) d.gain = frame.header.gain;

@@ -91,6 +91,14 @@ struct NightRecord {
     bool anyMeasured() const;
 };
 
+// Full-frame pixels per pixel of the image a frame is measured on: 2 for a colour mosaic's
+// super-pixels, else 1.
+double framePixelScale(const FrameRecord& frame);
+
+// A measured column or row of a frame in full-frame pixels: a colour mosaic's super-pixel
+// stands for the 2 x 2 frame pixels about 2 x its index + 0.5.
+double fullFramePlace(const FrameRecord& frame, int superPixelOrPixel);
+
 // The detector of a frame: its header's gain and read noise, else the night's.
 DetectorNoise frameDetector(const FrameRecord& frame, const FitChoices& fitting);
 

@@ -14,6 +14,7 @@ namespace {
 
 constexpr double kHeader = 56.0;   // title strip above the picture, points
 constexpr double kTarget = 700.0;  // about this many points across for the crop
+constexpr double kFooter = 36.0;   // strip below the picture for the scale bar, points
 
 struct Placement {
     double zoom = 1.0;  // points per image pixel
@@ -80,9 +81,12 @@ std::string radiusText(double radius) {
 
 void drawMarks(Canvas& c, const Placement& p, const FrameRecord& first, const StarSelection& s) {
     const FrameMeasurement& m = *first.measurement;
-    const double cx = p.x(m.star.brightestColumn), cy = p.y(m.star.brightestRow);
-    const double aperture = m.rings.innerRadius;
-    const double inner = m.rings.annulusInner, outer = m.rings.annulusOuter;
+    // A colour mosaic's frame is measured in super-pixels: drawn in the frame's own pixels.
+    const double cx = p.x(fullFramePlace(first, m.star.brightestColumn));
+    const double cy = p.y(fullFramePlace(first, m.star.brightestRow));
+    const double scale = framePixelScale(first);
+    const double aperture = m.rings.innerRadius * scale;
+    const double inner = m.rings.annulusInner * scale, outer = m.rings.annulusOuter * scale;
     circle(c, cx, cy, aperture * p.zoom, {1, 0, 0});
     // A fixed aperture's annulus may start beyond it.
     if (inner != aperture) circle(c, cx, cy, inner * p.zoom, {0, 1, 1});
@@ -99,15 +103,22 @@ void drawMarks(Canvas& c, const Placement& p, const FrameRecord& first, const St
     cairo_rectangle(c.context(), p.x(x1) - p.zoom / 2, p.y(y1) - p.zoom / 2, (x2 - x1 + 1) * p.zoom,
                     (y2 - y1 + 1) * p.zoom);
     cairo_stroke(c.context());
-    label(c, "background", p.x(x1) - p.zoom / 2, p.y(y2) + p.zoom / 2 + 4, {1, 0.55, 0});
+    // Below the rectangle, or above it when the picture ends there.
+    const double below = p.y(y2) + p.zoom / 2 + 4;
+    const double y = below + 18 < c.height() - kFooter ? below : p.y(y1) - p.zoom / 2 - 20;
+    label(c, "background", p.x(x1) - p.zoom / 2, std::max(y, kHeader), {1, 0.55, 0});
 }
 
+// The scale bar on a dark strip below the picture, where it covers none of the frame.
 void drawScaleBar(Canvas& c, double zoom, double bottom) {
+    c.setColour({0, 0, 0});
+    cairo_rectangle(c.context(), 0, bottom - kFooter, c.width(), kFooter);
+    cairo_fill(c.context());
     const double length = kScaleBarPixels * zoom;
     c.setColour({1, 1, 0});
     cairo_rectangle(c.context(), 16, bottom - 22, length, 5);
     cairo_fill(c.context());
-    label(c, std::to_string(kScaleBarPixels) + " px", 20 + length, bottom - 30, {1, 1, 0});
+    label(c, std::to_string(kScaleBarPixels) + " px", 24 + length, bottom - 27, {1, 1, 0});
 }
 
 }  // namespace
@@ -147,7 +158,7 @@ std::string fieldPicture(const FieldCrop& crop, const NightRecord& night) {
     p.column0 = crop.column0;
     p.row0 = crop.row0;
     const int width = std::max(520, static_cast<int>(crop.columns * p.zoom));
-    const int height = static_cast<int>(kHeader + crop.rows * p.zoom);
+    const int height = static_cast<int>(kHeader + crop.rows * p.zoom + kFooter);
     Canvas c(PictureFormat::png, width, height);
     c.setColour({0, 0, 0});
     c.text(

@@ -45,11 +45,10 @@ std::string isoDate(const ImageHeader& h) {
     return buf;
 }
 
-// A ring centre's column or row in full-frame pixels: a colour mosaic's super-pixel stands for
-// the 2 x 2 frame pixels about 2 x its index + 0.5.
+// A ring centre's column or row in full-frame pixels (see fullFramePlace).
 std::string ringCentre(const FrameRecord& f, int superPixelOrPixel) {
     if (!f.source.mosaic) return std::to_string(superPixelOrPixel);
-    return csvNumber(2.0 * superPixelOrPixel + 0.5);
+    return csvNumber(fullFramePlace(f, superPixelOrPixel));
 }
 
 // The measured columns of a frame's row, from date_obs to magnitude_value.

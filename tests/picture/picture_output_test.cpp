@@ -78,9 +78,10 @@ TEST(FieldPicture, TheCropIsEnlargedWithTheFirstFramesMarks) {
     crop.grey.assign(24 * 20, 40);
     crop.grey[1 * 24 + 22] = 200;
     const Decoded d = decodePng(fieldPicture(crop, night));
-    // 700 / 24 points per pixel give a whole enlargement of 29: 696 wide, 56 + 20 x 29 high.
+    // 700 / 24 points per pixel give a whole enlargement of 29: 696 wide, 56 + 20 x 29 high and
+    // a strip of 36 below for the scale bar.
     ASSERT_EQ(d.width, 696);
-    ASSERT_EQ(d.height, 636);
+    ASSERT_EQ(d.height, 672);
     // Crop pixel (22, 1) spans x 638..667, y 85..114; (2, 5) is plain grey.
     expectColour(d, 652, 99, {200, 200, 200});
     expectColour(d, 72, 215, {40, 40, 40});
@@ -93,6 +94,16 @@ TEST(FieldPicture, TheCropIsEnlargedWithTheFirstFramesMarks) {
     expectColour(d, 116, 560, {255, 140, 0});
     // Nothing measured, no picture.
     EXPECT_EQ(fieldPicture(crop, NightRecord{}), "");
+    // A colour mosaic's band is measured in super-pixels: its ring centre (15, 10) stands for
+    // frame pixel (30.5, 20.5), crop pixel (10.5, 10.5), centred at x 319, y 375; its aperture
+    // of 2 super-pixels is 4 frame pixels, 116 points.
+    rings.innerRadius = 2.0f;
+    night.frames[0].measurement->star.brightestColumn = 15;
+    night.frames[0].measurement->star.brightestRow = 10;
+    night.frames[0].source.mosaic = mosaicLayout("RGGB", 0, 0);
+    const Decoded bayer = decodePng(fieldPicture(crop, night));
+    expectColour(bayer, 319 + 116, 375, {255, 0, 0});
+    expectColour(bayer, 319, 375 - 116, {255, 0, 0});
 }
 
 TEST(NightPlot, ThePngHasItsSizeAndEachBandsLegendColour) {
