@@ -16,7 +16,7 @@ namespace {
 // One coordinate question: its prompt and how its fields are named.
 struct AngleQuestion {
     std::string_view prompt;
-    bool signRule;             // the sign of the degrees field is the sign of the angle
+    AngleLimits limits;        // the sign rule and the values the angle may take
     std::string_view units;    // "degrees" or "hours"
     std::string_view example;  // a correctly typed answer
 };
@@ -34,7 +34,7 @@ bool fieldsHoldOnlyNumbers(std::string_view line) {
 
 // The angle in the log's form, then in decimal units.
 std::string understood(const TypedAngle& a, std::string_view units) {
-    return "Understood as " + formatShort(a.whole) + "," + formatShort(a.minutes) + "," +
+    return "Understood as " + wholeText(a) + "," + formatShort(a.minutes) + "," +
            formatShort(a.seconds) + " =" + formatShort(a.value) + std::string(units) + ".";
 }
 
@@ -43,10 +43,18 @@ TypedAngle askAngle(Console& console, const AngleQuestion& q) {
     console.printLine(q.prompt);
     for (;;) {
         const std::string line = readAnswer(console);
-        const TypedAngle a = angleFromLine(line, q.signRule);
-        if (fieldsHoldOnlyNumbers(line)) {
+        const TypedAngle a = angleFromLine(line, q.limits.signRule);
+        const std::string fault = angleFault(a, q.limits);
+        if (fieldsHoldOnlyNumbers(line) && fault.empty()) {
             console.printLine(understood(a, q.units));
             return a;
+        }
+        // An angle beyond its range would give airmasses of no sky: say why, ask the question
+        // again.
+        if (fieldsHoldOnlyNumbers(line)) {
+            console.printLine("\"" + line + "\" " + fault + ".");
+            console.printLine(q.prompt);
+            continue;
         }
         // A line such as "-106 30 0" would silently read as -106,0,0: say so and ask again.
         console.printLine("\"" + line + "\" would be read as" + formatShort(a.whole) + "," +
@@ -60,14 +68,14 @@ TypedAngle askAngle(Console& console, const AngleQuestion& q) {
 
 ObservingSetup readObservingSetup(Console& console, RunLog& log) {
     ObservingSetup s;
-    s.latitude = askAngle(console, {"Input the Latitude of site (D,M,S, South is negative)- ", true,
-                                    "degrees", "35,0,0"});
+    s.latitude = askAngle(console, {"Input the Latitude of site (D,M,S, South is negative)- ",
+                                    kLatitudeLimits, "degrees", "35,0,0"});
     s.longitude = askAngle(console, {"Input the Longitude of site (D,M,S, West is negative)- ",
-                                     true, "degrees", "-106,30,0"});
-    s.rightAscension =
-        askAngle(console, {"Input the RA of target star (H,M,S)- ", false, "hours", "9,5,0"});
-    s.declination =
-        askAngle(console, {"Input the Dec of target star (D,M,S)- ", true, "degrees", "34,30,0"});
+                                     kLongitudeLimits, "degrees", "-106,30,0"});
+    s.rightAscension = askAngle(console, {"Input the RA of target star (H,M,S)- ",
+                                          kRightAscensionLimits, "hours", "9,5,0"});
+    s.declination = askAngle(console, {"Input the Dec of target star (D,M,S)- ", kDeclinationLimits,
+                                       "degrees", "34,30,0"});
     logObservingSetup(log, s);
     return s;
 }

@@ -55,12 +55,11 @@ std::optional<std::pair<std::string, Band>> bandMapping(std::string_view text) {
 
 }  // namespace
 
-OptionCheck<BatchOptions> angleAnswer(std::string BatchOptions::*target, AngleRange range) {
-    return [target, range](std::string_view name, const std::string& value, BatchOptions& o) {
+OptionCheck<BatchOptions> angleAnswer(std::string BatchOptions::*target, AngleLimits limits) {
+    return [target, limits](std::string_view name, const std::string& value, BatchOptions& o) {
         if (!isAngle(value)) return Refusal(refusal(name, value, "is not of the form D,M,S"));
-        const float angle = angleFromLine(value, range.signRule).value;
-        if (!(angle >= range.low && angle <= range.high))
-            return Refusal(refusal(name, value, "lies outside ") + range.range);
+        const std::string fault = angleFault(angleFromLine(value, limits.signRule), limits);
+        if (!fault.empty()) return Refusal(refusal(name, value, fault.c_str()));
         o.*target = value;
         return Refusal();
     };

@@ -107,7 +107,12 @@ TEST(Options, AnglesOutsideTheirRangeAreNamed) {
           Case{"--lat", "-91,0,0", "option --lat '-91,0,0' lies outside -90 to 90 degrees"},
           Case{"--dec", "89,60,1", "option --dec '89,60,1' lies outside -90 to 90 degrees"},
           Case{"--ra", "24,0,1", "option --ra '24,0,1' lies outside 0 to 24 hours"},
-          Case{"--ra", "-1,0,0", "option --ra '-1,0,0' lies outside 0 to 24 hours"}}) {
+          Case{"--ra", "-1,0,0", "option --ra '-1,0,0' lies outside 0 to 24 hours"},
+          Case{"--lat", "10,-30,0",
+               "option --lat '10,-30,0' has minutes or seconds outside 0 to 60"},
+          Case{"--dec", "10,0,60.5",
+               "option --dec '10,0,60.5' has minutes or seconds outside 0 to 60"},
+          Case{"--lat", "-90,0,1", "option --lat '-90,0,1' lies outside -90 to 90 degrees"}}) {
         const CommandLine r = parse(with(c.option, c.value));
         EXPECT_EQ(r.mode, CommandLine::Mode::error) << c.value;
         EXPECT_EQ(r.error, c.message);
