@@ -10,7 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "analysis/background.h"
 #include "analysis/order_statistics.h"
+#include "analysis/star_selection.h"
 #include "fits/fits_file.h"
 #include "fits/fits_header.h"
 #include "fits/fits_writer.h"
@@ -89,32 +91,16 @@ TEST(FirstImageStatistics, ThousandValuesCutAtTenAndNineHundredNinetyNine) {
 }
 
 TEST(FirstImageStatistics, NegativeVarianceIsReportedWithoutTheRoot) {
-    // Two equal values whose rounded sums make the variance slightly negative.
-    const float v = 0.001f + 0.1f;
+    // Values 1 + u, 1 + u, 1 (u = 2^-23): the mean 1 + 2u/3 is stored as 1 + u, whose square
+    // 1 + 2u exceeds the mean square 1 + 4u/3: the variance is -2u/3.
+    const float u = 0x1p-23f;
     FirstImageStats st;
-    const std::vector<std::string> lines = statisticsLog(imageOf(2, 1, {v, v}), &st);
+    const std::vector<std::string> lines = statisticsLog(imageOf(3, 1, {1 + u, 1 + u, 1}), &st);
+    EXPECT_EQ(st.mean, 1 + u);
     ASSERT_LT(st.variance, 0.0f);
+    EXPECT_FLOAT_EQ(st.variance, -2 * u / 3);
     EXPECT_EQ(st.standardDeviation, st.variance);
     EXPECT_EQ(lines[7].rfind("STD DEV DC = -", 0), 0u) << lines[7];
-}
-
-// The sum of squares is rounded twice, as stored: the sum in double, then to 32 bits. After
-// 2^-16 (square 2^-32) comes 4097, whose square 16785409 lies half-way between the floats
-// 16785408 and 16785410: the double 16785409 + 2^-32 rounds to 16785409, and the tie to the
-// even 16785408; one rounding of the exact sum (a fused multiply-add) gives 16785410. The
-// 32-bit sum loses the 2^-16: mean 4097 / 2 = 2048.5, variance 16785408 / 2 - 2048.5^2 =
-// 4196351.75 (4196352.75 with one rounding). The same pixels in one block, and in two blocks
-// of a frame of zeros, so that the corrected sum carries on into the next block.
-TEST(FirstImageStatistics, SumOfSquaresIsRoundedTwiceAsStored) {
-    std::vector<float> apart(5000, 0.0f);
-    apart[10] = 0x1p-16f;
-    apart[4500] = 4097.0f;
-    for (const PixelImage& image : {imageOf(2, 1, {0x1p-16f, 4097.0f}), imageOf(100, 50, apart)}) {
-        const FirstImageStats st = analyseFirstImage(image);
-        EXPECT_EQ(st.includedCount, 2);
-        EXPECT_EQ(st.mean, 2048.5f);
-        EXPECT_EQ(st.variance, 4196351.75f) << image.columns;
-    }
 }
 
 TEST(FirstImageStatistics, AllZeroImageDoesNotCrash) {
@@ -244,9 +230,8 @@ namespace orvel {
 namespace {
 
 // A frame large enough for the sums to run beside the counting, with zero and NaN pixels
-// scattered in it: mean and variance are those of the plain rule, a sum rounded to 32 bits
-// after every addition.
-TEST(FirstImageStatistics, LargeFrameSumsFollowTheRoundingRule) {
+// scattered in it: mean and variance are those of sums in double precision.
+TEST(FirstImageStatistics, LargeFrameSumsAreThoseOfDoublePrecision) {
     std::mt19937 random(5);
     PixelImage image;
     image.columns = 1100;
@@ -259,13 +244,13 @@ TEST(FirstImageStatistics, LargeFrameSumsFollowTheRoundingRule) {
         if (i % 100003 == 5) v = 1e30f;
         image.pixels.push_back(v);
     }
-    float sum = 0.0f;
-    float sumOfSquares = 0.0f;
+    double sum = 0.0;
+    double sumOfSquares = 0.0;
     double n = 0;
     for (float v : image.pixels) {
         if (v == 0.0f || std::isnan(v)) continue;
-        sum = static_cast<float>(static_cast<double>(sum) + v);
-        sumOfSquares = static_cast<float>(sumOfSquares + static_cast<double>(v) * v);
+        sum += v;
+        sumOfSquares += static_cast<double>(v) * v;
         ++n;
     }
     const FirstImageStats st = analyseFirstImage(image);
@@ -276,7 +261,7 @@ TEST(FirstImageStatistics, LargeFrameSumsFollowTheRoundingRule) {
 }
 
 // A frame file read and described as it is decoded (the sums on a second thread) gives the
-// figures of the rounding rule and of a full sort, and the log of the image read, then
+// figures of sums in double precision and of a full sort, and the log of the image read, then
 // analysed; a file cut short likewise, with its missing samples at bzero.
 TEST(FirstImageStatistics, AFileDescribedAsItIsDecodedGivesTheFiguresOfTheRules) {
     test::TempDir dir;
@@ -308,15 +293,15 @@ TEST(FirstImageStatistics, AFileDescribedAsItIsDecodedGivesTheFiguresOfTheRules)
             const std::int64_t present =
                 (static_cast<std::int64_t>(cut) - 2880) / (std::abs(bitpix) / 8);
             EXPECT_EQ(d.samples, std::min<std::int64_t>(present, kColumns * kRows));
-            float sum = 0.0f;
-            float sumOfSquares = 0.0f;
+            double sum = 0.0;
+            double sumOfSquares = 0.0;
             std::vector<float> included;
             for (std::size_t k = 0; k < stored.size(); ++k) {
                 const float v =
                     static_cast<std::int64_t>(k) < present ? static_cast<float>(stored[k]) : 0.0f;
                 if (v == 0.0f || std::isnan(v)) continue;
-                sum = static_cast<float>(static_cast<double>(sum) + v);
-                sumOfSquares = static_cast<float>(sumOfSquares + static_cast<double>(v) * v);
+                sum += v;
+                sumOfSquares += static_cast<double>(v) * v;
                 included.push_back(v);
             }
             std::sort(included.begin(), included.end());
@@ -395,6 +380,43 @@ TEST(FirstImageStatistics, EveryCodingOfWholeAndPartNumbersGivesTheSortedFigures
         EXPECT_EQ(d.stats.smallest, std::min(included.front(), 64000.0f)) << what;
         EXPECT_EQ(d.stats.largest, std::max(included.back(), -64000.0f)) << what;
     }
+}
+
+// A 4096 x 4096 frame of 16-bit samples alternating 788 and 812 in a checkerboard: its mean is
+// 800 and its standard deviation 12, and so is the 164 x 164 background rectangle about pixel
+// (1000, 1000) (26706 pixels, 13353 of each value). Sums rounded to 32 bits on every addition
+// stop growing long before 16.8 million pixels of 800.
+TEST(FirstImageStatistics, ALargeFrameGivesItsTrueMeanAndDeviation) {
+    constexpr int kSide = 4096;
+    std::string data(static_cast<std::size_t>(kSide) * kSide * 2, '\0');
+    for (std::size_t i = 0; i < data.size() / 2; ++i) {
+        const bool odd = (i / kSide + i % kSide) % 2 == 1;
+        data[2 * i] = 0x03;  // 788 = 0x0314, 812 = 0x032C, big-endian
+        data[2 * i + 1] = static_cast<char>(odd ? 0x2C : 0x14);
+    }
+    test::TempDir dir;
+    test::writeFile(dir / "big.fit", fitsFileBytes(fitsImageCards(16, kSide, kSide), data));
+    FitsFile file;
+    ASSERT_TRUE(file.open(dir / "big.fit"));
+    const ImageHeader header = parseHeader(readHeaderBlocks(file));
+    PixelImage image;
+    const DescribedImage d = readAndDescribeImage(file, header, image);
+    RunLog log = RunLog::inMemory();
+    logFirstImage(log, d.stats);
+    StarSelection selection;
+    selection.backgroundX = 1000.0f;
+    selection.backgroundY = 1000.0f;
+    placeBackgroundRectangle(selection, kSide, kSide);
+    const BackgroundStats background = measureBackground(image, selection);
+    EXPECT_EQ(background.taken, 26706);
+    logBackground(log, background);
+    const std::vector<std::string> lines = test::logLines(log.contents());
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "Average DC =  800 "), lines.end());
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "STD DEV DC =  12 "), lines.end());
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "Average background rectangle DC =  800 "),
+              lines.end());
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "STD DEV background rectangle DC =  12 "),
+              lines.end());
 }
 
 }  // namespace
