@@ -41,10 +41,11 @@ BackgroundStats measureBackground(const PixelImage& image, const StarSelection& 
             sumOfSquares += static_cast<double>(v) * v;
         }
     }
-    // Population moments over the pixels actually taken; none taken gives NaN, as IEEE says.
+    // Population moments over the pixels taken (none gives NaN), the mean squared in double.
     const double n = static_cast<double>(st.taken);
-    st.mean = f32(sum / n);
-    const float variance = f32(sumOfSquares / n - static_cast<double>(st.mean) * st.mean);
+    const double mean = sum / n;
+    st.mean = f32(mean);
+    const float variance = f32(sumOfSquares / n - mean * mean);
     // A variance made negative by rounding is reported as it is, without a root.
     st.standardDeviation = f32(safeSqrt(variance));
     // The median is robust against stars inside the rectangle: it is the background level.

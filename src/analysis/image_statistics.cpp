@@ -135,8 +135,10 @@ FirstImageStats describe(std::int64_t pixelCount, const PixelSums& sums,
 
     // Population moments: division by n; with n = 0 the divisions give NaN, which is logged.
     const double n = static_cast<double>(st.includedCount);
-    st.mean = f32(sums.sum / n);
-    st.variance = f32(sums.sumOfSquares / n - static_cast<double>(st.mean) * st.mean);
+    const double mean = sums.sum / n;
+    st.mean = f32(mean);
+    // The mean squared in double: the 32-bit mean's rounding would enter the difference.
+    st.variance = f32(sums.sumOfSquares / n - mean * mean);
     // A variance made negative by rounding is reported as it is, without a root.
     st.standardDeviation = f32(safeSqrt(st.variance));
 

@@ -394,7 +394,7 @@ def first_image_section(log, image):
             squares += v * v
     n = len(included)
     mean = f32(total / n)
-    variance = f32(squares / n - mean * mean)
+    variance = f32(squares / n - (total / n) ** 2)
     deviation = f32(math.sqrt(variance)) if variance >= 0 else variance
     ordered = sorted(included)
     low = ordered[round(f32(0.01) * n) - 1]
@@ -445,7 +445,7 @@ def background_section(log, image):
         total += v
         squares += v * v
     mean = f32(total / n)
-    variance = f32(squares / n - mean * mean)
+    variance = f32(squares / n - (total / n) ** 2)
     deviation = f32(math.sqrt(variance)) if variance >= 0 else variance
     level = median_of(taken)
     log.empty()
