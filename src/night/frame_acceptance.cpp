@@ -20,8 +20,14 @@ namespace {
 constexpr float kLowElevation = 10.0f;
 // A star pick whose brightest pixel stands less than this many noise levels above the sky.
 constexpr double kFaintPick = 5.0;
-// A flat top of this many aperture pixels at the peak shows saturation in floating-point data.
+// A flat top of this many aperture pixels at the peak shows saturation in floating-point data,
+// and in any data when the peak stands this many sky noises above the sky: a star's unclipped
+// top is not flat to the count there.
 constexpr int kFlatTop = 3;
+constexpr double kFlatTopAboveSky = 20.0;
+// The ceilings of 12-bit converters: 4095 as counted, 65520 when each count is written times 16
+// to fill 16-bit samples. A star's pixel at one of them is clipped, whatever the format holds.
+constexpr float kTwelveBitCeilings[] = {4095.0f, 65520.0f};
 
 std::string sizeText(int columns, int rows) {
     return formatShort(columns) + "x" + formatShort(rows);
@@ -119,6 +125,29 @@ std::optional<float> saturationLevel(const ImageHeader& header) {
     return formatCeiling(header);
 }
 
+namespace {
+
+// Why the star's top is clipped, or empty when it is not: a pixel at or above the saturation
+// level the header gives, a pixel at a 12-bit ceiling, or a flat top.
+std::optional<std::string> clippedTop(const ImageHeader& header, const RingPhotometry& r) {
+    const std::optional<float> level = saturationLevel(header);
+    if (level && r.peak >= *level)
+        return "its star is saturated (a pixel of" + formatSpaced(r.peak) +
+               "DC, at or above the saturation level" + formatSpaced(*level) + "DC)";
+    for (const float ceiling : kTwelveBitCeilings)
+        if (r.peak == ceiling)
+            return "its star is saturated (a pixel of" + formatSpaced(r.peak) +
+                   "DC, the ceiling of a 12-bit camera)";
+    const bool farAboveSky =
+        static_cast<double>(r.peak) - r.skyLevel > kFlatTopAboveSky * r.skyNoise;
+    if (r.peakCount >= kFlatTop && (!level || farAboveSky))
+        return "its star is saturated (" + std::to_string(r.peakCount) + " pixels at its peak of" +
+               formatSpaced(r.peak) + "DC)";
+    return std::nullopt;
+}
+
+}  // namespace
+
 std::optional<MeasurementProblem> measurementProblem(const ImageHeader& header,
                                                      const FrameMeasurement& m) {
     const RingPhotometry& r = m.rings;
@@ -127,16 +156,8 @@ std::optional<MeasurementProblem> measurementProblem(const ImageHeader& header,
         return MeasurementProblem{
             MeasuredStage::rings,
             "its star signal" + formatSpaced(r.integratedDC) + "DC is not a positive number"};
-    const std::optional<float> level = saturationLevel(header);
-    if (level && r.peak >= *level)
-        return MeasurementProblem{MeasuredStage::rings, "its star is saturated (a pixel of" +
-                                                            formatSpaced(r.peak) +
-                                                            "DC, at or above the saturation level" +
-                                                            formatSpaced(*level) + "DC)"};
-    if (!level && r.peakCount >= kFlatTop)
-        return MeasurementProblem{MeasuredStage::rings,
-                                  "its star is saturated (" + std::to_string(r.peakCount) +
-                                      " pixels at its peak of" + formatSpaced(r.peak) + "DC)"};
+    if (const std::optional<std::string> clipped = clippedTop(header, r))
+        return MeasurementProblem{MeasuredStage::rings, *clipped};
     if (!(m.fittedElevation() > 0.0))
         return MeasurementProblem{MeasuredStage::sky,
                                   "the star is at or below the horizon at its time (elevation" +

@@ -55,7 +55,8 @@ TEST(FrameAcceptance, CubesAndCalibrationFramesAreLeftOut) {
     h.planes = 1;
     for (const char* type : {"Dark Frame", "DARK", "bias", "Flat Field", "MASTER FLAT", "Offset"}) {
         h.imageType = type;
-        EXPECT_EQ(problemOf(h), "its IMAGETYP '" + std::string(type) + "' marks a calibration frame");
+        EXPECT_EQ(problemOf(h),
+                  "its IMAGETYP '" + std::string(type) + "' marks a calibration frame");
     }
     for (const char* type : {"Light Frame", "LIGHT", "light", "", "Object"}) {
         h.imageType = type;
@@ -113,6 +114,44 @@ TEST(FrameAcceptance, SaturatedStarsAreLeftOut) {
     const auto flat = measurementProblem(h, measured(1e5f, 9e4f, 3, 40.0f));
     ASSERT_TRUE(flat);
     EXPECT_EQ(flat->reason, "its star is saturated (3 pixels at its peak of 90000 DC)");
+}
+
+// A 12-bit camera clips at 4095, or at 65520 when its counts are written times 16: a pixel
+// there is a clipped top whatever the format could hold.
+TEST(FrameAcceptance, StarsClippedAtTwelveBitCeilingsAreLeftOut) {
+    ImageHeader h = dated(2026, 3, 15, 20, 0, 0);
+    h.bzero = 32768.0f;
+    EXPECT_EQ(measurementProblem(h, measured(1e5f, 4094.0f, 1, 40.0f)), std::nullopt);
+    EXPECT_EQ(measurementProblem(h, measured(1e5f, 65519.0f, 1, 40.0f)), std::nullopt);
+    const auto twelve = measurementProblem(h, measured(1e5f, 4095.0f, 1, 40.0f));
+    ASSERT_TRUE(twelve);
+    EXPECT_EQ(twelve->reason,
+              "its star is saturated (a pixel of 4095 DC, the ceiling of a 12-bit camera)");
+    const auto scaled = measurementProblem(h, measured(1e5f, 65520.0f, 1, 40.0f));
+    ASSERT_TRUE(scaled);
+    EXPECT_EQ(scaled->reason,
+              "its star is saturated (a pixel of 65520 DC, the ceiling of a 12-bit camera)");
+}
+
+// In whole-number data a flat top of three pixels is a clipped top when it stands far above the
+// sky (20 sky noises); a faint star's top pixels may share a count by chance.
+TEST(FrameAcceptance, AFlatTopFarAboveTheSkyIsClippedInAnyFormat) {
+    ImageHeader h = dated(2026, 3, 15, 20, 0, 0);
+    h.bzero = 32768.0f;
+    FrameMeasurement m = measured(1e5f, 16383.0f, 3, 40.0f);
+    m.rings.skyLevel = 800.0f;
+    m.rings.skyNoise = 30.0;
+    const auto flat = measurementProblem(h, m);
+    ASSERT_TRUE(flat);
+    EXPECT_EQ(flat->reason, "its star is saturated (3 pixels at its peak of 16383 DC)");
+    m.rings.peakCount = 2;
+    EXPECT_EQ(measurementProblem(h, m), std::nullopt);
+    // 3 pixels at 1400: 600 DC above the sky, exactly 20 noises, not beyond.
+    m.rings.peakCount = 3;
+    m.rings.peak = 1400.0f;
+    EXPECT_EQ(measurementProblem(h, m), std::nullopt);
+    m.rings.peak = 1401.0f;
+    EXPECT_TRUE(measurementProblem(h, m));
 }
 
 TEST(FrameAcceptance, NoPositiveSignalOrNoStarAboveTheHorizon) {
