@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <numbers>
 #include <string>
 #include <string_view>
 
@@ -28,6 +29,11 @@ constexpr double kFlatTopAboveSky = 20.0;
 // The ceilings of 12-bit converters: 4095 as counted, 65520 when each count is written times 16
 // to fill 16-bit samples. A star's pixel at one of them is clipped, whatever the format holds.
 constexpr float kTwelveBitCeilings[] = {4095.0f, 65520.0f};
+// A sky annulus of fewer pixels than this, or than this share of its area inside the image's
+// bounds as drawn, gives no sky level to trust: the frame's edge or a fixed annulus beyond it
+// cut it away.
+constexpr int kFewestSkyPixels = 20;
+constexpr double kSkyAreaShare = 1.0 / 3.0;
 
 std::string sizeText(int columns, int rows) {
     return formatShort(columns) + "x" + formatShort(rows);
@@ -127,6 +133,16 @@ std::optional<float> saturationLevel(const ImageHeader& header) {
 
 namespace {
 
+// Why the sky annulus cannot give the sky level, or empty when it can.
+std::optional<std::string> unmeasuredSky(const RingPhotometry& r) {
+    const double inner = r.annulusInner;
+    const double outer = r.annulusOuter;
+    const double area = std::numbers::pi * (outer * outer - inner * inner);
+    if (r.annulusCount >= kFewestSkyPixels && r.annulusCount >= kSkyAreaShare * area)
+        return std::nullopt;
+    return "its sky annulus holds " + std::to_string(r.annulusCount) + " pixels";
+}
+
 // Why the star's top is clipped, or empty when it is not: a pixel at or above the saturation
 // level the header gives, a pixel at a 12-bit ceiling, or a flat top.
 std::optional<std::string> clippedTop(const ImageHeader& header, const RingPhotometry& r) {
@@ -151,6 +167,9 @@ std::optional<std::string> clippedTop(const ImageHeader& header, const RingPhoto
 std::optional<MeasurementProblem> measurementProblem(const ImageHeader& header,
                                                      const FrameMeasurement& m) {
     const RingPhotometry& r = m.rings;
+    // Without a sky level the signal is no measurement, whatever its sign.
+    if (const std::optional<std::string> sky = unmeasuredSky(r))
+        return MeasurementProblem{MeasuredStage::rings, *sky};
     // The magnitude value is a logarithm: a signal that is not positive has none.
     if (!(r.integratedDC > 0.0f) || !std::isfinite(r.integratedDC))
         return MeasurementProblem{
@@ -188,6 +207,10 @@ std::vector<std::string> measurementWarnings(const FrameMeasurement& m) {
         warnings.push_back("the hot pixel at " + std::to_string(p.column) + ", " +
                            std::to_string(p.row) +
                            " (found in several frames) was measured as its neighbours' median");
+    if (m.rings.apertureNaN > 0 || m.rings.annulusNaN > 0)
+        warnings.push_back("NaN pixels were left out of the sums: " +
+                           std::to_string(m.rings.apertureNaN) + " in its aperture, " +
+                           std::to_string(m.rings.annulusNaN) + " in its sky annulus");
     if (m.fittedElevation() < kLowElevation)
         warnings.push_back("the star was" + formatSpaced(m.fittedElevation()) +
                            "degrees high; below 10 degrees the airmass formula is unreliable");

@@ -94,8 +94,38 @@ FrameMeasurement measured(float signal, float peak, int peakCount, float elevati
     m.rings.integratedDC = signal;
     m.rings.peak = peak;
     m.rings.peakCount = peakCount;
+    m.rings.annulusInner = 5.0f;  // 68 pixels of an area of 24 pi = 75.4
+    m.rings.annulusOuter = 7.0f;
+    m.rings.annulusCount = 68;
     m.sky.elevation = elevation;
     return m;
+}
+
+// A sky annulus of fewer than 20 pixels, or of less than a third of its area, gives no sky
+// level: the frame is left out with the count, before its signal is judged.
+TEST(FrameAcceptance, ASkyAnnulusOfTooFewPixelsLeavesTheFrameOut) {
+    const ImageHeader h = dated(2026, 3, 15, 20, 0, 0);
+    FrameMeasurement m = measured(1e5f, 1000.0f, 1, 40.0f);
+    m.rings.annulusInner = 3.0f;  // area 7 pi = 22: 20 pixels are enough
+    m.rings.annulusOuter = 4.0f;
+    m.rings.annulusCount = 20;
+    EXPECT_EQ(measurementProblem(h, m), std::nullopt);
+    m.rings.annulusCount = 19;
+    const auto few = measurementProblem(h, m);
+    ASSERT_TRUE(few);
+    EXPECT_EQ(few->stage, MeasuredStage::rings);
+    EXPECT_EQ(few->reason, "its sky annulus holds 19 pixels");
+    // 20 to 25 pixels: area 225 pi = 706.9, a third 235.6.
+    m.rings.annulusInner = 20.0f;
+    m.rings.annulusOuter = 25.0f;
+    m.rings.annulusCount = 236;
+    EXPECT_EQ(measurementProblem(h, m), std::nullopt);
+    m.rings.annulusCount = 235;
+    EXPECT_EQ(measurementProblem(h, m)->reason, "its sky annulus holds 235 pixels");
+    // An empty annulus leaves a sky of 0 and a signal that looks good: the annulus is the reason.
+    m.rings.annulusCount = 0;
+    m.rings.integratedDC = -5.0f;
+    EXPECT_EQ(measurementProblem(h, m)->reason, "its sky annulus holds 0 pixels");
 }
 
 TEST(FrameAcceptance, SaturatedStarsAreLeftOut) {
