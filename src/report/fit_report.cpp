@@ -8,6 +8,7 @@
 #include "fit/band_regression.h"
 #include "fit/extinction_drift.h"
 #include "fit/extinction_units.h"
+#include "night/band_verdict.h"
 #include "night/night_warnings.h"
 
 namespace orvel {
@@ -122,6 +123,20 @@ void showDrift(ConsoleText& console, const NightFit& fit) {
     }
 }
 
+// Each band's verdict: good, doubtful with its reasons, or none (no line).
+void showVerdicts(ConsoleText& console, const NightFit& fit) {
+    for (const Band b : kBands) {
+        const BandResult& r = fit.band(b);
+        if (r.files <= 0) continue;
+        std::string name(bandLabel(b));
+        name.resize(7, ' ');
+        std::string text = name + "verdict: " + std::string(verdictName(r.verdict));
+        if (r.verdict == Verdict::doubtful) text += " (" + verdictReasons(r) + ")";
+        if (r.verdict == Verdict::none) text += " (no line: fewer than two frames)";
+        console.printLine(text);
+    }
+}
+
 }  // namespace
 
 void reportWarnings(const NightRecord& night, const NightFit& fit, ConsoleText& console,
@@ -152,6 +167,7 @@ void reportFit(const NightFit& fit, RunLog& log, ConsoleText& console) {
     showRatios(console, fit.signals);
     showUnits(console, fit, fit.signals);
     showDrift(console, fit);
+    showVerdicts(console, fit);
 }
 
 }  // namespace orvel

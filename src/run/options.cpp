@@ -138,6 +138,11 @@ const OptionTable<BatchOptions> kOptions = {
               "read noise (ORVEL_results.csv ln_signal_error); the log's fit changes",
       .form = OptionForm::flag},
      onRun(readWeighted)},
+    {{.name = "--strict",
+      .help = "end with exit status 3 when the verdict of a band with frames is not\n"
+              "good (doubtful, or no line)",
+      .form = OptionForm::flag},
+     onRun(readStrict)},
     {{.name = "--reject",
       .placeholder = "SIGMA",
       .help = "before the graph, leave out one at a time the frame furthest from its\n"

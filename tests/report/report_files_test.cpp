@@ -71,9 +71,13 @@ TEST(ResultsFiles, BandRowsCarryKItsErrorsSignalsAndRatios) {
     EXPECT_EQ(lines[0],
               "band,k,k_standard_error,intercept,r2,files,analysed,signal_at_x1_adu,"
               "signal_at_x0_adu,ratio_at_x1,ratio_at_x0,k_mag_per_airmass,k_mag_standard_error,"
-              "k_propagated_error,reduced_chi2,drift_per_hour,drift_error,weighted");
-    // A band whose one frame could not be read has no line: only its counts.
-    EXPECT_EQ(lines[3], "B,,,,,1,0,,,,,,,,,,,");
+              "k_propagated_error,reduced_chi2,drift_per_hour,drift_error,weighted,verdict,"
+              "verdict_reasons");
+    // A band whose one frame could not be read has no line: only its counts, and no verdict.
+    EXPECT_EQ(lines[3], "B,,,,,1,0,,,,,,,,,,,,none,");
+    // Red and green rest on three frames each, fewer than five.
+    EXPECT_EQ(csvColumn(text, "verdict")[0], "doubtful");
+    EXPECT_EQ(csvColumn(text, "verdict_reasons")[1], "it rests on 3 frames");
     // Red: residuals d, -2d, d (d = 1/32) about Y = 10.5 - 0.5 X at X = 1, 2, 3. Sum of
     // squares 6 d^2 over 1 degree of freedom, Sxx = 2: the error of k is d sqrt(3).
     const auto red = [&](const char* column) { return csvColumn(text, column)[0]; };

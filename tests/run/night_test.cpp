@@ -167,7 +167,7 @@ TEST(Night, ABandWithoutFramesHasAnEmptyFitRow) {
     const std::vector<std::string> rows = logLines(readFile(dir / "ORVEL_fit.csv"));
     ASSERT_EQ(rows.size(), 4u);
     EXPECT_TRUE(rows[1].starts_with("R,0.")) << rows[1];
-    EXPECT_EQ(rows[3], "B,,,,,0,0,,,,,,,,,,,");
+    EXPECT_EQ(rows[3], "B,,,,,0,0,,,,,,,,,,,,none,");
 }
 
 }  // namespace

@@ -154,12 +154,12 @@ std::vector<std::string> listedOptions(const std::string& help) {
 TEST(Options, HelpListsExactlyTheOptionsTheParserAccepts) {
     const std::vector<std::string> listed = listedOptions(helpText());
     const std::vector<std::string> expected = {
-        "--lat",    "--lon",        "--ra",       "--dec",        "--star",     "--background",
-        "--remove", "--graph",      "--dir",      "--frames",     "--band",     "--band-keyword",
-        "--bayer",  "--airmass",    "--equinox",  "--time-ref",   "--pressure", "--temperature",
-        "--gain",   "--read-noise", "--weighted", "--reject",     "--aperture", "--annulus",
-        "--plot",   "--plot-y",     "--field",    "--weights-at", "--report",   "--help",
-        "--version"};
+        "--lat",     "--lon",        "--ra",       "--dec",      "--star",       "--background",
+        "--remove",  "--graph",      "--dir",      "--frames",   "--band",       "--band-keyword",
+        "--bayer",   "--airmass",    "--equinox",  "--time-ref", "--pressure",   "--temperature",
+        "--gain",    "--read-noise", "--weighted", "--strict",   "--reject",     "--aperture",
+        "--annulus", "--plot",       "--plot-y",   "--field",    "--weights-at", "--report",
+        "--help",    "--version"};
     EXPECT_EQ(listed, expected);
     for (const std::string& option : listed) {
         const CommandLine c = parse({option, "x"});
