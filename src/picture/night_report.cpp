@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "fit/band_regression.h"
+#include "night/band_verdict.h"
 #include "night/night_warnings.h"
 #include "picture/canvas.h"
 #include "picture/night_plot.h"
@@ -32,13 +33,19 @@ std::string image(const std::string& png, const std::string& alt, int width) {
            "</figcaption></figure>\n";
 }
 
+// "good", "none", or "doubtful: " and the reasons.
+std::string verdictText(const BandResult& r) {
+    const std::string name(verdictName(r.verdict));
+    return r.verdict == Verdict::doubtful ? name + ": " + verdictReasons(r) : name;
+}
+
 // One row per band with files: k in both units with its error, R2, frames, signals, ratios.
 std::string fitTable(const NightFit& fit) {
     const BandSignals& s = fit.signals;
     std::string out =
         "<table><tr><th>band</th><th>k (mag/airmass)</th><th>k (ln/airmass)</th><th>R\u00b2</th>"
         "<th>frames fitted / files</th><th>signal at X=1 (ADU)</th><th>ratio at X=1</th>"
-        "<th>signal at X=0 (ADU)</th><th>ratio at X=0</th></tr>\n";
+        "<th>signal at X=0 (ADU)</th><th>ratio at X=0</th><th>verdict</th></tr>\n";
     for (const Band b : kBands) {
         const std::size_t i = bandIndex(b);
         const int files = fit.band(b).files;
@@ -53,7 +60,7 @@ std::string fitTable(const NightFit& fit) {
                cell(std::to_string(l.frames) + " / " + std::to_string(files)) +
                cell(general(s.oneAirmass[i], 7)) + cell(general(s.oneAirmassRatio[i], 7)) +
                cell(general(s.exoatmospheric[i], 7)) + cell(general(s.exoatmosphericRatio[i], 7)) +
-               "</tr>\n";
+               cell(verdictText(fit.band(b))) + "</tr>\n";
     }
     return out + "</table>\n";
 }

@@ -99,10 +99,11 @@ TEST(NightPlot, ThePngHasItsSizeAndEachBandsLegendColour) {
                                           setup(), PlotValue::lnSignal, PictureFormat::png));
     ASSERT_EQ(d.width, 1000);
     ASSERT_EQ(d.height, 800);
-    // The legend's swatches: 26 x 4 points from x 100, at y 675, 697 and 719.
+    // The legend's swatches: 26 x 4 points from x 100, 22 points apart and 15 more after each
+    // doubtful band's line of reasons (red and green): at y 675, 712 and 749.
     expectColour(d, 112, 677, {255, 0, 0});
-    expectColour(d, 112, 699, {0, 170, 100});
-    expectColour(d, 112, 721, {0, 0, 255});
+    expectColour(d, 112, 714, {0, 170, 100});
+    expectColour(d, 112, 751, {0, 0, 255});
     expectColour(d, 112, 690, {255, 255, 255});
 }
 
@@ -118,6 +119,15 @@ TEST(NightPlot, TheSvgLegendGivesKInBothUnits) {
                        "ln/airmass), R\u00b2 1.00000, 3 frames<"),
               std::string::npos);
     EXPECT_NE(svg.find(">BLUE  no line (0 frames)<"), std::string::npos);
+    // Each band's verdict ends its row; red and green rest on three frames, fewer than five.
+    // Red's residuals d, -2d, d (d = 1/32) against an error of 1/195.5 each: chi-square
+    // 6 (195.5 / 32)^2 = 223.9 over one degree of freedom, a scatter sqrt(223.9) = 15.0 times.
+    EXPECT_EQ(test::count(svg, ">doubtful<"), 2u);
+    EXPECT_NE(svg.find(">doubtful: the scatter is 15.0 times what the noise explains (reduced "
+                       "chi-square 223.9); it rests on 3 frames<"),
+              std::string::npos);
+    EXPECT_NE(svg.find(">doubtful: it rests on 3 frames<"), std::string::npos);
+    EXPECT_EQ(test::count(svg, ">none<"), 1u);
     EXPECT_NE(svg.find(">removed (1)<"), std::string::npos);
     EXPECT_NE(svg.find(">Atmospheric extinction towards RA 09h 05m 00s, Dec +34\u00b0 30\u2032 "
                        "00\u2033<"),
@@ -139,6 +149,9 @@ TEST(NightReport, ThePageHoldsTheFitTheFramesAndThePlot) {
     EXPECT_NE(html.find("<tr><td>BLUE</td><td>\u2013</td><td>\u2013</td><td>\u2013</td><td>0 / "
                         "1</td>"),
               std::string::npos);
+    EXPECT_EQ(test::count(html, "; it rests on 3 frames</td></tr>"), 1u);
+    EXPECT_EQ(test::count(html, "<td>doubtful: it rests on 3 frames</td></tr>"), 1u);
+    EXPECT_NE(html.find("<td>none</td></tr>"), std::string::npos);
     // Frame names as text; a removed frame greyed; one that could not be read, with its reason.
     EXPECT_NE(html.find("<td>c&lt;d_R.fit</td><td>R</td><td>2026-03-15 22:00:00</td><td>3.0000"
                         "</td><td>52.50</td>"),
