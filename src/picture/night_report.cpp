@@ -33,6 +33,13 @@ std::string image(const std::string& png, const std::string& alt, int width) {
            "</figcaption></figure>\n";
 }
 
+// The signals and ratios at airmass 1 and 0 of a band with a line; dashes without one.
+std::string signalCells(bool fitted, std::array<float, 4> values) {
+    std::string out;
+    for (const float v : values) out += cell(fitted ? general(v, 7) : "\u2013");
+    return out;
+}
+
 // "good", "none", or "doubtful: " and the reasons.
 std::string verdictText(const BandResult& r) {
     const std::string name(verdictName(r.verdict));
@@ -58,8 +65,8 @@ std::string fitTable(const NightFit& fit) {
                              : "\u2013") +
                cell(l.fitted ? fixedText(l.r2, 5) : "\u2013") +
                cell(std::to_string(l.frames) + " / " + std::to_string(files)) +
-               cell(general(s.oneAirmass[i], 7)) + cell(general(s.oneAirmassRatio[i], 7)) +
-               cell(general(s.exoatmospheric[i], 7)) + cell(general(s.exoatmosphericRatio[i], 7)) +
+               signalCells(l.fitted, {s.oneAirmass[i], s.oneAirmassRatio[i], s.exoatmospheric[i],
+                                      s.exoatmosphericRatio[i]}) +
                cell(verdictText(fit.band(b))) + "</tr>\n";
     }
     return out + "</table>\n";

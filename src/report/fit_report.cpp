@@ -63,13 +63,17 @@ void logParametersAndSignals(RunLog& log, const std::array<BandFit, 3>& fits,
     }
 }
 
-// The band ratios at one airmass, the weights a colour balance would use.
-void showRatios(ConsoleText& console, const BandSignals& s) {
+// The band ratios at one airmass, the weights a colour balance would use; a band without a
+// line has none.
+void showRatios(ConsoleText& console, const NightFit& fit) {
     console.endLine();
     console.printLine("Band Ratios (equivalent to Weight Factors for G2V stars)-");
     for (const Band b : kBands) {
         console.print(label(b, 6, " = "));
-        console.printNumber(s.oneAirmassRatio[bandIndex(b)]);
+        if (fit.band(b).hasLine())
+            console.printNumber(fit.signals.oneAirmassRatio[bandIndex(b)]);
+        else
+            console.print("\u2013");
         console.endLine();
     }
 }
@@ -102,9 +106,10 @@ void showUnits(ConsoleText& console, const NightFit& fit, const BandSignals& s) 
     std::string zero =
         "The band ratios above are at airmass 1; at airmass 0 (above the atmosphere):";
     for (const Band b : kBands) {
-        char value[32];
-        std::snprintf(value, sizeof value, "%.7g",
-                      static_cast<double>(s.exoatmosphericRatio[bandIndex(b)]));
+        char value[32] = "\u2013";
+        if (fit.band(b).hasLine())
+            std::snprintf(value, sizeof value, "%.7g",
+                          static_cast<double>(s.exoatmosphericRatio[bandIndex(b)]));
         zero += std::string(b == Band::red ? " " : ", ") + std::string(bandLabel(b)) + " " + value;
     }
     console.printLine(zero);
@@ -164,7 +169,7 @@ void reportFit(const NightFit& fit, RunLog& log, ConsoleText& console) {
         showCoefficient(console, b, fit.band(b).line);
     }
     logParametersAndSignals(log, fit.lines(), fit.signals);
-    showRatios(console, fit.signals);
+    showRatios(console, fit);
     showUnits(console, fit, fit.signals);
     showDrift(console, fit);
     showVerdicts(console, fit);

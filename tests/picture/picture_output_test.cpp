@@ -151,7 +151,10 @@ TEST(NightReport, ThePageHoldsTheFitTheFramesAndThePlot) {
               std::string::npos);
     EXPECT_EQ(test::count(html, "; it rests on 3 frames</td></tr>"), 1u);
     EXPECT_EQ(test::count(html, "<td>doubtful: it rests on 3 frames</td></tr>"), 1u);
-    EXPECT_NE(html.find("<td>none</td></tr>"), std::string::npos);
+    // Blue has no line: no signal, no ratio, no verdict but none.
+    EXPECT_NE(html.find("<td>0 / 1</td><td>\u2013</td><td>\u2013</td><td>\u2013</td><td>\u2013"
+                        "</td><td>none</td></tr>"),
+              std::string::npos);
     // Frame names as text; a removed frame greyed; one that could not be read, with its reason.
     EXPECT_NE(html.find("<td>c&lt;d_R.fit</td><td>R</td><td>2026-03-15 22:00:00</td><td>3.0000"
                         "</td><td>52.50</td>"),

@@ -107,9 +107,12 @@ TEST(ResultsFiles, BandRowsCarryKItsErrorsSignalsAndRatios) {
 
 // Red and blue against green, the brightest at every altitude: Y = 10.5 - 0.5 X,
 // 11 - 0.25 X, 10 - 0.125 X.
+// Three lines of three frames each (no frame records: each band is doubtful, resting on three
+// frames).
 NightRecord weightsNight() {
     NightRecord night;
     night.fits = {line(10.5f, -0.5f), line(11.0f, -0.25f), line(10.0f, -0.125f)};
+    night.bandCounts = {3, 3, 3};
     return night;
 }
 
@@ -132,7 +135,8 @@ TEST(ColourWeightsFile, UnderThePreciseAirmassTheAirmassIsPickerings) {
         weightsCsv(describeFit(weightsNight()), extra, FittedAirmass::pickering);
     const std::vector<std::string> lines = logLines(text);
     ASSERT_EQ(lines.size(), 17u);
-    EXPECT_EQ(lines[0], "altitude_deg,airmass,weight_r,weight_g,weight_b");
+    EXPECT_EQ(lines[0], "altitude_deg,airmass,weight_r,weight_g,weight_b,doubtful_bands");
+    EXPECT_EQ(csvColumn(text, "doubtful_bands")[0], "RGB");
     EXPECT_EQ(csvColumn(text, "altitude_deg")[12], "33.3");
     // Pickering (2002): X = 1 / sin(h + 244 / (165 + 47 h^1.1)), h in degrees; at 30 degrees
     // 30 + 244 / (165 + 47 x 42.153) = 30.11369 degrees, X = 1.99315385; at 20 degrees
@@ -152,8 +156,34 @@ TEST(ColourWeightsFile, UnderThePreciseAirmassTheAirmassIsPickerings) {
     // The console's rows take the same airmass.
     ScriptedConsole console;
     showWeights(describeFit(weightsNight()), extra, FittedAirmass::pickering, console);
-    EXPECT_NE(console.transcript().find("   30.0 deg  X = 1.9932   R 0.3685  G 1.0000  B 0.4720\n"),
-              std::string::npos)
+    EXPECT_NE(
+        console.transcript().find("   30.0 deg  X = 1.9932   R 0.3685*  G 1.0000*  B 0.4720*\n"),
+        std::string::npos)
+        << console.transcript();
+    EXPECT_NE(console.transcript().find("(* a doubtful band's weight: see its verdict)"),
+              std::string::npos);
+}
+
+// A band without a line has no weight: empty in the file, a dash on the console, and the others
+// are taken relative to the largest band that has one.
+TEST(ColourWeightsFile, ABandWithoutALineHasNoWeight) {
+    NightRecord night = weightsNight();
+    night.fits[2] = BandFit{};
+    night.fits[2].files = 1;
+    night.fits[2].analysed = 1;
+    night.bandCounts = {3, 3, 1};
+    const NightFit fit = describeFit(night);
+    const std::string text = weightsCsv(fit, {}, FittedAirmass::hardie);
+    for (const std::string& w : csvColumn(text, "weight_b")) EXPECT_EQ(w, "");
+    // At the zenith: red e^10 against green e^10.75, e^-0.75 = 0.472366553.
+    ASSERT_EQ(csvColumn(text, "altitude_deg")[0], "90");
+    EXPECT_NEAR(number(csvColumn(text, "weight_r")[0]), 0.472366553, 1e-8);
+    EXPECT_EQ(csvColumn(text, "weight_g")[0], "1");
+    ScriptedConsole console;
+    showWeights(fit, {}, FittedAirmass::hardie, console);
+    EXPECT_NE(
+        console.transcript().find("   90.0 deg  X = 1.0000   R 0.4724*  G 1.0000*  B \u2013\n"),
+        std::string::npos)
         << console.transcript();
 }
 
