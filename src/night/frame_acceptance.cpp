@@ -19,6 +19,11 @@ namespace {
 
 // Below this elevation (degrees) the airmass formula is no longer to be trusted.
 constexpr float kLowElevation = 10.0f;
+// Below this elevation (degrees) Hardie's polynomial in sec z - 1 turns over and gives no
+// airmass at all (-17.7 at 1.37 degrees); an airmass outside these bounds is no sky's.
+constexpr double kLowestElevation = 3.0;
+constexpr double kSmallestAirmass = 1.0 - 1e-4;  // 1, less a rounding of the 32-bit value
+constexpr double kLargestAirmass = 40.0;
 // A star pick whose brightest pixel stands less than this many noise levels above the sky.
 constexpr double kFaintPick = 5.0;
 // A flat top of this many aperture pixels at the peak shows saturation in floating-point data,
@@ -162,6 +167,21 @@ std::optional<std::string> clippedTop(const ImageHeader& header, const RingPhoto
     return std::nullopt;
 }
 
+// Why the frame's airmass is no airmass: the described formula below 3 degrees, or a value
+// outside 1 to 40.
+std::optional<MeasurementProblem> airmassProblem(const FrameMeasurement& m) {
+    if (!m.precise && m.fittedElevation() < kLowestElevation)
+        return MeasurementProblem{MeasuredStage::sky,
+                                  "the star was" + formatSpaced(m.fittedElevation()) +
+                                      "degrees high, below 3 degrees where the airmass formula "
+                                      "fails"};
+    const double x = m.point().airmass;
+    if (!(x >= kSmallestAirmass && x <= kLargestAirmass))
+        return MeasurementProblem{MeasuredStage::sky,
+                                  "its airmass" + formatSpaced(x) + "lies outside 1 to 40"};
+    return std::nullopt;
+}
+
 }  // namespace
 
 std::optional<MeasurementProblem> measurementProblem(const ImageHeader& header,
@@ -181,7 +201,7 @@ std::optional<MeasurementProblem> measurementProblem(const ImageHeader& header,
         return MeasurementProblem{MeasuredStage::sky,
                                   "the star is at or below the horizon at its time (elevation" +
                                       formatSpaced(m.fittedElevation()) + "degrees)"};
-    return std::nullopt;
+    return airmassProblem(m);
 }
 
 std::vector<std::string> measurementWarnings(const FrameMeasurement& m) {
@@ -208,9 +228,9 @@ std::vector<std::string> measurementWarnings(const FrameMeasurement& m) {
                            std::to_string(p.row) +
                            " (found in several frames) was measured as its neighbours' median");
     if (m.rings.apertureNaN > 0 || m.rings.annulusNaN > 0)
-        warnings.push_back("NaN pixels were left out of the sums: " +
-                           std::to_string(m.rings.apertureNaN) + " in its aperture, " +
-                           std::to_string(m.rings.annulusNaN) + " in its sky annulus");
+        warnings.push_back(
+            "NaN pixels were left out of the sums: " + std::to_string(m.rings.apertureNaN) +
+            " in its aperture, " + std::to_string(m.rings.annulusNaN) + " in its sky annulus");
     if (m.fittedElevation() < kLowElevation)
         warnings.push_back("the star was" + formatSpaced(m.fittedElevation()) +
                            "degrees high; below 10 degrees the airmass formula is unreliable");

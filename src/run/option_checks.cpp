@@ -139,8 +139,9 @@ Refusal readFieldFile(std::string_view name, const std::string& value, BatchOpti
 }
 
 Refusal readWeightAltitude(std::string_view name, const std::string& value, BatchOptions& o) {
-    if (!isNumber(value) || !(numericValue(value) > 0 && numericValue(value) <= 90))
-        return refusal(name, value, "is not an altitude above 0 and up to 90 degrees");
+    // Below 3 degrees the airmass formula gives no airmass (Hardie's turns over there).
+    if (!isNumber(value) || !(numericValue(value) >= 3 && numericValue(value) <= 90))
+        return refusal(name, value, "is not an altitude from 3 up to 90 degrees");
     o.run.weightAltitudes.push_back(numericValue(value));
     return std::nullopt;
 }

@@ -181,7 +181,7 @@ const OptionTable<BatchOptions> kOptions = {
      readFieldFile},
     {{.name = "--weights-at",
       .placeholder = "ALT",
-      .help = "add this altitude (degrees) to the colour weights of\n"
+      .help = "add this altitude (degrees, 3 to 90) to the colour weights of\n"
               "ORVEL_weights.csv and the console; may be repeated",
       .repeatable = true},
      readWeightAltitude},

@@ -98,6 +98,7 @@ FrameMeasurement measured(float signal, float peak, int peakCount, float elevati
     m.rings.annulusOuter = 7.0f;
     m.rings.annulusCount = 68;
     m.sky.elevation = elevation;
+    m.sky.airmass = 1.5f;
     return m;
 }
 
@@ -193,13 +194,41 @@ TEST(FrameAcceptance, NoPositiveSignalOrNoStarAboveTheHorizon) {
         EXPECT_EQ(p->stage, MeasuredStage::rings);
         EXPECT_TRUE(p->reason.starts_with("its star signal")) << p->reason;
     }
-    EXPECT_EQ(measurementProblem(h, measured(1234.0f, 100.0f, 1, 0.5f)), std::nullopt);
+    EXPECT_EQ(measurementProblem(h, measured(1234.0f, 100.0f, 1, 3.5f)), std::nullopt);
     const auto below = measurementProblem(h, measured(1234.0f, 100.0f, 1, -2.85f));
     ASSERT_TRUE(below);
     EXPECT_EQ(below->stage, MeasuredStage::sky);
     EXPECT_EQ(below->reason,
               "the star is at or below the horizon at its time (elevation -2.85 degrees)");
     EXPECT_TRUE(measurementProblem(h, measured(1234.0f, 100.0f, 1, 0.0f)));
+}
+
+// Hardie's polynomial gives no airmass below 3 degrees: those frames are left out, and so is
+// any airmass outside 1 to 40.
+TEST(FrameAcceptance, FramesWhereTheAirmassFormulaFailsAreLeftOut) {
+    const ImageHeader h = dated(2026, 3, 15, 20, 0, 0);
+    FrameMeasurement m = measured(1234.0f, 100.0f, 1, 3.0f);
+    m.sky.airmass = 13.3f;
+    EXPECT_EQ(measurementProblem(h, m), std::nullopt);
+    m.sky.elevation = 2.99f;
+    const auto low = measurementProblem(h, m);
+    ASSERT_TRUE(low);
+    EXPECT_EQ(low->stage, MeasuredStage::sky);
+    EXPECT_EQ(low->reason,
+              "the star was 2.99 degrees high, below 3 degrees where the airmass formula fails");
+    m.sky.elevation = 1.37f;
+    m.sky.airmass = -17.7f;
+    EXPECT_EQ(measurementProblem(h, m)->reason,
+              "the star was 1.37 degrees high, below 3 degrees where the airmass formula fails");
+    // Pickering's formula holds to the horizon; its airmass still has to be one.
+    m.precise = PreciseSky{2460000.0, 2.0, 25.0};
+    EXPECT_EQ(measurementProblem(h, m), std::nullopt);
+    m.precise = PreciseSky{2460000.0, 1.0, 40.5};
+    EXPECT_EQ(measurementProblem(h, m)->reason, "its airmass 40.5 lies outside 1 to 40");
+    m.precise.reset();
+    m.sky.elevation = 40.0f;
+    m.sky.airmass = 0.99f;
+    EXPECT_EQ(measurementProblem(h, m)->reason, "its airmass .99 lies outside 1 to 40");
 }
 
 }  // namespace

@@ -228,9 +228,11 @@ TEST(Options, PicturesAndWeightsKeepTheRunInteractiveAndAreChecked) {
         {{"--plot-y", "log"}, "option --plot-y 'log' must be mag or ln"},
         {{"--field", "f.svg"}, "option --field 'f.svg' must end in .png"},
         {{"--weights-at", "0"},
-         "option --weights-at '0' is not an altitude above 0 and up to 90 degrees"},
+         "option --weights-at '0' is not an altitude from 3 up to 90 degrees"},
+        {{"--weights-at", "2.99"},
+         "option --weights-at '2.99' is not an altitude from 3 up to 90 degrees"},
         {{"--weights-at", "90.5"},
-         "option --weights-at '90.5' is not an altitude above 0 and up to 90 degrees"},
+         "option --weights-at '90.5' is not an altitude from 3 up to 90 degrees"},
         {{"--report", ""}, "option --report needs a file name"},
     };
     for (const auto& [args, message] : bad) {
@@ -240,6 +242,8 @@ TEST(Options, PicturesAndWeightsKeepTheRunInteractiveAndAreChecked) {
     }
     // The upper end is an altitude: the zenith.
     EXPECT_EQ(parseCommandLine(std::vector<std::string_view>{"--weights-at", "90"}).mode,
+              CommandLine::Mode::interactive);
+    EXPECT_EQ(parseCommandLine(std::vector<std::string_view>{"--weights-at", "3"}).mode,
               CommandLine::Mode::interactive);
 }
 
