@@ -95,6 +95,13 @@ void judgeBands(const NightRecord& night, NightFit& fit) {
             continue;
         }
         r.reasons = doubts(night, fit, b);
+        // A scatter far beyond the noise is said as a warning too: its likeliest cause.
+        const double chi = r.errors.reducedChiSquare;
+        if (chi > kMostReducedChiSquare)
+            fit.warnings.push_back({std::nullopt, "the " + std::string(bandLabel(b)) +
+                                                      " scatter is " + decimals(std::sqrt(chi), 0) +
+                                                      " times what the noise explains: clouds or "
+                                                      "a changing sky?"});
         r.verdict = r.reasons.empty() ? Verdict::good : Verdict::doubtful;
     }
 }

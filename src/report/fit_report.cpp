@@ -153,7 +153,8 @@ void reportWarnings(const NightRecord& night, const NightFit& fit, ConsoleText& 
     console.endLine();
     for (const NightWarning& w : warnings) {
         const std::string about = w.frame ? night.frames[*w.frame].name + ": " : std::string();
-        console.printLine("Warning: " + about + w.text + ".");
+        // A question ends its own sentence.
+        console.printLine("Warning: " + about + w.text + (w.text.ends_with("?") ? "" : "."));
     }
 }
 

@@ -56,6 +56,11 @@ TEST(Verdict, AWrongLongitudeSignIsDoubtfulAndStrictExitsWithThree) {
               (std::vector<std::string>{"doubtful", "doubtful", "doubtful"}));
     for (const std::string& reasons : csvColumn(fit, "verdict_reasons")) EXPECT_NE(reasons, "");
     EXPECT_NE(console.transcript().find("verdict: doubtful ("), std::string::npos);
+    // The scatter far beyond the frames' noise is a warning of its own.
+    EXPECT_NE(console.transcript().find(" times what the noise explains: clouds or a changing "
+                                        "sky?\n"),
+              std::string::npos)
+        << console.transcript();
     // Without --strict the same run succeeds: the verdict is there to be read.
     o.run.strict = false;
     ScriptedConsole again;

@@ -44,7 +44,7 @@ TEST(Warnings, OutliersAndWeakBandsAreSaidOnTheConsoleAndNotedButNotLogged) {
     ASSERT_EQ(runBatch(test::simulatedNightOptions(dir.path(), 80, 60, 20, 20), console), 0);
     const std::string& t = console.transcript();
     EXPECT_NE(t.find("Warning: NIGHT_0008_G.fit: it is a suspected outlier: its residual from the "
-                     "GREEN line is"),
+                     "GREEN robust line is"),
               std::string::npos)
         << t;
     EXPECT_NE(t.find("Warning: the BLUE k rests on 2 frames.\n"), std::string::npos) << t;
@@ -57,7 +57,7 @@ TEST(Warnings, OutliersAndWeakBandsAreSaidOnTheConsoleAndNotedButNotLogged) {
     const std::size_t row = results.find("NIGHT_0008_G.fit,G,");
     ASSERT_NE(row, std::string::npos);
     const std::string line = results.substr(row, results.find("\r\n", row) - row);
-    EXPECT_NE(line.find(",1,it is a suspected outlier: its residual from the GREEN line is"),
+    EXPECT_NE(line.find(",1,it is a suspected outlier: its residual from the GREEN robust line is"),
               std::string::npos)
         << line;
 }
