@@ -27,8 +27,9 @@ BackgroundStats measureBackground(const PixelImage& image, const StarSelection& 
                                  (static_cast<long long>(lastColumn) - firstColumn + 1);
         values.reserve(static_cast<std::size_t>(std::min<long long>(inside, st.planned)));
     }
-    float sum = 0.0f;
-    float sumOfSquares = 0.0f;
+    // Sums in double precision: 32-bit sums lose the pixels of a large rectangle.
+    double sum = 0.0;
+    double sumOfSquares = 0.0;
     for (int row = firstRow; row <= lastRow && st.taken < st.planned; ++row) {
         for (int column = firstColumn; column <= lastColumn && st.taken < st.planned; ++column) {
             const float v = image.at(column, row);
@@ -36,15 +37,15 @@ BackgroundStats measureBackground(const PixelImage& image, const StarSelection& 
             ++st.taken;
             if (v > st.largest) st.largest = v;
             if (v < st.smallest) st.smallest = v;
-            // Sums are rounded to 32 bits after every addition.
-            sum = f32(static_cast<double>(sum) + v);
-            sumOfSquares = f32(sumOfSquares + static_cast<double>(v) * v);
+            sum += v;
+            sumOfSquares += static_cast<double>(v) * v;
         }
     }
-    // Population moments over the pixels actually taken; none taken gives NaN, as IEEE says.
+    // Population moments over the pixels taken (none gives NaN), the mean squared in double.
     const double n = static_cast<double>(st.taken);
-    st.mean = f32(sum / n);
-    const float variance = f32(sumOfSquares / n - static_cast<double>(st.mean) * st.mean);
+    const double mean = sum / n;
+    st.mean = f32(mean);
+    const float variance = f32(sumOfSquares / n - mean * mean);
     // A variance made negative by rounding is reported as it is, without a root.
     st.standardDeviation = f32(safeSqrt(variance));
     // The median is robust against stars inside the rectangle: it is the background level.

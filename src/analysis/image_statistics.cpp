@@ -1,8 +1,6 @@
 #include "analysis/image_statistics.h"
 
 #include <algorithm>
-#include <array>
-#include <bit>
 #include <cmath>
 #include <condition_variable>
 #include <cstdint>
@@ -25,156 +23,30 @@ namespace {
 constexpr float kLowCutFraction = 0.01f;
 constexpr float kHighCutFraction = 0.999f;
 
-// Running sums of the included pixels, each rounded to 32 bits after every addition.
+// Running sums of the included pixels in double precision: 32-bit sums stop growing once they
+// reach 2^24 times a pixel value, which a large frame passes.
 struct PixelSums {
-    float sum = 0.0f;
-    float sumOfSquares = 0.0f;
+    double sum = 0.0;           // DC
+    double sumOfSquares = 0.0;  // DC squared
 };
 
 constexpr std::size_t kSumsWorthAThread = std::size_t{1} << 20;  // pixels
 
-// The next sum of squares exactly as stored: the square in double, the sum rounded to 32 bits.
-float nextSumOfSquares(float sumOfSquares, float v) {
-    return f32(sumOfSquares + static_cast<double>(v) * v);
-}
-
-// Pixel values known to be whole numbers below 2^24 (from the image's sample coding), or of
-// any kind.
-enum class PixelKind { wholeNumbers, any };
-
-#if ORVEL_X86_VECTORS
-// x86 AVX2 code, vectorised: gcc needs to be asked for the vectoriser at -O2, clang vectorises on
-// its own and knows no such attribute.
-#if defined(__clang__)
-#define ORVEL_VECTOR_AVX2 __attribute__((target("avx2")))
-#else
-#define ORVEL_VECTOR_AVX2 __attribute__((target("avx2"), optimize("tree-vectorize")))
-#endif
-
-constexpr std::size_t kSumsBlock = 4096;  // values summed between checks
-
-// Both running sums over a block of values, the sum of squares by one fused multiply-add per
-// value: four cycles a step instead of an addition and two conversions. after[k] receives the
-// sum of squares after value k.
-__attribute__((target("fma"))) void fusedSums(const float* v, std::size_t n, float& sum,
-                                              float& sumOfSquares, float* after) {
-    float s = sum;
-    float q = sumOfSquares;
-    for (std::size_t k = 0; k < n; ++k) {
-        s += v[k];
-        q = __builtin_fmaf(v[k], v[k], q);
-        after[k] = q;
-    }
-    sum = s;
-    sumOfSquares = q;
-}
-
-// First step k whose fused result differs from the stored rule applied to the step before;
-// n when none does. Every step is checked on its own, so the check runs in vector registers.
-ORVEL_VECTOR_AVX2 std::size_t firstDifference(const float* v, std::size_t n, float start,
-                                              const float* after, float* want) {
-    if (n == 0) return 0;
-    want[0] = f32(start + static_cast<double>(v[0]) * v[0]);
-    for (std::size_t k = 1; k < n; ++k)
-        want[k] = f32(after[k - 1] + static_cast<double>(v[k]) * v[k]);
-    std::uint32_t differ = 0;
-    for (std::size_t k = 0; k < n; ++k)
-        differ |= std::bit_cast<std::uint32_t>(want[k]) ^ std::bit_cast<std::uint32_t>(after[k]);
-    if (differ == 0) return n;
-    std::size_t k = 0;
-    while (std::bit_cast<std::uint32_t>(want[k]) == std::bit_cast<std::uint32_t>(after[k])) ++k;
-    return k;
-}
-
-ORVEL_VECTOR_AVX2 bool allIncluded(const float* v, std::size_t n) {
-    int all = 1;
-    for (std::size_t k = 0; k < n; ++k) all &= static_cast<int>(v[k] != 0.0f) & (v[k] == v[k]);
-    return all != 0;
-}
-
-// Sums of squares below this are exact in double whatever whole numbers they add up: then the
-// double sum of a step is exact and rounds to 32 bits as the fused multiply-add does.
-constexpr float kExactSquareSums = 0x1p52f;
-
-// Sums of one block of included values on a processor with FMA and AVX2. The fused
-// multiply-add rounds once where the stored sum rounds twice (to double, then to 32 bits); the
-// two differ only when the double lands exactly half-way between two floats, a few times in a
-// billion. Where a step differs it takes the stored rule's value and the chain goes on from it.
-void fusedBlockSums(const float* v, std::size_t n, float& sum, float& sumOfSquares,
-                    PixelKind kind) {
-    std::array<float, kSumsBlock> after;
-    std::array<float, kSumsBlock> want;
-    // A float addition rounds exactly as the double sum of two floats rounded to 32 bits does,
-    // so the plain sum needs no check.
-    float start = sumOfSquares;
-    fusedSums(v, n, sum, sumOfSquares, after.data());
-    // Whole numbers whose sums stay exact in double round once either way: nothing to check.
-    if (kind == PixelKind::wholeNumbers && sumOfSquares < kExactSquareSums) return;
-    std::size_t from = 0;
-    for (;;) {
-        const std::size_t k =
-            from + firstDifference(v + from, n - from, start, after.data() + from, want.data());
-        if (k >= n) break;
-        after[k] = want[k - from];
-        start = after[k];
-        from = k + 1;
-        float unused = 0.0f;
-        float q = start;
-        fusedSums(v + from, n - from, unused, q, after.data() + from);
-    }
-    if (n > 0) sumOfSquares = after[n - 1];
-}
-
-// The two rounded sums carried on over more included pixels with FMA and AVX2, a block at a
-// time; zero and NaN pixels are left out of a copy of the block, and most blocks have none.
-void fusedRoundedSums(std::span<const float> pixels, PixelSums& s, PixelKind kind) {
-    float sum = s.sum;
-    float sumOfSquares = s.sumOfSquares;
-    std::array<float, kSumsBlock> kept;
-    for (std::size_t i = 0; i < pixels.size(); i += kSumsBlock) {
-        const std::size_t m = std::min(kSumsBlock, pixels.size() - i);
-        const float* block = pixels.data() + i;
-        std::size_t n = m;
-        if (!allIncluded(block, m)) {
-            n = 0;
-            for (std::size_t k = 0; k < m; ++k)
-                if (isIncluded(block[k])) kept[n++] = block[k];
-            block = kept.data();
-        }
-        fusedBlockSums(block, n, sum, sumOfSquares, kind);
-    }
-    s = {sum, sumOfSquares};
-}
-#endif
-
-// The same sums by the stored rule itself, one pixel at a time: the code every processor runs.
-void plainRoundedSums(std::span<const float> pixels, PixelSums& s) {
+// The two running sums carried on over more pixels, in image order, in pieces of any length:
+// the same sums whatever the pieces.
+void addSums(std::span<const float> pixels, PixelSums& s) {
     // Local copies stay in registers: the pixels could alias the record.
-    float sum = s.sum;
-    float sumOfSquares = s.sumOfSquares;
+    double sum = s.sum;
+    double sumOfSquares = s.sumOfSquares;
     for (const float v : pixels) {
         if (!isIncluded(v)) continue;
         sum += v;
-        sumOfSquares = nextSumOfSquares(sumOfSquares, v);
+        sumOfSquares += static_cast<double>(v) * v;
     }
     s = {sum, sumOfSquares};
 }
 
-// The two rounded running sums carried on over more pixels (in image order, in pieces of any
-// length), the same to the bit by either code. Each addition depends on the one before, so the
-// pass is bound by the latency of one step.
-void addRoundedSums(std::span<const float> pixels, PixelSums& s,
-                    [[maybe_unused]] PixelKind kind = PixelKind::any) {
-#if ORVEL_X86_VECTORS
-    if (__builtin_cpu_supports("fma") && __builtin_cpu_supports("avx2")) {
-        fusedRoundedSums(pixels, s, kind);
-        return;
-    }
-#endif
-    plainRoundedSums(pixels, s);
-}
-
-// The rounded sums run beside the order statistics: they are one long chain of dependent
+// The sums run beside the order statistics: they are one long chain of dependent
 // additions, the rest is independent work.
 struct Measured {
     PixelSums sums;
@@ -188,10 +60,10 @@ Measured measureImage(std::span<const float> pixels) {
                                 secondCore);
     };
     if (pixels.size() < kSumsWorthAThread) {
-        addRoundedSums(pixels, m.sums);
+        addSums(pixels, m.sums);
         order(SecondCore::free);
     } else {
-        std::jthread sums([&] { addRoundedSums(pixels, m.sums); });
+        std::jthread sums([&] { addSums(pixels, m.sums); });
         order(SecondCore::busy);
     }
     return m;
@@ -200,7 +72,7 @@ Measured measureImage(std::span<const float> pixels) {
 // The running sums taken on a second thread as the decoder hands over pieces, in order.
 class SumsFollower {
   public:
-    SumsFollower(const PixelImage& image, PixelKind kind) : image_(image), kind_(kind) {}
+    explicit SumsFollower(const PixelImage& image) : image_(image) {}
     ~SumsFollower() { finish(); }
 
     // The first `count` pixels are decoded.
@@ -235,14 +107,12 @@ class SumsFollower {
             }
             // Finished, and every piece handed over is summed.
             if (ready == done) return;
-            addRoundedSums({image_.pixels.data() + done, static_cast<std::size_t>(ready - done)},
-                           sums_, kind_);
+            addSums({image_.pixels.data() + done, static_cast<std::size_t>(ready - done)}, sums_);
             done = ready;
         }
     }
 
     const PixelImage& image_;
-    PixelKind kind_;
     std::mutex mutex_;
     std::condition_variable changed_;
     std::int64_t decoded_ = 0;
@@ -265,8 +135,10 @@ FirstImageStats describe(std::int64_t pixelCount, const PixelSums& sums,
 
     // Population moments: division by n; with n = 0 the divisions give NaN, which is logged.
     const double n = static_cast<double>(st.includedCount);
-    st.mean = f32(sums.sum / n);
-    st.variance = f32(sums.sumOfSquares / n - static_cast<double>(st.mean) * st.mean);
+    const double mean = sums.sum / n;
+    st.mean = f32(mean);
+    // The mean squared in double: the 32-bit mean's rounding would enter the difference.
+    st.variance = f32(sums.sumOfSquares / n - mean * mean);
     // A variance made negative by rounding is reported as it is, without a root.
     st.standardDeviation = f32(safeSqrt(st.variance));
 
@@ -274,13 +146,6 @@ FirstImageStats describe(std::int64_t pixelCount, const PixelSums& sums,
     st.p1 = order.low;
     st.p999 = order.high;
     return st;
-}
-
-// Whether every value an image's samples give is a whole number below 2^24: 16-bit and 8-bit
-// samples, BSCALE 1 and a whole BZERO small enough.
-bool wholeNumbers(const ImageHeader& header) {
-    return (header.bitpix == 16 || header.bitpix == 8) && header.bscale == 1.0f &&
-           std::trunc(header.bzero) == header.bzero && std::fabs(header.bzero) <= 1.0e6f;
 }
 
 }  // namespace
@@ -301,7 +166,7 @@ DescribedImage readAndDescribeImage(const FitsFile& file, const ImageHeader& hea
         return out;
     }
     const std::int64_t pixelCount = headerPixelCount(header);
-    SumsFollower follower(image, wholeNumbers(header) ? PixelKind::wholeNumbers : PixelKind::any);
+    SumsFollower follower(image);
     // The samples are counted as they are read, which for 16-bit and 8-bit images gives the
     // order statistics with no pass after the read; the sample for the other way is taken from
     // each piece just decoded, in cache.

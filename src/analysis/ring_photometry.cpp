@@ -166,8 +166,8 @@ void measureSky(const PixelImage& image, int xc, int yc, const ApertureGeometry&
                     if (inAnnulus(g, d, column, row))
                         annulus.push_back(measuredValue(r.replaced, v, column, row));
                 });
-    // A fixed aperture's annulus leaves out NaN pixels, which tell nothing of the sky.
-    if (r.fixedAperture) std::erase_if(annulus, [](float v) { return std::isnan(v); });
+    // NaN pixels tell nothing of the sky: left out, and counted for the frame's note.
+    r.annulusNaN = static_cast<int>(std::erase_if(annulus, [](float v) { return std::isnan(v); }));
     r.annulusCount = static_cast<int>(annulus.size());
     SortAscending(annulus);
     r.skyLevel = r.fixedAperture ? f32(steppedMedian(annulus)) : MedianOfSorted(annulus);
@@ -191,15 +191,22 @@ void findSpikes(const PixelImage& image, int xc, int yc, const ApertureGeometry&
 
 // The sum of every pixel within `radius` of the centre minus the sky level, spikes measured as
 // their neighbours' median, rounded to 32 bits per pixel; counts the pixels into
-// r.aperturePixels and shows each value to `see`.
+// r.aperturePixels and shows each value to `see`. NaN pixels are left out of the sum and the
+// count and counted into r.apertureNaN.
 template <typename See>
 float sumOverRadius(const PixelImage& image, int xc, int yc, double radius, RingPhotometry& r,
                     See see) {
     float integrated = 0.0f;
+    r.apertureNaN = 0;
     visitSquare(image, xc, yc, static_cast<int>(std::floor(radius)),
                 [&](float read, float d, long long column, long long row) {
                     if (d > radius) return;
                     const float v = measuredValue(r.replaced, read, column, row);
+                    // A NaN pixel would make the whole signal NaN.
+                    if (std::isnan(v)) {
+                        ++r.apertureNaN;
+                        return;
+                    }
                     integrated = f32((static_cast<double>(v) + integrated) - r.skyLevel);
                     ++r.aperturePixels;
                     see(v);
@@ -215,7 +222,9 @@ void correctSignal(const PixelImage& image, int xc, int yc, const ApertureGeomet
     const long long aperturePixels = r.aperturePixels;
     r.apertureDC = r.integratedDC;
     r.aperturePixels = 0;
+    const int apertureNaN = r.apertureNaN;
     r.lightDC = sumOverRadius(image, xc, yc, r.lightRadius, r, [](float) {});
+    r.apertureNaN = apertureNaN;
     r.lightPixels = r.aperturePixels;
     if (g.growth) {
         r.correction = growthFactor(*g.growth, r.fwhm);

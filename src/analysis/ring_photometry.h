@@ -92,7 +92,9 @@ struct RingPhotometry {
     bool fixedAperture = false;      // the night's aperture, not a ring growth
     float annulusInner = 0.0f;       // the annulus holds annulusInner < d <= annulusOuter:
     float annulusOuter = 0.0f;       // Rin and Ro after ring growth, pixels
-    int annulusCount = 0;            // pixels of the annulus inside the image
+    int annulusCount = 0;            // pixels of the annulus inside the image, NaN left out
+    int annulusNaN = 0;              // NaN pixels of the annulus, left out of the sky
+    int apertureNaN = 0;             // NaN pixels of the aperture, left out of I and its pixels
     float skyLevel = 0.0f;           // Bs, median of the annulus, DC (0 when the annulus is empty)
     double skyNoise = std::nan("");  // robust spread of one annulus pixel, 1.4826 x the median
                                      // absolute deviation from Bs, DC (NaN when empty); NaN

@@ -19,7 +19,7 @@ namespace {
 // One coordinate question: its prompt and how its fields are named.
 struct AngleQuestion {
     std::string_view prompt;
-    bool signRule;             // the sign of the degrees field is the sign of the angle
+    AngleLimits limits;        // the sign rule and the values the angle may take
     std::string_view units;    // "degrees" or "hours"
     std::string_view example;  // a correctly typed answer
 };
@@ -37,7 +37,7 @@ bool fieldsHoldOnlyNumbers(std::string_view line) {
 
 // The angle in the log's form, then in decimal units.
 std::string understood(const TypedAngle& a, std::string_view units) {
-    return "Understood as " + formatShort(a.whole) + "," + formatShort(a.minutes) + "," +
+    return "Understood as " + wholeText(a) + "," + formatShort(a.minutes) + "," +
            formatShort(a.seconds) + " =" + formatShort(a.value) + std::string(units) + ".";
 }
 
@@ -56,10 +56,18 @@ TypedAngle askAngle(Console& console, const AngleQuestion& q,
     for (;;) {
         const std::string line = readAnswer(console);
         taken = offered && line.find_first_not_of(" \t") == std::string::npos;
-        const TypedAngle a = taken ? offered->angle : angleFromLine(line, q.signRule);
-        if (taken || fieldsHoldOnlyNumbers(line)) {
+        const TypedAngle a = taken ? offered->angle : angleFromLine(line, q.limits.signRule);
+        const std::string fault = taken ? std::string() : angleFault(a, q.limits);
+        if (taken || (fieldsHoldOnlyNumbers(line) && fault.empty())) {
             console.printLine(understood(a, q.units));
             return a;
+        }
+        // An angle beyond its range would give airmasses of no sky: say why, ask the question
+        // again.
+        if (fieldsHoldOnlyNumbers(line)) {
+            console.printLine("\"" + line + "\" " + fault + ".");
+            console.printLine(q.prompt);
+            continue;
         }
         // A line such as "-106 30 0" would silently read as -106,0,0: say so and ask again.
         console.printLine("\"" + line + "\" would be read as" + formatShort(a.whole) + "," +
@@ -73,10 +81,12 @@ TypedAngle askAngle(Console& console, const AngleQuestion& q,
 
 ObservingSetup readObservingSetup(Console& console, RunLog& log, const FrameCoordinates& frames) {
     static constexpr std::array<AngleQuestion, kCoordinates> kQuestions = {{
-        {"Input the Latitude of site (D,M,S, South is negative)- ", true, "degrees", "35,0,0"},
-        {"Input the Longitude of site (D,M,S, West is negative)- ", true, "degrees", "-106,30,0"},
-        {"Input the RA of target star (H,M,S)- ", false, "hours", "9,5,0"},
-        {"Input the Dec of target star (D,M,S)- ", true, "degrees", "34,30,0"},
+        {"Input the Latitude of site (D,M,S, South is negative)- ", kLatitudeLimits, "degrees",
+         "35,0,0"},
+        {"Input the Longitude of site (D,M,S, West is negative)- ", kLongitudeLimits, "degrees",
+         "-106,30,0"},
+        {"Input the RA of target star (H,M,S)- ", kRightAscensionLimits, "hours", "9,5,0"},
+        {"Input the Dec of target star (D,M,S)- ", kDeclinationLimits, "degrees", "34,30,0"},
     }};
     ObservingSetup s;
     std::array<bool, kCoordinates> taken{};

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <numbers>
 #include <string>
 #include <string_view>
 
@@ -18,10 +19,26 @@ namespace {
 
 // Below this elevation (degrees) the airmass formula is no longer to be trusted.
 constexpr float kLowElevation = 10.0f;
+// Below this elevation (degrees) Hardie's polynomial in sec z - 1 turns over and gives no
+// airmass at all (-17.7 at 1.37 degrees); an airmass outside these bounds is no sky's.
+constexpr double kLowestElevation = 3.0;
+constexpr double kSmallestAirmass = 1.0 - 1e-4;  // 1, less a rounding of the 32-bit value
+constexpr double kLargestAirmass = 40.0;
 // A star pick whose brightest pixel stands less than this many noise levels above the sky.
 constexpr double kFaintPick = 5.0;
-// A flat top of this many aperture pixels at the peak shows saturation in floating-point data.
+// A flat top of this many aperture pixels at the peak shows saturation in floating-point data,
+// and in any data when the peak stands this many sky noises above the sky: a star's unclipped
+// top is not flat to the count there.
 constexpr int kFlatTop = 3;
+constexpr double kFlatTopAboveSky = 20.0;
+// The ceilings of 12-bit converters: 4095 as counted, 65520 when each count is written times 16
+// to fill 16-bit samples. A star's pixel at one of them is clipped, whatever the format holds.
+constexpr float kTwelveBitCeilings[] = {4095.0f, 65520.0f};
+// A sky annulus of fewer pixels than this, or than this share of its area inside the image's
+// bounds as drawn, gives no sky level to trust: the frame's edge or a fixed annulus beyond it
+// cut it away.
+constexpr int kFewestSkyPixels = 20;
+constexpr double kSkyAreaShare = 1.0 / 3.0;
 
 std::string sizeText(int columns, int rows) {
     return formatShort(columns) + "x" + formatShort(rows);
@@ -119,29 +136,72 @@ std::optional<float> saturationLevel(const ImageHeader& header) {
     return formatCeiling(header);
 }
 
+namespace {
+
+// Why the sky annulus cannot give the sky level, or empty when it can.
+std::optional<std::string> unmeasuredSky(const RingPhotometry& r) {
+    const double inner = r.annulusInner;
+    const double outer = r.annulusOuter;
+    const double area = std::numbers::pi * (outer * outer - inner * inner);
+    if (r.annulusCount >= kFewestSkyPixels && r.annulusCount >= kSkyAreaShare * area)
+        return std::nullopt;
+    return "its sky annulus holds " + std::to_string(r.annulusCount) + " pixels";
+}
+
+// Why the star's top is clipped, or empty when it is not: a pixel at or above the saturation
+// level the header gives, a pixel at a 12-bit ceiling, or a flat top.
+std::optional<std::string> clippedTop(const ImageHeader& header, const RingPhotometry& r) {
+    const std::optional<float> level = saturationLevel(header);
+    if (level && r.peak >= *level)
+        return "its star is saturated (a pixel of" + formatSpaced(r.peak) +
+               "DC, at or above the saturation level" + formatSpaced(*level) + "DC)";
+    for (const float ceiling : kTwelveBitCeilings)
+        if (r.peak == ceiling)
+            return "its star is saturated (a pixel of" + formatSpaced(r.peak) +
+                   "DC, the ceiling of a 12-bit camera)";
+    const bool farAboveSky =
+        static_cast<double>(r.peak) - r.skyLevel > kFlatTopAboveSky * r.skyNoise;
+    if (r.peakCount >= kFlatTop && (!level || farAboveSky))
+        return "its star is saturated (" + std::to_string(r.peakCount) + " pixels at its peak of" +
+               formatSpaced(r.peak) + "DC)";
+    return std::nullopt;
+}
+
+// Why the frame's airmass is no airmass: the described formula below 3 degrees, or a value
+// outside 1 to 40.
+std::optional<MeasurementProblem> airmassProblem(const FrameMeasurement& m) {
+    if (!m.precise && m.fittedElevation() < kLowestElevation)
+        return MeasurementProblem{MeasuredStage::sky,
+                                  "the star was" + formatSpaced(m.fittedElevation()) +
+                                      "degrees high, below 3 degrees where the airmass formula "
+                                      "fails"};
+    const double x = m.point().airmass;
+    if (!(x >= kSmallestAirmass && x <= kLargestAirmass))
+        return MeasurementProblem{MeasuredStage::sky,
+                                  "its airmass" + formatSpaced(x) + "lies outside 1 to 40"};
+    return std::nullopt;
+}
+
+}  // namespace
+
 std::optional<MeasurementProblem> measurementProblem(const ImageHeader& header,
                                                      const FrameMeasurement& m) {
     const RingPhotometry& r = m.rings;
+    // Without a sky level the signal is no measurement, whatever its sign.
+    if (const std::optional<std::string> sky = unmeasuredSky(r))
+        return MeasurementProblem{MeasuredStage::rings, *sky};
     // The magnitude value is a logarithm: a signal that is not positive has none.
     if (!(r.integratedDC > 0.0f) || !std::isfinite(r.integratedDC))
         return MeasurementProblem{
             MeasuredStage::rings,
             "its star signal" + formatSpaced(r.integratedDC) + "DC is not a positive number"};
-    const std::optional<float> level = saturationLevel(header);
-    if (level && r.peak >= *level)
-        return MeasurementProblem{MeasuredStage::rings, "its star is saturated (a pixel of" +
-                                                            formatSpaced(r.peak) +
-                                                            "DC, at or above the saturation level" +
-                                                            formatSpaced(*level) + "DC)"};
-    if (!level && r.peakCount >= kFlatTop)
-        return MeasurementProblem{MeasuredStage::rings,
-                                  "its star is saturated (" + std::to_string(r.peakCount) +
-                                      " pixels at its peak of" + formatSpaced(r.peak) + "DC)"};
+    if (const std::optional<std::string> clipped = clippedTop(header, r))
+        return MeasurementProblem{MeasuredStage::rings, *clipped};
     if (!(m.fittedElevation() > 0.0))
         return MeasurementProblem{MeasuredStage::sky,
                                   "the star is at or below the horizon at its time (elevation" +
                                       formatSpaced(m.fittedElevation()) + "degrees)"};
-    return std::nullopt;
+    return airmassProblem(m);
 }
 
 std::vector<std::string> measurementWarnings(const FrameMeasurement& m) {
@@ -167,6 +227,10 @@ std::vector<std::string> measurementWarnings(const FrameMeasurement& m) {
         warnings.push_back("the hot pixel at " + std::to_string(p.column) + ", " +
                            std::to_string(p.row) +
                            " (found in several frames) was measured as its neighbours' median");
+    if (m.rings.apertureNaN > 0 || m.rings.annulusNaN > 0)
+        warnings.push_back(
+            "NaN pixels were left out of the sums: " + std::to_string(m.rings.apertureNaN) +
+            " in its aperture, " + std::to_string(m.rings.annulusNaN) + " in its sky annulus");
     if (m.fittedElevation() < kLowElevation)
         warnings.push_back("the star was" + formatSpaced(m.fittedElevation()) +
                            "degrees high; below 10 degrees the airmass formula is unreliable");

@@ -1,5 +1,7 @@
 #include "night/night_fit.h"
 
+#include "night/band_verdict.h"
+
 namespace orvel {
 
 std::array<BandFit, 3> NightFit::lines() const {
@@ -22,10 +24,10 @@ NightFit describeFit(const NightRecord& night) {
         r.weighted = fittedWeighted(night, points);
         r.errors = slopeErrors(points, r.line, r.weighted);
         r.drift = fitExtinctionDrift(points, r.weighted);
-        r.verdict = r.hasLine() ? Verdict::good : Verdict::none;
     }
     fit.signals = deriveSignals(night.fits);
     fit.warnings = fitWarnings(night);
+    judgeBands(night, fit);
     return fit;
 }
 

@@ -6,6 +6,7 @@
 
 #include "base/number_format.h"
 #include "fits/pixel_decoder.h"
+#include "observing/coordinates.h"
 
 namespace orvel {
 
@@ -19,8 +20,8 @@ std::string zonePadding(std::size_t length) {
 }
 
 void logAngle(RunLog& log, std::string_view label, const TypedAngle& a) {
-    // Sign factor times the non-negative degrees is the degrees field as typed.
-    log.text(label).num(a.whole).text(", ").num(a.minutes).text(", ").num(a.seconds).end();
+    // Sign factor times the non-negative degrees is the degrees field as typed, "-0" included.
+    log.text(label).text(wholeText(a)).text(", ").num(a.minutes).text(", ").num(a.seconds).end();
 }
 
 void logClick(RunLog& log, std::string_view heading, float x, float y) {

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "base/number_format.h"
+#include "fit/robust_line.h"
 #include "night/altitude_check.h"
 
 namespace orvel {
@@ -27,10 +28,11 @@ double median(std::vector<double> v) {
     return n % 2 == 1 ? v[n / 2] : 0.5 * (v[n / 2 - 1] + v[n / 2]);
 }
 
-// Suspected outliers of one band: residuals from its line beyond four robust standard
-// deviations (1.4826 times the median absolute deviation).
+// Suspected outliers of one band: residuals beyond four robust standard deviations (1.4826
+// times the median absolute deviation) from its repeated-median line, which the suspects
+// themselves cannot tilt towards them.
 void bandOutliers(const NightRecord& night, Band band, std::vector<NightWarning>& out) {
-    const BandFit& fit = night.fits[bandIndex(band)];
+    const BandFit fit = repeatedMedianLine(bandPoints(night, band));
     std::vector<std::size_t> frames;
     std::vector<double> residuals;
     for (std::size_t i = 0; i < night.frames.size(); ++i) {
@@ -49,7 +51,7 @@ void bandOutliers(const NightRecord& night, Band band, std::vector<NightWarning>
     for (std::size_t j = 0; j < residuals.size(); ++j) {
         if (!(std::fabs(residuals[j] - centre) > kOutlierSpread * spread)) continue;
         out.push_back({frames[j], "it is a suspected outlier: its residual from the " +
-                                      std::string(bandLabel(band)) + " line is" +
+                                      std::string(bandLabel(band)) + " robust line is" +
                                       formatSpaced(residuals[j]) + "that is" +
                                       formatSpaced(std::fabs(residuals[j] - centre) / spread) +
                                       "robust standard deviations"});

@@ -8,6 +8,7 @@
 
 #include "fit/band_regression.h"
 #include "fit/extinction_units.h"
+#include "night/band_verdict.h"
 #include "picture/plot_axes.h"
 
 namespace orvel {
@@ -244,7 +245,13 @@ void drawLegend(Canvas& c, const NightRecord& night, const NightFit& fit,
         cairo_fill(c.context());
         c.setColour(kBlack);
         c.text({legendText(b, bandLegend(fit, b)), kLeft + 36, y - 4, 13, Anchor::left});
+        // The band's verdict at the row's end; a doubtful band's reasons on a line of their own.
+        const BandResult& r = fit.band(b);
+        c.text({std::string(verdictName(r.verdict)), kRight, y - 4, 13, Anchor::right, true});
         y += 22;
+        if (r.verdict != Verdict::doubtful) continue;
+        c.text({"doubtful: " + verdictReasons(r), kLeft + 36, y - 6, 11, Anchor::left});
+        y += 15;
     }
     const Mark removed{0, 0, 0, Band::red, MarkKind::removed};
     const Mark leftOut{0, 0, 0, Band::red, MarkKind::leftOut};

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "fit/band_regression.h"
+#include "night/band_verdict.h"
 #include "night/night_warnings.h"
 #include "picture/canvas.h"
 #include "picture/night_plot.h"
@@ -32,13 +33,26 @@ std::string image(const std::string& png, const std::string& alt, int width) {
            "</figcaption></figure>\n";
 }
 
+// The signals and ratios at airmass 1 and 0 of a band with a line; dashes without one.
+std::string signalCells(bool fitted, std::array<float, 4> values) {
+    std::string out;
+    for (const float v : values) out += cell(fitted ? general(v, 7) : "\u2013");
+    return out;
+}
+
+// "good", "none", or "doubtful: " and the reasons.
+std::string verdictText(const BandResult& r) {
+    const std::string name(verdictName(r.verdict));
+    return r.verdict == Verdict::doubtful ? name + ": " + verdictReasons(r) : name;
+}
+
 // One row per band with files: k in both units with its error, R2, frames, signals, ratios.
 std::string fitTable(const NightFit& fit) {
     const BandSignals& s = fit.signals;
     std::string out =
         "<table><tr><th>band</th><th>k (mag/airmass)</th><th>k (ln/airmass)</th><th>R\u00b2</th>"
         "<th>frames fitted / files</th><th>signal at X=1 (ADU)</th><th>ratio at X=1</th>"
-        "<th>signal at X=0 (ADU)</th><th>ratio at X=0</th></tr>\n";
+        "<th>signal at X=0 (ADU)</th><th>ratio at X=0</th><th>verdict</th></tr>\n";
     for (const Band b : kBands) {
         const std::size_t i = bandIndex(b);
         const int files = fit.band(b).files;
@@ -51,9 +65,9 @@ std::string fitTable(const NightFit& fit) {
                              : "\u2013") +
                cell(l.fitted ? fixedText(l.r2, 5) : "\u2013") +
                cell(std::to_string(l.frames) + " / " + std::to_string(files)) +
-               cell(general(s.oneAirmass[i], 7)) + cell(general(s.oneAirmassRatio[i], 7)) +
-               cell(general(s.exoatmospheric[i], 7)) + cell(general(s.exoatmosphericRatio[i], 7)) +
-               "</tr>\n";
+               signalCells(l.fitted, {s.oneAirmass[i], s.oneAirmassRatio[i], s.exoatmospheric[i],
+                                      s.exoatmosphericRatio[i]}) +
+               cell(verdictText(fit.band(b))) + "</tr>\n";
     }
     return out + "</table>\n";
 }

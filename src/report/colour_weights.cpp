@@ -20,21 +20,44 @@ double airmassAt(double altitude, FittedAirmass formula) {
     return airmassFromElevation(static_cast<float>(altitude));
 }
 
-std::string factorText(double factor) {
-    if (std::isnan(factor)) return "  -   ";
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%.4f", factor);
-    return buf;
+// The weights of the bands with a line at airmass x; a band without one has none (NaN) and
+// takes no part in finding the largest.
+std::array<double, 3> bandWeights(const NightFit& fit, double x) {
+    std::array<BandFit, 3> lines = fit.lines();
+    for (std::size_t i = 0; i < 3; ++i)
+        if (!fit.bands[i].hasLine()) lines[i].intercept = std::nanf("");
+    std::array<double, 3> w = colourWeights(lines, x);
+    for (std::size_t i = 0; i < 3; ++i)
+        if (!fit.bands[i].hasLine()) w[i] = std::nan("");
+    return w;
 }
 
-std::string consoleRow(const ColourWeightRow& row) {
-    const std::array<double, 3>& w = row.signal;
-    char buf[200];
-    std::snprintf(buf, sizeof buf,
-                  "  %5.1f deg  X = %6.4f   R %.4f  G %.4f  B %.4f   x R %s  G %s  B %s",
-                  row.altitude, row.airmass, w[0], w[1], w[2], factorText(row.multiply[0]).c_str(),
-                  factorText(row.multiply[1]).c_str(), factorText(row.multiply[2]).c_str());
-    return buf;
+// A number with four decimals, an en dash for a band without a line, a star for a doubtful one.
+std::string weightText(const NightFit& fit, std::size_t band, double w) {
+    if (std::isnan(w)) return "\u2013";
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.4f", w);
+    return std::string(buf) + (fit.bands[band].verdict == Verdict::doubtful ? "*" : "");
+}
+
+// "R w  G w  B w" of three numbers.
+std::string bandTexts(const NightFit& fit, const std::array<double, 3>& values) {
+    return "R " + weightText(fit, 0, values[0]) + "  G " + weightText(fit, 1, values[1]) + "  B " +
+           weightText(fit, 2, values[2]);
+}
+
+std::string consoleRow(const NightFit& fit, const ColourWeightRow& row) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "  %5.1f deg  X = %6.4f   ", row.altitude, row.airmass);
+    return buf + bandTexts(fit, row.signal) + "   x " + bandTexts(fit, row.multiply);
+}
+
+// The letters of the doubtful bands, whose weights are not to be relied on.
+std::string doubtfulLetters(const NightFit& fit) {
+    std::string letters;
+    for (const Band b : kBands)
+        if (fit.band(b).verdict == Verdict::doubtful) letters += bandLetterText(b);
+    return letters;
 }
 
 }  // namespace
@@ -52,12 +75,9 @@ std::vector<ColourWeightRow> weightRows(const NightFit& fit, std::span<const dou
     std::vector<ColourWeightRow> rows;
     for (const double altitude : altitudes) {
         ColourWeightRow row{.altitude = altitude, .airmass = airmassAt(altitude, formula)};
-        row.signal = colourWeights(fit.lines(), row.airmass);
-        // A band without a fitted line has no signal to balance, only its line's defaults.
-        std::array<double, 3> balanced = row.signal;
-        for (std::size_t i = 0; i < balanced.size(); ++i)
-            if (!fit.bands[i].hasLine()) balanced[i] = 0.0;
-        row.multiply = whiteBalanceFactors(balanced);
+        // A band without a fitted line has no signal and no factor.
+        row.signal = bandWeights(fit, row.airmass);
+        row.multiply = whiteBalanceFactors(row.signal);
         rows.push_back(row);
     }
     return rows;
@@ -65,13 +85,14 @@ std::vector<ColourWeightRow> weightRows(const NightFit& fit, std::span<const dou
 
 std::string weightsCsv(const NightFit& fit, std::span<const double> extra, FittedAirmass formula) {
     std::string out =
-        "altitude_deg,airmass,weight_r,weight_g,weight_b,multiply_r,multiply_g,"
-        "multiply_b\r\n";
+        "altitude_deg,airmass,weight_r,weight_g,weight_b,multiply_r,multiply_g,multiply_b,"
+        "doubtful_bands\r\n";
+    const std::string doubtful = doubtfulLetters(fit);
     for (const ColourWeightRow& row : weightRows(fit, weightAltitudes(extra), formula)) {
         out += csvNumber(row.altitude) + ',' + csvNumber(row.airmass);
         for (const double w : row.signal) out += ',' + csvNumber(w, 9);
         for (const double m : row.multiply) out += ',' + csvNumber(m, 9);
-        out += "\r\n";
+        out += ',' + doubtful + "\r\n";
     }
     return out;
 }
@@ -91,9 +112,11 @@ void showWeights(const NightFit& fit, std::span<const double> extra, FittedAirma
         return std::find(shown.begin(), shown.end(), a) == shown.end();
     });
     for (const ColourWeightRow& row : weightRows(fit, altitudes, formula))
-        console.printLine(consoleRow(row));
+        console.printLine(consoleRow(fit, row));
     console.printLine(kWhiteBalanceNote);
     console.printLine("(every 5 degrees from 90 to 20 in ORVEL_weights.csv)");
+    if (!doubtfulLetters(fit).empty())
+        console.printLine("(* a doubtful band's weight: see its verdict)");
 }
 
 }  // namespace orvel

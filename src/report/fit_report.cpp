@@ -8,6 +8,7 @@
 #include "fit/band_regression.h"
 #include "fit/extinction_drift.h"
 #include "fit/extinction_units.h"
+#include "night/band_verdict.h"
 #include "night/night_warnings.h"
 
 namespace orvel {
@@ -62,13 +63,17 @@ void logParametersAndSignals(RunLog& log, const std::array<BandFit, 3>& fits,
     }
 }
 
-// The band ratios at one airmass, the weights a colour balance would use.
-void showRatios(ConsoleText& console, const BandSignals& s) {
+// The band ratios at one airmass, the weights a colour balance would use; a band without a
+// line has none.
+void showRatios(ConsoleText& console, const NightFit& fit) {
     console.endLine();
     console.printLine("Band Ratios (equivalent to Weight Factors for G2V stars)-");
     for (const Band b : kBands) {
         console.print(label(b, 6, " = "));
-        console.printNumber(s.oneAirmassRatio[bandIndex(b)]);
+        if (fit.band(b).hasLine())
+            console.printNumber(fit.signals.oneAirmassRatio[bandIndex(b)]);
+        else
+            console.print("\u2013");
         console.endLine();
     }
 }
@@ -101,9 +106,10 @@ void showUnits(ConsoleText& console, const NightFit& fit, const BandSignals& s) 
     std::string zero =
         "The band ratios above are at airmass 1; at airmass 0 (above the atmosphere):";
     for (const Band b : kBands) {
-        char value[32];
-        std::snprintf(value, sizeof value, "%.7g",
-                      static_cast<double>(s.exoatmosphericRatio[bandIndex(b)]));
+        char value[32] = "\u2013";
+        if (fit.band(b).hasLine())
+            std::snprintf(value, sizeof value, "%.7g",
+                          static_cast<double>(s.exoatmosphericRatio[bandIndex(b)]));
         zero += std::string(b == Band::red ? " " : ", ") + std::string(bandLabel(b)) + " " + value;
     }
     console.printLine(zero);
@@ -122,6 +128,20 @@ void showDrift(ConsoleText& console, const NightFit& fit) {
     }
 }
 
+// Each band's verdict: good, doubtful with its reasons, or none (no line).
+void showVerdicts(ConsoleText& console, const NightFit& fit) {
+    for (const Band b : kBands) {
+        const BandResult& r = fit.band(b);
+        if (r.files <= 0) continue;
+        std::string name(bandLabel(b));
+        name.resize(7, ' ');
+        std::string text = name + "verdict: " + std::string(verdictName(r.verdict));
+        if (r.verdict == Verdict::doubtful) text += " (" + verdictReasons(r) + ")";
+        if (r.verdict == Verdict::none) text += " (no line: fewer than two frames)";
+        console.printLine(text);
+    }
+}
+
 }  // namespace
 
 void reportWarnings(const NightRecord& night, const NightFit& fit, ConsoleText& console,
@@ -133,7 +153,8 @@ void reportWarnings(const NightRecord& night, const NightFit& fit, ConsoleText& 
     console.endLine();
     for (const NightWarning& w : warnings) {
         const std::string about = w.frame ? night.frames[*w.frame].name + ": " : std::string();
-        console.printLine("Warning: " + about + w.text + ".");
+        // A question ends its own sentence.
+        console.printLine("Warning: " + about + w.text + (w.text.ends_with("?") ? "" : "."));
     }
 }
 
@@ -149,9 +170,10 @@ void reportFit(const NightFit& fit, RunLog& log, ConsoleText& console) {
         showCoefficient(console, b, fit.band(b).line);
     }
     logParametersAndSignals(log, fit.lines(), fit.signals);
-    showRatios(console, fit.signals);
+    showRatios(console, fit);
     showUnits(console, fit, fit.signals);
     showDrift(console, fit);
+    showVerdicts(console, fit);
 }
 
 }  // namespace orvel

@@ -8,6 +8,7 @@
 #include "fit/band_regression.h"
 #include "fit/extinction_drift.h"
 #include "fit/extinction_units.h"
+#include "night/band_verdict.h"
 #include "night/night_warnings.h"
 
 namespace orvel {
@@ -69,11 +70,12 @@ std::string bandFields(const NightFit& fit, Band b) {
     const int files = r.files;
     // A band without files has no fit: its numbers are left empty rather than the zeros
     // the fit starts from.
-    if (files <= 0) return ",,,,0,0,,,,,,,,,,,";
+    if (files <= 0) return ",,,,0,0,,,,,,,,,,,,none,";
     const BandFit& f = r.line;
     // Fewer than two points fit no line: none of its numbers exist.
     if (f.analysed < 2)
-        return ",,,," + std::to_string(files) + ',' + std::to_string(f.analysed) + ",,,,,,,,,,,";
+        return ",,,," + std::to_string(files) + ',' + std::to_string(f.analysed) +
+               ",,,,,,,,,,,,none,";
     const double k = r.k();
     const bool weighted = r.weighted;
     const SlopeErrors& errors = r.errors;
@@ -85,7 +87,8 @@ std::string bandFields(const NightFit& fit, Band b) {
            csvNumber(signals.oneAirmassRatio[i]) + ',' + csvNumber(signals.exoatmosphericRatio[i]) +
            ',' + csvNumber(kMagnitudesPerLn * k) + ',' + csvNumber(kMagnitudesPerLn * error) + ',' +
            csvNumber(errors.propagated) + ',' + csvNumber(errors.reducedChiSquare) + ',' +
-           csvNumber(drift.perHour) + ',' + csvNumber(drift.error) + ',' + (weighted ? "1" : "0");
+           csvNumber(drift.perHour) + ',' + csvNumber(drift.error) + ',' + (weighted ? "1" : "0") +
+           ',' + std::string(verdictName(r.verdict)) + ',' + csvField(verdictReasons(r));
 }
 
 // The precise airmass and elevation beside the described ones; empty without --airmass precise.
@@ -145,7 +148,7 @@ std::string bandResultsCsv(const NightFit& fit) {
     std::string out =
         "band,k,k_standard_error,intercept,r2,files,analysed,signal_at_x1_adu,signal_at_x0_adu,"
         "ratio_at_x1,ratio_at_x0,k_mag_per_airmass,k_mag_standard_error,k_propagated_error,"
-        "reduced_chi2,drift_per_hour,drift_error,weighted\r\n";
+        "reduced_chi2,drift_per_hour,drift_error,weighted,verdict,verdict_reasons\r\n";
     for (const Band b : kBands)
         out += std::string(bandLetterText(b)) + ',' + bandFields(fit, b) + "\r\n";
     return out;

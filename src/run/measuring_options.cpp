@@ -107,6 +107,11 @@ std::optional<std::string> readWeighted(std::string_view, const std::string&, Ru
     return std::nullopt;
 }
 
+std::optional<std::string> readStrict(std::string_view, const std::string&, RunOptions& run) {
+    run.strict = true;
+    return std::nullopt;
+}
+
 std::optional<std::string> readRejectLimit(std::string_view name, const std::string& value,
                                            RunOptions& run) {
     const std::optional<double> v = numberOf(value);

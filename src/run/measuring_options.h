@@ -28,6 +28,9 @@ std::optional<std::string> readGain(std::string_view name, const std::string& va
                                     RunOptions& run);
 std::optional<std::string> readReadNoise(std::string_view name, const std::string& value,
                                          RunOptions& run);
+// --strict: a fit whose verdicts are not all good ends the run with status 3.
+std::optional<std::string> readStrict(std::string_view name, const std::string& value,
+                                      RunOptions& run);
 std::optional<std::string> readWeighted(std::string_view name, const std::string& value,
                                         RunOptions& run);
 std::optional<std::string> readRejectLimit(std::string_view name, const std::string& value,

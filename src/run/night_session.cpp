@@ -105,6 +105,15 @@ class FittedNight {
     bool reported_ = false;
 };
 
+// The exit status of a --strict run whose fit is not good in every band with frames.
+constexpr int kDoubtfulStatus = 3;
+
+bool allGood(const NightFit& fit) {
+    for (const BandResult& r : fit.bands)
+        if (r.files > 0 && r.verdict != Verdict::good) return false;
+    return true;
+}
+
 // What the outputs after the fit show besides the night and its fit.
 struct OutputsAsked {
     const ObservingSetup& setup;                     // as typed or given
@@ -136,7 +145,8 @@ int finishNight(NightOperator& op, const RunOptions& options, NightRecord& night
     if (plotBeside)
         ok &= writeSavedGraphPlot(night, fitted.fit(), out.setup, options, options.folder, console);
     ok &= writeNightOutputs(out, options, options.folder, console);
-    return ok ? 0 : 1;
+    if (!ok) return 1;
+    return options.strict && !allGood(fitted.fit()) ? kDoubtfulStatus : 0;
 }
 
 }  // namespace

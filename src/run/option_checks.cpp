@@ -55,12 +55,11 @@ std::optional<std::pair<std::string, Band>> bandMapping(std::string_view text) {
 
 }  // namespace
 
-OptionCheck<BatchOptions> angleAnswer(std::string BatchOptions::*target, AngleRange range) {
-    return [target, range](std::string_view name, const std::string& value, BatchOptions& o) {
+OptionCheck<BatchOptions> angleAnswer(std::string BatchOptions::*target, AngleLimits limits) {
+    return [target, limits](std::string_view name, const std::string& value, BatchOptions& o) {
         if (!isAngle(value)) return Refusal(refusal(name, value, "is not of the form D,M,S"));
-        const float angle = angleFromLine(value, range.signRule).value;
-        if (!(angle >= range.low && angle <= range.high))
-            return Refusal(refusal(name, value, "lies outside ") + range.range);
+        const std::string fault = angleFault(angleFromLine(value, limits.signRule), limits);
+        if (!fault.empty()) return Refusal(refusal(name, value, fault.c_str()));
         o.*target = value;
         return Refusal();
     };
@@ -140,8 +139,9 @@ Refusal readFieldFile(std::string_view name, const std::string& value, BatchOpti
 }
 
 Refusal readWeightAltitude(std::string_view name, const std::string& value, BatchOptions& o) {
-    if (!isNumber(value) || !(numericValue(value) > 0 && numericValue(value) <= 90))
-        return refusal(name, value, "is not an altitude above 0 and up to 90 degrees");
+    // Below 3 degrees the airmass formula gives no airmass (Hardie's turns over there).
+    if (!isNumber(value) || !(numericValue(value) >= 3 && numericValue(value) <= 90))
+        return refusal(name, value, "is not an altitude from 3 up to 90 degrees");
     o.run.weightAltitudes.push_back(numericValue(value));
     return std::nullopt;
 }

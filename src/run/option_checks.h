@@ -8,20 +8,15 @@
 #include <string_view>
 
 #include "base/option_table.h"
+#include "observing/coordinates.h"
 #include "run/options.h"
 
 namespace orvel {
 
 using Refusal = std::optional<std::string>;
 
-// An angle typed as "D,M,S" (or "H,M,S") with the range its value must lie in, e.g. "-90 to 90
-// degrees"; `signRule` as angleFromLine reads it.
-struct AngleRange {
-    bool signRule;
-    double low, high;
-    const char* range;
-};
-OptionCheck<BatchOptions> angleAnswer(std::string BatchOptions::*target, AngleRange range);
+// An angle typed as "D,M,S" (or "H,M,S") within its limits, as the typed answers are checked.
+OptionCheck<BatchOptions> angleAnswer(std::string BatchOptions::*target, AngleLimits limits);
 
 // A pick typed as "COL,ROW", image pixels of the first frame.
 OptionCheck<BatchOptions> pixelAnswer(float BatchOptions::*column, float BatchOptions::*row);

@@ -32,24 +32,24 @@ const OptionTable<BatchOptions> kOptions = {
       .help = "site latitude, degrees, minutes, seconds (south negative); may be left\n"
               "out when the frames hold it (SITELAT, OBSGEO-B, LAT-OBS, LATITUDE)",
       .group = kAnswer},
-     angleAnswer(&BatchOptions::latitude, {true, -90, 90, "-90 to 90 degrees"})},
+     angleAnswer(&BatchOptions::latitude, kLatitudeLimits)},
     {{.name = "--lon",
       .placeholder = "D,M,S",
       .help = "site longitude (west negative); may be left out when the frames hold it",
       .group = kAnswer},
-     angleAnswer(&BatchOptions::longitude, {true, -180, 180, "-180 to 180 degrees"})},
+     angleAnswer(&BatchOptions::longitude, kLongitudeLimits)},
     {{.name = "--ra",
       .placeholder = "H,M,S",
       .help = "right ascension of the star, hours, minutes, seconds; may be left out\n"
               "when the frames hold it (OBJCTRA, or RA in degrees)",
       .group = kAnswer},
-     angleAnswer(&BatchOptions::rightAscension, {false, 0, 24, "0 to 24 hours"})},
+     angleAnswer(&BatchOptions::rightAscension, kRightAscensionLimits)},
     {{.name = "--dec",
       .placeholder = "D,M,S",
       .help = "declination of the star (south negative); may be left out when the\n"
               "frames hold it",
       .group = kAnswer},
-     angleAnswer(&BatchOptions::declination, {true, -90, 90, "-90 to 90 degrees"})},
+     angleAnswer(&BatchOptions::declination, kDeclinationLimits)},
     {{.name = "--star",
       .placeholder = "COL,ROW",
       .help = "the star's position in image pixels of the first frame",
@@ -141,6 +141,11 @@ const OptionTable<BatchOptions> kOptions = {
               "read noise (ORVEL_results.csv ln_signal_error); the log's fit changes",
       .form = OptionForm::flag},
      onRun(readWeighted)},
+    {{.name = "--strict",
+      .help = "end with exit status 3 when the verdict of a band with frames is not\n"
+              "good (doubtful, or no line)",
+      .form = OptionForm::flag},
+     onRun(readStrict)},
     {{.name = "--reject",
       .placeholder = "SIGMA",
       .help = "before the graph, leave out one at a time the frame furthest from its\n"
@@ -179,7 +184,7 @@ const OptionTable<BatchOptions> kOptions = {
      readFieldFile},
     {{.name = "--weights-at",
       .placeholder = "ALT",
-      .help = "add this altitude (degrees) to the colour weights of\n"
+      .help = "add this altitude (degrees, 3 to 90) to the colour weights of\n"
               "ORVEL_weights.csv, the console and --report; may be repeated",
       .repeatable = true},
      readWeightAltitude},

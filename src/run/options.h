@@ -33,6 +33,7 @@ struct RunOptions {
                          // GAIN/EGAIN and RDNOISE
     std::optional<double> rejectLimit;  // --reject: robust deviations from the band's line
                                         // beyond which frames are left out; empty: none are
+    bool strict = false;  // --strict: exit status 3 when a band with frames is not judged good
 };
 
 // The unattended run: the typed answers and the clicks, given as options.

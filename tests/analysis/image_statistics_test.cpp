@@ -10,7 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "analysis/background.h"
 #include "analysis/order_statistics.h"
+#include "analysis/star_selection.h"
 #include "fits/fits_file.h"
 #include "fits/fits_header.h"
 #include "fits/fits_writer.h"
@@ -53,7 +55,7 @@ TEST(FirstImageStatistics, ZeroAndNaNPixelsAreLeftOutNegativeValuesCount) {
         "Largest pixel value in image  =  9 ",
         "Smallest pixel value (>0) in image = -5 ",
         "Average DC =  3.888889 ",
-        "STD DEV DC =  4.067335 ",
+        "STD DEV DC =  4.067334 ",  // sqrt(1340 / 81) = 4.0673345
         "Median pixel value =  4 ",
         "1 Percentile DC value =    -5 ",
         "99.9 Percentile DC value =  9 ",
@@ -61,7 +63,8 @@ TEST(FirstImageStatistics, ZeroAndNaNPixelsAreLeftOutNegativeValuesCount) {
     EXPECT_EQ(statisticsLog(image, &st), expected);
     EXPECT_EQ(st.pixelCount, 12);
     EXPECT_EQ(st.includedCount, 9);
-    EXPECT_FLOAT_EQ(st.variance, 285.0f / 9 - (35.0f / 9) * (35.0f / 9));
+    // Sum 35, squares 285: 285 / 9 - (35 / 9)^2 = 1340 / 81.
+    EXPECT_FLOAT_EQ(st.variance, 1340.0f / 81);
 }
 
 TEST(FirstImageStatistics, EvenCountMedianAndPercentilePositions) {
@@ -89,32 +92,17 @@ TEST(FirstImageStatistics, ThousandValuesCutAtTenAndNineHundredNinetyNine) {
 }
 
 TEST(FirstImageStatistics, NegativeVarianceIsReportedWithoutTheRoot) {
-    // Two equal values whose rounded sums make the variance slightly negative.
-    const float v = 0.001f + 0.1f;
+    // A hundred equal values whose square has all 48 bits: the sum of squares, rounded as it
+    // grows, ends below 100 times the square, and the variance of equal values is negative.
+    const float v = 0x1.654f6ap+4f;
     FirstImageStats st;
-    const std::vector<std::string> lines = statisticsLog(imageOf(2, 1, {v, v}), &st);
+    const std::vector<std::string> lines =
+        statisticsLog(imageOf(10, 10, std::vector<float>(100, v)), &st);
+    EXPECT_EQ(st.mean, v);
     ASSERT_LT(st.variance, 0.0f);
+    EXPECT_GT(st.variance, -1e-9f);
     EXPECT_EQ(st.standardDeviation, st.variance);
     EXPECT_EQ(lines[7].rfind("STD DEV DC = -", 0), 0u) << lines[7];
-}
-
-// The sum of squares is rounded twice, as stored: the sum in double, then to 32 bits. After
-// 2^-16 (square 2^-32) comes 4097, whose square 16785409 lies half-way between the floats
-// 16785408 and 16785410: the double 16785409 + 2^-32 rounds to 16785409, and the tie to the
-// even 16785408; one rounding of the exact sum (a fused multiply-add) gives 16785410. The
-// 32-bit sum loses the 2^-16: mean 4097 / 2 = 2048.5, variance 16785408 / 2 - 2048.5^2 =
-// 4196351.75 (4196352.75 with one rounding). The same pixels in one block, and in two blocks
-// of a frame of zeros, so that the corrected sum carries on into the next block.
-TEST(FirstImageStatistics, SumOfSquaresIsRoundedTwiceAsStored) {
-    std::vector<float> apart(5000, 0.0f);
-    apart[10] = 0x1p-16f;
-    apart[4500] = 4097.0f;
-    for (const PixelImage& image : {imageOf(2, 1, {0x1p-16f, 4097.0f}), imageOf(100, 50, apart)}) {
-        const FirstImageStats st = analyseFirstImage(image);
-        EXPECT_EQ(st.includedCount, 2);
-        EXPECT_EQ(st.mean, 2048.5f);
-        EXPECT_EQ(st.variance, 4196351.75f) << image.columns;
-    }
 }
 
 TEST(FirstImageStatistics, AllZeroImageDoesNotCrash) {
@@ -244,9 +232,8 @@ namespace orvel {
 namespace {
 
 // A frame large enough for the sums to run beside the counting, with zero and NaN pixels
-// scattered in it: mean and variance are those of the plain rule, a sum rounded to 32 bits
-// after every addition.
-TEST(FirstImageStatistics, LargeFrameSumsFollowTheRoundingRule) {
+// scattered in it: mean and variance are those of sums in double precision.
+TEST(FirstImageStatistics, LargeFrameSumsAreThoseOfDoublePrecision) {
     std::mt19937 random(5);
     PixelImage image;
     image.columns = 1100;
@@ -259,24 +246,23 @@ TEST(FirstImageStatistics, LargeFrameSumsFollowTheRoundingRule) {
         if (i % 100003 == 5) v = 1e30f;
         image.pixels.push_back(v);
     }
-    float sum = 0.0f;
-    float sumOfSquares = 0.0f;
+    double sum = 0.0;
+    double sumOfSquares = 0.0;
     double n = 0;
     for (float v : image.pixels) {
         if (v == 0.0f || std::isnan(v)) continue;
-        sum = static_cast<float>(static_cast<double>(sum) + v);
-        sumOfSquares = static_cast<float>(sumOfSquares + static_cast<double>(v) * v);
+        sum += v;
+        sumOfSquares += static_cast<double>(v) * v;
         ++n;
     }
     const FirstImageStats st = analyseFirstImage(image);
-    const float mean = static_cast<float>(sum / n);
     EXPECT_EQ(st.includedCount, static_cast<std::int64_t>(n));
-    EXPECT_EQ(st.mean, mean);
-    EXPECT_EQ(st.variance, static_cast<float>(sumOfSquares / n - static_cast<double>(mean) * mean));
+    EXPECT_EQ(st.mean, static_cast<float>(sum / n));
+    EXPECT_EQ(st.variance, static_cast<float>(sumOfSquares / n - (sum / n) * (sum / n)));
 }
 
 // A frame file read and described as it is decoded (the sums on a second thread) gives the
-// figures of the rounding rule and of a full sort, and the log of the image read, then
+// figures of sums in double precision and of a full sort, and the log of the image read, then
 // analysed; a file cut short likewise, with its missing samples at bzero.
 TEST(FirstImageStatistics, AFileDescribedAsItIsDecodedGivesTheFiguresOfTheRules) {
     test::TempDir dir;
@@ -308,24 +294,23 @@ TEST(FirstImageStatistics, AFileDescribedAsItIsDecodedGivesTheFiguresOfTheRules)
             const std::int64_t present =
                 (static_cast<std::int64_t>(cut) - 2880) / (std::abs(bitpix) / 8);
             EXPECT_EQ(d.samples, std::min<std::int64_t>(present, kColumns * kRows));
-            float sum = 0.0f;
-            float sumOfSquares = 0.0f;
+            double sum = 0.0;
+            double sumOfSquares = 0.0;
             std::vector<float> included;
             for (std::size_t k = 0; k < stored.size(); ++k) {
                 const float v =
                     static_cast<std::int64_t>(k) < present ? static_cast<float>(stored[k]) : 0.0f;
                 if (v == 0.0f || std::isnan(v)) continue;
-                sum = static_cast<float>(static_cast<double>(sum) + v);
-                sumOfSquares = static_cast<float>(sumOfSquares + static_cast<double>(v) * v);
+                sum += v;
+                sumOfSquares += static_cast<double>(v) * v;
                 included.push_back(v);
             }
             std::sort(included.begin(), included.end());
             const double n = static_cast<double>(included.size());
-            const float mean = static_cast<float>(sum / n);
             EXPECT_EQ(d.stats.includedCount, static_cast<std::int64_t>(included.size()));
-            EXPECT_EQ(d.stats.mean, mean) << bitpix << " " << cut;
+            EXPECT_EQ(d.stats.mean, static_cast<float>(sum / n)) << bitpix << " " << cut;
             EXPECT_EQ(d.stats.variance,
-                      static_cast<float>(sumOfSquares / n - static_cast<double>(mean) * mean));
+                      static_cast<float>(sumOfSquares / n - (sum / n) * (sum / n)));
             EXPECT_EQ(d.stats.median, MedianOfSorted(included));
             EXPECT_EQ(d.stats.p1, PercentileOfSorted(included, 0.01f));
             EXPECT_EQ(d.stats.p999, PercentileOfSorted(included, 0.999f));
@@ -395,6 +380,43 @@ TEST(FirstImageStatistics, EveryCodingOfWholeAndPartNumbersGivesTheSortedFigures
         EXPECT_EQ(d.stats.smallest, std::min(included.front(), 64000.0f)) << what;
         EXPECT_EQ(d.stats.largest, std::max(included.back(), -64000.0f)) << what;
     }
+}
+
+// A 4096 x 4096 frame of 16-bit samples alternating 788 and 812 in a checkerboard: its mean is
+// 800 and its standard deviation 12, and so is the 164 x 164 background rectangle about pixel
+// (1000, 1000) (26706 pixels, 13353 of each value). Sums rounded to 32 bits on every addition
+// stop growing long before 16.8 million pixels of 800.
+TEST(FirstImageStatistics, ALargeFrameGivesItsTrueMeanAndDeviation) {
+    constexpr int kSide = 4096;
+    std::string data(static_cast<std::size_t>(kSide) * kSide * 2, '\0');
+    for (std::size_t i = 0; i < data.size() / 2; ++i) {
+        const bool odd = (i / kSide + i % kSide) % 2 == 1;
+        data[2 * i] = 0x03;  // 788 = 0x0314, 812 = 0x032C, big-endian
+        data[2 * i + 1] = static_cast<char>(odd ? 0x2C : 0x14);
+    }
+    test::TempDir dir;
+    test::writeFile(dir / "big.fit", fitsFileBytes(fitsImageCards(16, kSide, kSide), data));
+    FitsFile file;
+    ASSERT_TRUE(file.open(dir / "big.fit"));
+    const ImageHeader header = parseHeader(readHeaderBlocks(file));
+    PixelImage image;
+    const DescribedImage d = readAndDescribeImage(file, header, image);
+    RunLog log = RunLog::inMemory();
+    logFirstImage(log, d.stats);
+    StarSelection selection;
+    selection.backgroundX = 1000.0f;
+    selection.backgroundY = 1000.0f;
+    placeBackgroundRectangle(selection, kSide, kSide);
+    const BackgroundStats background = measureBackground(image, selection);
+    EXPECT_EQ(background.taken, 26706);
+    logBackground(log, background);
+    const std::vector<std::string> lines = test::logLines(log.contents());
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "Average DC =  800 "), lines.end());
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "STD DEV DC =  12 "), lines.end());
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "Average background rectangle DC =  800 "),
+              lines.end());
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "STD DEV background rectangle DC =  12 "),
+              lines.end());
 }
 
 }  // namespace

@@ -286,12 +286,14 @@ TEST(MeasuringRobustness, InfiniteAndNaNPixelsAmongTheSky) {
     EXPECT_EQ(rs.stats.p999, kInf);
 }
 
-TEST(MeasuringRobustness, HugeFiniteValuesOverflowTheSumsWithoutTrapping) {
+TEST(MeasuringRobustness, HugeFiniteValuesAreSummedWithoutTrapping) {
     PixelImage image = flatImage(30, 20, 3e38f);
     image.at(10, 10) = std::numeric_limits<float>::max();
     const PathResult r = runPath(image, picks(image, 10, 10, 25, 15));
     expectSound(r, image);
-    EXPECT_TRUE(std::isinf(r.stats.mean) || std::isnan(r.stats.mean));
+    // Sums in double precision hold them: the mean lies between the two values.
+    EXPECT_GE(r.stats.mean, 3e38f);
+    EXPECT_LE(r.stats.mean, std::numeric_limits<float>::max());
     EXPECT_EQ(r.frame.star.brightestValue, std::numeric_limits<float>::max());
 }
 

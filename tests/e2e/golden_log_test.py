@@ -380,8 +380,8 @@ def pixel_count_section(log, bitpix):
 
 
 def first_image_section(log, image):
-    """Statistics of the non-zero pixels of the first frame, running sums stored after every
-    addition, then the screen factor (0: a run without a window works at a factor of 1)."""
+    """Statistics of the non-zero pixels of the first frame, running sums in double precision
+    (mean and variance each rounded to 32 bits), then the screen factor (0: a run without a window works at a factor of 1)."""
     included, total, squares = [], 0.0, 0.0
     largest, smallest = -64000.0, 64000.0
     for row in image:
@@ -390,11 +390,11 @@ def first_image_section(log, image):
                 continue
             included.append(v)
             largest, smallest = max(largest, v), min(smallest, v)
-            total = f32(total + v)
-            squares = f32(squares + v * v)
+            total += v
+            squares += v * v
     n = len(included)
     mean = f32(total / n)
-    variance = f32(squares / n - mean * mean)
+    variance = f32(squares / n - (total / n) ** 2)
     deviation = f32(math.sqrt(variance)) if variance >= 0 else variance
     ordered = sorted(included)
     low = ordered[round(f32(0.01) * n) - 1]
@@ -442,10 +442,10 @@ def background_section(log, image):
              for c in range(math.trunc(x1), math.trunc(x2) + 1)][:n]
     total, squares = 0.0, 0.0
     for v in taken:
-        total = f32(total + v)
-        squares = f32(squares + v * v)
+        total += v
+        squares += v * v
     mean = f32(total / n)
-    variance = f32(squares / n - mean * mean)
+    variance = f32(squares / n - (total / n) ** 2)
     deviation = f32(math.sqrt(variance)) if variance >= 0 else variance
     level = median_of(taken)
     log.empty()

@@ -12,8 +12,11 @@ namespace {
 TEST(Coordinates, SignRuleAndDecimalValues) {
     EXPECT_FLOAT_EQ(angleFromLine("-33,52,7", true).value, -(33.0f + (52.0f + 7.0f / 60) / 60));
     EXPECT_EQ(angleFromLine("-33,52,7", true).sign, -1.0f);
-    // Minus zero is not negative: a site just south of the equator needs negative minutes.
-    EXPECT_EQ(angleFromLine("-0,30,0", true).value, 0.5f);
+    // A minus typed on zero degrees is kept: a site just south of the equator.
+    EXPECT_EQ(angleFromLine("-0,30,0", true).value, -0.5f);
+    EXPECT_EQ(angleFromLine("-0,30,0", true).sign, -1.0f);
+    EXPECT_EQ(angleFromLine(" -0.0 ,15,0", true).value, -0.25f);
+    EXPECT_EQ(angleFromLine("0,30,0", true).value, 0.5f);
     EXPECT_EQ(angleFromLine("0,-30,0", true).value, -0.5f);
     EXPECT_EQ(angleFromLine("10,-30,0", true).value, 9.5f);
     EXPECT_EQ(angleFromLine("33 52 7", true).value, 33.0f);
@@ -52,12 +55,17 @@ TEST(Coordinates, PromptsAndEchoLines) {
     EXPECT_FLOAT_EQ(s.longitude.value, 151.208333f);
 }
 
-TEST(Coordinates, MinusZeroDegreesEchoAsZero) {
-    ScriptedConsole console({"-0,30,0", "1.5,0,0", "", "0"});
+TEST(Coordinates, MinusZeroDegreesAreNegativeAndEchoTheirMinus) {
+    ScriptedConsole console({"-0,30,0", "1.5,0,0", "", "-0,6,0"});
     RunLog log = RunLog::inMemory();
     const ObservingSetup s = readObservingSetup(console, log);
-    EXPECT_EQ(s.latitude.value, 0.5f);
-    EXPECT_EQ(test::logLines(log.contents())[1], "Site Latitude (d,m,s) =  0 ,  30 ,  0 ");
+    EXPECT_EQ(s.latitude.value, -0.5f);
+    EXPECT_EQ(s.declination.value, -0.1f);
+    EXPECT_NE(console.transcript().find("Understood as -0 , 30 , 0  =-.5 degrees."),
+              std::string::npos)
+        << console.transcript();
+    EXPECT_EQ(test::logLines(log.contents())[1], "Site Latitude (d,m,s) = -0 ,  30 ,  0 ");
+    EXPECT_EQ(test::logLines(log.contents())[4], "Star Dec (d,m,s) = -0 ,  6 ,  0 ");
     EXPECT_EQ(test::logLines(log.contents())[2], "Site Longitude (d,m,s) =  1.5 ,  0 ,  0 ");
     EXPECT_EQ(s.rightAscension.value, 0.0f);
 }
@@ -90,6 +98,33 @@ TEST(Coordinates, LinesThatWouldBeMisreadAreAskedAgain) {
               "Site Longitude (d,m,s) = -106 ,  30 ,  0 \r\n"
               "Star RA (h,m,s) =  9 ,  5 ,  0 \r\n"
               "Star Dec (d,m,s) =  34 ,  30 ,  0 \r\n");
+}
+
+// Values no sky has are answered with the reason and the question again, as the options are.
+TEST(Coordinates, LinesOutOfRangeAreAskedAgain) {
+    ScriptedConsole console({"350,0,0", "-35,0,0", "180,0,1", "10,-30,0", "-106,30,0", "95,0,0",
+                             "24,0,1", "9,5,0", "345,0,0", "34,61,0", "34,30,60"});
+    RunLog log = RunLog::inMemory();
+    const ObservingSetup s = readObservingSetup(console, log);
+    const std::string& t = console.transcript();
+    const char* kLatitude = "Input the Latitude of site (D,M,S, South is negative)- \n";
+    EXPECT_NE(t.find(std::string("\"350,0,0\" lies outside -90 to 90 degrees.\n") + kLatitude +
+                     "-35,0,0\n"),
+              std::string::npos)
+        << t;
+    EXPECT_NE(t.find("\"180,0,1\" lies outside -180 to 180 degrees.\nInput the Longitude"),
+              std::string::npos);
+    EXPECT_NE(t.find("\"10,-30,0\" has minutes or seconds outside 0 to 60."), std::string::npos);
+    EXPECT_NE(t.find("\"95,0,0\" lies outside 0 to 24 hours."), std::string::npos);
+    EXPECT_NE(t.find("\"24,0,1\" lies outside 0 to 24 hours."), std::string::npos);
+    EXPECT_NE(t.find("\"345,0,0\" lies outside -90 to 90 degrees."), std::string::npos);
+    EXPECT_NE(t.find("\"34,61,0\" has minutes or seconds outside 0 to 60."), std::string::npos);
+    EXPECT_EQ(console.linesLeft(), 0u);
+    EXPECT_EQ(s.latitude.value, -35.0f);
+    EXPECT_EQ(s.longitude.value, -106.5f);
+    EXPECT_FLOAT_EQ(s.declination.value, 34.0f + 31.0f / 60);  // 60 seconds is still good
+    // Only the accepted answers reach the log.
+    EXPECT_EQ(test::logLines(log.contents())[1], "Site Latitude (d,m,s) = -35 ,  0 ,  0 ");
 }
 
 }  // namespace

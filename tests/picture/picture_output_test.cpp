@@ -111,10 +111,11 @@ TEST(NightPlot, ThePngHasItsSizeAndEachBandsLegendColour) {
                                           setup(), PlotValue::lnSignal, PictureFormat::png));
     ASSERT_EQ(d.width, 1000);
     ASSERT_EQ(d.height, 800);
-    // The legend's swatches: 26 x 4 points from x 100, at y 675, 697 and 719.
+    // The legend's swatches: 26 x 4 points from x 100, 22 points apart and 15 more after each
+    // doubtful band's line of reasons (red and green): at y 675, 712 and 749.
     expectColour(d, 112, 677, {255, 0, 0});
-    expectColour(d, 112, 699, {0, 170, 100});
-    expectColour(d, 112, 721, {0, 0, 255});
+    expectColour(d, 112, 714, {0, 170, 100});
+    expectColour(d, 112, 751, {0, 0, 255});
     expectColour(d, 112, 690, {255, 255, 255});
 }
 
@@ -130,6 +131,15 @@ TEST(NightPlot, TheSvgLegendGivesKInBothUnits) {
                        "ln/airmass), R\u00b2 1.00000, 3 frames<"),
               std::string::npos);
     EXPECT_NE(svg.find(">BLUE  no line (0 frames)<"), std::string::npos);
+    // Each band's verdict ends its row; red and green rest on three frames, fewer than five.
+    // Red's residuals d, -2d, d (d = 1/32) against an error of 1/195.5 each: chi-square
+    // 6 (195.5 / 32)^2 = 223.9 over one degree of freedom, a scatter sqrt(223.9) = 15.0 times.
+    EXPECT_EQ(test::count(svg, ">doubtful<"), 2u);
+    EXPECT_NE(svg.find(">doubtful: the scatter is 15.0 times what the noise explains (reduced "
+                       "chi-square 223.9); it rests on 3 frames<"),
+              std::string::npos);
+    EXPECT_NE(svg.find(">doubtful: it rests on 3 frames<"), std::string::npos);
+    EXPECT_EQ(test::count(svg, ">none<"), 1u);
     EXPECT_NE(svg.find(">removed (1)<"), std::string::npos);
     // h_B.fit could not be read: left out by the program, with no mark to draw.
     EXPECT_NE(svg.find(">left out by the program (1, 1 not drawn)<"), std::string::npos);
@@ -147,10 +157,11 @@ TEST(NightReport, ThePageHoldsTheColourWeightsAndHowToUseThem) {
     const std::string html =
         nightReportHtml(night, describeFit(night), setup(), "", "",
                         weightRows(describeFit(night), zenith, FittedAirmass::hardie));
-    // At airmass 1 red e^(10.5 - 0.5) against green e^(11 - 0.25): 0.4724; blue has no line.
-    // Red, the weakest band with signal, is multiplied by 1 and green by 0.4724.
+    // At airmass 1 red e^(10.5 - 0.5) against green e^(11 - 0.25): 0.4724; blue has no line,
+    // no signal and no factor. Red, the weakest band with signal, is multiplied by 1 and green
+    // by 0.4724.
     EXPECT_NE(html.find("<tr><td>90</td><td>1.0000</td><td>0.4724</td><td>1.0000</td>"
-                        "<td>0.0000</td><td>1.0000</td><td>0.4724</td><td>\u2013</td></tr>"),
+                        "<td>\u2013</td><td>1.0000</td><td>0.4724</td><td>\u2013</td></tr>"),
               std::string::npos)
         << html;
     EXPECT_NE(html.find("<th>multiply R by</th>"), std::string::npos);
@@ -171,6 +182,12 @@ TEST(NightReport, ThePageHoldsTheFitTheFramesAndThePlot) {
               std::string::npos);
     EXPECT_NE(html.find("<tr><td>BLUE</td><td>\u2013</td><td>\u2013</td><td>\u2013</td><td>0 / "
                         "1</td>"),
+              std::string::npos);
+    EXPECT_EQ(test::count(html, "; it rests on 3 frames</td></tr>"), 1u);
+    EXPECT_EQ(test::count(html, "<td>doubtful: it rests on 3 frames</td></tr>"), 1u);
+    // Blue has no line: no signal, no ratio, no verdict but none.
+    EXPECT_NE(html.find("<td>0 / 1</td><td>\u2013</td><td>\u2013</td><td>\u2013</td><td>\u2013"
+                        "</td><td>none</td></tr>"),
               std::string::npos);
     // Frame names as text; a removed frame greyed; one that could not be read, with its reason.
     EXPECT_NE(html.find("<td>c&lt;d_R.fit</td><td>R</td><td>2026-03-15 22:00:00</td><td>3.0000"

@@ -72,9 +72,13 @@ TEST(ResultsFiles, BandRowsCarryKItsErrorsSignalsAndRatios) {
     EXPECT_EQ(lines[0],
               "band,k,k_standard_error,intercept,r2,files,analysed,signal_at_x1_adu,"
               "signal_at_x0_adu,ratio_at_x1,ratio_at_x0,k_mag_per_airmass,k_mag_standard_error,"
-              "k_propagated_error,reduced_chi2,drift_per_hour,drift_error,weighted");
-    // A band whose one frame could not be read has no line: only its counts.
-    EXPECT_EQ(lines[3], "B,,,,,1,0,,,,,,,,,,,");
+              "k_propagated_error,reduced_chi2,drift_per_hour,drift_error,weighted,verdict,"
+              "verdict_reasons");
+    // A band whose one frame could not be read has no line: only its counts, and no verdict.
+    EXPECT_EQ(lines[3], "B,,,,,1,0,,,,,,,,,,,,none,");
+    // Red and green rest on three frames each, fewer than five.
+    EXPECT_EQ(csvColumn(text, "verdict")[0], "doubtful");
+    EXPECT_EQ(csvColumn(text, "verdict_reasons")[1], "it rests on 3 frames");
     // Red: residuals d, -2d, d (d = 1/32) about Y = 10.5 - 0.5 X at X = 1, 2, 3. Sum of
     // squares 6 d^2 over 1 degree of freedom, Sxx = 2: the error of k is d sqrt(3).
     const auto red = [&](const char* column) { return csvColumn(text, column)[0]; };
@@ -104,6 +108,8 @@ TEST(ResultsFiles, BandRowsCarryKItsErrorsSignalsAndRatios) {
 
 // Red and blue against green, the brightest at every altitude: Y = 10.5 - 0.5 X,
 // 11 - 0.25 X, 10 - 0.125 X.
+// Three lines of three frames each (no frame records: each band is doubtful, resting on three
+// frames).
 NightRecord weightsNight() {
     NightRecord night;
     night.fits = {line(10.5f, -0.5f), line(11.0f, -0.25f), line(10.0f, -0.125f)};
@@ -131,7 +137,9 @@ TEST(ColourWeightsFile, UnderThePreciseAirmassTheAirmassIsPickerings) {
     const std::vector<std::string> lines = logLines(text);
     ASSERT_EQ(lines.size(), 17u);
     EXPECT_EQ(lines[0],
-              "altitude_deg,airmass,weight_r,weight_g,weight_b,multiply_r,multiply_g,multiply_b");
+              "altitude_deg,airmass,weight_r,weight_g,weight_b,multiply_r,multiply_g,multiply_b,"
+              "doubtful_bands");
+    EXPECT_EQ(csvColumn(text, "doubtful_bands")[0], "RGB");
     EXPECT_EQ(csvColumn(text, "altitude_deg")[12], "33.3");
     // Pickering (2002): X = 1 / sin(h + 244 / (165 + 47 h^1.1)), h in degrees; at 30 degrees
     // 30 + 244 / (165 + 47 x 42.153) = 30.11369 degrees, X = 1.99315385; at 20 degrees
@@ -151,8 +159,36 @@ TEST(ColourWeightsFile, UnderThePreciseAirmassTheAirmassIsPickerings) {
     // The console's rows take the same airmass.
     ScriptedConsole console;
     showWeights(describeFit(weightsNight()), extra, FittedAirmass::pickering, console);
-    EXPECT_NE(console.transcript().find("   30.0 deg  X = 1.9932   R 0.3685  G 1.0000  B 0.4720"),
-              std::string::npos)
+    EXPECT_NE(
+        console.transcript().find("   30.0 deg  X = 1.9932   R 0.3685*  G 1.0000*  B 0.4720*   x "
+                                  "R 1.0000*  G 0.3685*  B 0.7808*\n"),
+        std::string::npos)
+        << console.transcript();
+    EXPECT_NE(console.transcript().find("(* a doubtful band's weight: see its verdict)"),
+              std::string::npos);
+}
+
+// A band without a line has no weight: empty in the file, a dash on the console, and the others
+// are taken relative to the largest band that has one.
+TEST(ColourWeightsFile, ABandWithoutALineHasNoWeight) {
+    NightRecord night = weightsNight();
+    night.fits[2] = BandFit{};
+    night.fits[2].files = 1;
+    night.fits[2].analysed = 1;
+    night.bandCounts = {3, 3, 1};
+    const NightFit fit = describeFit(night);
+    const std::string text = weightsCsv(fit, {}, FittedAirmass::hardie);
+    for (const std::string& w : csvColumn(text, "weight_b")) EXPECT_EQ(w, "");
+    // At the zenith: red e^10 against green e^10.75, e^-0.75 = 0.472366553.
+    ASSERT_EQ(csvColumn(text, "altitude_deg")[0], "90");
+    EXPECT_NEAR(number(csvColumn(text, "weight_r")[0]), 0.472366553, 1e-8);
+    EXPECT_EQ(csvColumn(text, "weight_g")[0], "1");
+    ScriptedConsole console;
+    showWeights(fit, {}, FittedAirmass::hardie, console);
+    EXPECT_NE(
+        console.transcript().find("   90.0 deg  X = 1.0000   R 0.4724*  G 1.0000*  B \u2013   x "
+                                  "R 1.0000*  G 0.4724*  B \u2013\n"),
+        std::string::npos)
         << console.transcript();
 }
 
@@ -184,8 +220,8 @@ TEST(ColourWeightsFile, TheFactorsForWhiteLiftNothingAndEvenTheBands) {
     ScriptedConsole console;
     showWeights(describeFit(weightsNight()), extra, FittedAirmass::pickering, console);
     const std::string shown = console.transcript();
-    EXPECT_NE(shown.find("   30.0 deg  X = 1.9932   R 0.3685  G 1.0000  B 0.4720   x R 1.0000  "
-                         "G 0.3685  B 0.7808\n"),
+    EXPECT_NE(shown.find("   30.0 deg  X = 1.9932   R 0.3685*  G 1.0000*  B 0.4720*   x R 1.0000*  "
+                         "G 0.3685*  B 0.7808*\n"),
               std::string::npos)
         << shown;
     EXPECT_NE(shown.find("multiply each channel by so that it comes out white (largest factor = "

@@ -1,6 +1,7 @@
 // Whole runs over a small synthetic night: picks, measurements, fit, removal, graph, results.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -136,6 +137,25 @@ TEST(Night, UnattendedRunWritesTheLogOfTheSameDialogue) {
     EXPECT_EQ(readFile(interactive / "ORVEL_fit.csv"), readFile(unattended / "ORVEL_fit.csv"));
 }
 
+// A minus typed on zero degrees makes the angle negative and is echoed as "-0".
+TEST(Night, MinusZeroDegreesAreSouthAndWest) {
+    TempDir dir;
+    test::writeSmallNight(dir);
+    BatchOptions o = test::smallNightOptions(dir.path());
+    o.latitude = "-0,30,0";
+    o.longitude = "-0,15,0";
+    o.declination = "-0,45,0";
+    ScriptedConsole out;
+    ASSERT_EQ(runBatch(o, out), 0);
+    const std::vector<std::string> lines = logLines(readFile(dir / "ORVEL_LOG.txt"));
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "Site Latitude (d,m,s) = -0 ,  30 ,  0 "),
+              lines.end());
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "Site Longitude (d,m,s) = -0 ,  15 ,  0 "),
+              lines.end());
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "Star Dec (d,m,s) = -0 ,  45 ,  0 "),
+              lines.end());
+}
+
 // A night without blue frames: the blue row of the fit file has no numbers to show.
 TEST(Night, ABandWithoutFramesHasAnEmptyFitRow) {
     TempDir dir;
@@ -147,7 +167,7 @@ TEST(Night, ABandWithoutFramesHasAnEmptyFitRow) {
     const std::vector<std::string> rows = logLines(readFile(dir / "ORVEL_fit.csv"));
     ASSERT_EQ(rows.size(), 4u);
     EXPECT_TRUE(rows[1].starts_with("R,0.")) << rows[1];
-    EXPECT_EQ(rows[3], "B,,,,,0,0,,,,,,,,,,,");
+    EXPECT_EQ(rows[3], "B,,,,,0,0,,,,,,,,,,,,none,");
 }
 
 }  // namespace

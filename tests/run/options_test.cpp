@@ -108,7 +108,12 @@ TEST(Options, AnglesOutsideTheirRangeAreNamed) {
           Case{"--lat", "-91,0,0", "option --lat '-91,0,0' lies outside -90 to 90 degrees"},
           Case{"--dec", "89,60,1", "option --dec '89,60,1' lies outside -90 to 90 degrees"},
           Case{"--ra", "24,0,1", "option --ra '24,0,1' lies outside 0 to 24 hours"},
-          Case{"--ra", "-1,0,0", "option --ra '-1,0,0' lies outside 0 to 24 hours"}}) {
+          Case{"--ra", "-1,0,0", "option --ra '-1,0,0' lies outside 0 to 24 hours"},
+          Case{"--lat", "10,-30,0",
+               "option --lat '10,-30,0' has minutes or seconds outside 0 to 60"},
+          Case{"--dec", "10,0,60.5",
+               "option --dec '10,0,60.5' has minutes or seconds outside 0 to 60"},
+          Case{"--lat", "-90,0,1", "option --lat '-90,0,1' lies outside -90 to 90 degrees"}}) {
         const CommandLine r = parse(with(c.option, c.value));
         EXPECT_EQ(r.mode, CommandLine::Mode::error) << c.value;
         EXPECT_EQ(r.error, c.message);
@@ -150,12 +155,12 @@ std::vector<std::string> listedOptions(const std::string& help) {
 TEST(Options, HelpListsExactlyTheOptionsTheParserAccepts) {
     const std::vector<std::string> listed = listedOptions(helpText());
     const std::vector<std::string> expected = {
-        "--lat",    "--lon",        "--ra",       "--dec",        "--star",     "--background",
-        "--remove", "--graph",      "--dir",      "--frames",     "--band",     "--band-keyword",
-        "--bayer",  "--airmass",    "--equinox",  "--time-ref",   "--pressure", "--temperature",
-        "--gain",   "--read-noise", "--weighted", "--reject",     "--aperture", "--annulus",
-        "--plot",   "--plot-y",     "--field",    "--weights-at", "--report",   "--help",
-        "--version"};
+        "--lat",     "--lon",        "--ra",       "--dec",      "--star",       "--background",
+        "--remove",  "--graph",      "--dir",      "--frames",   "--band",       "--band-keyword",
+        "--bayer",   "--airmass",    "--equinox",  "--time-ref", "--pressure",   "--temperature",
+        "--gain",    "--read-noise", "--weighted", "--strict",   "--reject",     "--aperture",
+        "--annulus", "--plot",       "--plot-y",   "--field",    "--weights-at", "--report",
+        "--help",    "--version"};
     EXPECT_EQ(listed, expected);
     for (const std::string& option : listed) {
         const CommandLine c = parse({option, "x"});
@@ -224,9 +229,11 @@ TEST(Options, PicturesAndWeightsKeepTheRunInteractiveAndAreChecked) {
         {{"--plot-y", "log"}, "option --plot-y 'log' must be mag or ln"},
         {{"--field", "f.svg"}, "option --field 'f.svg' must end in .png"},
         {{"--weights-at", "0"},
-         "option --weights-at '0' is not an altitude above 0 and up to 90 degrees"},
+         "option --weights-at '0' is not an altitude from 3 up to 90 degrees"},
+        {{"--weights-at", "2.99"},
+         "option --weights-at '2.99' is not an altitude from 3 up to 90 degrees"},
         {{"--weights-at", "90.5"},
-         "option --weights-at '90.5' is not an altitude above 0 and up to 90 degrees"},
+         "option --weights-at '90.5' is not an altitude from 3 up to 90 degrees"},
         {{"--report", ""}, "option --report needs a file name"},
     };
     for (const auto& [args, message] : bad) {
@@ -236,6 +243,8 @@ TEST(Options, PicturesAndWeightsKeepTheRunInteractiveAndAreChecked) {
     }
     // The upper end is an altitude: the zenith.
     EXPECT_EQ(parseCommandLine(std::vector<std::string_view>{"--weights-at", "90"}).mode,
+              CommandLine::Mode::interactive);
+    EXPECT_EQ(parseCommandLine(std::vector<std::string_view>{"--weights-at", "3"}).mode,
               CommandLine::Mode::interactive);
 }
 

@@ -1,0 +1,104 @@
+// A sky that cannot be measured: an annulus cut away by the frame's edge, and NaN pixels in the
+// aperture and annulus, through unattended runs over simulated nights.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "platform/scripted_console.h"
+#include "run/batch_run.h"
+#include "support/test_support.h"
+
+namespace orvel {
+namespace {
+
+using test::csvColumn;
+using test::readFile;
+
+constexpr int kColumns = 320;
+constexpr int kRows = 240;
+
+void simulate(const test::TempDir& dir, const std::string& options) {
+    const std::string command =
+        std::string(ORVEL_BINARY_DIR) + "/orvel-simulate --out " + dir.path().string() +
+        " --frames 6 --size 320x240 --star 161,117 --seed 5 " + options + " > /dev/null";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+}
+
+BatchOptions fixedAperture(const test::TempDir& dir, double radius, double inner, double outer) {
+    BatchOptions o = test::simulatedNightOptions(dir.path(), 161, 117, 40, 40);
+    o.run.aperture.rule = ApertureRule::fixed;
+    o.run.aperture.radius = radius;
+    o.run.aperture.annulus = std::pair(inner, outer);
+    return o;
+}
+
+// Sets one pixel (column, row from 0) of a BITPIX -32 frame to NaN: the data are the file's
+// last whole blocks.
+void setNaN(const std::filesystem::path& frame, int column, int row) {
+    const std::int64_t data = std::int64_t{kColumns} * kRows * 4;
+    const std::int64_t padded = (data + 2879) / 2880 * 2880;
+    const std::int64_t start =
+        static_cast<std::int64_t>(std::filesystem::file_size(frame)) - padded;
+    std::fstream f(frame, std::ios::in | std::ios::out | std::ios::binary);
+    f.seekp(start + (std::int64_t{row} * kColumns + column) * 4);
+    const char nan[4] = {0x7F, static_cast<char>(0xC0), 0, 0};
+    f.write(nan, 4);
+}
+
+// An annulus beyond the frame's edge holds no pixel: without a sky level every frame is left
+// out with that reason, not fitted with a sky of 0.
+TEST(SkyAnnulus, AnAnnulusBeyondTheFrameLeavesEveryFrameOut) {
+    test::TempDir dir;
+    simulate(dir, "");
+    ScriptedConsole console;
+    runBatch(fixedAperture(dir, 6, 300, 400), console);
+    const std::vector<std::string> notes = csvColumn(readFile(dir / "ORVEL_results.csv"), "note");
+    ASSERT_EQ(notes.size(), 18u);
+    for (const std::string& note : notes) EXPECT_EQ(note, "its sky annulus holds 0 pixels");
+    EXPECT_NE(console.transcript().find(
+                  "File NIGHT_0001_R.fit is not used: its sky annulus holds 0 pixels."),
+              std::string::npos)
+        << console.transcript();
+}
+
+// One NaN pixel in the aperture and two in the annulus of every frame: left out of the sums and
+// counted in the frame's note; the frames are kept and k agrees with the truth.
+TEST(SkyAnnulus, NaNPixelsAreLeftOutOfTheSumsAndCounted) {
+    test::TempDir dir;
+    simulate(dir, "--bitpix -32");
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+        if (entry.path().extension() != ".fit") continue;
+        setNaN(entry.path(), 166, 117);  // 5 pixels from the star: its wing, in the aperture
+        setNaN(entry.path(), 161, 130);  // 13 pixels: in the annulus 10 < d <= 16
+        setNaN(entry.path(), 150, 110);  // 13.04 pixels
+    }
+    ScriptedConsole console;
+    ASSERT_EQ(runBatch(fixedAperture(dir, 8, 10, 16), console), 0) << console.transcript();
+    const std::string results = readFile(dir / "ORVEL_results.csv");
+    const std::vector<std::string> notes = csvColumn(results, "note");
+    const std::vector<std::string> included = csvColumn(results, "included");
+    ASSERT_EQ(notes.size(), 18u);
+    for (std::size_t i = 0; i < notes.size(); ++i) {
+        EXPECT_EQ(included[i], "1") << notes[i];
+        EXPECT_NE(notes[i].find("NaN pixels were left out of the sums: 1 in its aperture, 2 in "
+                                "its sky annulus"),
+                  std::string::npos)
+            << notes[i];
+    }
+    // The wing pixel's light is lost from every frame alike: k is unchanged within its error.
+    const std::string fit = readFile(dir / "ORVEL_fit.csv");
+    const std::vector<std::string> k = csvColumn(fit, "k");
+    const std::vector<std::string> error = csvColumn(fit, "k_standard_error");
+    const double truth[] = {0.25, 0.18, 0.12};
+    ASSERT_EQ(k.size(), 3u);
+    for (std::size_t b = 0; b < 3; ++b)
+        EXPECT_LT(std::fabs(std::stod(k[b]) - truth[b]), 3 * std::stod(error[b]) + 0.005)
+            << "band " << b << " k " << k[b];
+}
+
+}  // namespace
+}  // namespace orvel
