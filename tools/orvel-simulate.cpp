@@ -28,7 +28,7 @@ int main(int argc, char** argv) {
     if (!frames) return 2;
     Frame planned = frames->front();
     planned.kind = FileKind::frame;
-    const FrameSpec first = frameSpec(o, planned, 0);
+    const FrameRecipe first = frameRecipe(o, planned, 0);
     if (o.bitpix == 16 && expectedPeak(first) > 65535.0) {
         std::cerr << "orvel-simulate: warning: the star's peak exceeds 65535 and is clipped\n";
     }

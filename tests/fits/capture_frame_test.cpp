@@ -97,12 +97,12 @@ TEST(CaptureFrame, AGzipFrameReadOutOfOrderGivesThePlainPixelsAndADamagedOneSays
     test::TempDir dir;
     // 12 MB of pixels: more than the inflated bytes held at once, so that the read of the first
     // rows after the last must inflate the stream again.
-    test::FrameSpec spec;
-    spec.columns = 3000;
-    spec.rows = 2000;
-    spec.starColumn = 1500;
-    spec.starRow = 1900;
-    const std::string plain = test::frameBytes(spec);
+    test::FrameRecipe recipe;
+    recipe.columns = 3000;
+    recipe.rows = 2000;
+    recipe.starColumn = 1500;
+    recipe.starRow = 1900;
+    const std::string plain = test::frameBytes(recipe);
     test::writeFile(dir / "plain.fits", plain);
     test::writeFile(dir / "frame.fits.gz", gzipped(plain));
     const FrameFile p = openCaptureFrame(dir / "plain.fits");

@@ -57,17 +57,17 @@ TEST(Discovery, NamesSortedByUpperCaseThenRawBytes) {
     ScriptedConsole console;
     const ImageFileList list = discover(dir, log, console);
     EXPECT_EQ(namesOf(list), (std::vector<std::string>{"a_0003_r.fit", "B_0001_R.FIT",
-                                                    "b_0002_R.fit", "b_0002_r.fit"}));
+                                                       "b_0002_R.fit", "b_0002_r.fit"}));
     // A lower-case band letter still counts as its band, so the fit's band blocks stay right.
     EXPECT_EQ(list.bandCounts, (std::array<int, 3>{4, 0, 0}));
 }
 
 TEST(Discovery, DecoysAreNotListed) {
     TempDir dir;
-    writeFile(dir / "x_R.fits", "x");        // the pattern must reach the end of the name
-    writeFile(dir / ".hidden_R.fit", "x");   // hidden
-    writeFile(dir / "x_Q.fit", "x");         // no band
-    writeFile(dir / "R.fit", "x");           // nothing before the letter: found, red
+    writeFile(dir / "x_R.fits", "x");       // the pattern must reach the end of the name
+    writeFile(dir / ".hidden_R.fit", "x");  // hidden
+    writeFile(dir / "x_Q.fit", "x");        // no band
+    writeFile(dir / "R.fit", "x");          // nothing before the letter: found, red
     std::filesystem::create_directory(dir / "dirR.fit");
     ::mkfifo((dir / "pipe_G.fit").c_str(), 0600);
     std::filesystem::create_symlink(dir / "R.fit", dir / "link_B.fit");
@@ -94,8 +94,7 @@ TEST(Discovery, EmptyFolderEndsProcessing) {
 TEST(Discovery, MissingFolderBehavesLikeAnEmptyOne) {
     RunLog log = RunLog::inMemory();
     ScriptedConsole console;
-    const ImageFileList list =
-        discoverIn("/nonexistent/orvel/folder", log, console);
+    const ImageFileList list = discoverIn("/nonexistent/orvel/folder", log, console);
     EXPECT_TRUE(list.files.empty());
 }
 
@@ -155,10 +154,10 @@ TEST(Discovery, BandBeforeTheExtension) {
 
 TEST(Discovery, AClassicFrameFoundTwiceIsLeftOutAfterTheFirst) {
     TempDir dir;
-    test::FrameSpec f;
+    test::FrameRecipe f;
     test::writeFrame(dir / "a_R.fit", f);
     std::filesystem::copy_file(dir / "a_R.fit", dir / "b_R.fit");
-    test::FrameSpec later = f;
+    test::FrameRecipe later = f;
     later.date = "2026-03-15T20:00:01";
     test::writeFrame(dir / "c_R.fit", later);
     // The same moment in another band is another frame.

@@ -67,7 +67,7 @@ Night runLoop(const TempDir& dir, LoopOptions options, Picks picks = {}) {
 // with bad files among the good ones.
 void writeNight(const TempDir& dir) {
     for (int i = 0; i < 12; ++i) {
-        test::FrameSpec f;
+        test::FrameRecipe f;
         f.columns = 300;
         f.rows = 260;
         f.starColumn = 150.3 + 0.1 * i;
@@ -83,7 +83,7 @@ void writeNight(const TempDir& dir) {
     }
     // Rings that grow far beyond the first rows read about the star, and rings that never
     // stop growing on an empty frame.
-    test::FrameSpec wide;
+    test::FrameRecipe wide;
     wide.columns = 300;
     wide.rows = 260;
     wide.starColumn = 150;
@@ -94,16 +94,16 @@ void writeNight(const TempDir& dir) {
     wide.sky = 0.0;
     wide.starPeak = 0.0;
     test::writeFrame(dir / "n13_B.fit", wide);
-    test::FrameSpec small;
+    test::FrameRecipe small;
     small.columns = 100;
     test::writeFrame(dir / "n20_R.fit", small);  // another size
-    test::FrameSpec undated;
+    test::FrameRecipe undated;
     undated.columns = 300;
     undated.rows = 260;
     undated.date = "2026-13-01T00:00:00";  // month 13
     test::writeFrame(dir / "n21_G.fit", undated);
     std::string dated = test::frameBytes([] {
-        test::FrameSpec f;
+        test::FrameRecipe f;
         f.columns = 300;
         f.rows = 260;
         f.starColumn = 150;
@@ -158,7 +158,7 @@ TEST(FileLoop, PicksFarOutsideTheFrameReadNothingBeyondIt) {
 TEST(FileLoop, RingsBeyondTheColumnsReadAreMeasuredAgain) {
     TempDir dir;
     for (int i = 0; i < 3; ++i) {
-        test::FrameSpec wide;
+        test::FrameRecipe wide;
         wide.columns = 400;
         wide.rows = 40;
         wide.starColumn = 200.2 + i;
@@ -241,7 +241,7 @@ TEST(FileLoop, BadFilesAreReportedOnceAndLeftOut) {
 TEST(FileLoop, AnUnusableFirstFileLeavesThePicksToTheNextOne) {
     TempDir dir;
     test::writeFile(dir / "a_R.fit", "SIMPLE");
-    test::FrameSpec f;
+    test::FrameRecipe f;
     test::writeFrame(dir / "b_R.fit", f);
     test::writeFrame(dir / "c_G.fit", f);
     RunLog log = RunLog::inMemory();
@@ -270,7 +270,7 @@ TEST(FileLoop, TheAutomaticRadiusIsThreeMedianWidthsOfTheNight) {
     // first frame's width would give 6.764 px, the mean width 12.763 px).
     const double sigmas[] = {1.0, 2.0, 2.5};
     for (int i = 0; i < 3; ++i) {
-        test::FrameSpec f;
+        test::FrameRecipe f;
         f.columns = 120;
         f.rows = 100;
         f.starColumn = 60.0;

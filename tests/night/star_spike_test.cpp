@@ -21,8 +21,8 @@ constexpr int kStarColumn = 50;
 constexpr int kStarRow = 40;
 
 // A 100 x 80 frame with noise of 10 DC, the star centred on pixel (50, 40).
-test::FrameSpec noisyFrame(double sigma = 1.5, double peak = 5000.0) {
-    test::FrameSpec f;
+test::FrameRecipe noisyFrame(double sigma = 1.5, double peak = 5000.0) {
+    test::FrameRecipe f;
     f.columns = 100;
     f.rows = 80;
     f.sky = kSky;
@@ -36,9 +36,9 @@ test::FrameSpec noisyFrame(double sigma = 1.5, double peak = 5000.0) {
 
 // The frame written as a file and measured as the night measures it, the star picked at
 // (52, 41) with a search half-size of 10 and the sky rectangle in a corner.
-FrameMeasurement measureSpec(const test::FrameSpec& spec) {
+FrameMeasurement measureRecipe(const test::FrameRecipe& recipe) {
     test::TempDir dir;
-    test::writeFile(dir / "frame_R.fits", test::frameBytes(spec));
+    test::writeFile(dir / "frame_R.fits", test::frameBytes(recipe));
     FrameSelection choice;
     choice.patterns = {"*.fits"};
     const ImageFileList list = selectFrames(dir.path(), choice);
@@ -66,11 +66,11 @@ bool hasSpikeWarning(const FrameMeasurement& m, const std::string& place) {
 }
 
 TEST(StarSpike, AHotPixelAboveTheStarsPeakLeavesTheStarAndItsSignal) {
-    const FrameMeasurement clean = measureSpec(noisyFrame());
-    test::FrameSpec spiked = noisyFrame();
+    const FrameMeasurement clean = measureRecipe(noisyFrame());
+    test::FrameRecipe spiked = noisyFrame();
     // 4 columns right and 3 rows up of the star: in the search square and in the aperture.
     spiked.spikes = {{kStarColumn + 4, kStarRow - 3, kSky + 9000.0}};
-    const FrameMeasurement m = measureSpec(spiked);
+    const FrameMeasurement m = measureRecipe(spiked);
     EXPECT_EQ(m.star.brightestColumn, kStarColumn);
     EXPECT_EQ(m.star.brightestRow, kStarRow);
     EXPECT_EQ(m.star.brightestValue, clean.star.brightestValue);
@@ -84,13 +84,13 @@ TEST(StarSpike, AHotPixelAboveTheStarsPeakLeavesTheStarAndItsSignal) {
 }
 
 TEST(StarSpike, ACosmicRayInTheApertureIsMeasuredAsItsNeighbours) {
-    const FrameMeasurement clean = measureSpec(noisyFrame());
+    const FrameMeasurement clean = measureRecipe(noisyFrame());
     const int offset = static_cast<int>(clean.rings.innerRadius) - 1;
     ASSERT_GE(offset, 4);
-    test::FrameSpec spiked = noisyFrame();
+    test::FrameRecipe spiked = noisyFrame();
     // Below the star's peak, out on its faint wing.
     spiked.spikes = {{kStarColumn - offset, kStarRow, kSky + 3000.0}};
-    const FrameMeasurement m = measureSpec(spiked);
+    const FrameMeasurement m = measureRecipe(spiked);
     EXPECT_EQ(m.star.brightestColumn, kStarColumn);
     EXPECT_EQ(m.rings.innerRadius, clean.rings.innerRadius);
     EXPECT_NEAR(m.rings.integratedDC, clean.rings.integratedDC, 100.0);
@@ -98,12 +98,12 @@ TEST(StarSpike, ACosmicRayInTheApertureIsMeasuredAsItsNeighbours) {
 }
 
 TEST(StarSpike, ACosmicRayInTheAnnulusIsMeasuredAsItsNeighbours) {
-    const FrameMeasurement clean = measureSpec(noisyFrame());
+    const FrameMeasurement clean = measureRecipe(noisyFrame());
     const int offset = static_cast<int>(clean.rings.annulusOuter);
     ASSERT_GT(offset, clean.rings.innerRadius);
-    test::FrameSpec spiked = noisyFrame();
+    test::FrameRecipe spiked = noisyFrame();
     spiked.spikes = {{kStarColumn, kStarRow + offset, kSky + 3000.0}};
-    const FrameMeasurement m = measureSpec(spiked);
+    const FrameMeasurement m = measureRecipe(spiked);
     EXPECT_EQ(m.rings.innerRadius, clean.rings.innerRadius);
     EXPECT_NEAR(m.rings.skyLevel, clean.rings.skyLevel, 1.0);
     EXPECT_NEAR(m.rings.integratedDC, clean.rings.integratedDC, 100.0);
@@ -111,11 +111,11 @@ TEST(StarSpike, ACosmicRayInTheAnnulusIsMeasuredAsItsNeighbours) {
 }
 
 TEST(StarSpike, SeveralSpikesAreToldInOneSentence) {
-    test::FrameSpec spiked = noisyFrame();
+    test::FrameRecipe spiked = noisyFrame();
     spiked.spikes = {{kStarColumn + 3, kStarRow - 4, kSky + 4000.0},
                      {kStarColumn - 6, kStarRow + 2, kSky + 2500.0}};
     std::vector<std::string> told;
-    for (const std::string& w : measurementWarnings(measureSpec(spiked)))
+    for (const std::string& w : measurementWarnings(measureRecipe(spiked)))
         if (w.find("hot pixel") != std::string::npos) told.push_back(w);
     const std::vector<std::string> expected = {
         "2 cosmic rays or hot pixels (the first at 53, 36) were replaced by their neighbours' "
@@ -126,7 +126,7 @@ TEST(StarSpike, SeveralSpikesAreToldInOneSentence) {
 TEST(StarSpike, SharpStarsAreStarsNotSpikes) {
     // FWHM 1.65 and 1.3 pixels, centred on a pixel: the sharpest their peaks can be.
     for (const double sigma : {0.7, 0.55}) {
-        const FrameMeasurement m = measureSpec(noisyFrame(sigma, 20000.0));
+        const FrameMeasurement m = measureRecipe(noisyFrame(sigma, 20000.0));
         EXPECT_EQ(m.star.brightestColumn, kStarColumn) << sigma;
         EXPECT_EQ(m.star.brightestRow, kStarRow) << sigma;
         EXPECT_GT(m.star.brightestValue, kSky + 19900.0) << sigma;
@@ -134,10 +134,10 @@ TEST(StarSpike, SharpStarsAreStarsNotSpikes) {
         EXPECT_GT(m.rings.integratedDC, 0.9 * 2 * M_PI * sigma * sigma * 20000.0) << sigma;
     }
     // Centred on a pixel corner: a flat top of four pixels, each with three bright neighbours.
-    test::FrameSpec corner = noisyFrame(0.55, 20000.0);
+    test::FrameRecipe corner = noisyFrame(0.55, 20000.0);
     corner.starColumn = kStarColumn + 0.5;
     corner.starRow = kStarRow + 0.5;
-    const FrameMeasurement m = measureSpec(corner);
+    const FrameMeasurement m = measureRecipe(corner);
     EXPECT_LE(std::abs(m.star.brightestColumn - corner.starColumn), 0.5);
     EXPECT_LE(std::abs(m.star.brightestRow - corner.starRow), 0.5);
     EXPECT_TRUE(m.rings.replaced.empty());

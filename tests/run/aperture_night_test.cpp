@@ -275,7 +275,7 @@ TEST(ApertureNight, ExposuresOfTenMinutesAreMeasuredAsShortOnes) {
 TEST(ApertureNight, WithoutAStarWidthTheRingsGrowAndTheUserIsTold) {
     // Frames of a flat sky: no width to fit on any of them.
     TempDir dir;
-    test::FrameSpec flat;
+    test::FrameRecipe flat;
     flat.starPeak = 0.0;
     for (const char* name : {"n_0001_R.fit", "n_0002_G.fit", "n_0003_B.fit"})
         test::writeFrame(dir / name, flat);

@@ -110,7 +110,7 @@ std::vector<std::string> logLines(std::string_view text) {
 
 namespace orvel::test {
 
-std::string frameBytes(const FrameSpec& frame) {
+std::string frameBytes(const FrameRecipe& frame) {
     std::vector<double> values(static_cast<std::size_t>(frame.columns) * frame.rows);
     std::mt19937 random(20260315);
     std::normal_distribution<double> gauss(0.0, 1.0);
@@ -125,7 +125,7 @@ std::string frameBytes(const FrameSpec& frame) {
                 std::round(frame.sky + star + noise);
         }
     }
-    for (const FrameSpec::Spike& s : frame.spikes)
+    for (const FrameRecipe::Spike& s : frame.spikes)
         values[static_cast<std::size_t>(s.row) * frame.columns + s.column] = std::round(s.value);
     std::vector<std::string> cards = fitsImageCards(frame.bitpix, frame.columns, frame.rows);
     const double bzero = frame.bitpix == 16 ? 32768.0 : 0.0;
@@ -136,7 +136,7 @@ std::string frameBytes(const FrameSpec& frame) {
     return fitsFileBytes(cards, encodeSamples(values, frame.bitpix, 1.0, bzero));
 }
 
-void writeFrame(const std::filesystem::path& path, const FrameSpec& frame) {
+void writeFrame(const std::filesystem::path& path, const FrameRecipe& frame) {
     writeFile(path, frameBytes(frame));
 }
 
@@ -156,7 +156,7 @@ void writeSmallNight(const TempDir& dir, int perBand) {
     const char bands[] = {'R', 'G', 'B'};
     for (int b = 0; b < 3; ++b) {
         for (int i = 0; i < perBand; ++i) {
-            FrameSpec f;
+            FrameRecipe f;
             char date[32];
             std::snprintf(date, sizeof date, "2026-03-15T%02d:%02d:00", 19 + 2 * (i % 3),
                           10 * b + i);

@@ -47,7 +47,7 @@ namespace orvel::test {
 
 // A small synthetic frame: flat sky with a Gaussian star, written as a 16-bit FITS file with
 // BZERO 32768 and a DATE-OBS.
-struct FrameSpec {
+struct FrameRecipe {
     int columns = 64;
     int rows = 48;
     double sky = 100.0;        // DC
@@ -67,8 +67,8 @@ struct FrameSpec {
     std::vector<Spike> spikes;  // single pixels set apart: cosmic rays, hot pixels
 };
 
-std::string frameBytes(const FrameSpec& frame);
-void writeFrame(const std::filesystem::path& path, const FrameSpec& frame);
+std::string frameBytes(const FrameRecipe& frame);
+void writeFrame(const std::filesystem::path& path, const FrameRecipe& frame);
 
 // An image of the given size with every pixel at value.
 PixelImage flatImage(int columns, int rows, float value);

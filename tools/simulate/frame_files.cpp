@@ -53,7 +53,7 @@ std::vector<std::string> frameCards(const NightOptions& o, const Frame& f) {
 // sky deep at its centre, with a faint trace of the star at its place whose brightest pixel
 // stands ten noise sigmas above the sky, so that the brightest pixel near the star (where the
 // rings are centred) is the patch's centre and the signal in the rings is negative.
-void hideStar(FrameSpec& s) {
+void hideStar(FrameRecipe& s) {
     const double depth = 0.5 * s.sky;
     s.hollowFwhm = 3.0 * s.fwhm;
     const double hollowSigma = sigmaOfFwhm(s.hollowFwhm);
@@ -63,7 +63,7 @@ void hideStar(FrameSpec& s) {
 }
 
 // The star of a spoilt frame: clipped at the ceiling, or hidden.
-void shapeStar(FrameSpec& s, FileKind kind) {
+void shapeStar(FrameRecipe& s, FileKind kind) {
     if (kind == FileKind::saturate) {
         // So bright that the brightest pixel's expected value is four times the ceiling.
         s.starFlux = (4.0 * kCeiling - s.sky) / peakShare(s);
@@ -75,8 +75,8 @@ void shapeStar(FrameSpec& s, FileKind kind) {
 
 }  // namespace
 
-FrameSpec frameSpec(const NightOptions& o, const Frame& f, int index) {
-    FrameSpec s;
+FrameRecipe frameRecipe(const NightOptions& o, const Frame& f, int index) {
+    FrameRecipe s;
     s.columns = o.columns;
     s.rows = o.rows;
     s.bitpix = o.bitpix;
@@ -150,9 +150,9 @@ bool compressFile(const std::filesystem::path& path) {
 bool writeColourFile(const std::filesystem::path& folder, const NightOptions& o,
                      const std::vector<Frame>& frames, int i) {
     const Frame& first = frames[static_cast<std::size_t>(i)];
-    std::vector<FrameSpec> planes;
+    std::vector<FrameRecipe> planes;
     for (int b = 0; b < 3; ++b)
-        planes.push_back(frameSpec(o, frames[static_cast<std::size_t>(i + b)], i + b));
+        planes.push_back(frameRecipe(o, frames[static_cast<std::size_t>(i + b)], i + b));
     std::vector<std::string> cards = fitsImageCards(o.bitpix, o.columns, o.rows);
     const bool cube = o.colour == "cube";
     if (cube) {
@@ -175,7 +175,7 @@ bool writeColourFile(const std::filesystem::path& folder, const NightOptions& o,
 // bytes. A spoilt star's truth becomes the signal actually put in the frame.
 bool writeNightFrame(const std::filesystem::path& folder, const NightOptions& o, Frame& f,
                      int index) {
-    const FrameSpec shown = frameSpec(o, f, index);
+    const FrameRecipe shown = frameRecipe(o, f, index);
     if (f.kind == FileKind::saturate || f.kind == FileKind::hideStar)
         f.flux = shown.starFlux - shown.hollowFlux;
     const std::vector<std::string> cards = frameCards(o, f);
@@ -198,9 +198,9 @@ std::optional<Frame> writeCube(const std::filesystem::path& folder, const NightO
     Frame cube = first;
     cube.name = kCubeName;
     cube.kind = FileKind::frame;
-    std::vector<FrameSpec> planes;
+    std::vector<FrameRecipe> planes;
     for (int b = 0; b < 3; ++b) {
-        FrameSpec s = frameSpec(o, cube, count + b);
+        FrameRecipe s = frameRecipe(o, cube, count + b);
         s.starFlux = o.flux[b] * std::exp(-o.k[b] * first.airmass);
         s.neighbourFlux = o.neighbourFlux * std::exp(-o.k[b] * first.airmass);
         planes.push_back(s);
@@ -226,7 +226,7 @@ std::optional<Frame> writeDark(const std::filesystem::path& folder, const NightO
     dark.time = civilFromSeconds(secondsFromCivil(first.time) - 120);
     dark.elevation = elevationAt(skyOf(o), dark.time);
     dark.airmass = hardieAirmass(dark.elevation);
-    FrameSpec s = frameSpec(o, dark, count + 3);
+    FrameRecipe s = frameRecipe(o, dark, count + 3);
     s.starFlux = 0.0;
     s.neighbourFlux = 0.0;
     s.fieldStars.clear();

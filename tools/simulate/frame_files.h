@@ -14,7 +14,7 @@ namespace orvel::simulate {
 
 // What frame `index` (0-based, in the written order) shows and how it is stored; the noise
 // stream is the frame's own.
-FrameSpec frameSpec(const NightOptions& o, const Frame& f, int index);
+FrameRecipe frameRecipe(const NightOptions& o, const Frame& f, int index);
 
 // The night's frames, then the cube and the dark when asked for; the files written in order.
 // `first` is the first frame as planned, the moment of the cube and the dark.

@@ -119,7 +119,7 @@ std::vector<Defect> defectsOf(const NightOptions& o, int index) {
     return out;
 }
 
-void addTraits(const NightOptions& o, const Frame& f, int index, FrameSpec& s) {
+void addTraits(const NightOptions& o, const Frame& f, int index, FrameRecipe& s) {
     if (!o.frameTraits) return;
     const Spot star = fieldPlace(o, f, s.starX, s.starY);
     if (s.neighbourFlux > 0.0) {

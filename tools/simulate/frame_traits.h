@@ -35,9 +35,9 @@ int exposureCount(const NightOptions& o);
 // The hot pixels and cosmic-ray hits of exposure `index` (0-based, in the written order).
 std::vector<Defect> defectsOf(const NightOptions& o, int index);
 
-// The traits asked for put into the description of frame `index`: the stars moved, the field stars, the
-// defects, the profile and the converter. Nothing changes when none is asked for.
-void addTraits(const NightOptions& o, const Frame& f, int index, FrameSpec& s);
+// The traits asked for put into the description of frame `index`: the stars moved, the field stars,
+// the defects, the profile and the converter. Nothing changes when none is asked for.
+void addTraits(const NightOptions& o, const Frame& f, int index, FrameRecipe& s);
 
 // defects.csv: frame (the file's number), column, row, kind and ADU of every defect of the
 // night's files; false

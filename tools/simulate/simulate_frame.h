@@ -21,7 +21,7 @@
 namespace orvel::simulate {
 
 // What one frame shows and how it is stored.
-struct FrameSpec {
+struct FrameRecipe {
     int columns = 640;             // NAXIS1
     int rows = 480;                // NAXIS2
     int bitpix = 16;               // 16 (stored shifted by BZERO 32768) or -32
@@ -51,7 +51,7 @@ struct FrameSpec {
 };
 
 // Whether the stars are Gaussian, whose light is drawn row by row.
-inline bool gaussianStars(const FrameSpec& f) {
+inline bool gaussianStars(const FrameRecipe& f) {
     return f.moffatBeta == 0.0 && f.donutInner == 0.0;
 }
 
@@ -104,7 +104,7 @@ inline std::vector<double> axisShares(int length, double centre, double sigma) {
 }
 
 // Share of the star's profile falling in its brightest pixel (the one holding its centre).
-inline double peakShare(const FrameSpec& f) {
+inline double peakShare(const FrameRecipe& f) {
     const double sigma = sigmaOfFwhm(f.fwhm);
     const int cx = static_cast<int>(std::lround(f.starX));
     const int cy = static_cast<int>(std::lround(f.starY));
@@ -112,7 +112,7 @@ inline double peakShare(const FrameSpec& f) {
 }
 
 // The largest expected pixel value of the frame (sky plus the star's brightest pixel).
-inline double expectedPeak(const FrameSpec& f) {
+inline double expectedPeak(const FrameRecipe& f) {
     return f.sky + f.starFlux * peakShare(f);
 }
 
@@ -129,7 +129,7 @@ inline void addGaussian(Canvas& c, double fwhm, const Spot& star) {
 
 // What is drawn on a whole canvas rather than row by row: stars of another profile than a
 // Gaussian, the field stars and the sensor's defects. Empty when there is none of them.
-inline Canvas frameCanvas(const FrameSpec& f) {
+inline Canvas frameCanvas(const FrameRecipe& f) {
     Canvas c;
     const bool gaussian = gaussianStars(f);
     if (gaussian && f.fieldStars.empty() && f.defects.empty()) return c;
@@ -161,7 +161,7 @@ inline Canvas frameCanvas(const FrameSpec& f) {
 // dark patch.
 class FrameModel {
   public:
-    explicit FrameModel(const FrameSpec& f)
+    explicit FrameModel(const FrameRecipe& f)
         : frame_(f),
           starFlux_(gaussianStars(f) ? f.starFlux : 0.0),
           xs_(axisShares(f.columns, f.starX, sigmaOfFwhm(f.fwhm))),
@@ -195,7 +195,7 @@ class FrameModel {
     }
 
   private:
-    const FrameSpec& frame_;
+    const FrameRecipe& frame_;
     double starFlux_;  // the star's flux drawn row by row, ADU (0 when on the canvas)
     std::vector<double> xs_, ys_;
     Canvas canvas_;
@@ -206,7 +206,7 @@ class FrameModel {
 // One image plane's values row by row, noise included, from the plane's own noise stream.
 class PlaneRows {
   public:
-    explicit PlaneRows(const FrameSpec& f)
+    explicit PlaneRows(const FrameRecipe& f)
         : frame_(f), model_(f), normal_(f.seed), row_(static_cast<std::size_t>(f.columns)) {}
 
     // Row r (rows are asked for in order, so the noise stream stays the frame's own).
@@ -228,14 +228,14 @@ class PlaneRows {
     }
 
   private:
-    const FrameSpec& frame_;
+    const FrameRecipe& frame_;
     FrameModel model_;
     NormalSource normal_;
     std::vector<double> row_;
 };
 
 // Encodes one row of values in the plane's format and writes it; false on a write error.
-inline bool writeRow(std::FILE* out, const FrameSpec& f, const std::vector<double>& row) {
+inline bool writeRow(std::FILE* out, const FrameRecipe& f, const std::vector<double>& row) {
     const double bzero = f.bitpix == 16 ? 32768.0 : 0.0;
     std::vector<unsigned char> bytes(row.size() *
                                      static_cast<std::size_t>(bytesPerSample(f.bitpix)));
@@ -245,7 +245,7 @@ inline bool writeRow(std::FILE* out, const FrameSpec& f, const std::vector<doubl
 }
 
 // Writes one image plane's rows after what the file already holds; false on a write error.
-inline bool writePlane(std::FILE* out, const FrameSpec& f) {
+inline bool writePlane(std::FILE* out, const FrameRecipe& f) {
     PlaneRows rows(f);
     bool ok = true;
     for (int r = 0; r < f.rows && ok; ++r) ok = writeRow(out, f, rows.row(r));
@@ -254,10 +254,10 @@ inline bool writePlane(std::FILE* out, const FrameSpec& f) {
 
 // Writes a raw colour mosaic, RGGB from the first pixel: each pixel takes its colour's plane
 // (planes R, G, B, all of one size and format), every plane's noise stream run in full.
-inline bool writeMosaicPlane(std::FILE* out, const std::vector<FrameSpec>& planes) {
+inline bool writeMosaicPlane(std::FILE* out, const std::vector<FrameRecipe>& planes) {
     std::vector<PlaneRows> bands;
-    for (const FrameSpec& p : planes) bands.emplace_back(p);
-    const FrameSpec& f = planes.front();
+    for (const FrameRecipe& p : planes) bands.emplace_back(p);
+    const FrameRecipe& f = planes.front();
     std::vector<double> mosaic(static_cast<std::size_t>(f.columns));
     bool ok = true;
     for (int r = 0; r < f.rows && ok; ++r) {
@@ -276,7 +276,7 @@ inline bool writeMosaicPlane(std::FILE* out, const std::vector<FrameSpec>& plane
 
 // Writes a file of one or more image planes (all of the first plane's size and format) with
 // the given header cards; false when the file cannot be written.
-inline bool writePlanes(const std::filesystem::path& path, const std::vector<FrameSpec>& planes,
+inline bool writePlanes(const std::filesystem::path& path, const std::vector<FrameRecipe>& planes,
                         const std::vector<std::string>& cards, bool mosaic = false) {
     const auto closer = [](std::FILE* p) {
         if (p != nullptr) std::fclose(p);
@@ -288,7 +288,7 @@ inline bool writePlanes(const std::filesystem::path& path, const std::vector<Fra
     const std::string header = fitsHeader(cards);
     bool ok = std::fwrite(header.data(), 1, header.size(), out.get()) == header.size();
     std::int64_t dataBytes = 0;
-    for (const FrameSpec& plane : planes) {
+    for (const FrameRecipe& plane : planes) {
         if (mosaic) break;
         if (ok) ok = writePlane(out.get(), plane);
         dataBytes +=
@@ -307,7 +307,7 @@ inline bool writePlanes(const std::filesystem::path& path, const std::vector<Fra
 }
 
 // Writes the frame with the given header cards; false when the file cannot be written.
-inline bool writeFrame(const std::filesystem::path& path, const FrameSpec& f,
+inline bool writeFrame(const std::filesystem::path& path, const FrameRecipe& f,
                        const std::vector<std::string>& cards) {
     return writePlanes(path, {f}, cards);
 }

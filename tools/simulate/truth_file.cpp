@@ -73,7 +73,8 @@ bool writeTruth(const std::filesystem::path& path, const NightOptions& o,
     return static_cast<bool>(out);
 }
 
-void printSummary(const NightOptions& o, const std::vector<Frame>& frames, const FrameSpec& first) {
+void printSummary(const NightOptions& o, const std::vector<Frame>& frames,
+                  const FrameRecipe& first) {
     std::printf("Wrote %zu frames and truth.csv to %s\n", frames.size(), o.out.c_str());
     std::printf("Type these when ORVEL asks:\n");
     std::printf("  Latitude of site (D,M,S):   %s\n", o.lat.c_str());

@@ -16,7 +16,8 @@ bool writeTruth(const std::filesystem::path& path, const NightOptions& o,
                 const std::vector<Frame>& frames);
 
 // What to type when ORVEL asks, where the star is and the night's span of airmass and time.
-void printSummary(const NightOptions& o, const std::vector<Frame>& frames, const FrameSpec& first);
+void printSummary(const NightOptions& o, const std::vector<Frame>& frames,
+                  const FrameRecipe& first);
 
 // The files that cannot give a true point, one line each.
 void printSpoilt(const std::vector<Frame>& files);
