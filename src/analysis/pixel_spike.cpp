@@ -59,13 +59,12 @@ bool isSpike(const PixelImage& image, long long column, long long row, const Sky
     return v - m > kSpikeNoiseLevels * (sky.noise + spread);
 }
 
-std::vector<SensorPixel> hotPixelCandidates(const PixelImage& image, long long firstColumn,
-                                            long long lastColumn, long long firstRow,
-                                            long long lastRow, const SkyReference& sky) {
+std::vector<SensorPixel> hotPixelCandidates(const PixelImage& image, const PixelRegion& area,
+                                            const SkyReference& sky) {
     std::vector<SensorPixel> found;
     if (!(sky.noise > 0.0) || !std::isfinite(sky.noise)) return found;
-    for (long long r = firstRow; r <= lastRow; ++r)
-        for (long long c = firstColumn; c <= lastColumn; ++c) {
+    for (long long r = area.firstRow; r <= area.lastRow; ++r)
+        for (long long c = area.firstColumn; c <= area.lastColumn; ++c) {
             if (!image.contains(c, r) || !image.holdsRow(r) || !image.holdsColumn(c)) continue;
             const double v = image.at(c, r);
             // Cheap first: far above the sky at all.

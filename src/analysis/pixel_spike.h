@@ -56,9 +56,8 @@ inline constexpr double kHotPixelMedianRatio = 20.0;
 // above the median of their neighbours as isSpike asks, and kHotPixelMedianRatio times as high
 // above the sky as that median, also on a star's wing. One frame cannot tell a hot pixel from a
 // cosmic ray; a place found in several frames is the sensor's.
-std::vector<SensorPixel> hotPixelCandidates(const PixelImage& image, long long firstColumn,
-                                            long long lastColumn, long long firstRow,
-                                            long long lastRow, const SkyReference& sky);
+std::vector<SensorPixel> hotPixelCandidates(const PixelImage& image, const PixelRegion& area,
+                                            const SkyReference& sky);
 
 // The image with each listed pixel it holds replaced by the median of its neighbours (the
 // listed ones left out of each other's medians); the others as they are.

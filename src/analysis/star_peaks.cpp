@@ -29,7 +29,7 @@ constexpr std::size_t kMostPeaks = 64;
 // by the median of their neighbours, NaN where nothing is held: the light a star can give.
 class CleanPatch {
   public:
-    CleanPatch(const PixelImage& image, const PixelArea& area, const SkyReference& sky)
+    CleanPatch(const PixelImage& image, const PixelRegion& area, const SkyReference& sky)
         : left_(area.firstColumn - 1),
           top_(area.firstRow - 1),
           width_(area.lastColumn - area.firstColumn + 3),
@@ -107,7 +107,7 @@ struct Peak {
 
 // Local maxima of the 3 x 3 means within the area above the threshold; of a flat top the first
 // in row order.
-std::vector<Peak> findPeaks(const CleanPatch& patch, const PixelArea& a, double sky,
+std::vector<Peak> findPeaks(const CleanPatch& patch, const PixelRegion& a, double sky,
                             double threshold) {
     std::vector<Peak> peaks;
     for (long long r = a.firstRow; r <= a.lastRow; ++r)
@@ -161,7 +161,7 @@ std::size_t rootOf(std::vector<std::size_t>& parent, std::size_t i) {
 
 }  // namespace
 
-std::vector<PatchStar> findPatchStars(const PixelImage& image, const PixelArea& area,
+std::vector<PatchStar> findPatchStars(const PixelImage& image, const PixelRegion& area,
                                       const SkyReference& sky) {
     if (area.firstColumn > area.lastColumn || area.firstRow > area.lastRow) return {};
     const CleanPatch patch(image, area, sky);
@@ -193,7 +193,7 @@ std::vector<PatchStar> findPatchStars(const PixelImage& image, const PixelArea& 
     return stars;
 }
 
-SkyReference areaSky(const PixelImage& image, const PixelArea& a) {
+SkyReference areaSky(const PixelImage& image, const PixelRegion& a) {
     std::vector<float> values;
     for (long long r = a.firstRow; r <= a.lastRow; ++r)
         for (long long c = a.firstColumn; c <= a.lastColumn; ++c)

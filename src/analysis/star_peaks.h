@@ -10,14 +10,6 @@
 
 namespace orvel {
 
-// A rectangle of pixels, first and last column and row, inside the image and held.
-struct PixelArea {
-    long long firstColumn = 0;
-    long long lastColumn = -1;
-    long long firstRow = 0;
-    long long lastRow = -1;
-};
-
 // A peak stands this many noise levels of a 3 x 3 mean (the pixel noise / 3) above the sky...
 inline constexpr double kPeakNoiseLevels = 5.0;
 // ...and two peaks are one star while the light on the line between them stays above this
@@ -41,13 +33,13 @@ struct PatchStar {
 // The stars of the area (the image must hold it and one pixel about it where the image has
 // them), highest first. Without a sky noise (a made frame) every local maximum above the sky
 // counts.
-std::vector<PatchStar> findPatchStars(const PixelImage& image, const PixelArea& area,
+std::vector<PatchStar> findPatchStars(const PixelImage& image, const PixelRegion& area,
                                       const SkyReference& sky);
 
 // The sky of an area as its own pixels give it: their median (DC) and a robust noise (1.4826 x
 // the median absolute deviation, DC). Its stars hold few of the pixels of an area much wider
 // than they are.
-SkyReference areaSky(const PixelImage& image, const PixelArea& area);
+SkyReference areaSky(const PixelImage& image, const PixelRegion& area);
 
 // The stars at or above `share` of the highest one's height: a faint star beside a bright one
 // still counts, peaks of the noise about it do not.

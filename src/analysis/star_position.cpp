@@ -81,7 +81,10 @@ StarPosition locateStar(const PixelImage& image, const StarSelection& selection,
     // The star is the one nearest the click (or where it was followed to), not the brightest
     // light in the square.
     const std::vector<PatchStar> stars = brightPatchStars(
-        findPatchStars(image, {sq.firstColumn, sq.lastColumn, sq.firstRow, sq.lastRow}, sky),
+        findPatchStars(image,
+                       {static_cast<int>(sq.firstRow), static_cast<int>(sq.lastRow),
+                        static_cast<int>(sq.firstColumn), static_cast<int>(sq.lastColumn)},
+                       sky),
         kFaintestStarShare);
     const int chosen = nearestPatchStar(stars, static_cast<double>(sq.clickColumn),
                                         static_cast<double>(sq.clickRow));

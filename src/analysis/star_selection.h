@@ -9,9 +9,9 @@ struct StarSelection {
     float radius = 10.0f;      // circle radius, window pixels; search half-size is radius x sf
     float backgroundX = 0.0f;  // confirmed background click, window pixels
     float backgroundY = 0.0f;
-    float x1 = 0.0f;           // background rectangle in image pixels, x1 <= x2, y1 <= y2,
-    float y1 = 0.0f;           // centred on the click times the screen factor, half-sizes
-    float x2 = 0.0f;           // NAXIS1/50 and NAXIS2/50, limited to 1..NAXIS1 and 1..NAXIS2
+    float x1 = 0.0f;  // background rectangle in image pixels, x1 <= x2, y1 <= y2,
+    float y1 = 0.0f;  // centred on the click times the screen factor, half-sizes
+    float x2 = 0.0f;  // NAXIS1/50 and NAXIS2/50, limited to 1..NAXIS1 and 1..NAXIS2
     float y2 = 0.0f;
     float screenFactor = 1.0f;  // whole-number reduction between image and window pixels
 };

@@ -1,6 +1,7 @@
 // One frame's pixel values after BSCALE and BZERO.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 
 #include "base/pixel_buffer.h"
@@ -14,6 +15,12 @@ struct PixelRegion {
     int firstColumn = 0;
     int lastColumn = -1;
 };
+
+struct PixelImage;
+
+// The region within `reach` pixels of (column, row) along both axes that lies inside the image
+// (empty, last before first, when none does).
+PixelRegion regionAbout(const PixelImage& image, long long column, long long row, long long reach);
 
 struct PixelImage {
     int columns = 0;      // pixels per row of the whole image
@@ -50,5 +57,15 @@ struct PixelImage {
                static_cast<std::size_t>(column - firstColumn);
     }
 };
+
+inline PixelRegion regionAbout(const PixelImage& image, long long column, long long row,
+                               long long reach) {
+    const auto clamp = [](long long v, long long hi) {
+        return static_cast<int>(std::max(-1LL, std::min(v, hi)));
+    };
+    return {clamp(std::max(row - reach, 0LL), image.rows), clamp(row + reach, image.rows - 1LL),
+            clamp(std::max(column - reach, 0LL), image.columns),
+            clamp(column + reach, image.columns - 1LL)};
+}
 
 }  // namespace orvel

@@ -123,10 +123,8 @@ const PixelImage& backgroundPixels(RowSource& source, const StarSelection& s) {
 RingLimit brighterNeighbours(const PixelImage& image, const StarPosition& star,
                              const SkyReference& sky) {
     const long long c = star.brightestColumn, r = star.brightestRow;
-    const PixelArea area{
-        std::max(c - kFirstRingReach, 0LL), std::min(c + kFirstRingReach, image.columns - 1LL),
-        std::max(r - kFirstRingReach, 0LL), std::min(r + kFirstRingReach, image.rows - 1LL)};
-    const std::vector<PatchStar> stars = findPatchStars(image, area, sky);
+    const std::vector<PatchStar> stars =
+        findPatchStars(image, regionAbout(image, c, r, kFirstRingReach), sky);
     const int own = nearestPatchStar(stars, static_cast<double>(c), static_cast<double>(r));
     RingLimit limit;
     // Stars come highest first: those before the star's own are brighter.
@@ -233,10 +231,7 @@ FieldPatch findListedPatch(RowSource& fileRows, const FrameRecord& frame, double
             const double own = picks.screenFactor;
             const double c = std::round(own * column), r = std::round(own * row);
             const PixelImage& image = rows.pixels({r - reach, r + reach, c - reach, c + reach});
-            const PixelArea area{std::max(static_cast<long long>(c) - reach, 0LL),
-                                 std::min(static_cast<long long>(c) + reach, image.columns - 1LL),
-                                 std::max(static_cast<long long>(r) - reach, 0LL),
-                                 std::min(static_cast<long long>(r) + reach, image.rows - 1LL)};
+            const PixelRegion area = regionAbout(image, std::llround(c), std::llround(r), reach);
             const SkyReference sky = areaSky(image, area);
             FieldPatch patch{brightPatchStars(findPatchStars(image, area, sky), share), {}};
             for (PatchStar& s : patch.stars) {
@@ -248,9 +243,7 @@ FieldPatch findListedPatch(RowSource& fileRows, const FrameRecord& frame, double
                 }
             }
             // A mosaic's super-pixel mixes four sensor pixels: its hot pixels are not looked for.
-            if (own == 1.0)
-                patch.hotCandidates = hotPixelCandidates(image, area.firstColumn, area.lastColumn,
-                                                         area.firstRow, area.lastRow, sky);
+            if (own == 1.0) patch.hotCandidates = hotPixelCandidates(image, area, sky);
             return patch;
         });
 }

@@ -23,7 +23,7 @@ void addStar(PixelImage& image, double x, double y, double peak, double sigma) {
         }
 }
 
-std::vector<PatchStar> starsOf(const PixelImage& image, PixelArea area) {
+std::vector<PatchStar> starsOf(const PixelImage& image, PixelRegion area) {
     return findPatchStars(image, area, {kSky, 5.0});
 }
 
@@ -33,7 +33,7 @@ TEST(StarPeaks, ANeighbourIsAStarOfItsOwn) {
     PixelImage image = flatImage(60, 40, kSky);
     addStar(image, 20.3, 20.0, 2000.0, 1.3);
     addStar(image, 32.3, 20.0, 6000.0, 1.3);
-    const std::vector<PatchStar> stars = starsOf(image, {5, 50, 5, 35});
+    const std::vector<PatchStar> stars = starsOf(image, {5, 35, 5, 50});
     ASSERT_EQ(stars.size(), 2u);
     EXPECT_NEAR(stars[0].column, 32.3, 0.15);
     EXPECT_NEAR(stars[1].column, 20.3, 0.15);
