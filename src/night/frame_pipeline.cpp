@@ -46,6 +46,29 @@ class MosaicRows : public RowSource {
     PixelImage image_;
 };
 
+// The pixels of `from` within one pixel of the request, those it holds, as a window of rows and
+// columns in `to`.
+void copyWindow(const PixelImage& from, const PixelRequest& request, PixelImage& to) {
+    auto [first, last] = heldRows(request.firstRow - 1.0, request.lastRow + 1.0, from.rows);
+    auto [left, right] =
+        heldRows(request.firstColumn - 1.0, request.lastColumn + 1.0, from.columns);
+    while (first <= last && !from.holdsRow(first)) ++first;
+    while (last >= first && !from.holdsRow(last)) --last;
+    left = std::max(left, from.firstColumn);
+    right = std::min(right, from.firstColumn + from.rowLength() - 1);
+    to.columns = from.columns;
+    to.rows = from.rows;
+    to.firstRow = first;
+    to.firstColumn = std::min(left, right + 1);
+    to.heldColumns = std::max(right - left + 1, 0);
+    const auto held = static_cast<std::size_t>(std::max(last - first + 1, 0)) *
+                      static_cast<std::size_t>(to.heldColumns);
+    to.pixels.resize(held);
+    std::size_t i = 0;
+    for (int r = first; r <= last; ++r)
+        for (int c = left; c <= right; ++c) to.pixels[i++] = from.at(c, r);
+}
+
 // The pixels of another source with the night's hot pixels measured as their neighbours'
 // median; served as they are when none lies among them.
 class HotPixelRows : public RowSource {
@@ -59,7 +82,9 @@ class HotPixelRows : public RowSource {
                    image.holdsColumn(p.column);
         });
         if (!held) return image;
-        copy_ = image;
+        // Only the pixels asked for (and one about them, for the medians) are copied: a whole
+        // frame is served for every request.
+        copyWindow(image, request, copy_);
         replaceHotPixels(copy_, hot_);
         return copy_;
     }
