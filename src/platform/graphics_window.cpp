@@ -91,6 +91,7 @@ bool GraphicsWindow::create(std::string_view caption, int left, int top, int wid
     // A new window starts with no clicks and not closed; clicks on an older one do not count.
     latch_.store(0);
     closedByUser_ = false;
+    pointer_.reset();
     surface_ = Raster();
     open_ = openNative(caption, left, top, width, height);
     // The surface is made only for a window that opened.

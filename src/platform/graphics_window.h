@@ -63,6 +63,9 @@ class GraphicsWindow {
     // the window is closed by the user (or can deliver no more clicks) while waiting.
     Click waitForClick();
 
+    // Where the pointer last moved over the client area (client pixels); empty until it has.
+    std::optional<Click> pointer() const { return pointer_; }
+
     // Closes the window and releases its surface. No effect when no window is open.
     void close();
     const Raster& surface() const { return surface_; }
@@ -71,6 +74,10 @@ class GraphicsWindow {
     // Records a left-button press (flag becomes exactly 1) or a double click (bit 2 added).
     void recordPress(int x, int y);
     void recordDoubleClick(int x, int y);
+    // Records where the pointer moved to.
+    void recordPointer(int x, int y) {
+        pointer_ = Click{0, static_cast<float>(x), static_cast<float>(y)};
+    }
     // True while a click waits in the latch for the next query.
     bool clickPending() const { return (latch_.load() & 0x3) != 0; }
     // The user closed the window.
@@ -96,6 +103,7 @@ class GraphicsWindow {
     DrawMode mode_ = DrawMode::immediate;
     bool open_ = false;
     bool closedByUser_ = false;
+    std::optional<Click> pointer_;  // last pointer place over the window (flag unused)
     // Latch: bits 0x1 single press, 0x2 double click; x and y packed beside them, so that the
     // event side and the logic side exchange one word and can never lose a click.
     std::atomic<std::uint64_t> latch_{0};

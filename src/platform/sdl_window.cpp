@@ -3,8 +3,10 @@
 #include <SDL.h>
 #include <SDL_syswm.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 namespace orvel {
 
@@ -86,9 +88,26 @@ bool startVideo() {
     return true;
 }
 
+// The program's open windows: SDL has one event queue for all of them, so whichever window
+// pumps it hands each event to the window it belongs to.
+std::vector<SdlWindow*>& openWindows() {
+    static std::vector<SdlWindow*> windows;
+    return windows;
+}
+
+void forgetWindow(SdlWindow* window) {
+    auto& all = openWindows();
+    all.erase(std::remove(all.begin(), all.end(), window), all.end());
+}
+
+// The X server's time of the press SDL reports next (see noteNativeEvent); one queue, one note.
+bool haveNativePressTime = false;
+std::uint32_t nativePressTime = 0;  // server milliseconds
+
 }  // namespace
 
 SdlWindow::~SdlWindow() {
+    forgetWindow(this);
     if (window_ != nullptr) SDL_DestroyWindow(window_);
     if (video_ == Video::ready) SDL_QuitSubSystem(SDL_INIT_VIDEO);
     // SDL_Quit also closes the session-bus connection that the video driver may have opened.
@@ -124,6 +143,7 @@ bool SdlWindow::openNative(std::string_view caption, int left, int top, int widt
     window_ = SDL_CreateWindow(title.c_str(), left, top, width, height, SDL_WINDOW_SHOWN);
     if (window_ == nullptr) return false;
     windowId_ = SDL_GetWindowID(window_);
+    openWindows().push_back(this);
     havePress_ = false;
     dirty_ = false;
     lastShownMs_ = 0;
@@ -161,11 +181,20 @@ void SdlWindow::showNow() {
 
 void SdlWindow::pumpEvents() {
     if (video_ != Video::ready || window_ == nullptr) return;
-    SDL_Event event;
-    while (SDL_PollEvent(&event) != 0) handleEvent(&event);
-    if (dirty_) showNow();
+    dispatchEvents();
 }
 
+void SdlWindow::dispatchEvents() {
+    SDL_Event event;
+    while (SDL_PollEvent(&event) != 0) {
+        for (SdlWindow* window : openWindows()) window->handleEvent(&event);
+    }
+    for (SdlWindow* window : openWindows()) {
+        if (window->dirty_) window->showNow();
+    }
+}
+
+// Every open window sees every event and takes those addressed to it.
 void SdlWindow::handleEvent(const void* raw) {
     const SDL_Event& event = *static_cast<const SDL_Event*>(raw);
     switch (event.type) {
@@ -176,10 +205,13 @@ void SdlWindow::handleEvent(const void* raw) {
             if (event.button.windowID == windowId_ && event.button.button == SDL_BUTTON_LEFT) {
                 // SDL stamps an event when it is pumped; the server's time is when it happened.
                 const std::uint32_t when =
-                    haveNativePressTime_ ? nativePressTime_ : event.button.timestamp;
+                    haveNativePressTime ? nativePressTime : event.button.timestamp;
                 handlePress(event.button.x, event.button.y, when);
+                haveNativePressTime = false;
             }
-            haveNativePressTime_ = false;
+            break;
+        case SDL_MOUSEMOTION:
+            if (event.motion.windowID == windowId_) recordPointer(event.motion.x, event.motion.y);
             break;
         case SDL_WINDOWEVENT:
             if (event.window.windowID != windowId_) break;
@@ -208,8 +240,8 @@ void SdlWindow::noteNativeEvent(const void* message) {
     const auto* msg = static_cast<const SDL_SysWMmsg*>(message);
     if (msg != nullptr && msg->subsystem == SDL_SYSWM_X11 &&
         msg->msg.x11.event.type == ButtonPress && msg->msg.x11.event.xbutton.button == Button1) {
-        nativePressTime_ = static_cast<std::uint32_t>(msg->msg.x11.event.xbutton.time);
-        haveNativePressTime_ = true;
+        nativePressTime = static_cast<std::uint32_t>(msg->msg.x11.event.xbutton.time);
+        haveNativePressTime = true;
     }
 #else
     (void)message;
@@ -244,13 +276,14 @@ void SdlWindow::focusNative() {
 
 void SdlWindow::closeNative() {
     if (window_ == nullptr) return;
+    forgetWindow(this);
     SDL_DestroyWindow(window_);
     window_ = nullptr;
     windowId_ = 0;
     dirty_ = false;
-    // Events of the window that is gone must not reach the next one.
-    SDL_PumpEvents();
-    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    // Events of the window that is gone must not reach the next one; the other windows' events
+    // still go to them.
+    dispatchEvents();
 }
 
 std::optional<Raster> SdlWindow::shownPixels() {

@@ -40,6 +40,8 @@ class SdlWindow : public GraphicsWindow {
 
   private:
     bool videoReady();
+    // Takes every queued event and hands it to the open windows; shows what they drew.
+    static void dispatchEvents();
     void handleEvent(const void* event);
     void noteNativeEvent(const void* message);
     void handlePress(int x, int y, std::uint32_t timestamp);
@@ -52,9 +54,6 @@ class SdlWindow : public GraphicsWindow {
     std::uint32_t windowId_ = 0;
     bool dirty_ = false;             // the surface has changes not yet shown
     std::uint32_t lastShownMs_ = 0;  // SDL ticks of the last copy to the screen
-    // The X server's time of the press being reported, when SDL passed it on.
-    bool haveNativePressTime_ = false;
-    std::uint32_t nativePressTime_ = 0;  // server milliseconds
     // The previous press, to tell a double click by the events' own times and places.
     bool havePress_ = false;
     std::uint32_t pressMs_ = 0;  // milliseconds (server time, else SDL ticks)

@@ -267,6 +267,43 @@ TEST(SdlWindow, RealClicksOnAnXDisplayReachTheLatch) {
     EXPECT_EQ(later.x, 200.0f);
     EXPECT_EQ(sdl.clickQuery().flag, 0);
     sdl.close();
+
+    // A second window beside the first: one event queue, and each click or pointer move is
+    // handed to the window it landed on, whichever window's wait pumps the queue.
+    ASSERT_TRUE(sdl.create("clicks", 0, 0, 300, 200));
+    SdlWindow beside;
+    ASSERT_TRUE(beside.create("beside", 400, 0, 200, 150));
+    sdl.focus();
+    ASSERT_EQ(run({"xdotool", "mousemove", "450", "60", "click", "1"}), 0);
+    // Pumps through one window until the other holds the click.
+    const auto clickThrough = [](SdlWindow& pump, SdlWindow& target) {
+        for (int i = 0; i < 400; ++i) {
+            pump.pumpEvents();
+            const Click c = target.clickQuery();
+            if (c.flag != 0) return c;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return Click{};
+    };
+    const Click onBeside = clickThrough(sdl, beside);
+    EXPECT_EQ(onBeside.flag, 1);
+    EXPECT_EQ(onBeside.x, 50.0f);
+    EXPECT_EQ(sdl.clickQuery().flag, 0);
+    ASSERT_EQ(run({"xdotool", "mousemove", "50", "70", "click", "1"}), 0);
+    const Click onFirst = clickThrough(beside, sdl);
+    EXPECT_EQ(onFirst.flag, 1);
+    EXPECT_EQ(onFirst.x, 50.0f);
+    EXPECT_EQ(beside.clickQuery().flag, 0);
+    ASSERT_EQ(run({"xdotool", "mousemove", "460", "90"}), 0);
+    for (int i = 0; i < 200 && !(beside.pointer() && beside.pointer()->y == 90.0f); ++i) {
+        sdl.pumpEvents();
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    ASSERT_TRUE(beside.pointer().has_value());
+    EXPECT_EQ(beside.pointer()->x, 60.0f);
+    EXPECT_EQ(beside.pointer()->y, 90.0f);
+    beside.close();
+    sdl.close();
 }
 
 }  // namespace
