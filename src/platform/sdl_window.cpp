@@ -180,7 +180,8 @@ void SdlWindow::showNow() {
 }
 
 void SdlWindow::pumpEvents() {
-    if (video_ != Video::ready || window_ == nullptr) return;
+    // Any window's pump serves every open window, this one open or not.
+    if (openWindows().empty()) return;
     dispatchEvents();
 }
 

@@ -47,16 +47,19 @@ int programMain(int argc, char** argv) {
             break;
     }
 #ifdef ORVEL_WITH_SDL
-    SdlWindow window;
+    SdlWindow window, plotWindow, magnifierWindow;
 #else
-    OffscreenWindow window;
+    OffscreenWindow window, plotWindow, magnifierWindow;
 #endif
-    // The window keeps painting and recording clicks while the console waits for a line.
+    // The windows keep painting and recording clicks while the console waits for a line (they
+    // share one event queue, so one pump serves them all).
     console.setIdle([&window] { window.pumpEvents(); });
     const RunOptions& options = command.options.run;
     RunEnvironment env{console, window,
                        options.folder == "." ? std::filesystem::current_path() : options.folder,
                        options};
+    env.plotWindow = &plotWindow;
+    env.magnifierWindow = &magnifierWindow;
     return runOrvel(env);
 }
 

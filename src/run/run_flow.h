@@ -14,6 +14,10 @@ struct RunEnvironment {
     GraphicsWindow& window;        // the picture window (image, then graph)
     std::filesystem::path folder;  // frames are read here; log and graph are written here
     RunOptions options = {};       // how the frames are found, read and measured
+    // Windows added beside the described one: the labelled plot of the fit, and the magnified
+    // view of the image about the pointer. None (null) where a run has no room for them.
+    GraphicsWindow* plotWindow = nullptr;
+    GraphicsWindow* magnifierWindow = nullptr;
 };
 
 // Runs the whole dialogue. Returns the process exit status.
