@@ -341,16 +341,16 @@ TEST(Simulator, HelpListsExactlyTheOptionsItAccepts) {
     for (const std::string& line : textLines(help))
         if (line.starts_with("  --")) listed.push_back(line.substr(2, line.find(' ', 2) - 2));
     std::vector<std::string> expected = {
-        "--out",           "--lat",         "--lon",           "--ra",          "--dec",
-        "--date",          "--k",           "--k-end",         "--flux",        "--fwhm",
-        "--sky",           "--read-noise",  "--no-noise",      "--size",        "--bitpix",
-        "--frames",        "--exptime",     "--min-elevation", "--star",        "--seed",
-        "--truth-airmass", "--stamp",       "--seeing-power",  "--sky-end",     "--neighbour",
-        "--help",          "--version",     "--names",         "--filter-card", "--colour",
-        "--compress",      "--saturate",    "--hide-star",     "--cut",         "--below-horizon",
-        "--cube",          "--dark",        "--hot-pixels",    "--hot-pixel",   "--cosmic-rays",
-        "--cosmic-ray",    "--moffat",      "--donut",         "--drift",       "--meridian-flip",
-        "--rotation",      "--field-stars", "--adc-bits",      "--adc-scale"};
+        "--out",           "--lat",        "--lon",           "--ra",          "--dec",
+        "--date",          "--k",          "--k-end",         "--flux",        "--fwhm",
+        "--sky",           "--read-noise", "--no-noise",      "--size",        "--bitpix",
+        "--frames",        "--exptime",    "--min-elevation", "--star",        "--seed",
+        "--truth-airmass", "--stamp",      "--seeing-power",  "--sky-end",     "--neighbour",
+        "--help",          "--version",    "--names",         "--filter-card", "--colour",
+        "--compress",      "--saturate",   "--hide-star",     "--cut",         "--below-horizon",
+        "--cube",          "--dark",       "--hot-pixels",    "--hot-pixel",   "--cosmic-rays",
+        "--cosmic-ray",    "--cloud",      "--moffat",        "--donut",       "--drift",
+        "--meridian-flip", "--rotation",   "--field-stars",   "--adc-bits",    "--adc-scale"};
     expected.insert(std::find(expected.begin(), expected.end(), "--compress") + 1,
                     "--header-style");
     EXPECT_EQ(listed, expected);

@@ -190,6 +190,10 @@ const OptionTable<NightOptions> kOptions = {
            "a hit of 20000 ADU in frame N (file N of a colour camera) at column X,\n"
            "row Y (one option each)"},
           readCosmicRay),
+    entry({"--cloud", "N:SHARE",
+           "a passing cloud takes this share (0 to 0.99) of the light of frame N's\n"
+           "stars (exposure N of a colour camera); the sky stays (one option each)"},
+          readCloud),
     entry({"--moffat", "BETA",
            "Moffat profiles of this beta instead of Gaussians, of the same FWHM\n"
            "(with --seeing-power too) and the same total flux"},
@@ -234,9 +238,10 @@ The angles are read like ORVEL reads them: the sign of the degrees field is the 
 whole angle. The first frame is taken at the star's meridian passage, the last when it has
 sunk to the given elevation; R, G and B frames alternate in time. A frame not named by the
 options above is the same, byte for byte, as without them. truth.csv names the kind of every
-spoilt or extra file in its note column (empty for a good frame). With --seeing-power,
---sky-end or --neighbour, truth.csv gives every frame's FWHM (pixels), sky level (ADU per
-pixel) and second star's flux (ADU) in three more columns at the end of its rows.
+spoilt or extra file in its note column ("cloud" for a clouded frame, empty for a good one).
+With --seeing-power, --sky-end or --neighbour, truth.csv gives every frame's FWHM (pixels),
+sky level (ADU per pixel) and second star's flux (ADU) in three more columns at the end of
+its rows.
 )";
 
 // The camera's converter fits in 16 bits, and a hot pixel or cosmic ray placed by hand is in the
@@ -250,6 +255,10 @@ std::optional<std::string> traitRules(NightOptions& o) {
         if (p.frame < 1 || p.frame > exposureCount(o))
             return "--cosmic-ray needs a frame number from 1 to " +
                    std::to_string(exposureCount(o));
+    }
+    for (const auto& [frame, share] : o.clouds) {
+        if (frame < 1 || frame > exposureCount(o))
+            return "--cloud needs a frame number from 1 to " + std::to_string(exposureCount(o));
     }
     for (const auto& places : {o.hotPixelPlaces, o.cosmicRayPlaces}) {
         for (const PixelPlace& p : places)

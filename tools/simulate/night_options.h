@@ -79,6 +79,9 @@ struct NightOptions {
     std::vector<PixelPlace> hotPixelPlaces;   // hot pixels placed by hand
     int cosmicRays = 0;                       // cosmic-ray hits per frame placed by the seed
     std::vector<PixelPlace> cosmicRayPlaces;  // hits placed by hand, each in its frame
+    std::map<int, double> clouds;             // frame number (1-based; exposure number of a
+                                              // colour camera) -> share of the starlight a
+                                              // passing cloud takes (0..0.99)
     double moffatBeta = 0.0;                  // Moffat profiles of this beta (0: Gaussian)
     double donutInner = 0.0;                  // defocused rings: hole radius over outer radius
                                               // (0: focused stars)

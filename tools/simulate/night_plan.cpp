@@ -136,6 +136,10 @@ std::optional<std::vector<Frame>> planNight(const NightOptions& o) {
                              ? o.k[f.band]
                              : o.k[f.band] + (o.kEnd[f.band] - o.k[f.band]) * fraction;
         f.flux = o.flux[f.band] * std::exp(-k * f.airmass);
+        // A cloud dims the starlight that the air lets through.
+        if (const auto cloud = o.clouds.find(moment + 1); cloud != o.clouds.end())
+            f.cloud = cloud->second;
+        f.flux *= 1.0 - f.cloud;
         setConditions(o, fraction, f);
         f.kind = kindOfFrame(o, j + 1);
         frames.push_back(f);

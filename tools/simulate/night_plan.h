@@ -25,6 +25,7 @@ struct Frame {
     double sky = 0;            // sky level, ADU per pixel
     double neighbourFlux = 0;  // the second star's flux after extinction, ADU (0 without one)
     FileKind kind = FileKind::frame;  // a good frame, or why it is not one
+    double cloud = 0;                 // share of the starlight a passing cloud took (0: clear)
 };
 
 // The site and the star, in degrees (right ascension in hours).

@@ -227,6 +227,16 @@ Refusal readCosmicRay(std::string_view name, const std::string& value, NightOpti
     return std::nullopt;
 }
 
+Refusal readCloud(std::string_view name, const std::string& value, NightOptions& o) {
+    const std::size_t colon = value.find(':');
+    const std::optional<int> frame = wholeNumber(value.substr(0, colon));
+    const double dimming = colon == std::string::npos ? NAN : numericValue(value.substr(colon + 1));
+    if (!frame || !(dimming >= 0.0 && dimming <= 0.99))
+        return wrong(name, "needs FRAME:SHARE, the share from 0 to 0.99");
+    o.clouds[*frame] = dimming;
+    return std::nullopt;
+}
+
 Refusal readMoffat(std::string_view name, const std::string& value, NightOptions& o) {
     o.moffatBeta = numericValue(value);
     if (!(o.moffatBeta >= 1.5 && o.moffatBeta <= 20.0))

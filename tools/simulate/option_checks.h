@@ -50,6 +50,7 @@ Refusal readNeighbour(std::string_view name, const std::string& value, NightOpti
 // The traits of real frames: truth.csv then gives the star's place, and defects.csv is written.
 Check count(int NightOptions::*target);
 Refusal readHotPixel(std::string_view name, const std::string& value, NightOptions& o);
+Refusal readCloud(std::string_view name, const std::string& value, NightOptions& o);
 Refusal readCosmicRay(std::string_view name, const std::string& value, NightOptions& o);
 Refusal readMoffat(std::string_view name, const std::string& value, NightOptions& o);
 Refusal readDrift(std::string_view name, const std::string& value, NightOptions& o);

@@ -47,7 +47,8 @@ bool writeTruth(const std::filesystem::path& path, const NightOptions& o,
     for (const Frame& f : frames) {
         out << f.name << ',' << bandsOf(f) << ',' << isoTime(f.time) << ','
             << truthNumber("%.6f", f.elevation) << ',' << truthNumber("%.6f", f.airmass) << ','
-            << truthNumber("%.3f", f.flux) << ',' << kindName(f.kind);
+            << truthNumber("%.3f", f.flux) << ','
+            << (f.kind == FileKind::frame && f.cloud > 0.0 ? "cloud" : kindName(f.kind));
         if (o.changingNight)
             out << ',' << truthNumber("%.6f", f.fwhm) << ',' << truthNumber("%.3f", f.sky) << ','
                 << truthNumber("%.3f", f.neighbourFlux);
