@@ -108,8 +108,14 @@ std::optional<Outlier> worstOutlier(std::span<const FitPoint> points, const Band
     const double centre = medianOf(residuals);
     std::vector<double> spread;
     for (const double r : residuals) spread.push_back(std::fabs(r - centre));
-    // 1.4826 x the median absolute deviation is the standard deviation of a normal sample.
-    const double deviation = 1.4826 * medianOf(spread);
+    // 1.4826 x the median absolute deviation is the standard deviation of a normal sample; it is
+    // never taken below the points' typical noise, or a quiet night would lose good frame after
+    // good frame as each one left out narrows the spread of the rest.
+    std::vector<double> errors;
+    for (const FitPoint& p : points)
+        if (std::isfinite(p.error) && p.error > 0.0) errors.push_back(p.error);
+    const double deviation =
+        std::max(1.4826 * medianOf(spread), errors.empty() ? 0.0 : medianOf(errors));
     if (!(deviation > 0.0)) return std::nullopt;
     Outlier worst;
     for (std::size_t i = 0; i < residuals.size(); ++i) {

@@ -33,7 +33,8 @@ SlopeErrors slopeErrors(std::span<const FitPoint> points, const BandFit& fit, bo
 
 // The point lying most robust deviations from the line, when that is more than `limit`: the
 // deviation of a point is its distance from the line over 1.4826 x the median absolute
-// deviation of all the points' distances from their median. Empty when none lies beyond the
+// deviation of all the points' distances from their median, or over the points' median noise
+// error when that is larger. Empty when none lies beyond the
 // limit, when the spread is 0, or for fewer than four points (three are needed for a line and
 // its scatter).
 struct Outlier {

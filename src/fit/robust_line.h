@@ -14,4 +14,12 @@ namespace orvel {
 // points of different airmass; analysed is the number of points, the other fields are left 0.
 BandFit repeatedMedianLine(std::span<const FitPoint> points);
 
+// The band's robust line: the repeated-median line, then refined by least squares with Tukey's
+// biweight, each point weighted down by its distance from the line in robust deviations (1.4826
+// x the median absolute deviation, never less than the points' median noise error) and given no
+// weight beyond 4.685 of them. The repeated medians alone follow the noise of frames close
+// together in airmass (most of a night lies near the meridian), the refinement uses every good
+// point as a straight fit would, and the bad ones, far from the start, stay without weight.
+BandFit robustLine(std::span<const FitPoint> points);
+
 }  // namespace orvel

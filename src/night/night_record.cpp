@@ -7,6 +7,7 @@
 #include "base/numeric.h"
 #include "fit/band_regression.h"
 #include "fit/fit_errors.h"
+#include "fit/robust_line.h"
 
 namespace orvel {
 
@@ -116,11 +117,12 @@ std::vector<Rejection> rejectOutliers(NightRecord& night, double limit) {
     std::vector<Rejection> rejected;
     fitBands(night);
     for (const Band b : kBands) {
-        // One frame at a time: each one left out changes the line the next is judged by.
+        // One frame at a time, judged from the repeated-median line that the bad frames cannot
+        // tilt; each one left out changes the line the next is judged by.
         while (true) {
             const std::vector<FitPoint> points = bandPoints(night, b);
             const std::optional<Outlier> worst =
-                worstOutlier(points, night.fits[bandIndex(b)], limit);
+                worstOutlier(points, robustLine(points), limit);
             if (!worst) break;
             const std::size_t frame = includedFrame(night, b, worst->index);
             char why[80];

@@ -135,8 +135,9 @@ struct Rejection {
     double deviations = 0.0;  // its distance from the line, robust deviations
 };
 
-// Leaves out, band by band and one at a time, the included frame furthest from its band's
-// refitted line while that is more than `limit` robust deviations; the bands are refitted.
+// Leaves out, band by band and one at a time, the included frame furthest from the robust line
+// of its band's frames still in while that is more than `limit` robust deviations; the bands
+// are refitted.
 std::vector<Rejection> rejectOutliers(NightRecord& night, double limit);
 
 }  // namespace orvel

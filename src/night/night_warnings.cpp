@@ -29,10 +29,10 @@ double median(std::vector<double> v) {
 }
 
 // Suspected outliers of one band: residuals beyond four robust standard deviations (1.4826
-// times the median absolute deviation) from its repeated-median line, which the suspects
+// times the median absolute deviation) from its robust line, which the suspects
 // themselves cannot tilt towards them.
 void bandOutliers(const NightRecord& night, Band band, std::vector<NightWarning>& out) {
-    const BandFit fit = repeatedMedianLine(bandPoints(night, band));
+    const BandFit fit = robustLine(bandPoints(night, band));
     std::vector<std::size_t> frames;
     std::vector<double> residuals;
     for (std::size_t i = 0; i < night.frames.size(); ++i) {

@@ -149,8 +149,10 @@ const OptionTable<BatchOptions> kOptions = {
     {{.name = "--reject",
       .placeholder = "SIGMA",
       .help = "before the graph, leave out one at a time the frame furthest from its\n"
-              "band's line while it lies beyond SIGMA robust deviations (1.4826 x the\n"
-              "median absolute deviation); each is named, and noted in the results"},
+              "band's robust line (repeated medians refined by Tukey's biweight) while it\n"
+              "lies beyond SIGMA robust deviations (1.4826 x the median absolute\n"
+              "deviation, at least the frames' noise); each is named, and noted in the\n"
+              "results"},
      onRun(readRejectLimit)},
     {{.name = "--aperture",
       .placeholder = "grow|auto|RADIUS",

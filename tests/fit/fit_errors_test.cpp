@@ -83,6 +83,14 @@ TEST(FitErrors, TheFarthestPointBeyondTheLimitIsTheOutlier) {
     EXPECT_FALSE(worstOutlier(points, line, 7.0));
     // Three points are too few to leave one out.
     EXPECT_FALSE(worstOutlier(std::span(points).first(3), line, 1.0));
+    // Frames whose noise errors are 0.03 lie within a spread the noise explains: the scale is
+    // the median error 0.03, not 0.014826, and the low point is 0.1 / 0.03 = 3.33 away.
+    for (FitPoint& p : points) p.error = 0.03;
+    points[0].error = 0.5;  // one noisy frame moves the median error little
+    const std::optional<Outlier> noisy = worstOutlier(points, line, 3.0);
+    ASSERT_TRUE(noisy);
+    EXPECT_NEAR(noisy->deviations, 3.333, 2e-3);
+    EXPECT_FALSE(worstOutlier(points, line, 3.5));
 }
 
 TEST(ExtinctionDrift, ARisingExtinctionIsFoundWithNumpysError) {
