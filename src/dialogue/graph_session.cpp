@@ -20,6 +20,11 @@ void GraphSession::open(GraphLayout layout) {
 void GraphSession::show(const NightFit& fit) {
     lines_ = lineEndPoints(fit.lines(), layout_.ranges);
     draw(std::nullopt);
+    if (plot_) plot_->show(fit);
+}
+
+void GraphSession::consider(std::optional<std::size_t> frame) {
+    if (plot_) plot_->ring(frame);
 }
 
 void GraphSession::draw(std::optional<Band> circlesOf) {

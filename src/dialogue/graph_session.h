@@ -7,6 +7,7 @@
 #include <optional>
 #include <vector>
 
+#include "dialogue/plot_window.h"
 #include "graph/graph_render.h"
 #include "night/night_fit.h"
 #include "night/night_record.h"
@@ -32,8 +33,12 @@ class GraphSession {
 
     // Takes the layout and opens the window.
     void open(GraphLayout layout);
-    // The lines of a new fit, drawn with all circles.
+    // The labelled plot shown beside the graph from now on (none when null).
+    void showBeside(PlotWindow* plot) { plot_ = plot; }
+    // The lines of a new fit, drawn with all circles (and the labelled plot of the fit).
     void show(const NightFit& fit);
+    // The frame whose point is being considered, ringed in the labelled plot (none: no ring).
+    void consider(std::optional<std::size_t> frame);
     // Repaints with only the circles of the band (all bands when none is given).
     void draw(std::optional<Band> circlesOf);
 
@@ -47,6 +52,7 @@ class GraphSession {
     GraphicsWindow& window_;
     GraphLayout layout_;
     std::array<LineEnds, 3> lines_{};
+    PlotWindow* plot_ = nullptr;
 };
 
 // Asks whether to save the graph and writes it to "ORVEL.bmp" in the folder on Y; closes the

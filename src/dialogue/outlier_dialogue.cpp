@@ -65,6 +65,7 @@ PickResult pickAndConfirm(GraphSession& graph, Band band, Console& console,
     }
     const PlotPoint point = graph.positions()[*candidate];
     drawPointCircle(window, point, kYellow);
+    graph.consider(candidate);
     console.toFront();
     console.endLine();
     if (askFor(console, "Is this the point (yellow) you want to remove (Enter Y or N)? ", 'Y')) {
@@ -75,34 +76,60 @@ PickResult pickAndConfirm(GraphSession& graph, Band band, Console& console,
     }
     // The band colour replaces the yellow ring.
     drawPointCircle(window, point, bandColour(band));
+    graph.consider(std::nullopt);
     console.endLine();
     console.printLine("Try again-");
     return PickResult::tryAgain;
 }
 
+// The answer U: the last point removed comes back; empty when none was removed.
+std::optional<FrameEdit> restoreLast(OutlierState& state, Console& console) {
+    console.endLine();
+    if (state.removed.empty()) {
+        console.printLine("No data point has been removed; there is none to restore.");
+        return std::nullopt;
+    }
+    const FrameEdit edit{state.removed.back(), true};
+    state.removed.pop_back();
+    console.printLine("Data point has been restored and extinction coefficient re-calculated.");
+    return edit;
+}
+
+// Picking goes on, for the same band, until a point has been removed; empty when no point of
+// the band can be picked.
+std::optional<std::size_t> pickPoint(GraphSession& graph, Band band, Console& console) {
+    PickResult result;
+    std::optional<std::size_t> chosen;
+    do {
+        result = pickAndConfirm(graph, band, console, chosen);
+    } while (result == PickResult::tryAgain);
+    return result == PickResult::removed ? chosen : std::nullopt;
+}
+
 }  // namespace
 
-std::optional<std::size_t> nextOutlierRemoval(GraphSession& graph, Console& console,
-                                              bool& askedBefore) {
+std::optional<FrameEdit> nextOutlierEdit(GraphSession& graph, Console& console,
+                                         OutlierState& state) {
     for (;;) {
         console.toFront();
         console.endLine();
         const std::string answer =
-            ask(console, askedBefore
+            ask(console, state.askedBefore
                              ? "Do you want to remove more outliers from the data (Enter Y or N)? "
                              : "Do you want to remove outliers from the data (Enter Y or N)? ");
         if (answerIs(answer, 'N')) return std::nullopt;
-        askedBefore = true;
+        state.askedBefore = true;
+        if (answerIs(answer, 'U')) {
+            if (const std::optional<FrameEdit> edit = restoreLast(state, console)) return edit;
+            continue;
+        }
         const std::optional<Band> band = askBand(graph.night(), console);
         graph.draw(band);
         if (!band) continue;
-        // Picking goes on, for the same band, until a point has been removed.
-        PickResult result;
-        std::optional<std::size_t> chosen;
-        do {
-            result = pickAndConfirm(graph, *band, console, chosen);
-        } while (result == PickResult::tryAgain);
-        if (result == PickResult::removed) return chosen;
+        if (const std::optional<std::size_t> frame = pickPoint(graph, *band, console)) {
+            state.removed.push_back(*frame);
+            return FrameEdit{*frame, false};
+        }
         graph.draw(std::nullopt);
     }
 }

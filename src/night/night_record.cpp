@@ -100,6 +100,13 @@ void removeFrame(NightRecord& night, std::size_t index) {
     f.whyLeftOut = "removed";
 }
 
+void restoreFrame(NightRecord& night, std::size_t index) {
+    FrameRecord& f = night.frames.at(index);
+    if (f.state != FrameState::removed) return;
+    f.state = FrameState::measured;
+    f.whyLeftOut.clear();
+}
+
 namespace {
 
 // The night's index of the band's n-th included frame.

@@ -129,6 +129,9 @@ std::optional<std::size_t> findIncludedFrame(const NightRecord& night, std::stri
 // Leaves a measured frame out of the fit and the graph, as the user removing its point does.
 void removeFrame(NightRecord& night, std::size_t index);
 
+// Puts a frame the user removed back into the fit and the graph; no effect on any other frame.
+void restoreFrame(NightRecord& night, std::size_t index);
+
 // A frame left out for lying too far from its band's line.
 struct Rejection {
     std::size_t frame = 0;    // index in the night's frames

@@ -4,7 +4,9 @@
 #include <cairo-svg.h>
 #include <pango/pangocairo.h>
 
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <numbers>
 
 #include "base/file_io.h"
@@ -116,6 +118,27 @@ std::pair<double, double> Canvas::text(const TextItem& item) {
     g_object_unref(layout);
     texts_.push_back(item);
     return {width, height};
+}
+
+Raster Canvas::pixels() {
+    if (format_ != PictureFormat::png || surface_ == nullptr) return {};
+    cairo_surface_flush(surface_);
+    const unsigned char* data = cairo_image_surface_get_data(surface_);
+    const int stride = cairo_image_surface_get_stride(surface_);
+    if (data == nullptr) return {};
+    Raster out(width_, height_);
+    for (int y = 0; y < height_; ++y) {
+        const unsigned char* row = data + static_cast<std::ptrdiff_t>(y) * stride;
+        for (int x = 0; x < width_; ++x) {
+            // Each pixel is one native 32-bit word, 0x00RRGGBB.
+            std::uint32_t word = 0;
+            std::memcpy(&word, row + 4 * x, 4);
+            out.setPixel(x, y,
+                         {static_cast<int>(word >> 16 & 0xff), static_cast<int>(word >> 8 & 0xff),
+                          static_cast<int>(word & 0xff)});
+        }
+    }
+    return out;
 }
 
 std::string Canvas::finish() {

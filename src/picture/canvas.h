@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/raster.h"
+
 namespace orvel {
 
 enum class PictureFormat { png, svg, pdf };
@@ -56,6 +58,9 @@ class Canvas {
     std::pair<double, double> text(const TextItem& item);
     // Width and height the text would take, without drawing it.
     std::pair<double, double> measure(const TextItem& item);
+
+    // The pixels drawn so far, for a PNG canvas (empty for the other formats).
+    Raster pixels();
 
     // Ends the drawing and returns the file's bytes (empty when cairo failed).
     std::string finish();

@@ -15,8 +15,8 @@ namespace orvel {
 
 namespace {
 
-constexpr int kWidth = 1000;  // picture size, points (pixels in PNG)
-constexpr int kHeight = 800;
+constexpr int kWidth = kNightPlotWidth;  // picture size, points (pixels in PNG)
+constexpr int kHeight = kNightPlotHeight;
 constexpr double kLeft = 100.0;  // panels' left and right edges
 constexpr double kRight = 970.0;
 constexpr double kMainTop = 80.0;  // main panel
@@ -43,6 +43,7 @@ struct Mark {
     double residual = 0.0;  // value less the band's line at X, same scale (NaN without a line)
     Band band = Band::red;
     MarkKind kind = MarkKind::fitted;
+    std::size_t frame = 0;  // index in the night's frames
 };
 
 double scaled(double y, PlotValue v) {
@@ -61,7 +62,8 @@ double lineAt(const NightFit& fit, Band b, double airmass, PlotValue v) {
 // signal has none).
 std::vector<Mark> marksOf(const NightRecord& night, const NightFit& fit, PlotValue v) {
     std::vector<Mark> marks;
-    for (const FrameRecord& f : night.frames) {
+    for (std::size_t i = 0; i < night.frames.size(); ++i) {
+        const FrameRecord& f = night.frames[i];
         if (!f.measured()) continue;
         const FitPoint p = f.measurement->point();
         const bool placed = std::isfinite(p.airmass) && p.airmass >= 1.0f &&
@@ -75,6 +77,7 @@ std::vector<Mark> marksOf(const NightRecord& night, const NightFit& fit, PlotVal
         m.kind = f.included()
                      ? MarkKind::fitted
                      : (f.state == FrameState::removed ? MarkKind::removed : MarkKind::leftOut);
+        m.frame = i;
         marks.push_back(m);
     }
     return marks;
@@ -167,9 +170,21 @@ void drawMark(Canvas& c, double px, double py, const Mark& m, bool beyond = fals
     }
 }
 
-// The fitted lines across the airmass axis, clipped to the panel, then the points.
+// The point being considered: a thick black ring about its mark, which shows against every
+// band's colour and the grey of the hollow marks.
+void drawRing(Canvas& c, double px, double py) {
+    cairo_t* cr = c.context();
+    cairo_new_sub_path(cr);
+    cairo_arc(cr, px, py, 10.0, 0, 2 * std::numbers::pi);
+    c.setColour(kBlack);
+    cairo_set_line_width(cr, 2.5);
+    cairo_stroke(cr);
+}
+
+// The fitted lines across the airmass axis, clipped to the panel, then the points (the one
+// being considered ringed).
 void drawMainPanel(Canvas& c, const NightFit& fit, const std::vector<Mark>& marks, const Axes& a,
-                   PlotValue v) {
+                   PlotValue v, std::optional<std::size_t> ringed) {
     drawPanel(c, a.x, a.y, false);
     cairo_t* cr = c.context();
     cairo_save(cr);
@@ -189,10 +204,12 @@ void drawMainPanel(Canvas& c, const NightFit& fit, const std::vector<Mark>& mark
         bool beyond = false;
         const double py = placeWithin(a.y, m.value, beyond);
         drawMark(c, a.x.place(m.airmass), py, m, beyond);
+        if (ringed == m.frame) drawRing(c, a.x.place(m.airmass), py);
     }
 }
 
-void drawResidualPanel(Canvas& c, const std::vector<Mark>& marks, const Axes& a) {
+void drawResidualPanel(Canvas& c, const std::vector<Mark>& marks, const Axes& a,
+                       std::optional<std::size_t> ringed) {
     drawPanel(c, a.x, a.residual, true);
     cairo_t* cr = c.context();
     c.setColour(kBlack);
@@ -205,6 +222,7 @@ void drawResidualPanel(Canvas& c, const std::vector<Mark>& marks, const Axes& a)
         bool beyond = false;
         const double py = placeWithin(a.residual, m.residual, beyond);
         drawMark(c, a.x.place(m.airmass), py, m, beyond);
+        if (ringed == m.frame) drawRing(c, a.x.place(m.airmass), py);
     }
 }
 
@@ -334,19 +352,41 @@ std::string plotSubtitle(const NightRecord& night, const ObservingSetup& setup) 
            nightDate(night) + " (UT date of the first frame)";
 }
 
-std::string nightPlot(const NightRecord& night, const NightFit& fit, const ObservingSetup& setup,
-                      PlotValue value, PictureFormat format) {
-    Canvas c(format, kWidth, kHeight);
+namespace {
+
+void drawNightPlot(Canvas& c, const NightRecord& night, const NightFit& fit,
+                   const ObservingSetup& setup, PlotValue value,
+                   std::optional<std::size_t> ringed) {
     const std::vector<Mark> marks = marksOf(night, fit, value);
     const Axes axes = axesFor(marks, value);
     c.setColour(kBlack);
     c.text({plotTitle(setup), kWidth / 2.0, 14, 18, Anchor::centre, true});
     c.text({plotSubtitle(night, setup), kWidth / 2.0, 44, 13, Anchor::centre});
-    drawMainPanel(c, fit, marks, axes, value);
-    drawResidualPanel(c, marks, axes);
+    drawMainPanel(c, fit, marks, axes, value, ringed);
+    drawResidualPanel(c, marks, axes, ringed);
     drawAxisLabels(c, value);
     drawLegend(c, night, fit, marks);
+}
+
+}  // namespace
+
+std::string nightPlot(const NightRecord& night, const NightFit& fit, const ObservingSetup& setup,
+                      PlotValue value, PictureFormat format) {
+    Canvas c(format, kWidth, kHeight);
+    drawNightPlot(c, night, fit, setup, value, std::nullopt);
     return c.finish();
+}
+
+Raster nightPlotPixels(const NightRecord& night, const NightFit& fit, const ObservingSetup& setup,
+                       const PlotView& view) {
+    if (view.width < 1 || view.height < 1) return {};
+    Canvas c(PictureFormat::png, view.width, view.height);
+    // The whole drawing, shrunk evenly to the smaller of the two scales (the rest stays white).
+    const double scale = std::min(static_cast<double>(view.width) / kWidth,
+                                  static_cast<double>(view.height) / kHeight);
+    cairo_scale(c.context(), scale, scale);
+    drawNightPlot(c, night, fit, setup, view.value, view.ringed);
+    return c.pixels();
 }
 
 bool writeNightPlot(const NightRecord& night, const NightFit& fit, const ObservingSetup& setup,

@@ -2,12 +2,15 @@
 // legend, residuals and title, as PNG, SVG or PDF.
 #pragma once
 
+#include <cstddef>
+#include <optional>
 #include <string>
 
 #include "night/night_fit.h"
 #include "night/night_record.h"
 #include "observing/observing_setup.h"
 #include "picture/canvas.h"
+#include "platform/raster.h"
 
 namespace orvel {
 
@@ -40,6 +43,23 @@ std::string plotSubtitle(const NightRecord& night, const ObservingSetup& setup);
 // The file image of the plot of the night's current fits.
 std::string nightPlot(const NightRecord& night, const NightFit& fit, const ObservingSetup& setup,
                       PlotValue value, PictureFormat format);
+
+// The plot's own size, points: a picture of this many pixels shows it at full size.
+inline constexpr int kNightPlotWidth = 1000;
+inline constexpr int kNightPlotHeight = 800;
+
+// How the plot is shown in a window.
+struct PlotView {
+    PlotValue value = PlotValue::lnSignal;
+    std::optional<std::size_t> ringed;  // the frame being considered (index in the night's
+                                        // frames), ringed in black; none when empty
+    int width = kNightPlotWidth;        // pixels; the drawing is scaled to fit
+    int height = kNightPlotHeight;      // pixels
+};
+
+// The plot of the night's current fits in pixels, as the window shows it.
+Raster nightPlotPixels(const NightRecord& night, const NightFit& fit, const ObservingSetup& setup,
+                       const PlotView& view);
 
 // Writes the plot in the format its name asks for; false when it cannot be written.
 bool writeNightPlot(const NightRecord& night, const NightFit& fit, const ObservingSetup& setup,

@@ -137,6 +137,11 @@ void GraphicsWindow::ellipse(double x1, double y1, double x2, double y2, Rgb out
     afterDraw();
 }
 
+void GraphicsWindow::picture(const Raster& from, int left, int top) {
+    surface_.paste(from, left, top);
+    afterDraw();
+}
+
 void GraphicsWindow::redraw() {
     if (open_) present(surface_);
 }

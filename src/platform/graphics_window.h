@@ -52,6 +52,8 @@ class GraphicsWindow {
     void line(double x1, double y1, double x2, double y2, Rgb colour);
     void box(double x1, double y1, double x2, double y2, Rgb outline, std::optional<Rgb> fill);
     void ellipse(double x1, double y1, double x2, double y2, Rgb outline, std::optional<Rgb> fill);
+    // A whole picture copied with its top-left corner at (left, top), clipped to the surface.
+    void picture(const Raster& from, int left, int top);
     void redraw();
 
     void focus();
@@ -65,6 +67,9 @@ class GraphicsWindow {
 
     // Where the pointer last moved over the client area (client pixels); empty until it has.
     std::optional<Click> pointer() const { return pointer_; }
+
+    // The user closed the window (it may still be open for the program).
+    bool closedByUser() const { return closedByUser_; }
 
     // Closes the window and releases its surface. No effect when no window is open.
     void close();
@@ -82,7 +87,6 @@ class GraphicsWindow {
     bool clickPending() const { return (latch_.load() & 0x3) != 0; }
     // The user closed the window.
     void markClosedByUser() { closedByUser_ = true; }
-    bool closedByUser() const { return closedByUser_; }
 
     virtual bool openNative(std::string_view caption, int left, int top, int width, int height) = 0;
     // Shows the surface in the window now (after create and on redraw).

@@ -57,6 +57,20 @@ void Raster::fill(Rgb colour) {
     }
 }
 
+void Raster::paste(const Raster& from, int left, int top) {
+    const Span cols = visible(left, static_cast<std::int64_t>(left) + from.width_ - 1, width_);
+    const Span rows = visible(top, static_cast<std::int64_t>(top) + from.height_ - 1, height_);
+    if (from.width_ == 0 || from.height_ == 0) return;
+    const std::size_t bytes = static_cast<std::size_t>(cols.hi - cols.lo) * 3;
+    for (std::int64_t y = rows.lo; y < rows.hi; ++y) {
+        const std::size_t to = (static_cast<std::size_t>(y) * width_ + cols.lo) * 3;
+        const std::size_t at =
+            (static_cast<std::size_t>(y - top) * from.width_ + (cols.lo - left)) * 3;
+        std::copy_n(from.rgb_.begin() + static_cast<std::ptrdiff_t>(at), bytes,
+                    rgb_.begin() + static_cast<std::ptrdiff_t>(to));
+    }
+}
+
 void Raster::setPixel(int x, int y, Rgb colour) {
     if (x < 0 || y < 0 || x >= width_ || y >= height_) return;
     const std::size_t at = (static_cast<std::size_t>(y) * width_ + x) * 3;

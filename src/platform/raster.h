@@ -36,6 +36,10 @@ class Raster {
     // Ellipse inscribed in the rectangle with these corners; outline, and fill when given.
     void ellipse(int x1, int y1, int x2, int y2, Rgb outline, std::optional<Rgb> fill);
 
+    // Copies the other picture with its top-left corner at (left, top); what falls outside
+    // this surface is clipped away.
+    void paste(const Raster& from, int left, int top);
+
     // Rows top to bottom, 3 bytes per pixel in R, G, B order (for presenting on screen).
     const std::vector<std::uint8_t>& rgbBytes() const { return rgb_; }
 

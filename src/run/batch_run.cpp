@@ -60,7 +60,7 @@ class OptionsOperator : public NightOperator {
         graph_->open(std::move(layout));
     }
     void showFit(const NightFit& fit) override { graph_->show(fit); }
-    std::optional<std::size_t> nextRemoval(const NightRecord& night) override;
+    std::optional<FrameEdit> nextEdit(const NightRecord& night) override;
     bool closeGraph() override {
         if (o_.graphFile && !saveWindowPicture(window_, *o_.graphFile)) {
             console_.printLine("orvel: the graph could not be written to " +
@@ -107,13 +107,13 @@ StarPicker OptionsOperator::picker(PickRecorder& picks) {
     };
 }
 
-std::optional<std::size_t> OptionsOperator::nextRemoval(const NightRecord& night) {
+std::optional<FrameEdit> OptionsOperator::nextEdit(const NightRecord& night) {
     while (nextName_ < o_.removals.size()) {
         const std::string& name = o_.removals[nextName_++];
         console_.endLine();
         if (const std::optional<std::size_t> frame = findIncludedFrame(night, name)) {
             console_.printLine("Removed " + name + "; extinction coefficient re-calculated.");
-            return frame;
+            return FrameEdit{*frame, false};
         }
         // The fit then still holds a frame the caller meant to leave out.
         console_.printLine("orvel: --remove " + name +

@@ -79,8 +79,12 @@ class FittedNight {
         logGraphRanges(log_, layout.ranges);
         op_.openGraph(night_, std::move(layout));
         refit();
-        while (const std::optional<std::size_t> frame = op_.nextRemoval(night_)) {
-            removeFrame(night_, *frame);
+        while (const std::optional<FrameEdit> edit = op_.nextEdit(night_)) {
+            if (edit->restore) {
+                restoreFrame(night_, edit->frame);
+            } else {
+                removeFrame(night_, edit->frame);
+            }
             refit();
         }
     }

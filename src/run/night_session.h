@@ -9,6 +9,7 @@
 
 #include "base/run_log.h"
 #include "dialogue/graph_session.h"
+#include "dialogue/outlier_dialogue.h"
 #include "night/discovery.h"
 #include "night/frame_coordinates.h"
 #include "night/night_fit.h"
@@ -39,9 +40,10 @@ class NightOperator {
     // The graph of the night, opened once the frames are measured and shown after every fit.
     virtual void openGraph(const NightRecord& night, GraphLayout layout) = 0;
     virtual void showFit(const NightFit& fit) = 0;
-    // The next frame to leave out of the fit, said on the console; empty when there is none.
-    virtual std::optional<std::size_t> nextRemoval(const NightRecord& night) = 0;
-    // The graph saved as asked, then closed; true when the labelled plot goes beside it.
+    // The next frame to leave out of the fit, or to put back, said on the console; empty when
+    // there is none.
+    virtual std::optional<FrameEdit> nextEdit(const NightRecord& night) = 0;
+    // The graph saved as asked, then closed; true when the labelled plot file goes beside it.
     virtual bool closeGraph() = 0;
     // What is said when the results files cannot be written.
     virtual void resultsNotWritten() = 0;

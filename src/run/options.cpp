@@ -286,8 +286,8 @@ Options:
 constexpr const char* kHelpAfter = R"(
 Files written in the frames' folder: ORVEL_LOG.txt (the whole run), ORVEL_results.csv (one
 row per frame), ORVEL_fit.csv (one row per band), ORVEL_weights.csv (R:G:B signals and
-factors for white by altitude); ORVEL.bmp and ORVEL_plot.png when the graph is saved
-interactively, and ORVEL_field.png in an interactive run.
+factors for white by altitude); ORVEL.bmp when the graph is saved interactively, and
+ORVEL_plot.png and ORVEL_field.png in an interactive run.
 
 Exit status:
   0 on success, 1 when no frame could be measured, a file could not be written or a --remove

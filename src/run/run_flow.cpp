@@ -38,22 +38,25 @@ class DialogueOperator : public NightOperator {
         logScreenSize(log, desktop_.width, desktop_.height);
     }
     std::optional<ObservingSetup> setup(RunLog& log, const FrameCoordinates& frames) override {
-        return readObservingSetup(env_.console, log, frames);
+        setup_ = readObservingSetup(env_.console, log, frames);
+        return setup_;
     }
     int noFrames() override { return 0; }
     StarPicker picker(PickRecorder& picks) override {
         return interactivePicker(desktop_, env_.console, env_.window, picks);
     }
     bool fitUnmeasured() override { return true; }
-    void openGraph(const NightRecord& night, GraphLayout layout) override {
-        graph_.emplace(night, env_.window);
-        graph_->open(std::move(layout));
-    }
+    void openGraph(const NightRecord& night, GraphLayout layout) override;
     void showFit(const NightFit& fit) override { graph_->show(fit); }
-    std::optional<std::size_t> nextRemoval(const NightRecord&) override {
-        return nextOutlierRemoval(*graph_, env_.console, askedBefore_);
+    std::optional<FrameEdit> nextEdit(const NightRecord&) override {
+        return nextOutlierEdit(*graph_, env_.console, outliers_);
     }
-    bool closeGraph() override { return offerGraphExport(env_.window, env_.console, env_.folder); }
+    // The labelled plot's file comes with every interactive run, the graph saved or not.
+    bool closeGraph() override {
+        offerGraphExport(env_.window, env_.console, env_.folder);
+        if (plot_) plot_->close();
+        return true;
+    }
     void resultsNotWritten() override {
         env_.console.printLine(
             "The results files ORVEL_results.csv and ORVEL_fit.csv could not be written.");
@@ -67,13 +70,28 @@ class DialogueOperator : public NightOperator {
   private:
     RunEnvironment& env_;
     DesktopSize desktop_;
+    std::optional<ObservingSetup> setup_;  // as typed, for the labelled plot's title
     std::optional<GraphSession> graph_;
-    bool askedBefore_ = false;  // the removal question was asked: it says "more" from then on
+    std::optional<PlotWindow> plot_;  // beside the graph, when the run has a window for it
+    OutlierState outliers_;
 };
+
+// The graph in the described window, and the labelled plot beside it.
+void DialogueOperator::openGraph(const NightRecord& night, GraphLayout layout) {
+    graph_.emplace(night, env_.window);
+    graph_->open(std::move(layout));
+    if (env_.plotWindow == nullptr || !setup_) return;
+    const PlotValue value =
+        env_.options.plotMagnitudes ? PlotValue::magnitude : PlotValue::lnSignal;
+    plot_.emplace(*env_.plotWindow, night, *setup_, value);
+    plot_->open(desktop_);
+    graph_->showBeside(&*plot_);
+}
 
 // Ends the run before its closing question: the window goes, the log stays as written.
 int endEarly(RunEnvironment& env, const std::string& reason) {
     if (env.window.isOpen()) env.window.close();
+    if (env.plotWindow != nullptr && env.plotWindow->isOpen()) env.plotWindow->close();
     env.console.endLine();
     env.console.printLine(reason + " The run ends; the log keeps everything measured.");
     return 1;

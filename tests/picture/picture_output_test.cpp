@@ -119,6 +119,38 @@ TEST(NightPlot, ThePngHasItsSizeAndEachBandsLegendColour) {
     expectColour(d, 112, 690, {255, 255, 255});
 }
 
+TEST(NightPlot, TheWindowsPixelsRingThePointConsideredAndKeepTheRemovedOneHollow) {
+    const NightRecord night = test::handMadeNight();
+    PlotView view;
+    const Raster plain = nightPlotPixels(night, describeFit(night), setup(), view);
+    ASSERT_EQ(plain.width(), 1000);
+    ASSERT_EQ(plain.height(), 800);
+    // The axes of the fitted and removed points: airmass 0.5 to 3.5 over x 100..970, ln signal
+    // 8.5 to 11 over y 470..80. The removed g_G.fit (X 2.5, Y 10) is a hollow grey circle of
+    // radius 4.5 at (680, 236), on the crossing of the grid lines of 2.5 and 10: white inside
+    // (off the grid), grey on its outline.
+    EXPECT_EQ(plain.pixel(678, 234), (Rgb{255, 255, 255}));
+    const Rgb outline = plain.pixel(684, 236);
+    EXPECT_EQ(outline.r, outline.b);
+    EXPECT_NEAR(outline.r, 140, 40);
+    // The middle red point, a,b_R.fit (X 2, Y 9.4375), is a filled red disc at
+    // (535, 323.75); ringed, a black ring of radius 10 goes about it (left of it and under it,
+    // away from its line).
+    EXPECT_EQ(plain.pixel(535, 324), (Rgb{255, 0, 0}));
+    EXPECT_EQ(plain.pixel(525, 324), (Rgb{255, 255, 255}));
+    view.ringed = 1;
+    const Raster ringed = nightPlotPixels(night, describeFit(night), setup(), view);
+    EXPECT_LT(ringed.pixel(525, 324).r, 60);
+    EXPECT_LT(ringed.pixel(535, 334).g, 60);
+    EXPECT_EQ(ringed.pixel(535, 324), (Rgb{255, 0, 0}));
+    // Half the size: the same drawing at half scale (the red swatch of the legend at 56, 338).
+    view.width = 500;
+    view.height = 400;
+    const Raster half = nightPlotPixels(night, describeFit(night), setup(), view);
+    ASSERT_EQ(half.width(), 500);
+    EXPECT_EQ(half.pixel(56, 338), (Rgb{255, 0, 0}));
+}
+
 TEST(NightPlot, TheSvgLegendGivesKInBothUnits) {
     const std::string svg = nightPlot(test::handMadeNight(), describeFit(test::handMadeNight()),
                                       setup(), PlotValue::lnSignal, PictureFormat::svg);

@@ -255,5 +255,18 @@ TEST(RasterBmp, WritingReplacesALongerFileAndReportsFailure) {
     EXPECT_FALSE(writeWholeFile(path / "inside.bmp", bytes));
 }
 
+TEST(Raster, APastedPictureIsCutAtTheEdges) {
+    Raster small(3, 2, kInk);
+    small.setPixel(1, 1, kPaint);
+    small.setPixel(2, 0, kPaint);
+    Raster r(5, 4);
+    r.paste(small, 3, -1);  // hangs over the right and the top edge
+    r.paste(small, -2, 3);  // over the left and the bottom edge
+    EXPECT_EQ(picture(r), (std::vector<std::string>{"...#o", ".....", ".....", "o...."}));
+    r.paste(small, 9, 9);  // wholly outside: nothing
+    r.paste(Raster(), 0, 0);
+    EXPECT_EQ(picture(r)[1], ".....");
+}
+
 }  // namespace
 }  // namespace orvel

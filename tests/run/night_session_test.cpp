@@ -66,12 +66,14 @@ class ScriptedOperator : public NightOperator {
         calls.push_back("show");
         redKs.push_back(fit.band(Band::red).k());
     }
-    std::optional<std::size_t> nextRemoval(const NightRecord& night) override {
+    std::optional<FrameEdit> nextEdit(const NightRecord& night) override {
         calls.push_back("removal?");
         if (removals.empty()) return std::nullopt;
         const std::string name = removals.front();
         removals.erase(removals.begin());
-        return findIncludedFrame(night, name);
+        const std::optional<std::size_t> frame = findIncludedFrame(night, name);
+        if (!frame) return std::nullopt;
+        return FrameEdit{*frame, false};
     }
     bool closeGraph() override {
         calls.push_back("close");
