@@ -42,6 +42,7 @@ ORVEL_LIBRARY_FUNCTION(kPictures, void, cairo_set_source_rgb, (cairo_t* cr, doub
 ORVEL_LIBRARY_FUNCTION(kPictures, void, cairo_set_source_surface, (cairo_t* cr, cairo_surface_t* surface, double x, double y), (cr, surface, x, y))
 ORVEL_LIBRARY_FUNCTION(kPictures, void, cairo_stroke, (cairo_t* cr), (cr))
 ORVEL_LIBRARY_FUNCTION(kPictures, void, cairo_surface_destroy, (cairo_surface_t* surface), (surface))
+ORVEL_LIBRARY_FUNCTION(kPictures, void, cairo_surface_flush, (cairo_surface_t* surface), (surface))
 ORVEL_LIBRARY_FUNCTION(kPictures, void, cairo_surface_finish, (cairo_surface_t* surface), (surface))
 ORVEL_LIBRARY_FUNCTION(kPictures, void, cairo_surface_mark_dirty, (cairo_surface_t* surface), (surface))
 ORVEL_LIBRARY_FUNCTION(kPictures, cairo_status_t, cairo_surface_status, (cairo_surface_t* surface), (surface))

@@ -118,6 +118,22 @@ std::pair<double, double> Canvas::text(const TextItem& item) {
     return {width, height};
 }
 
+std::vector<std::uint32_t> Canvas::pixelsSoFar() {
+    std::vector<std::uint32_t> out;
+    if (format_ != PictureFormat::png || surface_ == nullptr) return out;
+    // Drawing cairo keeps back must reach the pixels before they are read.
+    cairo_surface_flush(surface_);
+    const unsigned char* data = cairo_image_surface_get_data(surface_);
+    if (data == nullptr) return out;
+    const int stride = cairo_image_surface_get_stride(surface_);
+    out.reserve(static_cast<std::size_t>(width_) * height_);
+    for (int y = 0; y < height_; ++y) {
+        const auto* row = reinterpret_cast<const std::uint32_t*>(data + y * stride);
+        for (int x = 0; x < width_; ++x) out.push_back(row[x] & 0xffffffu);
+    }
+    return out;
+}
+
 std::string Canvas::finish() {
     cairo_destroy(cr_);
     cr_ = nullptr;

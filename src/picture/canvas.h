@@ -5,6 +5,7 @@
 
 #include <cairo.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -56,6 +57,9 @@ class Canvas {
     std::pair<double, double> text(const TextItem& item);
     // Width and height the text would take, without drawing it.
     std::pair<double, double> measure(const TextItem& item);
+
+    // The pixels drawn so far, rows top to bottom, each 0xRRGGBB; empty for SVG and PDF.
+    std::vector<std::uint32_t> pixelsSoFar();
 
     // Ends the drawing and returns the file's bytes (empty when cairo failed).
     std::string finish();
