@@ -126,6 +126,42 @@ TEST(Magnifier, AClickInThePictureCentresTheViewAndClosingTheViewLeavesThePicks)
     EXPECT_EQ(view.closeCount(), 1);
 }
 
+// The picture's pointer rests at (10, 5), image pixel (20, 10), for the whole wait; the view
+// is clicked in its middle block after `looks` looks. Where that click lands, in the picture.
+Click middleClickAfterRest(ScriptedWindow& picture, ScriptedWindow& view, int looks,
+                           bool pointerInView) {
+    const PixelImage image = testImage();
+    openPicture(picture);
+    Magnifier magnifier(&view, {&image, 100.0f, 1000.0f, 2});
+    magnifier.open({1920, 1080}, 50, 40);
+    picture.movePointerNow(10, 5);
+    if (pointerInView) view.movePointerNow(100, 100);
+    for (int i = 0; i < looks + 10; ++i) picture.addPause();
+    for (int i = 1; i < looks; ++i) view.addPause();
+    view.addClick(164, 164);
+    return magnifier.waitForPick(picture);
+}
+
+TEST(Magnifier, TheViewFollowsThePointerOnlyOnceItHasRestedOnThePicture) {
+    ScriptedWindow picture, view;
+    // Fifteen looks of rest move the view from the image's middle (50, 40) to (20, 10).
+    const Click rested = middleClickAfterRest(picture, view, 20, false);
+    EXPECT_EQ(rested.x, 10.0f);
+    EXPECT_EQ(rested.y, 5.0f);
+    ScriptedWindow picture2, view2;
+    const Click early = middleClickAfterRest(picture2, view2, 10, false);
+    EXPECT_EQ(early.x, 25.0f);
+    EXPECT_EQ(early.y, 20.0f);
+}
+
+TEST(Magnifier, TheViewStaysWhereItIsWhileThePointerIsInIt) {
+    ScriptedWindow picture, view;
+    // The pointer moved over the picture's edge into the view: the view does not follow it.
+    const Click click = middleClickAfterRest(picture, view, 20, true);
+    EXPECT_EQ(click.x, 25.0f);
+    EXPECT_EQ(click.y, 20.0f);
+}
+
 // A console that does something when it hands over a given line (the user clicks in the
 // magnifier after answering a question).
 class ActingConsole : public ScriptedConsole {
