@@ -4,6 +4,7 @@
 
 #include "analysis/image_statistics.h"
 #include "dialogue/first_image.h"
+#include "dialogue/magnifier.h"
 #include "dialogue/star_picks.h"
 #include "night/night_log.h"
 #include "platform/session_end.h"
@@ -11,8 +12,8 @@
 namespace orvel {
 
 StarPicker interactivePicker(DesktopSize desktop, Console& console, GraphicsWindow& window,
-                             PickRecorder& picks) {
-    return [desktop, &console, &window, &picks](
+                             GraphicsWindow* magnifierWindow, PickRecorder& picks) {
+    return [desktop, &console, &window, magnifierWindow, &picks](
                const PixelImage& image, const FirstImageStats& stats, std::string_view name) {
         picks.firstImage(stats);
         const ScreenFactor sf =
@@ -24,7 +25,10 @@ StarPicker interactivePicker(DesktopSize desktop, Console& console, GraphicsWind
                                (reason.empty() ? std::string(".") : ": " + reason)};
         }
         console.endLine();
-        return selectStarAndBackground(window, console, picks,
+        // The view beside the picture, about the image's middle until the pointer rests.
+        Magnifier magnifier(magnifierWindow, {&image, stats.p1, stats.p999, sf.factor});
+        magnifier.open(desktop, window.surface().width(), window.surface().height());
+        return selectStarAndBackground(window, magnifier, console, picks,
                                        {image.columns, image.rows, static_cast<float>(sf.factor)});
     };
 }

@@ -9,9 +9,10 @@
 
 namespace orvel {
 
-// The picker of the interactive program: statistics, the image in the window, mouse picks.
+// The picker of the interactive program: statistics, the image in the window, mouse picks,
+// with the magnified view beside it when a magnifier window is given (null: none).
 // Throws SessionEnded when no window can be opened.
 StarPicker interactivePicker(DesktopSize desktop, Console& console, GraphicsWindow& window,
-                             PickRecorder& picks);
+                             GraphicsWindow* magnifierWindow, PickRecorder& picks);
 
 }  // namespace orvel

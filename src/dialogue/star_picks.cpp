@@ -10,6 +10,9 @@ namespace {
 constexpr Rgb kRed{255, 0, 0};
 constexpr Rgb kBlue{0, 0, 255};
 
+// What the magnifier says while the user answers a question rather than clicks.
+constexpr std::string_view kAnswer = "Answer the question on the console.";
+
 void drawStarCircle(GraphicsWindow& window, const StarSelection& s, Rgb colour) {
     const double r = s.radius;
     window.ellipse(s.starX - r, s.starY - r, s.starX + r, s.starY + r, colour, std::nullopt);
@@ -23,12 +26,15 @@ void drawBackgroundBox(GraphicsWindow& window, const StarSelection& s, Rgb colou
     window.redraw();
 }
 
-void pickStar(GraphicsWindow& window, Console& console, PickRecorder& picks, StarSelection& s) {
+void pickStar(GraphicsWindow& window, Magnifier& magnifier, Console& console, PickRecorder& picks,
+              StarSelection& s) {
     for (;;) {
         console.endLine();
         console.printLine("Using the mouse, put the cursor on the target star and left-click.");
         window.focus();
-        const Click click = window.waitForClick();
+        magnifier.say("Click the target star, here or in the image.");
+        const Click click = magnifier.waitForPick(window);
+        magnifier.say(kAnswer);
         s.starX = click.x;
         s.starY = click.y;
         picks.star(click.x, click.y);
@@ -43,14 +49,16 @@ void pickStar(GraphicsWindow& window, Console& console, PickRecorder& picks, Sta
     }
 }
 
-void pickBackground(GraphicsWindow& window, Console& console, PickRecorder& picks, StarSelection& s,
-                    const PickedFrame& frame) {
+void pickBackground(GraphicsWindow& window, Magnifier& magnifier, Console& console,
+                    PickRecorder& picks, StarSelection& s, const PickedFrame& frame) {
     for (;;) {
         console.endLine();
         console.printLine("Using the mouse, put the cursor on an area in the image");
         console.printLine("that is mostly background and left-click.");
         window.focus();
-        const Click click = window.waitForClick();
+        magnifier.say("Click an area that is mostly background.");
+        const Click click = magnifier.waitForPick(window);
+        magnifier.say(kAnswer);
         s.backgroundX = click.x;
         s.backgroundY = click.y;
         picks.background(click.x, click.y);
@@ -67,13 +75,15 @@ void pickBackground(GraphicsWindow& window, Console& console, PickRecorder& pick
 
 }  // namespace
 
-StarSelection selectStarAndBackground(GraphicsWindow& window, Console& console, PickRecorder& picks,
+StarSelection selectStarAndBackground(GraphicsWindow& window, Magnifier& magnifier,
+                                      Console& console, PickRecorder& picks,
                                       const PickedFrame& frame) {
     StarSelection s;
     s.screenFactor = frame.screenFactor;
-    pickStar(window, console, picks, s);
-    pickBackground(window, console, picks, s, frame);
+    pickStar(window, magnifier, console, picks, s);
+    pickBackground(window, magnifier, console, picks, s, frame);
     window.close();
+    magnifier.close();
     return s;
 }
 

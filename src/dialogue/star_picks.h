@@ -2,6 +2,7 @@
 #pragma once
 
 #include "analysis/star_selection.h"
+#include "dialogue/magnifier.h"
 #include "night/night_log.h"
 #include "platform/console.h"
 #include "platform/graphics_window.h"
@@ -16,8 +17,10 @@ struct PickedFrame {
 };
 
 // Runs both picks, each confirmed on the console and repeated until confirmed; closes the
-// window at the end. Throws SessionEnded when the window is closed or the input ends.
-StarSelection selectStarAndBackground(GraphicsWindow& window, Console& console, PickRecorder& picks,
+// window (and the magnifier) at the end. Each click may be made in the window or in the
+// magnifier. Throws SessionEnded when the window is closed or the input ends.
+StarSelection selectStarAndBackground(GraphicsWindow& window, Magnifier& magnifier,
+                                      Console& console, PickRecorder& picks,
                                       const PickedFrame& frame);
 
 }  // namespace orvel

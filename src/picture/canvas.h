@@ -5,6 +5,7 @@
 
 #include <cairo.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>

@@ -182,8 +182,13 @@ Click GraphicsWindow::clickQuery() {
 }
 
 Click GraphicsWindow::waitForClick() {
+    return waitForClick([] { return std::optional<Click>(); });
+}
+
+Click GraphicsWindow::waitForClick(const std::function<std::optional<Click>()>& beside) {
     for (;;) {
         pumpEvents();
+        if (const std::optional<Click> handed = beside()) return *handed;
         const Click click = clickQuery();
         if (click.flag != 0) return click;
         if (!open_ || closedByUser() || !idleWhileWaiting()) {

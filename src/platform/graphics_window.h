@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -64,12 +65,15 @@ class GraphicsWindow {
     // Waits for a click (a single or a double click), pumping events. Throws SessionEnded when
     // the window is closed by the user (or can deliver no more clicks) while waiting.
     Click waitForClick();
+    // The same wait, also ended by a click that `beside` hands over: it is asked after every
+    // pump, before this window's own latch, and gives a click in this window's client pixels
+    // (from another window whose clicks stand for clicks here) or nothing.
+    Click waitForClick(const std::function<std::optional<Click>()>& beside);
+    // The user closed the window (it stays open for the program until it closes it).
+    bool closedByUser() const { return closedByUser_; }
 
     // Where the pointer last moved over the client area (client pixels); empty until it has.
     std::optional<Click> pointer() const { return pointer_; }
-
-    // The user closed the window (it may still be open for the program).
-    bool closedByUser() const { return closedByUser_; }
 
     // Closes the window and releases its surface. No effect when no window is open.
     void close();

@@ -20,6 +20,10 @@ void ScriptedWindow::addClose() {
     script_.push_back({Step::close, 0, 0});
 }
 
+void ScriptedWindow::addPause() {
+    script_.push_back({Step::pause, 0, 0});
+}
+
 void ScriptedWindow::doubleClickNow(int x, int y) {
     recordPress(x, y);
     recordDoubleClick(x, y);
@@ -40,6 +44,8 @@ void ScriptedWindow::pumpEvents() {
             break;
         case Step::close:
             markClosedByUser();
+            break;
+        case Step::pause:
             break;
     }
 }

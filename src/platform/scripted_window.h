@@ -36,10 +36,14 @@ class ScriptedWindow : public GraphicsWindow {
     void addDoubleClick(int x, int y);
     // The user closes the window; waits after this step end the session.
     void addClose();
+    // A pump in which the user does nothing (a wait goes on looking).
+    void addPause();
     // A click that happens right now, for example while the console waits for an answer.
     void clickNow(int x, int y) { recordPress(x, y); }
     void doubleClickNow(int x, int y);
     void closeNow() { markClosedByUser(); }
+    // The pointer moves to (x, y) over the client area right now.
+    void movePointerNow(int x, int y) { recordPointer(x, y); }
     std::size_t stepsLeft() const { return script_.size(); }
 
     // Shows pending drawing, then delivers the next scripted step when no click is pending.
@@ -67,7 +71,7 @@ class ScriptedWindow : public GraphicsWindow {
   private:
     void showPending();
 
-    enum class Step { click, doubleClick, close };
+    enum class Step { click, doubleClick, close, pause };
     struct ScriptStep {
         Step step = Step::click;
         int x = 0;  // client pixels

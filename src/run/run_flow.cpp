@@ -43,7 +43,7 @@ class DialogueOperator : public NightOperator {
     }
     int noFrames() override { return 0; }
     StarPicker picker(PickRecorder& picks) override {
-        return interactivePicker(desktop_, env_.console, env_.window, picks);
+        return interactivePicker(desktop_, env_.console, env_.window, env_.magnifierWindow, picks);
     }
     bool fitUnmeasured() override { return true; }
     void openGraph(const NightRecord& night, GraphLayout layout) override;
