@@ -6,6 +6,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "analysis/aperture_choice.h"
@@ -46,6 +47,11 @@ struct BatchOptions {
     float starRow = 0.0f;
     float backgroundColumn = 0.0f;  // background pick, image pixels of the first frame
     float backgroundRow = 0.0f;
+    // Every --star and --background in the order given, image pixels: the last of each is the
+    // pick above, the earlier ones picks turned down (logged as the dialogue logs every click).
+    std::vector<std::pair<float, float>> starPicks;
+    std::vector<std::pair<float, float>> backgroundPicks;
+    int screenFactor = 1;  // image pixels per window pixel of the picture the picks were made on
     std::vector<std::string> removals;               // frame names to leave out, in order
     std::optional<std::filesystem::path> graphFile;  // BMP, or PNG for a .png name
     RunOptions run;                                  // shared with the interactive run
@@ -56,6 +62,9 @@ struct CommandLine {
     Mode mode = Mode::interactive;
     BatchOptions options;  // for batch; options.run also for interactive
     std::string error;     // for error: one line naming the option
+    // The options as given but --dir, each name followed by its value when it takes one: what
+    // a command repeating the run passes on.
+    std::vector<std::string> givenWords;
 };
 
 CommandLine parseCommandLine(std::span<const std::string_view> args);
