@@ -13,6 +13,7 @@
 #include "night/night_log.h"
 #include "platform/session_end.h"
 #include "run/night_session.h"
+#include "run/repeat_command.h"
 
 namespace orvel {
 
@@ -23,7 +24,10 @@ constexpr std::string_view kTitle = "ORVEL Atmospheric Extinction Coefficient Ca
 // The user answers: the coordinates typed, the picks and the removals clicked in the window.
 class DialogueOperator : public NightOperator {
   public:
-    explicit DialogueOperator(RunEnvironment& env) : env_(env) {}
+    explicit DialogueOperator(RunEnvironment& env) : env_(env) {
+        answers_.folder = std::filesystem::absolute(env.folder);
+        answers_.givenWords = env.givenWords;
+    }
 
     // The desktop size scales the first image; without a display only the picks are impossible.
     void logScreen(RunLog& log) override {
@@ -38,11 +42,18 @@ class DialogueOperator : public NightOperator {
         logScreenSize(log, desktop_.width, desktop_.height);
     }
     std::optional<ObservingSetup> setup(RunLog& log, const FrameCoordinates& frames) override {
-        return readObservingSetup(env_.console, log, frames);
+        answers_.setup = readObservingSetup(env_.console, log, frames, answers_.taken);
+        return answers_.setup;
     }
     int noFrames() override { return 0; }
     StarPicker picker(PickRecorder& picks) override {
-        return interactivePicker(desktop_, env_.console, env_.window, picks);
+        // The picks are kept for the command that repeats the run.
+        return [this, &picks, pick = interactivePicker(desktop_, env_.console, env_.window, picks)](
+                   const PixelImage& image, const FirstImageStats& stats, std::string_view name) {
+            const StarSelection s = pick(image, stats, name);
+            answers_.picks = PicksMade{picks.stars(), picks.backgrounds(), s.screenFactor};
+            return s;
+        };
     }
     bool fitUnmeasured() override { return true; }
     void openGraph(const NightRecord& night, GraphLayout layout) override {
@@ -50,10 +61,16 @@ class DialogueOperator : public NightOperator {
         graph_->open(std::move(layout));
     }
     void showFit(const NightFit& fit) override { graph_->show(fit); }
-    std::optional<std::size_t> nextRemoval(const NightRecord&) override {
-        return nextOutlierRemoval(*graph_, env_.console, askedBefore_);
+    std::optional<std::size_t> nextRemoval(const NightRecord& night) override {
+        const std::optional<std::size_t> frame =
+            nextOutlierRemoval(*graph_, env_.console, askedBefore_);
+        if (frame) answers_.removals.push_back(night.frames[*frame].name);
+        return frame;
     }
-    bool closeGraph() override { return offerGraphExport(env_.window, env_.console, env_.folder); }
+    bool closeGraph() override {
+        answers_.graphSaved = offerGraphExport(env_.window, env_.console, env_.folder);
+        return answers_.graphSaved;
+    }
     void resultsNotWritten() override {
         env_.console.printLine(
             "The results files ORVEL_results.csv and ORVEL_fit.csv could not be written.");
@@ -63,9 +80,11 @@ class DialogueOperator : public NightOperator {
         return env_.options.fieldFile.value_or(env_.folder / "ORVEL_field.png");
     }
     int status() const override { return 0; }
+    std::string repeatCommandText() const override { return repeatText(answers_); }
 
   private:
     RunEnvironment& env_;
+    RunAnswers answers_;  // what was typed and picked, for the command that repeats the run
     DesktopSize desktop_;
     std::optional<GraphSession> graph_;
     bool askedBefore_ = false;  // the removal question was asked: it says "more" from then on
@@ -83,6 +102,15 @@ void closingPrompt(Console& console) {
     do {
         console.endLine();
     } while (!askFor(console, "Program is finished. Enter X to terminate. ", 'X'));
+}
+
+// After the last answer: the command that does the same without questions or windows.
+void printRepeatCommand(Console& console, const DialogueOperator& op) {
+    console.endLine();
+    console.printLine(
+        "To repeat this run unattended (the same log but for the screen size, and "
+        "the same results files):");
+    console.printLine(op.repeatCommandText());
 }
 
 }  // namespace
@@ -104,6 +132,7 @@ int runOrvel(RunEnvironment& env) {
         // A file that cannot be written is said on the console; the dialogue ends as usual.
         runNightSession(op, options, console, log);
         closingPrompt(console);
+        printRepeatCommand(console, op);
     } catch (const SessionEnded& ended) {
         return endEarly(env, ended.reason);
     } catch (const std::bad_alloc&) {

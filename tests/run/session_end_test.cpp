@@ -103,7 +103,7 @@ TEST(SessionEnd, TheWholeDialogueRunsToItsEnd) {
     EXPECT_EQ(full.status, 0);
     EXPECT_TRUE(full.graphSaved);
     EXPECT_EQ(test::logLines(full.log).front(), "ORVEL LOG");
-    EXPECT_TRUE(full.transcript.ends_with("Enter X to terminate. X\n"));
+    EXPECT_TRUE(test::dialogueOf(full.transcript).ends_with("Enter X to terminate. X\n"));
 }
 
 TEST(SessionEnd, InputEndingAtEachQuestionEndsTheRunWithTheLogKept) {
