@@ -26,10 +26,11 @@ using test::TempDir;
 
 constexpr const char* kHeading = "To repeat this run unattended";
 
-void simulate(const fs::path& folder, const std::string& more) {
+// Four frames a band of the given size with the star at the given place, and more options.
+void simulate(const fs::path& folder, const std::string& sizeAndStar, const std::string& more) {
     const std::string command = std::string(ORVEL_BINARY_DIR) + "/orvel-simulate --out " +
-                                folder.string() + " --frames 4 --size 160x120 --star 80,60" +
-                                " --seed 7 " + more + " > /dev/null";
+                                folder.string() + " --frames 4 " + sizeAndStar + " --seed 7 " +
+                                more + " > /dev/null";
     ASSERT_EQ(std::system(command.c_str()), 0);
 }
 
@@ -95,7 +96,7 @@ const std::string kHostile = "night 'one' $HOME `true`; \"x\" *";
 
 TEST(RepeatCommand, RepeatsARunWithATurnedDownPickAndRemovalsByteForByte) {
     TempDir dir;
-    simulate(dir / "plain", "");
+    simulate(dir / "plain", "--size 160x120 --star 80,60", "");
     const fs::path folder = dir / kHostile;
     fs::rename(dir / "plain", folder);
     copyFrames(folder, dir / ("copy " + kHostile));
@@ -129,7 +130,8 @@ TEST(RepeatCommand, RepeatsARunWithATurnedDownPickAndRemovalsByteForByte) {
 
 TEST(RepeatCommand, RepeatsARunOnAReducedPictureWithCoordinatesFromTheFrames) {
     TempDir dir;
-    simulate(dir / "night", "--header-style nina");
+    // 2000 x 1200 pixels on a 1920 x 1080 desktop: a picture reduced twice.
+    simulate(dir / "night", "--size 2000x1200 --star 1000,600", "--header-style nina");
     copyFrames(dir / "night", dir / "copy");
     // The run's own options come from its command line and are passed on.
     const fs::path report = dir / "night.html";
@@ -138,21 +140,21 @@ TEST(RepeatCommand, RepeatsARunOnAReducedPictureWithCoordinatesFromTheFrames) {
     ASSERT_EQ(c.mode, CommandLine::Mode::interactive) << c.error;
     // The latitude typed, the rest taken from the frames (Enter).
     ScriptedConsole console({"y", "35,0,0", "", "", "", "Y", "Y", "Y", "3", "Y", "N", "N", "X"});
-    // 160 x 120 pixels on a 60 x 50 desktop: a picture reduced 3 times.
-    ScriptedWindow window(DesktopSize{60, 50});
-    for (const auto& [x, y] : std::vector<std::pair<int, int>>{{27, 20}, {7, 7}, {300, 300}})
+    ScriptedWindow window;
+    for (const auto& [x, y] : std::vector<std::pair<int, int>>{{500, 300}, {100, 100}, {300, 300}})
         window.addClick(x, y);
     RunEnvironment env{console, window, dir / "night", c.options.run};
     env.givenWords = c.givenWords;
     ASSERT_EQ(runOrvel(env), 0);
     const std::string command = printedCommand(console.transcript());
-    EXPECT_NE(command.find(" --star 81,60 --background 21,21 --screen-factor 3 --remove NIGHT_"),
-              std::string::npos)
+    EXPECT_NE(
+        command.find(" --star 1000,600 --background 200,200 --screen-factor 2 --remove NIGHT_"),
+        std::string::npos)
         << command;
     EXPECT_NE(command.find(" --lat 35,0,0 --star"), std::string::npos) << command;
     EXPECT_TRUE(command.ends_with(" --aperture auto --report " + shellWord(report.string())))
         << command;
-    EXPECT_NE(readFile(dir / "night" / "ORVEL_LOG.txt").find("Screen Factor =  2 \r\n"),
+    EXPECT_NE(readFile(dir / "night" / "ORVEL_LOG.txt").find("Screen Factor =  1 \r\n"),
               std::string::npos);
     // The report holds the same command.
     const std::string html = readFile(report);
