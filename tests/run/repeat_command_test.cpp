@@ -164,6 +164,28 @@ TEST(RepeatCommand, RepeatsARunOnAReducedPictureWithCoordinatesFromTheFrames) {
     expectSameFiles(dir / "night", dir / "copy");
 }
 
+// A folder of frames named as a capture program names them: the interactive run says what it
+// looked for and how to take them, and still ends with the command that repeats it.
+TEST(RepeatCommand, AnInteractiveRunWithoutFramesSaysWhatItLookedFor) {
+    TempDir dir;
+    simulate(dir / "night", "--size 160x120 --star 80,60", "--names light");
+    ScriptedConsole console({"y", "35,0,0", "-106,30,0", "9,5,0", "34,30,0", "X"});
+    ScriptedWindow window;
+    RunEnvironment env{console, window, dir / "night"};
+    ASSERT_EQ(runOrvel(env), 0);
+    const std::string& t = console.transcript();
+    EXPECT_NE(t.find("\nNo frames found in " + (dir / "night").string() +
+                     ": no file name ends in R.fit, G.fit or B.fit.\n12 FITS frames here name "
+                     "their band in FILTER (R 4, G 4, B 4): orvel --frames '*.fits'\n\nProgram "
+                     "is finished."),
+              std::string::npos)
+        << t;
+    EXPECT_TRUE(window.created().empty());
+    EXPECT_EQ(printedCommand(t), "orvel --dir " + (dir / "night").string() +
+                                     " --lat 35,0,0 --lon -106,30,0 --ra 9,5,0 --dec 34,30,0 "
+                                     "--star 0,0 --background 0,0");
+}
+
 // What a POSIX shell makes of the quoted word.
 std::string echoedByShell(const std::string& word) {
     const std::string command = "printf '%s' " + shellWord(word);
