@@ -34,8 +34,8 @@ struct RunAnswers {
     bool graphSaved = false;                 // ORVEL.bmp written in the folder
 };
 
-// The word as a POSIX shell reads it back unchanged: as it is when it holds only characters no
-// shell treats specially, otherwise in single quotes, each quote written '\''.
+// The word as a POSIX shell reads it back unchanged: as it is when it holds only characters that
+// mean nothing to a shell, otherwise in single quotes, each quote written '\''.
 std::string shellWord(std::string_view word);
 
 // "orvel --dir ... --star ..." on one line; empty when a word (a folder or frame name) holds a
