@@ -57,6 +57,7 @@ OptionsRead gatherOptions(std::span<const OptionDeclaration* const> declarations
         if (!declaration.repeatable && read.has(name))
             return ending(OptionsRead::End::refused, "option " + name + " is given twice");
         read.given.insert(name);
+        read.asGiven.emplace_back(name, value);
         values.push_back({index, value.value_or("")});
     }
     return read;

@@ -11,6 +11,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace orvel {
@@ -61,6 +62,8 @@ struct OptionsRead {
     std::string_view finalName;  // for final: the option's name
     std::string message;         // for refused and unknown: one line naming the argument
     std::set<std::string, std::less<>> given;  // the names of the options given
+    // Each option as read, in the order given: its name and its value (none for a flag).
+    std::vector<std::pair<std::string, std::optional<std::string>>> asGiven;
 
     bool has(std::string_view name) const { return given.count(name) > 0; }
 };

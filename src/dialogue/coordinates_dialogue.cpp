@@ -80,6 +80,12 @@ TypedAngle askAngle(Console& console, const AngleQuestion& q,
 }  // namespace
 
 ObservingSetup readObservingSetup(Console& console, RunLog& log, const FrameCoordinates& frames) {
+    std::array<bool, kCoordinates> taken{};
+    return readObservingSetup(console, log, frames, taken);
+}
+
+ObservingSetup readObservingSetup(Console& console, RunLog& log, const FrameCoordinates& frames,
+                                  std::array<bool, kCoordinates>& taken) {
     static constexpr std::array<AngleQuestion, kCoordinates> kQuestions = {{
         {"Input the Latitude of site (D,M,S, South is negative)- ", kLatitudeLimits, "degrees",
          "35,0,0"},
@@ -89,7 +95,6 @@ ObservingSetup readObservingSetup(Console& console, RunLog& log, const FrameCoor
         {"Input the Dec of target star (D,M,S)- ", kDeclinationLimits, "degrees", "34,30,0"},
     }};
     ObservingSetup s;
-    std::array<bool, kCoordinates> taken{};
     for (int i = 0; i < kCoordinates; ++i)
         setupCoordinate(s, i) =
             askAngle(console, kQuestions[static_cast<std::size_t>(i)], offeredCoordinate(frames, i),

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <optional>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "analysis/aperture_choice.h"
 #include "analysis/image_statistics.h"
@@ -51,16 +53,30 @@ void logBackgroundPick(RunLog& log, float x, float y);
 
 // The log lines of the picks on the first usable frame, written as each is made, whoever makes
 // them (the user's clicks, or the picks given as options): one writer for both ways of running.
+// It keeps the picks it logged, so that a run can say how to make them again.
 class PickRecorder {
   public:
+    using Pick = std::pair<float, float>;  // column and row as logged, window pixels
+
     explicit PickRecorder(RunLog& log) : log_(log) {}
     void firstImage(const FirstImageStats& stats) { logFirstImage(log_, stats); }
     void screenFactor(const ScreenFactor& factor) { logScreenFactor(log_, factor); }
-    void star(float x, float y) { logStarPick(log_, x, y); }
-    void background(float x, float y) { logBackgroundPick(log_, x, y); }
+    void star(float x, float y) {
+        logStarPick(log_, x, y);
+        stars_.emplace_back(x, y);
+    }
+    void background(float x, float y) {
+        logBackgroundPick(log_, x, y);
+        backgrounds_.emplace_back(x, y);
+    }
+    // Every pick logged, in order: the last of each kind is the one taken.
+    const std::vector<Pick>& stars() const { return stars_; }
+    const std::vector<Pick>& backgrounds() const { return backgrounds_; }
 
   private:
     RunLog& log_;
+    std::vector<Pick> stars_;
+    std::vector<Pick> backgrounds_;
 };
 
 // Background, star position, rings, sky level, signal, magnitude value and airmass: the four

@@ -94,6 +94,12 @@ std::optional<std::size_t> findIncludedFrame(const NightRecord& night, std::stri
     return std::nullopt;
 }
 
+std::optional<std::size_t> findRemovedFrame(const NightRecord& night, std::string_view name) {
+    for (std::size_t i = 0; i < night.frames.size(); ++i)
+        if (night.frames[i].state == FrameState::removed && night.frames[i].name == name) return i;
+    return std::nullopt;
+}
+
 void removeFrame(NightRecord& night, std::size_t index) {
     FrameRecord& f = night.frames.at(index);
     f.state = FrameState::removed;
@@ -128,8 +134,7 @@ std::vector<Rejection> rejectOutliers(NightRecord& night, double limit) {
         // tilt; each one left out changes the line the next is judged by.
         while (true) {
             const std::vector<FitPoint> points = bandPoints(night, b);
-            const std::optional<Outlier> worst =
-                worstOutlier(points, robustLine(points), limit);
+            const std::optional<Outlier> worst = worstOutlier(points, robustLine(points), limit);
             if (!worst) break;
             const std::size_t frame = includedFrame(night, b, worst->index);
             char why[80];

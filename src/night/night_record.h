@@ -132,6 +132,9 @@ void removeFrame(NightRecord& night, std::size_t index);
 // Puts a frame the user removed back into the fit and the graph; no effect on any other frame.
 void restoreFrame(NightRecord& night, std::size_t index);
 
+// The index of the frame of this name that the user removed; empty when there is none.
+std::optional<std::size_t> findRemovedFrame(const NightRecord& night, std::string_view name);
+
 // A frame left out for lying too far from its band's line.
 struct Rejection {
     std::size_t frame = 0;    // index in the night's frames

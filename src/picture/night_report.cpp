@@ -130,7 +130,8 @@ constexpr const char* kStyle =
     "table{border-collapse:collapse;font-size:12px;margin-bottom:20px}"
     "td,th{border:1px solid #bbb;padding:3px "
     "6px;text-align:left;white-space:nowrap}td:last-child{white-space:normal}th{background:#eee}"
-    "tr.out td{color:#888}h2{font-size:16px;margin:12px 0 6px}";
+    "tr.out td{color:#888}h2{font-size:16px;margin:12px 0 6px}"
+    "pre{font-size:12px;white-space:pre-wrap;word-break:break-all}";
 
 }  // namespace
 
@@ -153,8 +154,9 @@ std::string nightReportHtml(const NightRecord& night, const NightFit& fit,
                             const std::string& fieldPng, std::span<const ColourWeightRow> weights) {
     std::string out =
         "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
-        "<title>ORVEL night report</title><style>" +
-        std::string(kStyle) + "</style></head><body>\n";
+        "<title>ORVEL night report</title><style>";
+    out += kStyle;
+    out += "</style></head><body>\n";
     out += "<h1>" + xmlEscaped(plotTitle(setup)) + "</h1>\n<p class=\"sub\">" +
            xmlEscaped(plotSubtitle(night, setup)) + "</p>\n";
     out += image(plotPng, "The fitted lines of the three bands with every frame, and the residuals",
@@ -164,6 +166,16 @@ std::string nightReportHtml(const NightRecord& night, const NightFit& fit,
     out += weightsTable(weights);
     out += "<h2>Frames</h2>\n" + frameTable(night, fit.warnings);
     return out + "</body></html>\n";
+}
+
+std::string withRepeatCommand(const std::string& page, const std::string& command) {
+    static constexpr std::string_view kEnd = "</body></html>\n";
+    if (command.empty() || !page.ends_with(kEnd)) return page;
+    return page.substr(0, page.size() - kEnd.size()) +
+           "<h2>Repeating this run</h2>\n<p>Unattended, with the same coordinates, picks and "
+           "removals: the same log (but for the screen size) and the same results "
+           "files.</p>\n<pre>" +
+           xmlEscaped(command) + "</pre>\n" + std::string(kEnd);
 }
 
 }  // namespace orvel

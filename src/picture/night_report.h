@@ -21,4 +21,8 @@ std::string nightReportHtml(const NightRecord& night, const NightFit& fit,
                             const std::string& fieldPng,
                             std::span<const ColourWeightRow> weights = {});
 
+// The page with the command that repeats the run shown at its end (the page as it is when the
+// command is empty).
+std::string withRepeatCommand(const std::string& page, const std::string& command);
+
 }  // namespace orvel

@@ -3,9 +3,11 @@
 #include <cstdio>
 #include <exception>
 #include <new>
+#include <span>
 #include <string>
 
 #include "analysis/image_statistics.h"
+#include "base/numeric.h"
 #include "dialogue/frame_setup.h"
 #include "dialogue/graph_session.h"
 #include "graph/graph_file.h"
@@ -31,7 +33,7 @@ void checkPick(const char* option, float column, float row, const PixelImage& im
                         std::to_string(image.rows) + " pixels)"};
 }
 
-// The options answer: the coordinates, the picks at a screen factor of 1 (with the same log
+// The options answer: the coordinates, the picks at the screen factor given (with the same log
 // lines as the dialogue's), the removals by name, the graph drawn off screen when it is saved.
 class OptionsOperator : public NightOperator {
   public:
@@ -87,20 +89,39 @@ class OptionsOperator : public NightOperator {
     int status_ = 0;
 };
 
+// The picks turned down before the one taken (every --star or --background but the last).
+std::span<const std::pair<float, float>> turnedDown(
+    const std::vector<std::pair<float, float>>& given) {
+    return std::span(given).first(given.empty() ? 0 : given.size() - 1);
+}
+
 StarPicker OptionsOperator::picker(PickRecorder& picks) {
     return [this, &picks](const PixelImage& image, const FirstImageStats& stats, std::string_view) {
+        for (const auto& [column, row] : o_.starPicks) checkPick("--star", column, row, image);
         checkPick("--star", o_.starColumn, o_.starRow, image);
+        for (const auto& [column, row] : o_.backgroundPicks)
+            checkPick("--background", column, row, image);
         checkPick("--background", o_.backgroundColumn, o_.backgroundRow, image);
         picks.firstImage(stats);
-        // No desktop: the factor is 1 and the log shows 0, as for a frame that fits the screen.
-        picks.screenFactor(screenFactor(image.columns, image.rows, 0, 0));
+        // No desktop: the picture is the frame itself unless --screen-factor says it was
+        // reduced; the log shows the whole desktops spanned, one less than the reduction.
+        const int n = o_.screenFactor;
+        picks.screenFactor(ScreenFactor{n - 1, n});
+        // The picks in the reduced picture's pixels, as the window gave them; every one logged.
+        const auto window = [n](float imagePixel) {
+            return f32(static_cast<double>(imagePixel) / n);
+        };
         StarSelection s;
-        s.screenFactor = 1.0f;
-        s.starX = o_.starColumn;
-        s.starY = o_.starRow;
+        s.screenFactor = static_cast<float>(n);
+        for (const auto& [column, row] : turnedDown(o_.starPicks))
+            picks.star(window(column), window(row));
+        s.starX = window(o_.starColumn);
+        s.starY = window(o_.starRow);
         picks.star(s.starX, s.starY);
-        s.backgroundX = o_.backgroundColumn;
-        s.backgroundY = o_.backgroundRow;
+        for (const auto& [column, row] : turnedDown(o_.backgroundPicks))
+            picks.background(window(column), window(row));
+        s.backgroundX = window(o_.backgroundColumn);
+        s.backgroundY = window(o_.backgroundRow);
         picks.background(s.backgroundX, s.backgroundY);
         placeBackgroundRectangle(s, image.columns, image.rows);
         return s;
@@ -108,16 +129,26 @@ StarPicker OptionsOperator::picker(PickRecorder& picks) {
 }
 
 std::optional<FrameEdit> OptionsOperator::nextEdit(const NightRecord& night) {
-    while (nextName_ < o_.removals.size()) {
-        const std::string& name = o_.removals[nextName_++];
+    while (nextName_ < o_.edits.size()) {
+        const FrameNameEdit& edit = o_.edits[nextName_++];
+        const std::string& name = edit.name;
         console_.endLine();
-        if (const std::optional<std::size_t> frame = findIncludedFrame(night, name)) {
-            console_.printLine("Removed " + name + "; extinction coefficient re-calculated.");
-            return FrameEdit{*frame, false};
+        if (edit.restore) {
+            if (const std::optional<std::size_t> frame = findRemovedFrame(night, name)) {
+                console_.printLine("Restored " + name + "; extinction coefficient re-calculated.");
+                return FrameEdit{*frame, true};
+            }
+            console_.printLine("orvel: --restore " + name +
+                               ": no such frame removed; nothing restored");
+        } else {
+            if (const std::optional<std::size_t> frame = findIncludedFrame(night, name)) {
+                console_.printLine("Removed " + name + "; extinction coefficient re-calculated.");
+                return FrameEdit{*frame, false};
+            }
+            console_.printLine("orvel: --remove " + name +
+                               ": no such frame in the fit; nothing removed");
         }
-        // The fit then still holds a frame the caller meant to leave out.
-        console_.printLine("orvel: --remove " + name +
-                           ": no such frame in the fit; nothing removed");
+        // The fit then is not the one the caller meant.
         status_ = 1;
     }
     return std::nullopt;

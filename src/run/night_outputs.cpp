@@ -57,8 +57,8 @@ bool writeNightOutputs(const NightOutputs& out, const RunOptions& options,
         const std::string field = out.field ? fieldPicture(*out.field, night) : std::string();
         const std::string plot =
             nightPlot(night, out.fit, setup, plotValue(options), PictureFormat::png);
-        ok &= said(writeWholeFile(*options.reportFile,
-                                  nightReportHtml(night, out.fit, setup, plot, field, weights)),
+        const std::string page = nightReportHtml(night, out.fit, setup, plot, field, weights);
+        ok &= said(writeWholeFile(*options.reportFile, withRepeatCommand(page, out.repeatCommand)),
                    *options.reportFile, console);
     }
     if (options.plotFile)

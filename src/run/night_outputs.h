@@ -3,6 +3,7 @@
 #pragma once
 
 #include <filesystem>
+#include <string>
 
 #include "night/night_fit.h"
 #include "night/night_loop.h"
@@ -24,6 +25,7 @@ struct NightOutputs {
     const ObservingSetup& setup;                     // as typed or given
     const std::optional<FieldCrop>& field;           // the first frame's crop, when kept
     std::optional<std::filesystem::path> fieldFile;  // where the field picture goes
+    std::string repeatCommand;  // the command that repeats the run, for the report; or empty
 };
 
 // Writes ORVEL_weights.csv into the folder and shows its main rows, then the --plot, field

@@ -144,7 +144,8 @@ int finishNight(NightOperator& op, const RunOptions& options, NightRecord& night
         throw;
     }
     writeResults();
-    const NightOutputs out{night, fitted.fit(), outputs.setup, outputs.field, outputs.fieldFile};
+    const NightOutputs out{night,         fitted.fit(),      outputs.setup,
+                           outputs.field, outputs.fieldFile, op.repeatCommandText()};
     bool ok = true;
     if (plotBeside)
         ok &= writeSavedGraphPlot(night, fitted.fit(), out.setup, options, options.folder, console);

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <filesystem>
 #include <optional>
+#include <string>
 
 #include "base/run_log.h"
 #include "dialogue/graph_session.h"
@@ -51,6 +52,8 @@ class NightOperator {
     virtual std::optional<std::filesystem::path> fieldFile() const = 0;
     // The status of what went wrong on the operator's side (0 when nothing did).
     virtual int status() const = 0;
+    // The command that repeats the run unattended, for the report; empty for none.
+    virtual std::string repeatCommandText() const { return {}; }
 };
 
 // Opens "ORVEL_LOG.txt" in the folder; when it cannot be created the run goes on without a

@@ -65,19 +65,31 @@ OptionCheck<BatchOptions> angleAnswer(std::string BatchOptions::*target, AngleLi
     };
 }
 
-OptionCheck<BatchOptions> pixelAnswer(float BatchOptions::*column, float BatchOptions::*row) {
-    return [column, row](std::string_view name, const std::string& value, BatchOptions& o) {
+OptionCheck<BatchOptions> pixelAnswer(float BatchOptions::*column, float BatchOptions::*row,
+                                      std::vector<std::pair<float, float>> BatchOptions::*all) {
+    return [column, row, all](std::string_view name, const std::string& value, BatchOptions& o) {
         if (commasIn(value) != 1 || !isNumber(field(value, 1)) || !isNumber(field(value, 2)))
             return Refusal(refusal(name, value, "is not of the form COL,ROW"));
         o.*column = static_cast<float>(numericValue(field(value, 1)));
         o.*row = static_cast<float>(numericValue(field(value, 2)));
+        (o.*all).emplace_back(o.*column, o.*row);
         return Refusal();
     };
 }
 
+Refusal readScreenFactor(std::string_view name, const std::string& value, BatchOptions& o) {
+    // As large as a reduction can be: a frame of 32767 pixels on a screen of one.
+    constexpr double kLargest = 32768.0;
+    const double n = isNumber(value) ? numericValue(value) : 0.0;
+    if (!(n >= 1.0 && n <= kLargest && n == std::floor(n)))
+        return refusal(name, value, "is not a whole number from 1 to 32768");
+    o.screenFactor = static_cast<int>(n);
+    return std::nullopt;
+}
+
 Refusal readRemoval(std::string_view name, const std::string& value, BatchOptions& o) {
     if (value.empty()) return lacking(name, "needs a frame name");
-    o.removals.push_back(value);
+    o.edits.push_back({value, name == "--restore"});
     return std::nullopt;
 }
 

@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "base/option_table.h"
 #include "observing/coordinates.h"
@@ -18,9 +20,13 @@ using Refusal = std::optional<std::string>;
 // An angle typed as "D,M,S" (or "H,M,S") within its limits, as the typed answers are checked.
 OptionCheck<BatchOptions> angleAnswer(std::string BatchOptions::*target, AngleLimits limits);
 
-// A pick typed as "COL,ROW", image pixels of the first frame.
-OptionCheck<BatchOptions> pixelAnswer(float BatchOptions::*column, float BatchOptions::*row);
+// A pick typed as "COL,ROW", image pixels of the first frame; each one given is kept in `all`,
+// the last one is the pick.
+OptionCheck<BatchOptions> pixelAnswer(float BatchOptions::*column, float BatchOptions::*row,
+                                      std::vector<std::pair<float, float>> BatchOptions::*all);
 
+// --screen-factor: a whole number from 1 up.
+Refusal readScreenFactor(std::string_view name, const std::string& value, BatchOptions& o);
 Refusal readRemoval(std::string_view name, const std::string& value, BatchOptions& o);
 Refusal readGraphFile(std::string_view name, const std::string& value, BatchOptions& o);
 Refusal readFolder(std::string_view name, const std::string& value, BatchOptions& o);

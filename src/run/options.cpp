@@ -52,19 +52,40 @@ const OptionTable<BatchOptions> kOptions = {
      angleAnswer(&BatchOptions::declination, kDeclinationLimits)},
     {{.name = "--star",
       .placeholder = "COL,ROW",
-      .help = "the star's position in image pixels of the first frame",
+      .help = "the star's position in image pixels of the first frame; given again,\n"
+              "the last one is taken and the earlier ones are logged as picks turned\n"
+              "down, as an interactive run logs every click",
+      .repeatable = true,
       .group = kRequiredAnswer},
-     pixelAnswer(&BatchOptions::starColumn, &BatchOptions::starRow)},
+     pixelAnswer(&BatchOptions::starColumn, &BatchOptions::starRow, &BatchOptions::starPicks)},
     // This line of --help has always stood one column further right than the others.
     {{.name = "--background",
       .placeholder = "COL,ROW",
-      .help = " the centre of a patch of sky, image pixels of the first frame",
+      .help = " the centre of a patch of sky, image pixels of the first frame (may be\n"
+              "repeated as --star)",
+      .repeatable = true,
       .group = kRequiredAnswer},
-     pixelAnswer(&BatchOptions::backgroundColumn, &BatchOptions::backgroundRow)},
+     pixelAnswer(&BatchOptions::backgroundColumn, &BatchOptions::backgroundRow,
+                 &BatchOptions::backgroundPicks)},
+    {{.name = "--screen-factor",
+      .placeholder = "N",
+      .help = "the picks were made on a picture reduced N times (image pixels per\n"
+              "window pixel, default 1), as an interactive run shows a frame larger\n"
+              "than the screen: the star is looked for within 10 x N pixels of --star\n"
+              "and the log gives the picks divided by N, as that run's log does",
+      .group = kAnswer},
+     readScreenFactor},
     {{.name = "--remove",
       .placeholder = "NAME",
       .help = "leave this frame out of the fit; may be repeated; each removal refits\n"
               "and reports again, in the order given",
+      .repeatable = true,
+      .group = kAnswer},
+     readRemoval},
+    {{.name = "--restore",
+      .placeholder = "NAME",
+      .help = "put back a frame an earlier --remove left out (the outlier question's\n"
+              "answer U); it refits and reports again, in its place among the --remove",
       .repeatable = true,
       .group = kAnswer},
      readRemoval},
@@ -242,6 +263,7 @@ CommandLine parseCommandLine(std::span<const std::string_view> args) {
             return CommandLine{
                 read.finalName == "--help" ? CommandLine::Mode::help : CommandLine::Mode::version,
                 {},
+                {},
                 {}};
         case OptionsRead::End::unknown:
             return failure(read.message + " (see --help)");
@@ -255,6 +277,12 @@ CommandLine parseCommandLine(std::span<const std::string_view> args) {
     // output.
     const bool interactive = c.mode == CommandLine::Mode::interactive;
     if (auto clash = outputNameClash(c.options, interactive)) return failure(std::move(*clash));
+    for (const auto& [name, value] : read.asGiven) {
+        // The folder is passed on as a whole path of its own.
+        if (name == "--dir") continue;
+        c.givenWords.push_back(name);
+        if (value) c.givenWords.push_back(*value);
+    }
     return c;
 }
 
@@ -278,7 +306,8 @@ mouse.
 With --star and --background, and --lat, --lon, --ra and --dec where the frames do not hold
 them (with --remove and --graph when wanted) it asks nothing, opens no window and needs no
 display. It writes the same log as an interactive run with the same typed values and the
-same clicks at a screen factor of 1. The other options apply to both runs.
+same clicks (--screen-factor for a picture reduced to fit the screen); an interactive run
+ends by printing the command that repeats it. The other options apply to both runs.
 
 Options:
 )";

@@ -6,6 +6,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "analysis/aperture_choice.h"
@@ -36,6 +37,13 @@ struct RunOptions {
     bool strict = false;  // --strict: exit status 3 when a band with frames is not judged good
 };
 
+// A frame left out of the fit by name, or put back.
+struct FrameNameEdit {
+    std::string name;      // the frame's name as the results list it
+    bool restore = false;  // true: put back a frame removed before
+    bool operator==(const FrameNameEdit&) const = default;
+};
+
 // The unattended run: the typed answers and the clicks, given as options.
 struct BatchOptions {
     std::string latitude;        // "D,M,S" as it would be typed
@@ -46,7 +54,12 @@ struct BatchOptions {
     float starRow = 0.0f;
     float backgroundColumn = 0.0f;  // background pick, image pixels of the first frame
     float backgroundRow = 0.0f;
-    std::vector<std::string> removals;               // frame names to leave out, in order
+    // Every --star and --background in the order given, image pixels: the last of each is the
+    // pick above, the earlier ones picks turned down (logged as the dialogue logs every click).
+    std::vector<std::pair<float, float>> starPicks;
+    std::vector<std::pair<float, float>> backgroundPicks;
+    int screenFactor = 1;  // image pixels per window pixel of the picture the picks were made on
+    std::vector<FrameNameEdit> edits;                // --remove and --restore, in the order given
     std::optional<std::filesystem::path> graphFile;  // BMP, or PNG for a .png name
     RunOptions run;                                  // shared with the interactive run
 };
@@ -56,6 +69,9 @@ struct CommandLine {
     Mode mode = Mode::interactive;
     BatchOptions options;  // for batch; options.run also for interactive
     std::string error;     // for error: one line naming the option
+    // The options as given but --dir, each name followed by its value when it takes one: what
+    // a command repeating the run passes on.
+    std::vector<std::string> givenWords;
 };
 
 CommandLine parseCommandLine(std::span<const std::string_view> args);

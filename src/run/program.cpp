@@ -60,6 +60,7 @@ int programMain(int argc, char** argv) {
                        options};
     env.plotWindow = &plotWindow;
     env.magnifierWindow = &magnifierWindow;
+    env.givenWords = command.givenWords;
     return runOrvel(env);
 }
 

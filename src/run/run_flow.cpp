@@ -13,6 +13,7 @@
 #include "night/night_log.h"
 #include "platform/session_end.h"
 #include "run/night_session.h"
+#include "run/repeat_command.h"
 
 namespace orvel {
 
@@ -23,7 +24,10 @@ constexpr std::string_view kTitle = "ORVEL Atmospheric Extinction Coefficient Ca
 // The user answers: the coordinates typed, the picks and the removals clicked in the window.
 class DialogueOperator : public NightOperator {
   public:
-    explicit DialogueOperator(RunEnvironment& env) : env_(env) {}
+    explicit DialogueOperator(RunEnvironment& env) : env_(env) {
+        answers_.folder = std::filesystem::absolute(env.folder);
+        answers_.givenWords = env.givenWords;
+    }
 
     // The desktop size scales the first image; without a display only the picks are impossible.
     void logScreen(RunLog& log) override {
@@ -38,22 +42,33 @@ class DialogueOperator : public NightOperator {
         logScreenSize(log, desktop_.width, desktop_.height);
     }
     std::optional<ObservingSetup> setup(RunLog& log, const FrameCoordinates& frames) override {
-        setup_ = readObservingSetup(env_.console, log, frames);
-        return setup_;
+        answers_.setup = readObservingSetup(env_.console, log, frames, answers_.taken);
+        return answers_.setup;
     }
     int noFrames() override { return 0; }
     StarPicker picker(PickRecorder& picks) override {
-        return interactivePicker(desktop_, env_.console, env_.window, env_.magnifierWindow, picks);
+        // The picks are kept for the command that repeats the run.
+        return [this, &picks,
+                pick = interactivePicker(desktop_, env_.console, env_.window, env_.magnifierWindow,
+                                         picks)](
+                   const PixelImage& image, const FirstImageStats& stats, std::string_view name) {
+            const StarSelection s = pick(image, stats, name);
+            answers_.picks = PicksMade{picks.stars(), picks.backgrounds(), s.screenFactor};
+            return s;
+        };
     }
     bool fitUnmeasured() override { return true; }
     void openGraph(const NightRecord& night, GraphLayout layout) override;
     void showFit(const NightFit& fit) override { graph_->show(fit); }
-    std::optional<FrameEdit> nextEdit(const NightRecord&) override {
-        return nextOutlierEdit(*graph_, env_.console, outliers_);
+    std::optional<FrameEdit> nextEdit(const NightRecord& night) override {
+        const std::optional<FrameEdit> edit = nextOutlierEdit(*graph_, env_.console, outliers_);
+        // Removals and restores are kept, in order, for the command that repeats the run.
+        if (edit) answers_.edits.push_back({night.frames[edit->frame].name, edit->restore});
+        return edit;
     }
     // The labelled plot's file comes with every interactive run, the graph saved or not.
     bool closeGraph() override {
-        offerGraphExport(env_.window, env_.console, env_.folder);
+        answers_.graphSaved = offerGraphExport(env_.window, env_.console, env_.folder);
         if (plot_) plot_->close();
         return true;
     }
@@ -66,11 +81,12 @@ class DialogueOperator : public NightOperator {
         return env_.options.fieldFile.value_or(env_.folder / "ORVEL_field.png");
     }
     int status() const override { return 0; }
+    std::string repeatCommandText() const override { return repeatText(answers_); }
 
   private:
     RunEnvironment& env_;
+    RunAnswers answers_;  // what was typed and picked, for the command that repeats the run
     DesktopSize desktop_;
-    std::optional<ObservingSetup> setup_;  // as typed, for the labelled plot's title
     std::optional<GraphSession> graph_;
     std::optional<PlotWindow> plot_;  // beside the graph, when the run has a window for it
     OutlierState outliers_;
@@ -80,10 +96,10 @@ class DialogueOperator : public NightOperator {
 void DialogueOperator::openGraph(const NightRecord& night, GraphLayout layout) {
     graph_.emplace(night, env_.window);
     graph_->open(std::move(layout));
-    if (env_.plotWindow == nullptr || !setup_) return;
+    if (env_.plotWindow == nullptr) return;
     const PlotValue value =
         env_.options.plotMagnitudes ? PlotValue::magnitude : PlotValue::lnSignal;
-    plot_.emplace(*env_.plotWindow, night, *setup_, value);
+    plot_.emplace(*env_.plotWindow, night, answers_.setup, value);
     plot_->open(desktop_);
     graph_->showBeside(&*plot_);
 }
@@ -101,6 +117,15 @@ void closingPrompt(Console& console) {
     do {
         console.endLine();
     } while (!askFor(console, "Program is finished. Enter X to terminate. ", 'X'));
+}
+
+// After the last answer: the command that does the same without questions or windows.
+void printRepeatCommand(Console& console, const DialogueOperator& op) {
+    console.endLine();
+    console.printLine(
+        "To repeat this run unattended (the same log but for the screen size, and "
+        "the same results files):");
+    console.printLine(op.repeatCommandText());
 }
 
 }  // namespace
@@ -122,6 +147,7 @@ int runOrvel(RunEnvironment& env) {
         // A file that cannot be written is said on the console; the dialogue ends as usual.
         runNightSession(op, options, console, log);
         closingPrompt(console);
+        printRepeatCommand(console, op);
     } catch (const SessionEnded& ended) {
         return endEarly(env, ended.reason);
     } catch (const std::bad_alloc&) {

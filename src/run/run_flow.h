@@ -2,6 +2,8 @@
 #pragma once
 
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "platform/console.h"
 #include "platform/graphics_window.h"
@@ -18,6 +20,9 @@ struct RunEnvironment {
     // view of the image about the pointer. None (null) where a run has no room for them.
     GraphicsWindow* plotWindow = nullptr;
     GraphicsWindow* magnifierWindow = nullptr;
+    // The options as given but --dir (each name followed by its value): the command printed
+    // at the end to repeat the run passes them on.
+    std::vector<std::string> givenWords = {};
 };
 
 // Runs the whole dialogue. Returns the process exit status.

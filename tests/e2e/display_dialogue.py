@@ -4,12 +4,15 @@
 The console runs on a pseudo-terminal, the clicks come from xdotool. A small simulated night
 is measured with the whole dialogue: a rejected and an accepted star pick, a background pick,
 one outlier removed after one "N" at the yellow point, the graph saved, a wrong answer and then
-X at the closing question. The log, the console text and the saved BMP are checked.
+X at the closing question. The log, the console text and the saved BMP are checked, and the
+command printed after the X is run in a copy of the frames: the same log (but for the desktop
+size) and the same CSV files.
 
 Usage: display_dialogue.py BUILD_DIR
 """
 import os
 import re
+import shlex
 import shutil
 import struct
 import subprocess
@@ -28,6 +31,44 @@ def fail(message):
 
 def log_values(log, label):
     return [float(m) for m in re.findall(re.escape(label) + r"\s*(-?[0-9.E+-]+)", log)]
+
+
+def log_without_desktop(path):
+    lines = open(path, "rb").read().split(b"\r\n")
+    return [line for line in lines if not line.startswith(b"Width = ")]
+
+
+def repeat_as_printed(console, folder):
+    """The command printed after the X, run in a copy of the frames: the same log but for the
+    desktop size, and the same CSV files."""
+    lines = console.replace("\r\n", "\n").split("\n")
+    heading = [i for i, line in enumerate(lines) if line.startswith("To repeat this run unattended")]
+    if len(heading) != 1 or lines[heading[0] - 2:heading[0]] != [
+            "Program is finished. Enter X to terminate. x", ""]:
+        fail("no command printed after the closing answer")
+    words = shlex.split(lines[heading[0] + 1])
+    if words[:3] != ["orvel", "--dir", folder] or words.count("--star") != 2:
+        fail("command printed: " + lines[heading[0] + 1])
+    copy = tempfile.mkdtemp(prefix="orvel-e2e-again-")
+    try:
+        for name in os.listdir(folder):
+            if name.endswith(".fit"):
+                shutil.copy(os.path.join(folder, name), copy)
+        words = [os.path.join(BUILD, "orvel")] + [
+            w.replace(folder, copy) if w in (folder, os.path.join(folder, "ORVEL.bmp")) else w
+            for w in words[1:]]
+        done = subprocess.run(words, capture_output=True, env={"PATH": "/usr/bin:/bin"})
+        if done.returncode != 0:
+            fail("the printed command failed: %r" % done.stdout[-500:])
+        if log_without_desktop(os.path.join(folder, "ORVEL_LOG.txt")) != log_without_desktop(
+                os.path.join(copy, "ORVEL_LOG.txt")):
+            fail("the printed command wrote another log")
+        for name in ("ORVEL_results.csv", "ORVEL_fit.csv", "ORVEL_weights.csv"):
+            if open(os.path.join(folder, name), "rb").read() != open(
+                    os.path.join(copy, name), "rb").read():
+                fail("the printed command wrote another " + name)
+    finally:
+        shutil.rmtree(copy, ignore_errors=True)
 
 
 def main():
@@ -145,6 +186,7 @@ def run():
                 if 0 <= x0 + dx < 640 and 0 <= y0 + dy < 480]
         if (255, 0, 0) not in ring:
             fail("the first red point is not drawn")
+        repeat_as_printed(console, folder)
         print("1 passed, 0 failed")
     finally:
         xvfb.terminate()

@@ -18,11 +18,11 @@
 #include <string_view>
 #include <vector>
 
+#include "base/number_format.h"
+#include "base/typed_line.h"
 #include "fuzz/property.h"
 #include "observing/coordinates.h"
 #include "platform/terminal_console.h"
-#include "base/typed_line.h"
-#include "base/number_format.h"
 #include "run/options.h"
 
 namespace orvel::fuzz {
@@ -116,7 +116,12 @@ inline void checkCommandLine(std::string_view bytes) {
         // The coordinates may be left out for the frames' headers to give.
         FUZZ_REQUIRE(std::isfinite(o.starColumn) && std::isfinite(o.starRow));
         FUZZ_REQUIRE(std::isfinite(o.backgroundColumn) && std::isfinite(o.backgroundRow));
-        for (const std::string& name : o.removals) FUZZ_REQUIRE(!name.empty());
+        for (const FrameNameEdit& e : o.edits) FUZZ_REQUIRE(!e.name.empty());
+        // Every pick is the last of its list, and the picture's reduction a whole number.
+        FUZZ_REQUIRE(!o.starPicks.empty() && o.starPicks.back().first == o.starColumn);
+        FUZZ_REQUIRE(!o.backgroundPicks.empty() &&
+                     o.backgroundPicks.back().second == o.backgroundRow);
+        FUZZ_REQUIRE(o.screenFactor >= 1 && o.screenFactor <= 32768);
     }
 }
 

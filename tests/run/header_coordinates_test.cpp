@@ -36,7 +36,8 @@ std::string interactive(const std::filesystem::path& folder, std::vector<std::st
     window.addClick(15, 15);
     RunEnvironment env{console, window, folder};
     EXPECT_EQ(runOrvel(env), 0);
-    return console.transcript();
+    // The dialogue: the command printed after it names the folder.
+    return test::dialogueOf(console.transcript());
 }
 
 // The log without the header text, which differs between header styles.

@@ -96,7 +96,7 @@ TEST(Night, UnattendedRunWritesTheLogOfTheSameDialogue) {
     test::writeSmallNight(unattended);
 
     BatchOptions o = test::smallNightOptions(unattended.path());
-    o.removals = {"n_0002_B.fit"};
+    o.edits = {{"n_0002_B.fit"}};
     o.graphFile = unattended / "graph.png";
     ScriptedConsole out;
     ASSERT_EQ(runBatch(o, out), 0);

@@ -49,7 +49,7 @@ TEST(Options, ACompleteSetRunsUnattended) {
     EXPECT_EQ(c.options.starColumn, 312.0f);
     EXPECT_EQ(c.options.starRow, 240.0f);
     EXPECT_EQ(c.options.backgroundColumn, 100.5f);
-    EXPECT_EQ(c.options.removals, (std::vector<std::string>{"a_R.fit", "b_G.fit"}));
+    EXPECT_EQ(c.options.edits, (std::vector<FrameNameEdit>{{"a_R.fit"}, {"b_G.fit"}}));
     EXPECT_EQ(c.options.graphFile->string(), "g.png");
     EXPECT_EQ(c.options.run.folder, dir.path());
     EXPECT_EQ(parse(complete()).options.run.folder, ".");
@@ -89,6 +89,30 @@ TEST(Options, MissingAndMalformedOptionsAreNamed) {
     EXPECT_EQ(error(args), "option --star '1e,10' is not of the form COL,ROW");
     args[8] = "1e999,10";
     EXPECT_EQ(error(args), "option --star '1e999,10' is not of the form COL,ROW");
+}
+
+// The picks of an interactive run given again: every click in order (the last taken) and the
+// picture's reduction; the interactive run's own options kept as given for its repeat.
+TEST(Options, PicksTurnedDownAndTheScreenFactorAreRead) {
+    const CommandLine c =
+        parse(complete({"--star", "10,20", "--background", "7,8", "--screen-factor", "3"}));
+    ASSERT_EQ(c.mode, CommandLine::Mode::batch) << c.error;
+    EXPECT_EQ(c.options.starColumn, 10.0f);
+    EXPECT_EQ(c.options.starRow, 20.0f);
+    using Picks = std::vector<std::pair<float, float>>;
+    EXPECT_EQ(c.options.starPicks, (Picks{{312.0f, 240.0f}, {10.0f, 20.0f}}));
+    EXPECT_EQ(c.options.backgroundPicks, (Picks{{100.5f, 99.0f}, {7.0f, 8.0f}}));
+    EXPECT_EQ(c.options.screenFactor, 3);
+    EXPECT_EQ(parse(complete()).options.screenFactor, 1);
+    for (const std::string_view bad : {"0", "2.5", "x", "32769", "-2"})
+        EXPECT_EQ(parse(complete({"--screen-factor", bad})).error,
+                  "option --screen-factor '" + std::string(bad) +
+                      "' is not a whole number from 1 to 32768");
+    const CommandLine interactive =
+        parse({"--weighted", "--aperture=auto", "--dir", ".", "--frames", "--dir"});
+    ASSERT_EQ(interactive.mode, CommandLine::Mode::interactive) << interactive.error;
+    EXPECT_EQ(interactive.givenWords,
+              (std::vector<std::string>{"--weighted", "--aperture", "auto", "--frames", "--dir"}));
 }
 
 // The value of an angle, from its three fields, must lie in its range: an unnoticed slip
@@ -155,12 +179,13 @@ std::vector<std::string> listedOptions(const std::string& help) {
 TEST(Options, HelpListsExactlyTheOptionsTheParserAccepts) {
     const std::vector<std::string> listed = listedOptions(helpText());
     const std::vector<std::string> expected = {
-        "--lat",     "--lon",        "--ra",       "--dec",      "--star",       "--background",
-        "--remove",  "--graph",      "--dir",      "--frames",   "--band",       "--band-keyword",
-        "--bayer",   "--airmass",    "--equinox",  "--time-ref", "--pressure",   "--temperature",
-        "--gain",    "--read-noise", "--weighted", "--strict",   "--reject",     "--aperture",
-        "--annulus", "--plot",       "--plot-y",   "--field",    "--weights-at", "--report",
-        "--help",    "--version"};
+        "--lat",        "--lon",           "--ra",       "--dec",          "--star",
+        "--background", "--screen-factor", "--remove",   "--restore",      "--graph",
+        "--dir",        "--frames",        "--band",     "--band-keyword", "--bayer",
+        "--airmass",    "--equinox",       "--time-ref", "--pressure",     "--temperature",
+        "--gain",       "--read-noise",    "--weighted", "--strict",       "--reject",
+        "--aperture",   "--annulus",       "--plot",     "--plot-y",       "--field",
+        "--weights-at", "--report",        "--help",     "--version"};
     EXPECT_EQ(listed, expected);
     for (const std::string& option : listed) {
         const CommandLine c = parse({option, "x"});

@@ -54,7 +54,16 @@ TEST(RunFlow, EmptyFolderGoesStraightToTheClosingQuestion) {
                      "N)? y\n"),
               std::string::npos);
     EXPECT_EQ(count(t, "\nProgram is finished. Enter X to terminate. "), 2u);
-    EXPECT_TRUE(t.ends_with("\nProgram is finished. Enter X to terminate. X\n"));
+    EXPECT_TRUE(test::dialogueOf(t).ends_with("\nProgram is finished. Enter X to terminate. X\n"));
+    // Then the command that repeats the run: nothing was picked, so the picks are placeholders.
+    EXPECT_TRUE(
+        t.ends_with("Enter X to terminate. X\n\nTo repeat this run unattended (the same "
+                    "log but for the screen size, and the same results files):\norvel "
+                    "--dir " +
+                    dir.path().string() +
+                    " --lat -33,52,7 --lon 151,12,30 --ra 5,55,10 --dec 7,24,25 --star "
+                    "0,0 --background 0,0\n"))
+        << t;
     EXPECT_EQ(count(t, "Input the "), 4u);
     EXPECT_TRUE(window.created().empty());
 }
@@ -98,7 +107,7 @@ TEST(RunFlow, ALogThatCannotBeCreatedIsSaidOnceAndTheRunGoesOn) {
     ScriptedWindow window;
     EXPECT_EQ(run(dir, console, window), 0);
     EXPECT_EQ(count(console.transcript(), "ORVEL_LOG.txt cannot be created"), 1u);
-    EXPECT_TRUE(console.transcript().ends_with("Enter X to terminate. X\n"));
+    EXPECT_TRUE(test::dialogueOf(console.transcript()).ends_with("Enter X to terminate. X\n"));
 }
 
 TEST(RunFlow, NoDisplayIsSaidOnceAndOnlyThePicksNeedOne) {

@@ -103,7 +103,7 @@ TEST(SessionEnd, TheWholeDialogueRunsToItsEnd) {
     EXPECT_EQ(full.status, 0);
     EXPECT_TRUE(full.graphSaved);
     EXPECT_EQ(test::logLines(full.log).front(), "ORVEL LOG");
-    EXPECT_TRUE(full.transcript.ends_with("Enter X to terminate. X\n"));
+    EXPECT_TRUE(test::dialogueOf(full.transcript).ends_with("Enter X to terminate. X\n"));
 }
 
 TEST(SessionEnd, InputEndingAtEachQuestionEndsTheRunWithTheLogKept) {
@@ -234,12 +234,12 @@ TEST(SessionEnd, AnUnattendedRunWithoutItsLogOrWithAnUnknownRemovalFails) {
 
     std::filesystem::remove(dir / "ORVEL_LOG.txt");
     BatchOptions o = test::smallNightOptions(dir.path());
-    o.removals = {"n_0009_R.fit"};
+    o.edits = {{"n_0009_R.fit"}};
     ScriptedConsole second;
     EXPECT_EQ(runBatch(o, second), 1);
     EXPECT_NE(second.transcript().find("orvel: --remove n_0009_R.fit: no such frame in the fit"),
               std::string::npos);
-    o.removals = {"n_0002_R.fit"};
+    o.edits = {{"n_0002_R.fit"}};
     ScriptedConsole third;
     EXPECT_EQ(runBatch(o, third), 0);
 }

@@ -66,6 +66,11 @@ std::size_t count(const std::string& text, const std::string& part) {
     return n;
 }
 
+std::string dialogueOf(const std::string& transcript) {
+    const std::size_t end = transcript.rfind("\n\nTo repeat this run unattended");
+    return end == std::string::npos ? transcript : transcript.substr(0, end + 1);
+}
+
 std::vector<std::string> csvColumn(std::string_view text, std::string_view name) {
     const std::vector<std::string> lines = logLines(text);
     if (lines.empty()) return {};

@@ -37,6 +37,10 @@ std::vector<std::string> logLines(std::string_view text);
 // How often `part` occurs in the text (overlapping occurrences counted).
 std::size_t count(const std::string& text, const std::string& part);
 
+// An interactive run's transcript up to its last answer: the lines it prints after the X (the
+// command that repeats the run) left out.
+std::string dialogueOf(const std::string& transcript);
+
 // The values of one column of a CSV file's text, by its header name, row by row (quoted
 // fields unquoted). Empty when there is no such column.
 std::vector<std::string> csvColumn(std::string_view text, std::string_view name);
