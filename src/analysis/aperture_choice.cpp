@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdio>
+#include <numbers>
+#include <string>
 
 namespace orvel {
 
@@ -195,6 +198,54 @@ std::optional<GrowthCorrection> fitGrowthCorrection(const std::vector<GrowthSamp
     GrowthCorrection line = g;
     if (points.size() < 4 || !fitQuadratic(points, g)) return line;
     return g;
+}
+
+namespace {
+
+// The pixels of the frame whose centres lie at inner < d <= outer from (column, row).
+long long annulusPixels(double column, double row, double inner, double outer, int columns,
+                        int rows) {
+    long long count = 0;
+    const int left = std::max(0, static_cast<int>(std::floor(column - outer)));
+    const int right = std::min(columns - 1, static_cast<int>(std::ceil(column + outer)));
+    const int top = std::max(0, static_cast<int>(std::floor(row - outer)));
+    const int bottom = std::min(rows - 1, static_cast<int>(std::ceil(row + outer)));
+    for (int y = top; y <= bottom; ++y)
+        for (int x = left; x <= right; ++x) {
+            const double d = std::hypot(x - column, y - row);
+            count += d > inner && d <= outer;
+        }
+    return count;
+}
+
+std::string pixels(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", value);
+    return text;
+}
+
+}  // namespace
+
+std::optional<std::string> apertureMisfit(const ApertureSettings& settings, double column,
+                                          double row, int columns, int rows) {
+    const std::string place = " about the star at " + pixels(column) + "," + pixels(row);
+    const std::string frame = " of the first frame (" + std::to_string(columns) + " x " +
+                              std::to_string(rows) + " pixels)";
+    const double r = settings.radius;
+    // A fixed aperture that leaves the frame would sum only part of the star.
+    if (settings.rule == ApertureRule::fixed &&
+        (column - r < 0.0 || row - r < 0.0 || column + r > columns - 1 || row + r > rows - 1))
+        return "option --aperture '" + pixels(r) + "': the aperture" + place +
+               " reaches beyond the edge" + frame;
+    if (!settings.annulus) return std::nullopt;
+    const auto [inner, outer] = *settings.annulus;
+    const long long held = annulusPixels(column, row, inner, outer, columns, rows);
+    const double area = std::numbers::pi * (outer * outer - inner * inner);
+    if (held >= kFewestSkyPixels && static_cast<double>(held) >= kSkyAreaShare * area)
+        return std::nullopt;
+    return "option --annulus '" + pixels(inner) + "," + pixels(outer) + "': the sky annulus" +
+           place + " holds " + std::to_string(held) + " pixels" + frame + "; it needs at least " +
+           std::to_string(kFewestSkyPixels) + " and a third of its area";
 }
 
 }  // namespace orvel

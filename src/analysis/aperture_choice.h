@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <optional>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -25,6 +26,12 @@ struct ApertureSettings {
     std::optional<std::pair<double, double>> annulus;  // inner and outer sky radius, pixels;
                                                        // empty: chosen from the FWHM
 };
+
+// A sky annulus of fewer pixels than this, or than this share of its area inside the image's
+// bounds as drawn, gives no sky level to trust: the frame's edge or a fixed annulus beyond it
+// cut it away.
+inline constexpr int kFewestSkyPixels = 20;
+inline constexpr double kSkyAreaShare = 1.0 / 3.0;
 
 // The automatic radius in units of the night's median FWHM: a Gaussian star has given all but
 // a few millionths of its light by then, even on frames whose seeing is half as wide again.
@@ -104,5 +111,12 @@ int allowForNearbyStars(const ApertureSettings& settings, const std::vector<Near
 // or a default annulus when no width is known (NaN).
 std::optional<ApertureGeometry> chooseAperture(const ApertureSettings& settings, double medianFwhm,
                                                double widestFwhm = std::nan(""));
+
+// Why the radius or sky annulus given cannot be measured about a star at (column, row) of a
+// frame of columns x rows pixels: the fixed aperture reaches beyond the frame, or the given
+// annulus holds fewer of the frame's pixels than kFewestSkyPixels or kSkyAreaShare of its area.
+// Each reason names its option. Empty when both fit, and for sizes chosen from the FWHM.
+std::optional<std::string> apertureMisfit(const ApertureSettings& settings, double column,
+                                          double row, int columns, int rows);
 
 }  // namespace orvel

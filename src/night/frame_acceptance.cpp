@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "analysis/aperture_choice.h"
 #include "base/number_format.h"
 #include "base/numeric.h"
 #include "base/typed_line.h"
@@ -34,11 +35,6 @@ constexpr double kFlatTopAboveSky = 20.0;
 // The ceilings of 12-bit converters: 4095 as counted, 65520 when each count is written times 16
 // to fill 16-bit samples. A star's pixel at one of them is clipped, whatever the format holds.
 constexpr float kTwelveBitCeilings[] = {4095.0f, 65520.0f};
-// A sky annulus of fewer pixels than this, or than this share of its area inside the image's
-// bounds as drawn, gives no sky level to trust: the frame's edge or a fixed annulus beyond it
-// cut it away.
-constexpr int kFewestSkyPixels = 20;
-constexpr double kSkyAreaShare = 1.0 / 3.0;
 
 std::string sizeText(int columns, int rows) {
     return formatShort(columns) + "x" + formatShort(rows);

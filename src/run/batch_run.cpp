@@ -102,6 +102,10 @@ StarPicker OptionsOperator::picker(PickRecorder& picks) {
         for (const auto& [column, row] : o_.backgroundPicks)
             checkPick("--background", column, row, image);
         checkPick("--background", o_.backgroundColumn, o_.backgroundRow, image);
+        // A radius or annulus given that the first frame cannot hold ends the run at once.
+        if (const std::optional<std::string> misfit = apertureMisfit(
+                o_.run.aperture, o_.starColumn, o_.starRow, image.columns, image.rows))
+            throw OptionRefused{*misfit};
         picks.firstImage(stats);
         // No desktop: the picture is the frame itself unless --screen-factor says it was
         // reduced; the log shows the whole desktops spanned, one less than the reduction.

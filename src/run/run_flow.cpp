@@ -54,6 +54,11 @@ class DialogueOperator : public NightOperator {
                    const PixelImage& image, const FirstImageStats& stats, std::string_view name) {
             const StarSelection s = pick(image, stats, name);
             answers_.picks = PicksMade{picks.stars(), picks.backgrounds(), s.screenFactor};
+            // A radius or annulus given that the first frame cannot hold ends the run at once.
+            if (const std::optional<std::string> misfit =
+                    apertureMisfit(env_.options.aperture, s.starX * s.screenFactor,
+                                   s.starY * s.screenFactor, image.columns, image.rows))
+                throw OptionRefused{*misfit};
             return s;
         };
     }
@@ -108,6 +113,8 @@ void DialogueOperator::openGraph(const NightRecord& night, GraphLayout layout) {
 int endEarly(RunEnvironment& env, const std::string& reason) {
     if (env.window.isOpen()) env.window.close();
     if (env.plotWindow != nullptr && env.plotWindow->isOpen()) env.plotWindow->close();
+    if (env.magnifierWindow != nullptr && env.magnifierWindow->isOpen())
+        env.magnifierWindow->close();
     env.console.endLine();
     env.console.printLine(reason + " The run ends; the log keeps everything measured.");
     return 1;
@@ -150,6 +157,11 @@ int runOrvel(RunEnvironment& env) {
         printRepeatCommand(console, op);
     } catch (const SessionEnded& ended) {
         return endEarly(env, ended.reason);
+    } catch (const OptionRefused& refused) {
+        // An option the first frame cannot hold (an aperture beyond its edge): as refused on
+        // the command line, status 2.
+        endEarly(env, "orvel: " + refused.message + ".");
+        return 2;
     } catch (const std::bad_alloc&) {
         // A frame claiming more pixels than memory holds must not take the log with it.
         return endEarly(env, "There is not enough memory to go on.");

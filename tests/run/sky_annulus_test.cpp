@@ -1,6 +1,7 @@
 // A sky that cannot be measured: an annulus cut away by the frame's edge, and NaN pixels in the
 // aperture and annulus, through unattended runs over simulated nights.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include <cmath>
 #include <cstdlib>
@@ -9,7 +10,9 @@
 #include <string>
 
 #include "platform/scripted_console.h"
+#include "platform/scripted_window.h"
 #include "run/batch_run.h"
+#include "run/run_flow.h"
 #include "support/test_support.h"
 
 namespace orvel {
@@ -49,18 +52,42 @@ void setNaN(const std::filesystem::path& frame, int column, int row) {
     f.write(nan, 4);
 }
 
-// An annulus beyond the frame's edge holds no pixel: without a sky level every frame is left
-// out with that reason, not fitted with a sky of 0.
-TEST(SkyAnnulus, AnAnnulusBeyondTheFrameLeavesEveryFrameOut) {
+// An aperture or annulus given that the first frame cannot hold is refused once that frame is
+// read, with status 2, unattended or in the dialogue: without a sky level every frame would be
+// left out (or, before, fitted with a sky of 0).
+TEST(SkyAnnulus, AnApertureOrAnnulusTheFirstFrameCannotHoldIsRefused) {
     test::TempDir dir;
     simulate(dir, "");
-    ScriptedConsole console;
-    runBatch(fixedAperture(dir, 6, 300, 400), console);
-    const std::vector<std::string> notes = csvColumn(readFile(dir / "ORVEL_results.csv"), "note");
-    ASSERT_EQ(notes.size(), 18u);
-    for (const std::string& note : notes) EXPECT_EQ(note, "its sky annulus holds 0 pixels");
-    EXPECT_NE(console.transcript().find(
-                  "File NIGHT_0001_R.fit is not used: its sky annulus holds 0 pixels."),
+    const std::string orvel = std::string(ORVEL_BINARY_DIR) +
+                              "/orvel --lat 35,0,0 --lon -106,30,0 --ra 9,5,0 --dec 34,30,0 "
+                              "--star 161,117 --background 40,40 --dir " +
+                              dir.path().string();
+    const std::string errors = (dir / "errors.txt").string();
+    const auto status = [&](const std::string& options) {
+        const int raw = std::system((orvel + " " + options + " > /dev/null 2> " + errors).c_str());
+        return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    };
+    // The annulus 300 < d <= 400 about (161, 117) holds no pixel of a 320 x 240 frame.
+    EXPECT_EQ(status("--aperture 6 --annulus 300,400"), 2);
+    EXPECT_EQ(readFile(errors),
+              "orvel: option --annulus '300,400': the sky annulus about the star at 161,117 "
+              "holds 0 pixels of the first frame (320 x 240 pixels); it needs at least 20 and a "
+              "third of its area\n");
+    // A radius of 117 spans rows 0..234 and columns 44..278: inside; one more leaves row 0.
+    EXPECT_EQ(status("--aperture 117 --annulus 150,180"), 0);
+    EXPECT_EQ(status("--aperture 118"), 2);
+    EXPECT_NE(readFile(errors).find("option --aperture '118': the aperture about the star at "
+                                    "161,117 reaches beyond the edge"),
+              std::string::npos);
+    // The dialogue says it and ends with the same status once the star is picked.
+    ScriptedConsole console({"y", "35,0,0", "-106,30,0", "9,5,0", "34,30,0", "Y", "Y"});
+    ScriptedWindow window;
+    window.addClick(161, 117);
+    window.addClick(40, 40);
+    RunEnvironment env{console, window, dir.path()};
+    env.options.aperture = fixedAperture(dir, 6, 300, 400).run.aperture;
+    EXPECT_EQ(runOrvel(env), 2);
+    EXPECT_NE(console.transcript().find("orvel: option --annulus '300,400': the sky annulus"),
               std::string::npos)
         << console.transcript();
 }
