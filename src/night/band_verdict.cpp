@@ -5,6 +5,9 @@
 #include <cstdio>
 #include <string>
 
+#include "base/display_text.h"
+#include "night/altitude_check.h"
+
 namespace orvel {
 
 namespace {
@@ -58,6 +61,18 @@ double airmassSpan(const NightRecord& night, Band b) {
     return static_cast<double>(high->airmass) - low->airmass;
 }
 
+// Frames of the band in the fit whose computed elevation is more than a degree from the
+// telescope's own altitude in its header: the place, the time or the star is wrong for them.
+int offTelescope(const NightRecord& night, Band b, std::string& card) {
+    int n = 0;
+    for (const FrameRecord& f : night.frames)
+        if (f.included() && f.band == b && !frameAltitudeNote(f).empty()) {
+            card = f.header.altitudeCard;
+            ++n;
+        }
+    return n;
+}
+
 // Why a band's line cannot be taken as it stands; empty when nothing speaks against it.
 std::vector<std::string> doubts(const NightRecord& night, const NightFit& fit, Band b) {
     const BandResult& r = fit.band(b);
@@ -81,6 +96,10 @@ std::vector<std::string> doubts(const NightRecord& night, const NightFit& fit, B
         why.push_back(std::to_string(n) + " of its frames show no clear star at the pick");
     if (const int n = outliersLeft(night, fit, b); n > 0)
         why.push_back(std::to_string(n) + " suspected outlier" + (n > 1 ? "s remain" : " remains"));
+    std::string card;
+    if (const int n = offTelescope(night, b, card); n > 0)
+        why.push_back("the computed elevations of " + std::to_string(n) + " of its frames differ " +
+                      "from the telescope's " + displaySafe(card) + " by more than a degree");
     return why;
 }
 

@@ -17,8 +17,8 @@ inline constexpr double kShortestJudgedSpan = 0.3;     // airmass from lowest to
 inline constexpr double kOutlierNoises = 3.0;  // a suspected outlier counts beyond this many
                                                // of its own noise errors
 
-// Sets every band's verdict and reasons from its line, its errors and the fit's warnings (the
-// suspected outliers that remain).
+// Sets every band's verdict and reasons from its line, its errors, the fit's warnings (the
+// suspected outliers that remain) and the telescope's altitudes where the headers give them.
 void judgeBands(const NightRecord& night, NightFit& fit);
 
 // "good", "doubtful" or "none".

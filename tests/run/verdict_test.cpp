@@ -67,6 +67,25 @@ TEST(Verdict, AWrongLongitudeSignIsDoubtfulAndStrictExitsWithThree) {
     EXPECT_EQ(runBatch(o, again), 0);
 }
 
+// The star's right ascension an hour off: every elevation is computed some degrees wrong, yet k
+// stays positive and the scatter small. The telescope's CENTALT in every header says so.
+TEST(Verdict, ElevationsThatDisagreeWithTheTelescopesAreDoubtful) {
+    test::TempDir dir;
+    simulate(dir, "--header-style nina");
+    BatchOptions o = strictRun(dir, 161, 117);
+    ScriptedConsole clean;
+    EXPECT_EQ(runBatch(o, clean), 0) << clean.transcript();
+    o.rightAscension = "10,5,0";
+    ScriptedConsole console;
+    EXPECT_EQ(runBatch(o, console), 3);
+    const std::string fit = readFile(dir / "ORVEL_fit.csv");
+    for (const std::string& reasons : csvColumn(fit, "verdict_reasons"))
+        EXPECT_NE(reasons.find(" of its frames differ from the telescope's CENTALT by more than "
+                               "a degree"),
+                  std::string::npos)
+            << reasons;
+}
+
 // A pick on empty sky measures noise: no band's line can be trusted.
 TEST(Verdict, APickOnEmptySkyIsDoubtful) {
     test::TempDir dir;
