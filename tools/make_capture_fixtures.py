@@ -16,7 +16,8 @@ from astropy.time import Time
 
 ROOT = pathlib.Path(__file__).resolve().parent.parent
 OUT = ROOT / "tests" / "data" / "capture"
-SIMULATE = ["--size", "64x48", "--frames", "3", "--star", "32.3,23.6", "--seed", "7"]
+SIMULATE = ["--size", "64x48", "--frames", "3", "--star", "32.3,23.6", "--k", "0.25,0.18,0.12",
+            "--seed", "7"]
 WORDS = {"R": "Red", "G": "Green", "B": "Blue"}
 
 

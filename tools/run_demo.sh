@@ -47,6 +47,12 @@ echo "  cd $DEMO && ${command[*]}"
 echo
 status=0
 (cd "$DEMO" && "$BUILD/orvel" "${command[@]:1}") || status=$?
+# The night's true k from truth.csv's band table, to set beside the k found above.
+truth=$(awk -F, '/^band,k,/ { bands = 1; next } bands && NF >= 2 { printf "%s%s %s", sep, $1, $2; sep = ", " }' "$DEMO/truth.csv")
+echo
+echo "The night's true k (truth.csv), ln per airmass: $truth"
+echo "(a real clear sky's order, blue dimmed most; each k found should lie within about two"
+echo "standard errors of it)"
 echo
 echo "Files written in $DEMO/:"
 find "$DEMO" -maxdepth 1 -type f -name 'ORVEL*' -printf '  %f (%s bytes)\n' | sort

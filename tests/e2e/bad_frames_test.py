@@ -45,7 +45,8 @@ K_TOLERANCE = 0.03   # see above
 
 STAR = (200, 120)    # image pixels, and window pixels at screen factor 1
 SKY = (60, 200)
-NIGHT = ["--frames", "8", "--size", "320x240", "--star", "%d,%d" % STAR, "--seed", "21",
+NIGHT = ["--frames", "8", "--size", "320x240", "--star", "%d,%d" % STAR, "--k", "0.25,0.18,0.12",
+         "--seed", "21",
          "--saturate", "5", "--hide-star", "9", "--cut", "13", "--below-horizon", "17",
          "--cube", "--dark"]
 # How each kind of file in truth.csv's note column must be reported.

@@ -40,6 +40,7 @@ SIMULATE = os.path.join(BUILD, "orvel-simulate")
 FIXTURES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "data", "capture")
 RUN_TIMEOUT = 180
 K_TOLERANCE = 0.03
+COLOUR_K = "0.25,0.18,0.12"  # the colour nights' extinction, R,G,B, ln per airmass
 TYPED = ["35,0,0", "-106,30,0", "9,5,0", "34,30,0"]
 FIXTURE_PICKS = ["--star", "32,24", "--background", "10,10"]
 STYLES = ["fits", "extension", "gz", "fz", "times"]
@@ -104,13 +105,13 @@ def check_fixture_styles(work):
 def colour_night(work, kind):
     night = os.path.join(work, kind)
     subprocess.run([SIMULATE, "--out", night, "--size", "320x240", "--frames", "8", "--star",
-                    "%d,%d" % COLOUR_STAR, "--colour", kind, "--seed", "3"], check=True,
+                    "%d,%d" % COLOUR_STAR, "--colour", kind, "--k", COLOUR_K, "--seed", "3"], check=True,
                    capture_output=True, timeout=RUN_TIMEOUT)
     return night
 
 
 def check_colour_fit(run, folder):
-    truth = {"R": 0.25, "G": 0.18, "B": 0.12}
+    truth = dict(zip("RGB", map(float, COLOUR_K.split(","))))
     fit = {row["band"]: row for row in rows(os.path.join(folder, "ORVEL_fit.csv"))}
     for band, k in truth.items():
         measured = float(fit[band]["k"]) if fit.get(band, {}).get("k") else None

@@ -26,8 +26,8 @@ check = Checks()
 
 def simulate(folder, flux):
     subprocess.run([SIMULATE, "--out", folder, "--size", "320x240", "--star", "%d,%d" % STAR,
-                    "--frames", "30", "--seed", "4", "--seeing-power", "0.6", "--k-end",
-                    "0.33,0.26,0.20", "--flux", flux], check=True, capture_output=True,
+                    "--frames", "30", "--seed", "4", "--seeing-power", "0.6", "--k", "0.25,0.18,0.12",
+                    "--k-end", "0.33,0.26,0.20", "--flux", flux], check=True, capture_output=True,
                    timeout=180)
 
 

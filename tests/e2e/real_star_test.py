@@ -17,7 +17,7 @@ import tempfile
 from checks import Checks
 
 BUILD = os.path.abspath(sys.argv[1])
-TRUE_K = {"R": 0.25, "G": 0.18, "B": 0.12}  # the simulator's default, ln per airmass
+TRUE_K = {"R": 0.25, "G": 0.18, "B": 0.12}  # every night's extinction (--k), ln per airmass
 STAR = (180, 150)
 check = Checks()
 
@@ -25,7 +25,8 @@ check = Checks()
 def night(folder, *options):
     """Writes a night with the star at STAR and runs orvel on it with the truth's coordinates."""
     subprocess.run([os.path.join(BUILD, "orvel-simulate"), "--out", folder, "--star",
-                    "%d,%d" % STAR] + list(options), check=True, capture_output=True)
+                    "%d,%d" % STAR, "--k", ",".join(str(TRUE_K[b]) for b in "RGB")] + list(options),
+                   check=True, capture_output=True)
     result = subprocess.run(
         [os.path.join(BUILD, "orvel"), "--lat", "35,0,0", "--lon", "-106,30,0", "--ra", "9,5,0",
          "--dec", "34,30,0", "--star", "%d,%d" % STAR, "--background", "100,100"],

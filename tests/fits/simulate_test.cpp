@@ -114,8 +114,8 @@ TEST(Simulator, SixteenBitNightReadsBackWithItsHeaderAndStar) {
     ASSERT_EQ(truth.size(), 15u);
     EXPECT_EQ(truth[0], "file,band,ut,elevation_deg,airmass,flux_adu,note");
     EXPECT_EQ(truth[11], "band,k,flux_above_atmosphere_adu");
-    EXPECT_EQ(truth[12], "R,0.25,200000.000");
-    const double k[3] = {0.25, 0.18, 0.12};
+    EXPECT_EQ(truth[12], "R,0.12,200000.000");
+    const double k[3] = {0.12, 0.18, 0.25};
     const double flux[3] = {2.0e5, 2.5e5, 1.5e5};
     double previousAirmass = 0.0;
     for (int i = 0; i < 9; ++i) {

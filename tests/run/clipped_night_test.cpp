@@ -20,9 +20,9 @@ using test::readFile;
 // meridian; green and blue (30000 ADU) never do. Truth: k = 0.25, 0.18, 0.12.
 void expectClippedFramesLeftOut(const std::string& adc, const std::string& ceiling) {
     test::TempDir dir;
-    const std::string command = std::string(ORVEL_BINARY_DIR) + "/orvel-simulate --out " +
-                                dir.path().string() + " " + adc +
-                                " --frames 12 --flux 50000,30000,30000 --seed 4 > /dev/null";
+    const std::string command =
+        std::string(ORVEL_BINARY_DIR) + "/orvel-simulate --out " + dir.path().string() + " " + adc +
+        " --frames 12 --flux 50000,30000,30000 --k 0.25,0.18,0.12 --seed 4 > /dev/null";
     ASSERT_EQ(std::system(command.c_str()), 0);
     ScriptedConsole console;
     ASSERT_EQ(runBatch(test::simulatedNightOptions(dir.path(), 352, 217, 100, 100), console), 0);

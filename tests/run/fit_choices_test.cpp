@@ -101,8 +101,9 @@ TEST(FitChoices, NoiseErrorsMatchTheScatterAndARisingExtinctionIsFound) {
     }
     EXPECT_EQ(count(quiet.transcript(), "extinction drifted"), 0u) << quiet.transcript();
 
-    // k rises by 0.08 from the first frame to the last: 0.0136 per hour over 5.9 hours.
-    simulate(rising, "--frames 30 --seed 2 --k-end 0.33,0.26,0.20");
+    // k rises by 0.08 in every band from the first frame to the last: 0.0136 per hour over 5.9
+    // hours.
+    simulate(rising, "--frames 30 --seed 2 --k 0.25,0.18,0.12 --k-end 0.33,0.26,0.20");
     ScriptedConsole told;
     ASSERT_EQ(run(rising, {"--weighted"}, told), 0);
     const std::map<std::string, std::string> drift = fitColumn(rising, "drift_per_hour");

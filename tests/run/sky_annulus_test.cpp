@@ -27,7 +27,8 @@ constexpr int kRows = 240;
 void simulate(const test::TempDir& dir, const std::string& options) {
     const std::string command =
         std::string(ORVEL_BINARY_DIR) + "/orvel-simulate --out " + dir.path().string() +
-        " --frames 6 --size 320x240 --star 161,117 --seed 5 " + options + " > /dev/null";
+        " --frames 6 --size 320x240 --star 161,117 --k 0.25,0.18,0.12 --seed 5 " + options +
+        " > /dev/null";
     ASSERT_EQ(std::system(command.c_str()), 0);
 }
 
@@ -120,7 +121,7 @@ TEST(SkyAnnulus, NaNPixelsAreLeftOutOfTheSumsAndCounted) {
     const std::string fit = readFile(dir / "ORVEL_fit.csv");
     const std::vector<std::string> k = csvColumn(fit, "k");
     const std::vector<std::string> error = csvColumn(fit, "k_standard_error");
-    const double truth[] = {0.25, 0.18, 0.12};
+    const double truth[] = {0.25, 0.18, 0.12};  // --k above, R G B
     ASSERT_EQ(k.size(), 3u);
     for (std::size_t b = 0; b < 3; ++b)
         EXPECT_LT(std::fabs(std::stod(k[b]) - truth[b]), 3 * std::stod(error[b]) + 0.005)

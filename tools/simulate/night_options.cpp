@@ -70,7 +70,7 @@ const OptionTable<NightOptions> kOptions = {
     entry(
         {"--date", "YYYY-MM-DD", "local date of the evening the night begins (default 2026-03-15)"},
         readDate),
-    entry({"--k", "R,G,B", "extinction per airmass, natural-log units (default 0.25,0.18,0.12)"},
+    entry({"--k", "R,G,B", "extinction per airmass, natural-log units (default 0.12,0.18,0.25)"},
           triple(&NightOptions::k)),
     entry({"--k-end", "R,G,B",
            "extinction at the last frame: it changes linearly in time from --k\n"

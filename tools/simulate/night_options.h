@@ -35,7 +35,8 @@ struct NightOptions {
     std::string ra = "9,5,0";                 // star right ascension, H,M,S
     std::string dec = "34,30,0";              // star declination, D,M,S
     std::string date = "2026-03-15";          // local date of the evening the night starts
-    double k[3] = {0.25, 0.18, 0.12};         // extinction per airmass, natural-log units, R G B
+    double k[3] = {0.12, 0.18, 0.25};         // extinction per airmass, natural-log units, R G B:
+                                              // blue above red, as in a real sky
     double kEnd[3] = {NAN, NAN, NAN};         // extinction at the last frame, changing
                                               // linearly in time from k; NaN: steady
     double flux[3] = {2.0e5, 2.5e5, 1.5e5};   // star flux above the atmosphere, ADU, R G B
