@@ -7,6 +7,8 @@
 #include <numbers>
 #include <string>
 
+#include "base/numeric.h"
+
 namespace orvel {
 
 bool needsNightWidth(const ApertureSettings& s) {
@@ -17,10 +19,7 @@ bool needsNightWidth(const ApertureSettings& s) {
 double medianWidth(std::vector<double> widths) {
     std::erase_if(widths, [](double w) { return std::isnan(w); });
     if (widths.empty()) return std::nan("");
-    // The mean of the two middle widths for an even count.
-    std::sort(widths.begin(), widths.end());
-    const std::size_t n = widths.size();
-    return n % 2 == 1 ? widths[n / 2] : 0.5 * (widths[n / 2 - 1] + widths[n / 2]);
+    return medianOf(std::move(widths));
 }
 
 double widestWidth(const std::vector<double>& widths) {

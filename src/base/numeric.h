@@ -3,17 +3,35 @@
 // and IEEE special values flow on instead of trapping.
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <vector>
 
 namespace orvel {
 
+// The median of the values: the middle one, or the mean of the two middle ones for an even
+// count; 0 for none. Found by selection, in linear time.
+inline double medianOf(std::vector<double> v) {
+    if (v.empty()) return 0.0;
+    const std::size_t n = v.size();
+    const auto middle = v.begin() + static_cast<std::ptrdiff_t>(n / 2);
+    std::nth_element(v.begin(), middle, v.end());
+    const double upper = *middle;
+    if (n % 2 == 1) return upper;
+    return 0.5 * (*std::max_element(v.begin(), middle) + upper);
+}
+
 // Rounds an expression evaluated in higher precision to the stored 32-bit value.
-inline float f32(double x) { return static_cast<float>(x); }
+inline float f32(double x) {
+    return static_cast<float>(x);
+}
 
 // Nearest whole number, halves to even (default rounding mode), as a double.
-inline double roundHalfEven(double x) { return std::nearbyint(x); }
+inline double roundHalfEven(double x) {
+    return std::nearbyint(x);
+}
 
 // Nearest integer, halves to even. NaN gives 0; values beyond the range saturate, so a
 // conversion never has undefined behaviour.
@@ -53,12 +71,18 @@ inline std::int64_t integerDivide(double a, double b) {
 }
 
 // Square root that returns a negative argument unchanged (reported as is, never NaN).
-inline double safeSqrt(double x) { return x < 0.0 ? x : std::sqrt(x); }
+inline double safeSqrt(double x) {
+    return x < 0.0 ? x : std::sqrt(x);
+}
 
 // Natural logarithm that gives 0 for zero, negative or NaN arguments.
-inline double safeLog(double x) { return (x > 0.0) ? std::log(x) : 0.0; }
+inline double safeLog(double x) {
+    return (x > 0.0) ? std::log(x) : 0.0;
+}
 
 // Exponential that gives 0 for infinite or NaN arguments.
-inline double safeExp(double x) { return std::isfinite(x) ? std::exp(x) : 0.0; }
+inline double safeExp(double x) {
+    return std::isfinite(x) ? std::exp(x) : 0.0;
+}
 
 }  // namespace orvel

@@ -7,8 +7,8 @@ namespace orvel {
 
 // One observation as the fit sees it.
 struct FitPoint {
-    float airmass = 0.0f;    // optical airmass X
-    float magnitude = 0.0f;  // magnitude value Y, the natural log of the signal, as stored
+    float airmass = 0.0f;         // optical airmass X
+    float magnitude = 0.0f;       // magnitude value Y, the natural log of the signal, as stored
     double error = std::nan("");  // standard error of Y from the frame's noise, ln units (NaN
                                   // when the noise could not be estimated)
     double hours = std::nan("");  // time of the frame, hours from a moment common to the night

@@ -49,12 +49,6 @@ double residualOf(const FitPoint& p, const BandFit& fit) {
                           static_cast<double>(fit.slope) * static_cast<double>(p.airmass));
 }
 
-double medianOf(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    const std::size_t n = v.size();
-    return n % 2 == 1 ? v[n / 2] : 0.5 * (v[n / 2 - 1] + v[n / 2]);
-}
-
 }  // namespace
 
 bool hasUsableErrors(std::span<const FitPoint> points) {
@@ -100,22 +94,25 @@ SlopeErrors slopeErrors(std::span<const FitPoint> points, const BandFit& fit, bo
     return e;
 }
 
+double robustSpread(std::span<const double> residuals, std::span<const FitPoint> points) {
+    const double centre = medianOf({residuals.begin(), residuals.end()});
+    std::vector<double> distances;
+    for (const double r : residuals) distances.push_back(std::fabs(r - centre));
+    std::vector<double> errors;
+    for (const FitPoint& p : points)
+        if (std::isfinite(p.error) && p.error > 0.0) errors.push_back(p.error);
+    // 1.4826 x the median absolute deviation is the standard deviation of a normal sample; never
+    // below the typical noise, or a quiet night would lose good frame after good frame as each
+    // one left out narrows the spread of the rest.
+    return std::max(1.4826 * medianOf(std::move(distances)), medianOf(std::move(errors)));
+}
+
 std::optional<Outlier> worstOutlier(std::span<const FitPoint> points, const BandFit& fit,
                                     double limit) {
     if (points.size() < 4) return std::nullopt;
     std::vector<double> residuals;
     for (const FitPoint& p : points) residuals.push_back(residualOf(p, fit));
-    const double centre = medianOf(residuals);
-    std::vector<double> spread;
-    for (const double r : residuals) spread.push_back(std::fabs(r - centre));
-    // 1.4826 x the median absolute deviation is the standard deviation of a normal sample; it is
-    // never taken below the points' typical noise, or a quiet night would lose good frame after
-    // good frame as each one left out narrows the spread of the rest.
-    std::vector<double> errors;
-    for (const FitPoint& p : points)
-        if (std::isfinite(p.error) && p.error > 0.0) errors.push_back(p.error);
-    const double deviation =
-        std::max(1.4826 * medianOf(spread), errors.empty() ? 0.0 : medianOf(errors));
+    const double deviation = robustSpread(residuals, points);
     if (!(deviation > 0.0)) return std::nullopt;
     Outlier worst;
     for (std::size_t i = 0; i < residuals.size(); ++i) {

@@ -31,6 +31,10 @@ struct SlopeErrors {
 // The errors of the slope of a line fitted to these points, plainly or weighted.
 SlopeErrors slopeErrors(std::span<const FitPoint> points, const BandFit& fit, bool weighted);
 
+// The robust spread of residuals from a line: 1.4826 x their median absolute deviation about
+// their median, or the points' median noise error when that is larger (0 for neither).
+double robustSpread(std::span<const double> residuals, std::span<const FitPoint> points);
+
 // The point lying most robust deviations from the line, when that is more than `limit`: the
 // deviation of a point is its distance from the line over 1.4826 x the median absolute
 // deviation of all the points' distances from their median, or over the points' median noise

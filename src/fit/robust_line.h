@@ -15,8 +15,8 @@ namespace orvel {
 BandFit repeatedMedianLine(std::span<const FitPoint> points);
 
 // The band's robust line: the repeated-median line, then refined by least squares with Tukey's
-// biweight, each point weighted down by its distance from the line in robust deviations (1.4826
-// x the median absolute deviation, never less than the points' median noise error) and given no
+// biweight, each point weighted down by its distance from the line in robust deviations (see
+// robustSpread) and given no
 // weight beyond 4.685 of them. The repeated medians alone follow the noise of frames close
 // together in airmass (most of a night lies near the meridian), the refinement uses every good
 // point as a straight fit would, and the bad ones, far from the start, stay without weight.

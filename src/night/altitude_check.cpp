@@ -6,6 +6,7 @@
 #include <functional>
 #include <vector>
 
+#include "base/numeric.h"
 #include "fits/header_time.h"
 #include "observing/airmass.h"
 
@@ -16,19 +17,13 @@ namespace {
 constexpr double kAgreement = 1.0;  // degrees of median disagreement still taken as agreement
 constexpr int kLargestZone = 14;    // hours: the farthest a clock on a zone can be from UTC
 
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    const std::size_t n = v.size();
-    return n % 2 == 1 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2.0;
-}
-
 // The median disagreement of the elevations one way of computing them gives.
 double disagreement(const NightRecord& night, const std::function<double(const FrameRecord&)>& e) {
     std::vector<double> off;
     for (const FrameRecord& f : night.frames)
         if (f.measured() && std::isfinite(f.header.telescopeAltitude))
             off.push_back(e(f) - f.header.telescopeAltitude);
-    return off.empty() ? 0.0 : median(off);
+    return off.empty() ? 0.0 : medianOf(off);
 }
 
 // The frame's moment moved by whole hours, as a clock on another zone would have written it.

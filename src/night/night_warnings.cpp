@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "base/number_format.h"
+#include "base/numeric.h"
 #include "fit/robust_line.h"
 #include "night/altitude_check.h"
 
@@ -22,12 +23,6 @@ constexpr std::size_t kOutlierPoints = 4;
 constexpr int kFewestFrames = 3;
 constexpr double kShortestSpan = 0.3;
 
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    const std::size_t n = v.size();
-    return n % 2 == 1 ? v[n / 2] : 0.5 * (v[n / 2 - 1] + v[n / 2]);
-}
-
 // Suspected outliers of one band: residuals beyond four robust standard deviations (1.4826
 // times the median absolute deviation) from its robust line, which the suspects
 // themselves cannot tilt towards them.
@@ -44,10 +39,10 @@ void bandOutliers(const NightRecord& night, Band band, std::vector<NightWarning>
                                            static_cast<double>(fit.slope) * p.airmass));
     }
     if (residuals.size() < kOutlierPoints) return;
-    const double centre = median(residuals);
+    const double centre = medianOf(residuals);
     std::vector<double> deviations;
     for (const double r : residuals) deviations.push_back(std::fabs(r - centre));
-    const double spread = std::max(1.4826 * median(deviations), kSmallestSpread);
+    const double spread = std::max(1.4826 * medianOf(deviations), kSmallestSpread);
     for (std::size_t j = 0; j < residuals.size(); ++j) {
         if (!(std::fabs(residuals[j] - centre) > kOutlierSpread * spread)) continue;
         out.push_back({frames[j], "it is a suspected outlier: its residual from the " +
